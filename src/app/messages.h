@@ -1,0 +1,52 @@
+#pragma once
+
+#include <QString>
+
+namespace os {
+
+// Every message box and question of the program goes through one service.
+// The window build installs a QMessageBox-backed service, the headless modes
+// one that writes to standard error, and the tests a scripted double that
+// records every text and answers questions from a queue.
+//
+// A "\r" in a text is a line break (texts are kept as the program states them).
+enum class Answer { Yes, No, Cancel, Ok, Help };
+
+enum class Buttons { Ok, YesNo, YesNoCancel, YesNoCancelHelp, OkCancel };
+
+enum class MessageKind { Info, Warning, Error, Question };
+
+class MessageService
+{
+public:
+    virtual ~MessageService();
+    virtual void info(const QString& text) = 0;
+    virtual void warning(const QString& text) = 0;
+    virtual void error(const QString& text) = 0;
+    virtual Answer ask(const QString& text, Buttons buttons) = 0;
+    virtual void beep() = 0;
+};
+
+// The service in force. Never null: until one is installed, texts go to
+// standard error and questions are answered with their first button.
+MessageService& messages();
+
+// Installs `service` (not owned); passing nullptr restores the default.
+void setMessageService(MessageService* service);
+
+// "\r" line breaks as a display would show them ("\r\n" or "\r" become "\n").
+QString displayText(const QString& text);
+
+// Writes texts to standard error with a kind prefix; answers questions with
+// their first button. Used by the headless modes and as the default.
+class StderrMessageService : public MessageService
+{
+public:
+    void info(const QString& text) override;
+    void warning(const QString& text) override;
+    void error(const QString& text) override;
+    Answer ask(const QString& text, Buttons buttons) override;
+    void beep() override;
+};
+
+} // namespace os
