@@ -1,0 +1,99 @@
+#pragma once
+
+#include <QObject>
+#include <QPointer>
+#include <QString>
+
+namespace os {
+
+class Query;
+class Table;
+
+// A light object naming the dataset a window binds its controls to.
+class DataSource : public QObject
+{
+    Q_OBJECT
+public:
+    DataSource(QObject* dataSet, const QString& name, QObject* parent = nullptr);
+    QObject* dataSet() const { return m_dataSet; }
+    Table* table() const;   // null when the dataset is a query
+    Query* query() const;   // null when the dataset is a table
+
+private:
+    QPointer<QObject> m_dataSet;
+};
+
+// Owns the shared table and query objects and their data sources for the
+// whole run, creates missing tables, checks the table format, opens and
+// closes the shared tables and installs the row rules as before-post hooks.
+class TMainDataMod : public QObject
+{
+    Q_OBJECT
+public:
+    explicit TMainDataMod(QObject* parent = nullptr);
+    ~TMainDataMod() override;   // closes the shared tables
+
+    // The one created by the program (the first one alive); null before.
+    static TMainDataMod* instance();
+
+    // Creates missing tables, checks the format, binds every shared object to
+    // `dir` and opens the nine shared tables. Throws os::ProgramTermination
+    // after the old-layout messages, DbError when a table cannot be created;
+    // false (after showing the engine's text) when a table does not open.
+    bool OpenCompanyDatabase(const QString& dir);
+    void CloseCompanyDatabase();
+    bool isOpen() const { return m_open; }
+    QString directory() const { return m_dir; }
+
+    // Step 3 on its own: creates each missing table of the catalogue in order.
+    static void CreateMissingTables(const QString& dir);
+
+    Table* ORDERs;
+    Table* CUSTOMERS;
+    Table* CustomerNotes;
+    Table* ORDER_STATS;
+    Table* merchant;
+    Table* DocsTable;
+    Table* Shipping_LOG;
+    Table* InvoiceNotes;
+    Table* currency_conversion;
+    Table* ShipIt;
+    Table* ShipItExt;
+    Table* Taxes;
+    Table* SmartTaxes;
+    Table* Coupons;
+    Table* GiftTable;
+    Table* OUTBOX;
+    Table* SENDBOX;
+    Query* MainCustomersView;
+    Query* MarkAllQ;
+
+    DataSource* ORDERSSOURCE;
+    DataSource* CUSTOMERSSOURCE;
+    DataSource* CustomerNotesSource;
+    DataSource* OSTAT_SOURCE;
+    DataSource* MerchantSource;
+    DataSource* DocsSource;
+    DataSource* Shipping_LOGSource;
+    DataSource* InvoiceNotesSource;
+    DataSource* currency_conversion_source;
+    DataSource* ShipItSource;
+    DataSource* ShipItExtSource;
+    DataSource* TaxesSource;
+    DataSource* SmartTaxesSource;
+    DataSource* CouponsSource;
+    DataSource* GiftTableSource;
+    DataSource* OUTBOXSource;
+    DataSource* DataSource1;
+    DataSource* MainCustomersViewSource;
+
+private:
+    void installRowRules();
+    bool m_open = false;
+    QString m_dir;
+};
+
+// The row-rule texts, shared with the editors that show them.
+extern const char* const kPercentageMessage;
+
+} // namespace os

@@ -1,0 +1,152 @@
+#pragma once
+
+#include "data/catalogue.h"
+
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+
+#include <functional>
+#include <memory>
+#include <optional>
+
+namespace os {
+
+class Connection;
+
+// A cursor in index order over one table file `<dir>/<table>.db`. Rows are
+// fetched a window at a time by key (never the whole table), so it stays fast
+// on a table of a million rows.
+class Table : public QObject
+{
+    Q_OBJECT
+public:
+    enum class State { Inactive, Browse, Edit, Insert };
+
+    explicit Table(const QString& tableName, QObject* parent = nullptr);
+    ~Table() override;
+
+    QString tableName() const { return m_def->name; }
+    const TableDef& def() const { return *m_def; }
+    void setDirectory(const QString& dir);
+    QString directory() const { return m_dir; }
+    void setIndexName(const QString& name);   // empty = primary index
+    QString indexName() const { return m_indexName; }
+
+    void open();    // throws DbError
+    void close();   // cancels a pending edit; closing a closed table does nothing
+    bool isOpen() const { return m_state != State::Inactive; }
+    State state() const { return m_state; }
+
+    // Cursor movement. eof() is true after next() ran past the last row (or on
+    // an empty set), bof() after prior() ran past the first.
+    void first();
+    void last();
+    void next();
+    void prior();
+    bool eof() const { return m_eof; }
+    bool bof() const { return m_bof; }
+    void refresh();            // re-reads the rows around the current one
+    bool isEmpty() const;
+    int recordCount() const;   // rows in the current set (filter and link applied)
+
+    // Current row; a null QVariant is an empty column.
+    QVariant value(const QString& field) const;
+    bool isNull(const QString& field) const { return value(field).isNull(); }
+    void setValue(const QString& field, const QVariant& value);   // only in Edit/Insert
+    QVariant valueAt(int column) const;
+
+    void insert();   // a new empty row (the detail key taken from the master)
+    void append();   // same as insert: the row takes its place by its key on post
+    void edit();
+    // Writes the row. False when the before-post rule refused it (the row stays
+    // in edit with the user's values); throws DbError on an engine failure such
+    // as a key violation (the row also stays in edit).
+    bool post();
+    void cancel();
+    void remove();   // deletes the current row; throws DbError
+
+    // Filter such as ORDERSTATE='New' (also "..." quotes, doubled quotes inside,
+    // several terms joined by AND). The value is bound as a parameter.
+    void setFilter(const QString& expression);   // throws DbError when unreadable
+    QString filter() const { return m_filterText; }
+    void setFiltered(bool on);
+    bool filtered() const { return m_filtered; }
+    void setFilterCaseInsensitive(bool on);
+
+    // Detail rows are those whose detailFields equal the master's masterFields
+    // in its current row; the detail re-positions when the master moves.
+    void setMasterLink(Table* master, const QStringList& masterFields, const QStringList& detailFields);
+    Table* master() const { return m_master; }
+
+    // Runs inside every post before the row is written; false refuses it.
+    void setBeforePost(std::function<bool(Table&)> rule) { m_beforePost = std::move(rule); }
+
+    // Moves to the first row (in index order) whose field equals value; false
+    // (and the cursor unmoved) when there is none.
+    bool locate(const QString& field, const QVariant& value, bool caseInsensitive = false);
+    bool locate(const QStringList& fields, const QVariantList& values, bool caseInsensitive = false);
+
+signals:
+    void currentChanged();   // another row became current (or the set changed)
+    void dataChanged();      // rows were written or re-read
+    void stateChanged();
+
+private:
+    struct Row
+    {
+        qint64 rowid = 0;
+        QVariantList values;
+    };
+    struct Cond;
+    enum class Dir { Forward, Backward };
+
+    void requireOpen() const;
+    void requireBrowse(const char* what);
+    void setState(State s);
+    QList<Row> fetch(Dir dir, const Row* from, bool inclusive, int limit) const;
+    void whereClause(QStringList& terms, QVariantList& binds) const;
+    bool linkBroken() const;
+    void loadFrom(const Row* from, bool inclusive);   // window from a row onwards
+    void loadLast();
+    void positionAt(qint64 rowid, const Row* fallback);
+    void ensureEngineIndexes();
+    void onMasterMoved();
+    void fireCurrent();
+    std::optional<Row> readRow(qint64 rowid) const;
+
+    const TableDef* m_def;
+    QString m_dir;
+    QString m_indexName;
+    std::shared_ptr<Connection> m_conn;
+    State m_state = State::Inactive;
+
+    // order of the cursor: columns, descending flags, collation
+    QList<int> m_orderCols;
+    QList<bool> m_orderDesc;
+    QList<bool> m_orderNoCase;
+
+    QList<Row> m_window;
+    int m_pos = -1;
+    bool m_eof = true;
+    bool m_bof = true;
+
+    Row m_edit;            // the row being edited or inserted
+    Row m_before;          // the row as it was when edit began
+
+    QString m_filterText;
+    QList<QPair<int, QVariant>> m_filterTerms;
+    bool m_filtered = false;
+    bool m_filterNoCase = false;
+
+    QPointer<Table> m_master;
+    QStringList m_masterFields;
+    QList<int> m_detailCols;
+    QMetaObject::Connection m_masterConn;
+
+    std::function<bool(Table&)> m_beforePost;
+};
+
+} // namespace os
