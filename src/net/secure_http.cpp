@@ -1,0 +1,620 @@
+#include "net/secure_http.h"
+
+#include "net/transfer_errors.h"
+
+#include <QEventLoop>
+#include <QFile>
+#include <QPointer>
+#include <QUrl>
+
+#include <curl/curl.h>
+#include <openssl/ssl.h>
+#include <openssl/x509.h>
+#include <openssl/x509_vfy.h>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <deque>
+#include <mutex>
+#include <set>
+
+namespace os {
+
+namespace {
+
+struct CurlCleanup
+{
+    void operator()(CURL* curl) const { curl_easy_cleanup(curl); }
+};
+using CurlHandle = std::unique_ptr<CURL, CurlCleanup>;
+
+struct CurlListFree
+{
+    void operator()(curl_slist* list) const { curl_slist_free_all(list); }
+};
+using CurlList = std::unique_ptr<curl_slist, CurlListFree>;
+
+void InitCurlOnce()
+{
+    static std::once_flag once;
+    std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+}
+
+const QString kSending = QStringLiteral("Sending the information request to the server.");
+const QString kSent = QStringLiteral("Successfully sent the information request to the server.");
+const QString kWaiting = QStringLiteral("Waiting for the server to respond to a request.");
+const QString kReceived = QStringLiteral("Successfully received a response from the server.");
+const QString kClosing = QStringLiteral("Closing the connection to the server.");
+const QString kClosed = QStringLiteral("Successfully closed the connection to the server.");
+const QString kIntermediate =
+    QStringLiteral("Received an intermediate (100 level) status code message from the server.");
+
+QString AddressText(const sockaddr* address)
+{
+    char text[INET6_ADDRSTRLEN] = {};
+    if (address->sa_family == AF_INET) {
+        const auto* in = reinterpret_cast<const sockaddr_in*>(address);
+        inet_ntop(AF_INET, &in->sin_addr, text, sizeof text);
+        return QString::fromLatin1(text);
+    }
+    if (address->sa_family == AF_INET6) {
+        const auto* in6 = reinterpret_cast<const sockaddr_in6*>(address);
+        inet_ntop(AF_INET6, &in6->sin6_addr, text, sizeof text);
+        return QString::fromLatin1(text);
+    }
+    return QStringLiteral("?");
+}
+
+int AddressPort(const sockaddr* address)
+{
+    if (address->sa_family == AF_INET)
+        return ntohs(reinterpret_cast<const sockaddr_in*>(address)->sin_port);
+    if (address->sa_family == AF_INET6)
+        return ntohs(reinterpret_cast<const sockaddr_in6*>(address)->sin6_port);
+    return 0;
+}
+
+QString SocketAddressText(const QString& ip, int port)
+{
+    return (ip.contains(':') ? '[' + ip + ']' : ip) + ':' + QString::number(port);
+}
+
+// With the certificate option on, a server certificate outside its validity
+// dates is let through; every other fault (an unknown authority above all)
+// still fails. The error is cleared so that libcurl's own check of the
+// verification result agrees.
+int ForgiveCertificateDates(int preverifyOk, X509_STORE_CTX* context)
+{
+    if (preverifyOk)
+        return 1;
+    const int error = X509_STORE_CTX_get_error(context);
+    if (X509_STORE_CTX_get_error_depth(context) == 0
+        && (error == X509_V_ERR_CERT_HAS_EXPIRED || error == X509_V_ERR_CERT_NOT_YET_VALID)) {
+        X509_STORE_CTX_set_error(context, X509_V_OK);
+        return 1;
+    }
+    return 0;
+}
+
+bool IsRedirectStatus(int code)
+{
+    return code == 301 || code == 302 || code == 303 || code == 307 || code == 308;
+}
+
+} // namespace
+
+// Everything one post needs on the worker thread, and the queue of events it
+// hands to the owner's thread. Shared by both threads for the life of the post.
+struct SecureHTTP::Job
+{
+    struct Event
+    {
+        enum Kind { Data, Status, Header, Finished } kind;
+        QByteArray data;
+        QString first;
+        QString second;
+    };
+
+    // --- request, fixed before the worker starts ---
+    QByteArray url;
+    QString scheme;
+    QByteArray body;
+    QByteArray contentType;
+    QByteArray userAgent;
+    QString localFile;
+    bool ignoreInvalidCert = false;
+    int timeoutSeconds = kDefaultTimeoutSeconds;
+    QString extraCaFile;
+    QList<QPair<QByteArray, QByteArray>> requestHeaders;
+    SecureHTTP* owner = nullptr;   // outlives the worker: its destructor joins it
+    std::atomic<bool> abort{false};
+
+    // --- event queue (both threads) ---
+    std::mutex mutex;
+    std::deque<Event> events;
+    bool deliveryPosted = false;
+
+    // --- worker state ---
+    CURL* curl = nullptr;
+    int responseCode = 0;
+    QString statusLine;            // "500 Internal Server Error"
+    QByteArray location;
+    QString host;
+    bool lookupPending = true;
+    bool newConnection = false;
+    std::set<curl_socket_t> connectedSockets;
+    qint64 requestBodyLeft = -1;   // body bytes of this request still to go; -1: sent
+    std::unique_ptr<QFile> file;
+    enum class FileFault { None, Open, Write } fileFault = FileFault::None;
+    int refusedRedirect = 0;       // error number when a redirect to another scheme came
+    QString error;                 // the outcome: empty on success
+
+    // --- owner thread ---
+    bool finished = false;
+
+    void push(Event event)
+    {
+        bool post = false;
+        {
+            std::lock_guard lock(mutex);
+            events.push_back(std::move(event));
+            post = !deliveryPosted;
+            deliveryPosted = true;
+        }
+        if (post)
+            postDelivery();
+    }
+
+    void pushStatus(const QString& text) { push({Event::Status, {}, text, {}}); }
+
+    // Body bytes are packed into chunks of at most kChunkSize while they wait,
+    // so a busy user-interface thread gets few, full chunks.
+    void pushData(const char* data, qint64 size)
+    {
+        bool post = false;
+        {
+            std::lock_guard lock(mutex);
+            while (size > 0) {
+                if (events.empty() || events.back().kind != Event::Data
+                    || events.back().data.size() >= kChunkSize)
+                    events.push_back({Event::Data, {}, {}, {}});
+                QByteArray& chunk = events.back().data;
+                if (chunk.capacity() < kChunkSize)
+                    chunk.reserve(kChunkSize);
+                const qint64 take = std::min<qint64>(size, kChunkSize - chunk.size());
+                chunk.append(data, take);
+                data += take;
+                size -= take;
+            }
+            post = !deliveryPosted;
+            deliveryPosted = true;
+        }
+        if (post)
+            postDelivery();
+    }
+
+    void postDelivery()
+    {
+        SecureHTTP* target = owner;
+        QMetaObject::invokeMethod(target, [target] { target->deliverEvents(); }, Qt::QueuedConnection);
+    }
+
+    std::deque<Event> takeEvents()
+    {
+        std::lock_guard lock(mutex);
+        deliveryPosted = false;
+        return std::exchange(events, {});
+    }
+
+    void run();
+    void configure(CURL* handle, curl_slist* headers);
+    QString outcome(CURLcode code);
+    bool openFile();
+    void requestSent();
+
+    static size_t onHeader(char* data, size_t size, size_t count, void* self);
+    static size_t onWrite(char* data, size_t size, size_t count, void* self);
+    static int onDebug(CURL*, curl_infotype type, char* data, size_t size, void* self);
+    static curl_socket_t onOpenSocket(void* self, curlsocktype purpose, curl_sockaddr* address);
+    static int onCloseSocket(void* self, curl_socket_t socket);
+    static int onPrerequest(void* self, char* ip, char* localIp, int port, int localPort);
+    static int onProgress(void* self, curl_off_t, curl_off_t, curl_off_t, curl_off_t);
+    static CURLcode onSslContext(CURL*, void* sslContext, void* self);
+};
+
+void SecureHTTP::Job::run()
+{
+    pushStatus(QStringLiteral("Looking up the IP address ") + host);
+    {
+        CurlHandle handle(curl_easy_init());
+        curl = handle.get();
+        CURLcode code = CURLE_FAILED_INIT;
+        CurlList headers;
+        if (handle) {
+            curl_slist* list = nullptr;
+            auto add = [&list](const QByteArray& line) {
+                if (curl_slist* grown = curl_slist_append(list, line.constData()))
+                    list = grown;
+            };
+            add("Accept: text/html");
+            if (!contentType.isEmpty())
+                add("Content-Type: " + contentType);
+            add("Cache-Control: no-cache");
+            add("Pragma: no-cache");
+            add("Expect:");   // send the body at once, without waiting for "100 Continue"
+            for (const auto& [name, value] : requestHeaders)
+                add(name + ": " + value);
+            headers.reset(list);
+            configure(curl, headers.get());
+            code = curl_easy_perform(curl);
+        }
+        error = outcome(code);
+        if (file) {
+            if (!file->flush() && error.isEmpty())
+                error = QStringLiteral("Error writing to LocalFile");
+            file->close();
+        }
+        // The handle is cleaned up here, which closes the connection: the
+        // closing texts come before the end of the post.
+    }
+    curl = nullptr;
+    push({Event::Finished, {}, {}, {}});
+}
+
+void SecureHTTP::Job::configure(CURL* c, curl_slist* headers)
+{
+    const char* protocol = scheme == QLatin1String("https") ? "https" : "http";
+    curl_easy_setopt(c, CURLOPT_URL, url.constData());
+    curl_easy_setopt(c, CURLOPT_PROTOCOLS_STR, protocol);
+    curl_easy_setopt(c, CURLOPT_REDIR_PROTOCOLS_STR, protocol);   // no http <-> https redirects
+    curl_easy_setopt(c, CURLOPT_FOLLOWLOCATION, 1L);
+    curl_easy_setopt(c, CURLOPT_MAXREDIRS, 10L);
+    curl_easy_setopt(c, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(c, CURLOPT_HTTP_VERSION, long(CURL_HTTP_VERSION_1_1));
+    curl_easy_setopt(c, CURLOPT_TIMEOUT_MS, long(timeoutSeconds) * 1000L);
+    curl_easy_setopt(c, CURLOPT_POST, 1L);
+    curl_easy_setopt(c, CURLOPT_POSTFIELDS, body.constData());
+    curl_easy_setopt(c, CURLOPT_POSTFIELDSIZE_LARGE, curl_off_t(body.size()));
+    curl_easy_setopt(c, CURLOPT_HTTPHEADER, headers);
+    if (!userAgent.isEmpty())
+        curl_easy_setopt(c, CURLOPT_USERAGENT, userAgent.constData());
+    curl_easy_setopt(c, CURLOPT_HTTPAUTH, CURLAUTH_ANY);
+    curl_easy_setopt(c, CURLOPT_USERNAME, kUserName);
+    curl_easy_setopt(c, CURLOPT_PASSWORD, kPassword);
+
+    curl_easy_setopt(c, CURLOPT_SSL_VERIFYPEER, 1L);
+    curl_easy_setopt(c, CURLOPT_SSL_VERIFYHOST, ignoreInvalidCert ? 0L : 2L);
+    curl_easy_setopt(c, CURLOPT_CA_CACHE_TIMEOUT, 0L);   // the extra authority is added per post
+    curl_easy_setopt(c, CURLOPT_SSL_CTX_FUNCTION, &Job::onSslContext);
+    curl_easy_setopt(c, CURLOPT_SSL_CTX_DATA, this);
+
+    curl_easy_setopt(c, CURLOPT_HEADERFUNCTION, &Job::onHeader);
+    curl_easy_setopt(c, CURLOPT_HEADERDATA, this);
+    curl_easy_setopt(c, CURLOPT_WRITEFUNCTION, &Job::onWrite);
+    curl_easy_setopt(c, CURLOPT_WRITEDATA, this);
+    curl_easy_setopt(c, CURLOPT_BUFFERSIZE, long(kChunkSize));
+    // The debug stream is how the stages of sending become visible.
+    curl_easy_setopt(c, CURLOPT_VERBOSE, 1L);
+    curl_easy_setopt(c, CURLOPT_DEBUGFUNCTION, &Job::onDebug);
+    curl_easy_setopt(c, CURLOPT_DEBUGDATA, this);
+    curl_easy_setopt(c, CURLOPT_OPENSOCKETFUNCTION, &Job::onOpenSocket);
+    curl_easy_setopt(c, CURLOPT_OPENSOCKETDATA, this);
+    curl_easy_setopt(c, CURLOPT_CLOSESOCKETFUNCTION, &Job::onCloseSocket);
+    curl_easy_setopt(c, CURLOPT_CLOSESOCKETDATA, this);
+    curl_easy_setopt(c, CURLOPT_PREREQFUNCTION, &Job::onPrerequest);
+    curl_easy_setopt(c, CURLOPT_PREREQDATA, this);
+    curl_easy_setopt(c, CURLOPT_NOPROGRESS, 0L);
+    curl_easy_setopt(c, CURLOPT_XFERINFOFUNCTION, &Job::onProgress);
+    curl_easy_setopt(c, CURLOPT_XFERINFODATA, this);
+}
+
+QString SecureHTTP::Job::outcome(CURLcode code)
+{
+    if (fileFault == FileFault::Open)
+        return QStringLiteral("Can't open local file for writing.");
+    if (fileFault == FileFault::Write)
+        return QStringLiteral("Error writing to LocalFile");
+    if (code == CURLE_OK) {
+        if (responseCode < 200 || responseCode > 299)
+            return statusLine.isEmpty() ? QString::number(responseCode) : statusLine;
+        // An empty reply still replaces what the file held before.
+        if (!file && !openFile())
+            return QStringLiteral("Can't open local file for writing.");
+        return {};
+    }
+    long verifyResult = X509_V_OK;
+    if (code == CURLE_PEER_FAILED_VERIFICATION && curl)
+        curl_easy_getinfo(curl, CURLINFO_SSL_VERIFYRESULT, &verifyResult);
+    return TransferErrorText(code, verifyResult, refusedRedirect);
+}
+
+bool SecureHTTP::Job::openFile()
+{
+    file = std::make_unique<QFile>(localFile);
+    if (localFile.isEmpty() || !file->open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+        file.reset();
+        return false;
+    }
+    return true;
+}
+
+size_t SecureHTTP::Job::onHeader(char* data, size_t size, size_t count, void* self)
+{
+    auto* job = static_cast<Job*>(self);
+    const size_t length = size * count;
+    const QByteArray line = QByteArray(data, qsizetype(length)).trimmed();
+    if (line.startsWith("HTTP/")) {
+        // A new response: "HTTP/1.1 500 Internal Server Error".
+        const int space = line.indexOf(' ');
+        job->statusLine = space < 0 ? QString() : QString::fromLatin1(line.mid(space + 1)).trimmed();
+        job->responseCode = job->statusLine.left(3).toInt();
+        job->location.clear();
+        if (job->responseCode >= 100 && job->responseCode < 200)
+            job->pushStatus(kIntermediate);
+        return length;
+    }
+    if (line.isEmpty()) {
+        // End of this response's headers.
+        if (job->responseCode < 200)
+            return length;
+        job->pushStatus(kReceived);
+        if (IsRedirectStatus(job->responseCode) && !job->location.isEmpty()) {
+            char* current = nullptr;
+            curl_easy_getinfo(job->curl, CURLINFO_EFFECTIVE_URL, &current);
+            const QUrl target = QUrl(QString::fromLatin1(current ? current : job->url.constData()))
+                                    .resolved(QUrl(QString::fromLatin1(job->location)));
+            if (target.scheme().toLower() != job->scheme) {
+                job->refusedRedirect = job->scheme == QLatin1String("https") ? kHttpsToHttpRedirect
+                                                                            : kHttpToHttpsRedirect;
+            } else {
+                job->pushStatus(QStringLiteral("An HTTP request is about to automatically redirect the request to ")
+                                + target.toString());
+                if (target.host() != job->host) {
+                    job->host = target.host();
+                    job->lookupPending = true;
+                    job->pushStatus(QStringLiteral("Looking up the IP address ") + job->host);
+                }
+            }
+        }
+        return length;
+    }
+    const int colon = line.indexOf(':');
+    if (colon > 0) {
+        const QByteArray name = line.left(colon).trimmed();
+        const QByteArray value = line.mid(colon + 1).trimmed();
+        if (name.compare("Location", Qt::CaseInsensitive) == 0)
+            job->location = value;
+        job->push({Event::Header, {}, QString::fromLatin1(name), QString::fromLatin1(value)});
+    }
+    return length;
+}
+
+size_t SecureHTTP::Job::onWrite(char* data, size_t size, size_t count, void* self)
+{
+    auto* job = static_cast<Job*>(self);
+    const size_t length = size * count;
+    // Only a 2xx reply is the answer; the bodies of error pages, redirects
+    // and authentication challenges are dropped.
+    if (job->responseCode < 200 || job->responseCode > 299)
+        return length;
+    if (!job->file && !job->openFile()) {
+        job->fileFault = FileFault::Open;
+        return 0;
+    }
+    if (job->file->write(data, qint64(length)) != qint64(length)) {
+        job->fileFault = FileFault::Write;
+        return 0;
+    }
+    job->pushData(data, qint64(length));
+    return length;
+}
+
+int SecureHTTP::Job::onDebug(CURL*, curl_infotype type, char* data, size_t size, void* self)
+{
+    auto* job = static_cast<Job*>(self);
+    if (type == CURLINFO_HEADER_OUT) {
+        job->pushStatus(kSending);
+        // The request is sent once the body its Content-Length announces is out.
+        job->requestBodyLeft = 0;
+        for (const QByteArray& line : QByteArray(data, qsizetype(size)).split('\n')) {
+            if (line.toLower().startsWith("content-length:"))
+                job->requestBodyLeft = line.mid(15).trimmed().toLongLong();
+        }
+        if (job->requestBodyLeft <= 0)
+            job->requestSent();
+    } else if (type == CURLINFO_DATA_OUT && job->requestBodyLeft > 0) {
+        job->requestBodyLeft -= qint64(size);
+        if (job->requestBodyLeft <= 0)
+            job->requestSent();
+    }
+    return 0;
+}
+
+void SecureHTTP::Job::requestSent()
+{
+    requestBodyLeft = -1;
+    pushStatus(kSent);
+    pushStatus(kWaiting);
+}
+
+curl_socket_t SecureHTTP::Job::onOpenSocket(void* self, curlsocktype purpose, curl_sockaddr* address)
+{
+    auto* job = static_cast<Job*>(self);
+    const curl_socket_t socket = ::socket(address->family, address->socktype, address->protocol);
+    if (purpose != CURLSOCKTYPE_IPCXN || socket == CURL_SOCKET_BAD)
+        return socket;
+    const QString ip = AddressText(&address->addr);
+    if (job->lookupPending) {
+        job->lookupPending = false;
+        job->pushStatus(QStringLiteral("Successfully found the IP address ") + ip);
+    }
+    job->pushStatus(QStringLiteral("Connecting to the socket address ")
+                    + SocketAddressText(ip, AddressPort(&address->addr)));
+    job->newConnection = true;
+    return socket;
+}
+
+int SecureHTTP::Job::onCloseSocket(void* self, curl_socket_t socket)
+{
+    auto* job = static_cast<Job*>(self);
+    const bool wasConnected = job->connectedSockets.erase(socket) > 0;
+    if (wasConnected)
+        job->pushStatus(kClosing);
+    const int result = ::close(socket);
+    if (wasConnected)
+        job->pushStatus(kClosed);
+    return result;
+}
+
+int SecureHTTP::Job::onPrerequest(void* self, char* ip, char*, int port, int)
+{
+    auto* job = static_cast<Job*>(self);
+    if (job->newConnection) {
+        job->newConnection = false;
+        curl_socket_t socket = CURL_SOCKET_BAD;
+        if (curl_easy_getinfo(job->curl, CURLINFO_ACTIVESOCKET, &socket) == CURLE_OK && socket != CURL_SOCKET_BAD)
+            job->connectedSockets.insert(socket);
+        job->pushStatus(QStringLiteral("Successfully connected to ")
+                        + SocketAddressText(QString::fromLatin1(ip), port));
+    }
+    return CURL_PREREQFUNC_OK;
+}
+
+int SecureHTTP::Job::onProgress(void* self, curl_off_t, curl_off_t, curl_off_t, curl_off_t)
+{
+    return static_cast<Job*>(self)->abort.load() ? 1 : 0;
+}
+
+CURLcode SecureHTTP::Job::onSslContext(CURL*, void* sslContext, void* self)
+{
+    auto* job = static_cast<Job*>(self);
+    auto* context = static_cast<SSL_CTX*>(sslContext);
+    if (!job->extraCaFile.isEmpty()) {
+        const QByteArray path = QFile::encodeName(job->extraCaFile);
+        if (X509_STORE_load_file(SSL_CTX_get_cert_store(context), path.constData()) != 1)
+            return CURLE_SSL_CACERT_BADFILE;
+    }
+    if (job->ignoreInvalidCert)
+        SSL_CTX_set_verify(context, SSL_CTX_get_verify_mode(context), &ForgiveCertificateDates);
+    return CURLE_OK;
+}
+
+// --- SecureHTTP ---
+
+SecureHTTP::SecureHTTP(QObject* parent) : QObject(parent)
+{
+    InitCurlOnce();
+}
+
+SecureHTTP::~SecureHTTP()
+{
+    if (m_job)
+        m_job->abort = true;
+    if (m_worker.joinable())
+        m_worker.join();
+    if (m_loop)
+        m_loop->quit();
+}
+
+void SecureHTTP::setRequestHeader(const QByteArray& name, const QByteArray& value)
+{
+    for (auto& header : m_requestHeaders) {
+        if (header.first.compare(name, Qt::CaseInsensitive) == 0) {
+            header.second = value;
+            return;
+        }
+    }
+    m_requestHeaders.append({name, value});
+}
+
+void SecureHTTP::reset()
+{
+    if (m_busy)
+        return;
+    m_requestHeaders.clear();
+    m_statusCode = 0;
+    m_bytesSoFar = 0;
+}
+
+void SecureHTTP::post(const QString& url, const QByteArray& body, const QString& contentType,
+                      const QString& localFile)
+{
+    if (m_busy)
+        throw HttpError(QStringLiteral("A transfer is already in progress."));
+    const QUrl parsed(url, QUrl::StrictMode);
+    const QString scheme = parsed.scheme().toLower();
+    if (scheme != QLatin1String("http") && scheme != QLatin1String("https"))
+        throw HttpError(QStringLiteral("Specified URLScheme is invalid."));
+    if (parsed.host().isEmpty())
+        throw HttpError(QStringLiteral("No server specified in URL."));
+
+    auto job = std::make_shared<Job>();
+    job->url = parsed.toEncoded();
+    job->scheme = scheme;
+    job->host = parsed.host();
+    job->body = body;
+    job->contentType = contentType.toLatin1();
+    job->userAgent = m_userAgent.toLatin1();
+    job->localFile = localFile;
+    job->ignoreInvalidCert = m_ignoreInvalidCert;
+    job->timeoutSeconds = m_timeoutSeconds > 0 ? m_timeoutSeconds : kDefaultTimeoutSeconds;
+    job->extraCaFile = m_extraCaFile.isEmpty() ? qEnvironmentVariable(kCaFileVariable) : m_extraCaFile;
+    job->requestHeaders = m_requestHeaders;
+    job->owner = this;
+
+    m_busy = true;
+    m_statusCode = 0;
+    m_bytesSoFar = 0;
+    m_job = job;
+    QPointer<SecureHTTP> self(this);
+    QEventLoop loop;
+    m_loop = &loop;
+    m_worker = std::thread([job] { job->run(); });
+    if (!job->finished)
+        loop.exec();
+    if (!self)   // destroyed while waiting: the destructor stopped the worker
+        throw HttpError(QStringLiteral("Interrupted."));
+    m_loop = nullptr;
+    m_worker.join();
+    deliverEvents();   // anything queued after the loop ended
+    m_statusCode = job->responseCode;
+    m_job.reset();
+    m_busy = false;
+    if (!job->error.isEmpty())
+        throw HttpError(job->error);
+}
+
+void SecureHTTP::deliverEvents()
+{
+    const std::shared_ptr<Job> job = m_job;
+    if (!job)
+        return;
+    QPointer<SecureHTTP> self(this);
+    for (Job::Event& event : job->takeEvents()) {
+        switch (event.kind) {
+        case Job::Event::Data:
+            m_bytesSoFar += event.data.size();
+            emit transfer(m_bytesSoFar, event.data);
+            break;
+        case Job::Event::Status:
+            emit status(event.first);
+            break;
+        case Job::Event::Header:
+            emit header(event.first, event.second);
+            break;
+        case Job::Event::Finished:
+            job->finished = true;
+            if (m_loop)
+                m_loop->quit();
+            break;
+        }
+        if (!self)
+            return;
+    }
+}
+
+} // namespace os

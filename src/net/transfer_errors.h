@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QString>
+
+namespace os {
+
+// Error numbers of failed transfers. Where a failure has a well-known number
+// in the Windows Internet error range (12000 and up), that number is used, so
+// that a merchant's support notes still apply; any other libcurl failure is
+// reported with libcurl's own code (always below 100) and its description.
+constexpr int kHttpToHttpsRedirect = 12039;
+constexpr int kHttpsToHttpRedirect = 12040;
+
+// The text of a failed transfer for libcurl's result `curlCode` (not
+// CURLE_OK): "Interrupted." for a time-out, otherwise "[%d] %s", or
+// "[%d] (no description available)". `verifyResult` is OpenSSL's
+// certificate verification result when the peer was refused;
+// `refusedRedirect` is kHttpToHttpsRedirect/kHttpsToHttpRedirect when a
+// redirect to the other scheme came, 0 otherwise.
+QString TransferErrorText(int curlCode, long verifyResult, int refusedRedirect);
+
+// "[%d] %s", or "[%d] (no description available)" for an empty description.
+QString NumberedErrorText(int number, const QString& description);
+
+} // namespace os
