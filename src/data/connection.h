@@ -90,6 +90,13 @@ bool TableFileExists(const QString& dir, const QString& tableName);
 // touch an existing file. Throws DbError with the engine's text.
 void CreateTable(const QString& dir, const TableDef& def);
 
+// "COL" [COLLATE NOCASE] [DESC] as the table's indexes and cursors order by it
+// (the collation only for text columns, so an index and an ORDER BY agree).
+QString IndexColumnSql(const TableDef& def, const QString& field, bool descending, bool caseInsensitive);
+
+// The engine's own indexes for fast filters (FilterColumns), CREATE ... IF NOT EXISTS.
+QStringList EngineIndexSql(const TableDef& def);
+
 // Column names of the table as stored in its file (opened by itself, read only).
 QStringList StoredColumnNames(const QString& dir, const QString& tableName);
 

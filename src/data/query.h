@@ -8,6 +8,8 @@
 
 #include <memory>
 
+#include "data/connection.h"
+
 namespace os {
 
 class Connection;
@@ -37,7 +39,7 @@ public:
     void exec();   // runs INSERT/UPDATE/DELETE (or any statement); throws DbError
     int rowsAffected() const { return m_rowsAffected; }
     void close();
-    bool isOpen() const { return m_stmt != nullptr || m_finished; }
+    bool isOpen() const { return m_active; }
 
     // Rows are read from the engine as the cursor advances.
     void first();
@@ -45,7 +47,7 @@ public:
     void prior();   // over the rows already read
     bool eof() const { return m_eof; }
     bool bof() const { return m_row <= 0; }
-    bool isEmpty() const { return m_rows.isEmpty() && m_finished; }
+    bool isEmpty() const;
     int recordCount();   // counted by the engine, the cursor stays
 
     QStringList columnNames() const { return m_columns; }
@@ -56,8 +58,8 @@ signals:
     void currentChanged();
 
 private:
-    struct Prepared;
-    std::unique_ptr<Statement> prepare(std::shared_ptr<Connection>& conn, QString& translated) const;
+    QString translate(std::shared_ptr<Connection>& conn) const;
+    void bindParams(Statement& st) const;
     bool fetchOne();
     void closeStatement();
 
@@ -73,6 +75,8 @@ private:
     bool m_eof = true;
     bool m_finished = false;   // the statement has no more rows
     int m_rowsAffected = 0;
+    bool m_active = false;
+    QString m_translated;
 };
 
 } // namespace os

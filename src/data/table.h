@@ -100,16 +100,24 @@ private:
         qint64 rowid = 0;
         QVariantList values;
     };
-    struct Cond;
+    struct Cond
+    {
+        int column;
+        QString op;
+        QVariant value;   // stored form
+    };
     enum class Dir { Forward, Backward };
 
     void requireOpen() const;
-    void requireBrowse(const char* what);
     void setState(State s);
+    bool checkBrowseMode();   // posts a pending edit; false when it was refused
+    void setupOrder();
+    QString orderExpr(int i) const;
+    QString selectList() const;
+    const Row* currentRow() const;
     QList<Row> fetch(Dir dir, const Row* from, bool inclusive, int limit) const;
     void whereClause(QStringList& terms, QVariantList& binds) const;
     bool linkBroken() const;
-    void loadFrom(const Row* from, bool inclusive);   // window from a row onwards
     void loadLast();
     void positionAt(qint64 rowid, const Row* fallback);
     void ensureEngineIndexes();
@@ -134,10 +142,9 @@ private:
     bool m_bof = true;
 
     Row m_edit;            // the row being edited or inserted
-    Row m_before;          // the row as it was when edit began
 
     QString m_filterText;
-    QList<QPair<int, QVariant>> m_filterTerms;
+    QList<Cond> m_filterTerms;
     bool m_filtered = false;
     bool m_filterNoCase = false;
 
