@@ -1,0 +1,221 @@
+#include "sync/protocol.h"
+
+#include "app/program_version.h"
+#include "app/text_utils.h"
+#include "sync/event_log.h"
+
+namespace os {
+
+namespace {
+
+const QByteArrayView kMessageMarker("VendixResponse:");
+const QByteArrayView kActionMarker("VendixAction:");
+const QString kMessageSeparator = QStringLiteral("::");
+
+// The text after the first `marker` up to and including the next line feed,
+// trimmed. Null view when the marker is missing; `*terminated` says whether a
+// line feed followed it.
+QByteArrayView markedLine(QByteArrayView reply, QByteArrayView marker, bool* found, bool* terminated)
+{
+    *found = false;
+    *terminated = false;
+    const qsizetype at = reply.indexOf(marker);
+    if (at < 0)
+        return {};
+    *found = true;
+    const qsizetype from = at + marker.size();
+    const qsizetype lf = reply.indexOf('\n', from);
+    if (lf < 0)
+        return {};
+    *terminated = true;
+    return TrimControl(reply.sliced(from, lf + 1 - from));
+}
+
+StoreCommand makeCommand(QByteArray body, const char* workFile, const char* stepText)
+{
+    return StoreCommand{std::move(body), QString::fromLatin1(workFile), QString::fromLatin1(stepText)};
+}
+
+} // namespace
+
+QByteArrayView TrimControl(QByteArrayView text)
+{
+    qsizetype begin = 0;
+    qsizetype end = text.size();
+    while (begin < end && static_cast<unsigned char>(text[begin]) <= 0x20)
+        ++begin;
+    while (end > begin && static_cast<unsigned char>(text[end - 1]) <= 0x20)
+        --end;
+    return text.sliced(begin, end - begin);
+}
+
+QString TrimControl(const QString& text)
+{
+    qsizetype begin = 0;
+    qsizetype end = text.size();
+    while (begin < end && text[begin].unicode() <= 0x20)
+        ++begin;
+    while (end > begin && text[end - 1].unicode() <= 0x20)
+        --end;
+    return text.mid(begin, end - begin);
+}
+
+QStringList StoreMessages(QByteArrayView reply, bool* hasMessageLine)
+{
+    bool found = false;
+    bool terminated = false;
+    const QByteArrayView line = markedLine(reply, kMessageMarker, &found, &terminated);
+    if (hasMessageLine)
+        *hasMessageLine = found;
+    if (!found)
+        return {};
+    // A message line that never ends is shown as "NULL" (the store did not finish it).
+    const QString text = terminated ? QString::fromUtf8(line) : QStringLiteral("NULL");
+
+    // Cutting at the first "::" again and again gives the runs between them.
+    return text.split(kMessageSeparator, Qt::KeepEmptyParts);
+}
+
+void ShowStoreMessages(QByteArrayView reply, EventLog& log)
+{
+    bool hasMessageLine = false;
+    const QStringList parts = StoreMessages(reply, &hasMessageLine);
+    if (!hasMessageLine) {
+        log.LogEvent(QStringLiteral("Vendix"), QStringLiteral("No response received from ordersentinel.cgi!"));
+        return;
+    }
+    for (const QString& part : parts)
+        log.LogEvent(QStringLiteral("Vendix"), part);   // blank parts are dropped by the log
+}
+
+QString GetStoreAction(QByteArrayView reply)
+{
+    bool found = false;
+    bool terminated = false;
+    const QByteArrayView line = markedLine(reply, kActionMarker, &found, &terminated);
+    if (!terminated)
+        return {};
+    return QString::fromUtf8(line);
+}
+
+QByteArray ExtractSection(QByteArrayView reply, QByteArrayView startMarker, QByteArrayView endMarker)
+{
+    if (startMarker.isEmpty() || endMarker.isEmpty())
+        return {};
+    const qsizetype start = reply.indexOf(startMarker);
+    if (start < 0)
+        return {};
+    const qsizetype end = reply.indexOf(endMarker);
+    if (end < 0 || end < start)
+        return {};
+    const qsizetype from = start + startMarker.size();
+    // Markers that overlap (the end marker found inside the start marker)
+    // leave nothing between them.
+    if (end <= from)
+        return {};
+    return TrimControl(reply.sliced(from, end - from)).toByteArray();
+}
+
+QStringList SplitFields(const QString& text, const QString& separator)
+{
+    if (separator.isEmpty() || !text.contains(separator))
+        return {};
+    return text.split(separator, Qt::KeepEmptyParts);
+}
+
+QByteArray CommandBody(const QString& password, const QString& command)
+{
+    return UrlEncode(QStringLiteral("crypt_keeper")) + '=' + UrlEncode(password) + "&command="
+        + UrlEncode(command);
+}
+
+StoreCommand GetNewStuffCommand(const QString& password)
+{
+    return makeCommand(CommandBody(password, QStringLiteral("get_new_stuff")), "~g1.tmp",
+                       "Connecting to Vendix to retrieve information...");
+}
+
+StoreCommand CleanUpInvoiceCommand(const QString& password)
+{
+    return makeCommand(CommandBody(password, QStringLiteral("clean_up_invoice")), "~g1.tmp",
+                       "Telling Vendix to Clean Up and Unlock Site!");
+}
+
+StoreCommand CheckDataIntegrityCommand(const QString& password, qint64 accounts, qint64 invoices)
+{
+    QByteArray body = CommandBody(password, QStringLiteral("check_data_integrity"));
+    body += "&hacc=" + QByteArray::number(accounts) + "&hinv=" + QByteArray::number(invoices);
+    return makeCommand(std::move(body), "~gin1.tmp", "Connecting to Vendix to check status.");
+}
+
+StoreCommand DataIntFixAcctCommand(const QString& password, qint64 accounts, qint64 invoices,
+                                   const QString& mailFix)
+{
+    QByteArray body = CommandBody(password, QStringLiteral("data_int_fix_acct"));
+    body += "&hacc=" + QByteArray::number(accounts) + "&hinv=" + QByteArray::number(invoices)
+        + "&mailfix=" + UrlEncode(mailFix);
+    return makeCommand(std::move(body), "~gin3.tmp", "Connecting to check account data integrity");
+}
+
+StoreCommand GenConfigsCommand(const QString& password, const QByteArray& fields)
+{
+    QByteArray body = UrlEncode(QStringLiteral("crypt_keeper")) + '=' + UrlEncode(password)
+        + "&command=genconfigs=&" + fields;
+    return makeCommand(std::move(body), "~g1.tmp", "Connecting to Vendix to update general configs....");
+}
+
+StoreCommand EmergencyUnlockCommand(const QString& password)
+{
+    return makeCommand(CommandBody(password, QStringLiteral("emergency_unlock")), "~g1.tmp",
+                       "Connecting to Vendix for unlock!");
+}
+
+StoreCommand LockVendixCommand(const QString& password)
+{
+    return makeCommand(CommandBody(password, QStringLiteral("lock_vendix")), "~g3.tmp",
+                       "Connecting to Vendix to create lock...");
+}
+
+StoreCommand PollServerCommand(const QString& password)
+{
+    // The one body that names the password field unencoded.
+    QByteArray body = "crypt_keeper=" + UrlEncode(password) + "&command=" + UrlEncode(QStringLiteral("poll_server"));
+    return makeCommand(std::move(body), "~g3.tmp", "Connecting to Vendix Polling...");
+}
+
+StoreCommand ChangePassCommand(const QString& password, const QString& newPassword)
+{
+    QByteArray body = UrlEncode(QStringLiteral("crypt_keeper")) + '=' + UrlEncode(password)
+        + "&command=changepass&newpass=" + UrlEncode(newPassword);
+    return makeCommand(std::move(body), "~g3.tmp", "Connecting to Change Password....");
+}
+
+QString StoreUserAgent()
+{
+    return QStringLiteral("Vendix Ordersentinel Version ") + ProgramVersion();
+}
+
+bool IsStorePasswordChar(QChar c)
+{
+    const char16_t u = c.unicode();
+    return (u >= u'0' && u <= u'9') || (u >= u'A' && u <= u'Z') || (u >= u'a' && u <= u'z') || u == u'_';
+}
+
+bool NewPasswordConfirmed(const QString& password, const QString& confirmation)
+{
+    return password.size() >= MinimumPasswordLength && confirmation.size() >= MinimumPasswordLength
+        && password == confirmation;
+}
+
+bool IsAcceptableNewPassword(const QString& password, const QString& confirmation)
+{
+    if (!NewPasswordConfirmed(password, confirmation))
+        return false;
+    for (const QChar c : password) {
+        if (!IsStorePasswordChar(c))
+            return false;
+    }
+    return true;
+}
+
+} // namespace os

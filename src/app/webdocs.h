@@ -1,0 +1,39 @@
+#pragma once
+
+#include <QDialog>
+
+class QCheckBox;
+class QLineEdit;
+class QPushButton;
+class QTabWidget;
+
+namespace os {
+
+// "Web Documents": where the store's cgi-bin lives (plain and secure) and the
+// web pages the store links to. OK stores into the settings record and writes
+// the settings file.
+class TWebDocsForm : public QDialog
+{
+    Q_OBJECT
+public:
+    explicit TWebDocsForm(QWidget* parent = nullptr);
+
+    QTabWidget* Pages = nullptr;
+    QLineEdit* CGIBINEdit = nullptr;
+    QCheckBox* UseSSLBox = nullptr;
+    QLineEdit* SSLCGIBINEdit = nullptr;
+    QCheckBox* SSLOnlyBox = nullptr;
+    QLineEdit* HomePageEdit = nullptr;
+    QLineEdit* StoreEntranceEdit = nullptr;
+    QLineEdit* PoliciesEdit = nullptr;
+    QPushButton* OKBtn = nullptr;
+    QPushButton* CancelBtn = nullptr;
+    QPushButton* HelpBtn = nullptr;
+
+private:
+    void UseSSLBoxClick();
+    void SSLOnlyBoxClick(bool checked);
+    void OKBtnClick();
+};
+
+} // namespace os

@@ -1,0 +1,199 @@
+#include "sync/headless.h"
+
+#include "app/error.h"
+#include "app/main_services.h"
+#include "app/messages.h"
+#include "app/paths.h"
+#include "app/settings.h"
+#include "data/datamodule.h"
+#include "sync/store_session.h"
+
+#include <QCoreApplication>
+
+#include <cstdio>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include <termios.h>
+#include <unistd.h>
+
+namespace os {
+
+namespace {
+
+// Message-box texts to standard error, counting the errors: a session that
+// showed one did not end cleanly.
+class CountingStderrMessages : public StderrMessageService
+{
+public:
+    void error(const QString& text) override
+    {
+        ++m_errors;
+        StderrMessageService::error(text);
+    }
+    int errors() const { return m_errors; }
+
+private:
+    int m_errors = 0;
+};
+
+// Installs a message service for the life of the object.
+class MessageServiceScope
+{
+public:
+    explicit MessageServiceScope(MessageService* service) { setMessageService(service); }
+    ~MessageServiceScope() { setMessageService(nullptr); }
+    MessageServiceScope(const MessageServiceScope&) = delete;
+    MessageServiceScope& operator=(const MessageServiceScope&) = delete;
+};
+
+// Turns the terminal's echo off while a secret is typed.
+class NoEcho
+{
+public:
+    NoEcho()
+    {
+        if (::isatty(STDIN_FILENO) && ::tcgetattr(STDIN_FILENO, &m_saved) == 0) {
+            termios quiet = m_saved;
+            quiet.c_lflag &= ~tcflag_t(ECHO);
+            m_active = ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &quiet) == 0;
+        }
+    }
+    ~NoEcho()
+    {
+        if (m_active) {
+            ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &m_saved);
+            std::fputc('\n', stderr);   // the Enter that was not echoed
+        }
+    }
+    NoEcho(const NoEcho&) = delete;
+    NoEcho& operator=(const NoEcho&) = delete;
+
+private:
+    termios m_saved{};
+    bool m_active = false;
+};
+
+// One line of standard input without its line end; nothing at end of input.
+std::optional<QString> readSecretLine(const char* prompt)
+{
+    if (::isatty(STDIN_FILENO)) {
+        std::fputs(prompt, stderr);
+        std::fflush(stderr);
+    }
+    NoEcho noEcho;
+    std::string line;
+    int c;
+    bool any = false;
+    while ((c = std::fgetc(stdin)) != EOF) {
+        any = true;
+        if (c == '\n')
+            break;
+        line.push_back(char(c));
+    }
+    if (!any)
+        return std::nullopt;
+    if (!line.empty() && line.back() == '\r')
+        line.pop_back();
+    return QString::fromLocal8Bit(line.data(), qsizetype(line.size()));
+}
+
+// The headless stand-in for the Connections window: no controls, and the new
+// password for "Change Password" is read as two more lines of standard input.
+class HeadlessHost : public SessionHost
+{
+public:
+    void SetSessionControlsEnabled(bool) override {}
+    void SetTransferPanelVisible(bool) override {}
+    void SetTransferCount(qint64) override {}
+    void PasswordEmptied() override {}
+
+    std::optional<QString> AskNewPassword() override
+    {
+        const std::optional<QString> password = readSecretLine("New Password: ");
+        const std::optional<QString> confirmation = readSecretLine("Confirm Password: ");
+        if (!password || !confirmation || !IsAcceptableNewPassword(*password, *confirmation)) {
+            m_refused = true;
+            messages().error(QStringLiteral("Password must be letters and numbers only and must be at least 5 "
+                                            "characters. Your password is case sensitive."));
+            return std::nullopt;
+        }
+        return password;
+    }
+    bool refused() const { return m_refused; }
+
+private:
+    bool m_refused = false;
+};
+
+void printRow(const QString& type, const QString& message)
+{
+    const QByteArray line = (type + QLatin1Char('\t') + displayText(message)).toUtf8();
+    std::fwrite(line.constData(), 1, size_t(line.size()), stdout);
+    std::fputc('\n', stdout);
+    std::fflush(stdout);
+}
+
+} // namespace
+
+int RunHeadlessSession(const QString& action)
+{
+    if (!StoreSession::Actions().contains(action)) {
+        std::fprintf(stderr, "Unknown session action \"%s\". The actions are:\n", action.toLocal8Bit().constData());
+        for (const QString& a : StoreSession::Actions())
+            std::fprintf(stderr, "  %s\n", a.toLocal8Bit().constData());
+        return 2;
+    }
+
+    // The transfer client waits in local event loops.
+    std::unique_ptr<QCoreApplication> ownApp;
+    if (!QCoreApplication::instance()) {
+        static int argc = 1;
+        static char name[] = "ordersentinel";
+        static char* argv[] = {name, nullptr};
+        ownApp = std::make_unique<QCoreApplication>(argc, argv);
+    }
+
+    CountingStderrMessages stderrMessages;
+    MessageServiceScope scope(&stderrMessages);
+
+    LoadSettings();
+
+    std::unique_ptr<TMainDataMod> ownData;
+    if (StoreSession::ActionNeedsTables(action)) {
+        TMainDataMod* data = TMainDataMod::instance();
+        if (!data) {
+            ownData = std::make_unique<TMainDataMod>();
+            data = ownData.get();
+        }
+        try {
+            if (!data->isOpen() && !data->OpenCompanyDatabase(AppPaths::dataDir()))
+                return 1;   // the engine's text has been shown
+        } catch (const ProgramTermination& t) {
+            return t.code();
+        } catch (const Error& e) {
+            messages().error(e.text());
+            return 1;
+        }
+    }
+
+    const std::optional<QString> password = readSecretLine("Store password: ");
+    if (!password || password->isEmpty()) {
+        // The window cannot start a session without a password either.
+        std::fputs("No store password was given on standard input.\n", stderr);
+        return 2;
+    }
+
+    NullMainServices main;
+    HeadlessHost host;
+    StoreSession session(&main, &host);
+    QObject::connect(&session.eventLog(), &EventLog::rowAdded, &session, &printRow);
+    session.setPassword(*password);
+    session.RunSession(action);
+
+    const bool failed = session.lastSessionFailed() || host.refused() || stderrMessages.errors() > 0;
+    return failed ? 1 : 0;
+}
+
+} // namespace os

@@ -1,0 +1,19 @@
+#pragma once
+
+#include <QString>
+
+namespace os {
+
+// Runs one store session without windows (`ordersentinel --session ACTION`):
+// loads the settings, opens the company database when the action works on
+// tables, reads the store password from standard input (without echo on a
+// terminal), prints every event-log row as "type<TAB>message" on standard
+// output and every message-box text on standard error.
+//
+// Returns 0 after a session that ended normally, 1 when it ended on an error
+// (a transfer failure, "Invalid Password!", any error shown), 2 for an
+// unknown action text (the valid ones are listed on standard error) or a
+// missing password. The program's home must be set before.
+int RunHeadlessSession(const QString& action);
+
+} // namespace os

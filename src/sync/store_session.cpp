@@ -1,0 +1,257 @@
+#include "sync/store_session.h"
+
+#include "app/busy_cursor.h"
+#include "app/clock.h"
+#include "app/main_services.h"
+#include "app/messages.h"
+#include "app/paths.h"
+#include "app/settings.h"
+#include "net/secure_http.h"
+#include "sync/retrieval.h"
+#include "sync/session_error.h"
+
+#include <QLocale>
+
+namespace os {
+
+const QString StoreSession::GetOrdersAction = QStringLiteral("Get Orders & Information");
+const QString StoreSession::PollServerAction = QStringLiteral("Poll Server");
+const QString StoreSession::PublishAction = QStringLiteral("Publish Options & Configurations");
+const QString StoreSession::LockAction = QStringLiteral("Lock Vendix");
+const QString StoreSession::UnlockAction = QStringLiteral("Unlock Vendix");
+const QString StoreSession::ChangePasswordAction = QStringLiteral("Change Password");
+
+namespace {
+
+const QString kInvalidPassword = QStringLiteral("Invalid Password!");
+
+// Restores the session's controls and the main window whatever way a
+// session step ends.
+class SessionClosing
+{
+public:
+    explicit SessionClosing(std::function<void()> steps) : m_steps(std::move(steps)) {}
+    ~SessionClosing() { m_steps(); }
+    SessionClosing(const SessionClosing&) = delete;
+    SessionClosing& operator=(const SessionClosing&) = delete;
+
+private:
+    std::function<void()> m_steps;
+};
+
+// The locale's long time format without its time-zone part: the session
+// lines show the desktop's clock time only.
+QString longTimeFormatWithoutZone(const QLocale& locale)
+{
+    const QString format = locale.timeFormat(QLocale::LongFormat);
+    QString out;
+    bool quoted = false;
+    for (const QChar c : format) {
+        if (c == QLatin1Char('\''))
+            quoted = !quoted;
+        if (!quoted && c == QLatin1Char('t'))
+            continue;
+        out += c;
+    }
+    return out.simplified();
+}
+
+} // namespace
+
+QStringList StoreSession::Actions()
+{
+    return {GetOrdersAction, PollServerAction, PublishAction, LockAction, UnlockAction, ChangePasswordAction};
+}
+
+bool StoreSession::ActionNeedsTables(const QString& action)
+{
+    // The unlock may go on with a full retrieval.
+    return action == GetOrdersAction || action == PublishAction || action == UnlockAction;
+}
+
+StoreSession::StoreSession(MainServices* main, SessionHost* host, QObject* parent)
+    : QObject(parent), m_main(main), m_host(host), m_http(new SecureHTTP(this)), m_log(this)
+{
+    connect(m_http, &SecureHTTP::transfer, this, [this](qint64 bytesSoFar, const QByteArray& chunk) {
+        m_buffer.append(chunk);
+        m_host->SetTransferCount(bytesSoFar);
+    });
+    connect(m_http, &SecureHTTP::status, this,
+            [this](const QString& text) { LogEvent(QStringLiteral("Agent"), text); });
+    connect(m_http, &SecureHTTP::header, this, [this](const QString& name, const QString& value) {
+        if (name == QLatin1String("Server"))
+            LogEvent(QStringLiteral("Server"), value.trimmed());
+    });
+}
+
+StoreSession::~StoreSession() = default;
+
+void StoreSession::LogEvent(const QString& type, const QString& message)
+{
+    m_log.LogEvent(type, message);
+}
+
+QString StoreSession::SessionTimeText(const QDateTime& when)
+{
+    const QLocale locale;
+    return locale.toString(when.date(), QLocale::ShortFormat) + QLatin1Char(' ')
+        + locale.toString(when.time(), longTimeFormatWithoutZone(locale));
+}
+
+void StoreSession::prepareClient()
+{
+    m_http->setIgnoreInvalidCert(settings().IGNORE_INVALID_CERT);
+    m_http->setUserAgent(StoreUserAgent());
+}
+
+QString StoreSession::PostCommand(const QByteArray& body, const QString& workFile, const QString& stepText)
+{
+    LogEvent(QStringLiteral("Function"), stepText);
+    m_buffer.clear();
+    {
+        // Back to idle after every post, also a failed one, ready for the next.
+        SessionClosing idle([this] {
+            m_http->reset();
+            prepareClient();
+        });
+        m_http->post(settings().VendixManagerURL, body, QStringLiteral("application/x-www-form-urlencoded"),
+                     AppPaths::homeFile(workFile));
+    }
+    ShowStoreMessages(m_buffer, m_log);
+    return GetStoreAction(m_buffer);
+}
+
+QString StoreSession::PostCommand(const StoreCommand& command)
+{
+    return PostCommand(command.body, command.workFile, command.stepText);
+}
+
+void StoreSession::ReportInvalidPassword()
+{
+    m_failed = true;
+    messages().error(kInvalidPassword);
+}
+
+void StoreSession::SetTransferPanelVisible(bool visible)
+{
+    m_host->SetTransferPanelVisible(visible);
+}
+
+void StoreSession::RunSession(const QString& action)
+{
+    if (m_running)
+        return;   // one session at a time; the controls are disabled meanwhile
+    m_running = true;
+    m_failed = false;
+
+    m_log.clear();
+    m_http->reset();
+    prepareClient();
+
+    {
+        BusyCursor busy;
+        m_host->SetSessionControlsEnabled(false);
+        LogEvent(QStringLiteral("Notice"), QStringLiteral("Starting Session: ") + SessionTimeText(Clock::now()));
+        m_main->SetCommandsEnabled(false);
+
+        SessionClosing closing([this] {
+            m_host->SetSessionControlsEnabled(true);
+            m_host->SetTransferCount(0);
+            m_host->SetTransferPanelVisible(false);
+            m_main->SetCommandsEnabled(true);
+        });
+        try {
+            runAction(action);
+        } catch (const Error& e) {
+            m_failed = true;
+            messages().error(e.text());
+        } catch (const std::exception& e) {
+            // Anything else (out of memory) still ends only the session.
+            m_failed = true;
+            messages().error(QString::fromLocal8Bit(e.what()));
+        }
+    }
+    // Logged after the cursor and controls are back, as the last row.
+    LogEvent(QStringLiteral("Notice"), QStringLiteral("Session Complete: ") + SessionTimeText(Clock::now()));
+    m_running = false;
+}
+
+void StoreSession::runAction(const QString& action)
+{
+    if (action == GetOrdersAction) {
+        SetTransferPanelVisible(true);
+        RetrieveOrders(*this);
+    } else if (action == PollServerAction) {
+        PollServer();
+    } else if (action == PublishAction) {
+        PublishConfiguration();
+    } else if (action == LockAction) {
+        LockStore();
+    } else if (action == UnlockAction) {
+        EmergencyUnlock();
+    } else if (action == ChangePasswordAction) {
+        const std::optional<QString> newPassword = m_host->AskNewPassword();
+        if (newPassword)
+            ChangeStorePassword(*newPassword);
+    }
+}
+
+void StoreSession::PollServer()
+{
+    // The poll's result is in the store's messages, already logged.
+    if (PostCommand(PollServerCommand(m_password)) == QLatin1String("PASS_INVALID"))
+        ReportInvalidPassword();
+}
+
+void StoreSession::LockStore()
+{
+    if (PostCommand(LockVendixCommand(m_password)) == QLatin1String("PASS_INVALID"))
+        ReportInvalidPassword();
+}
+
+void StoreSession::EmergencyUnlock()
+{
+    const QString action = PostCommand(EmergencyUnlockCommand(m_password));
+    if (action == QLatin1String("NOLOCKSTOP")) {
+        messages().info(QStringLiteral(
+            "The site was not locked. You should only perform this action when Vendix tells you it is needed."));
+        return;
+    }
+    if (action == QLatin1String("MANUALUNLOCK")) {
+        messages().warning(QStringLiteral("An important message can be found in the event log."));
+        return;
+    }
+    if (action == QLatin1String("WASUNLOCK"))
+        LogEvent(QStringLiteral("Vendix"), QStringLiteral("Ordersentinel must now perform order retrieval!"));
+    if (action == QLatin1String("PASS_INVALID")) {
+        ReportInvalidPassword();
+        return;
+    }
+    // Fetch what the store held while it was locked, so that it cleans up
+    // and unlocks; the transfer panel stays hidden.
+    RetrieveOrders(*this);
+}
+
+void StoreSession::ChangeStorePassword(const QString& newPassword)
+{
+    const QString action = PostCommand(ChangePassCommand(m_password, newPassword));
+    if (action == QLatin1String("PASS_INVALID")) {
+        m_failed = true;
+        messages().error(kInvalidPassword
+                         + QStringLiteral("\r\rRemember that your password has not been changed yet. Enter your "
+                                          "current password so that Ordersentinel can change it to the new one."));
+    } else if (action == QLatin1String("PASSCHANGED")) {
+        messages().info(QStringLiteral("Your password has been changed!"));
+        m_password.clear();
+        m_host->PasswordEmptied();
+    }
+}
+
+void StoreSession::PublishConfiguration()
+{
+    throw SessionError(
+        QStringLiteral("Publishing options and configurations is not available in this version of Ordersentinel. "
+                       "Nothing was sent to the store."));
+}
+
+} // namespace os
