@@ -213,7 +213,15 @@ bool IniFile::save()
     }
     // The settings file holds carrier passwords.
     f.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
-    f.write(text().toUtf8());
+    // A short write (a full disk) is not flagged as an error by QSaveFile,
+    // which would then put a cut-off file in place of the good one.
+    const QByteArray bytes = text().toUtf8();
+    if (f.write(bytes) != bytes.size()) {
+        m_error = f.errorString();
+        f.cancelWriting();
+        f.commit();   // drops the temporary file, keeps the old one
+        return false;
+    }
     if (!f.commit()) {
         m_error = f.errorString();
         return false;

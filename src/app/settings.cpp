@@ -180,7 +180,11 @@ void MoveCardList()
     QSaveFile target(AppPaths::dataFile(kCardListName));
     if (!target.open(QIODevice::WriteOnly))
         return;
-    target.write(lines);
+    if (target.write(lines) != lines.size()) {   // a short write is no error to QSaveFile
+        target.cancelWriting();
+        target.commit();
+        return;
+    }
     if (target.commit())
         source.remove();   // a failure to delete is of no consequence
 }

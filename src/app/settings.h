@@ -97,6 +97,8 @@ struct Settings
     // installation (<home>/ordersentinel.ini, [Installation] StoreDomain),
     // not in zr.ini.
     QString storeDomain;
+
+    friend bool operator==(const Settings&, const Settings&) = default;
 };
 
 // The program-wide settings record.

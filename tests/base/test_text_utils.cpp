@@ -1,0 +1,170 @@
+#include "app/text_utils.h"
+
+#include <QLocale>
+#include <QTest>
+
+#include <cmath>
+#include <limits>
+
+using namespace os;
+
+class TestTextUtils : public QObject
+{
+    Q_OBJECT
+private slots:
+    void cleanup() { QLocale::setDefault(QLocale::c()); }
+
+    void urlEncode_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QByteArray>("encoded");
+        QTest::newRow("space and slash") << "a b/c" << QByteArray("a+b%2fc");
+        QTest::newRow("letters and digits stay") << "AZaz09" << QByteArray("AZaz09");
+        QTest::newRow("punctuation") << "A-Z_0.9~*&=+%" << QByteArray("A%2dZ%5f0%2e9%7e%2a%26%3d%2b%25");
+        QTest::newRow("utf-8 bytes lower hex") << QStringLiteral("caf\u00e9 \u20ac") << QByteArray("caf%c3%a9+%e2%82%ac");
+        QTest::newRow("line breaks") << "a\r\nb" << QByteArray("a%0d%0ab");
+        QTest::newRow("empty") << "" << QByteArray();
+    }
+    void urlEncode()
+    {
+        QFETCH(QString, text);
+        QFETCH(QByteArray, encoded);
+        QCOMPARE(UrlEncode(text), encoded);
+    }
+
+    void replaceTag_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("tag");
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<QString>("result");
+        QTest::newRow("every occurrence") << "Dear %io_name%, %io_name%!" << "%io_name%" << "Ann" << "Dear Ann, Ann!";
+        QTest::newRow("upper tag finds lower text") << "Hi %io_name%." << "%IO_NAME%" << "Bob" << "Hi Bob.";
+        QTest::newRow("mixed case text") << "Hi %Io_NaMe%." << "%io_name%" << "Bob" << "Hi Bob.";
+        QTest::newRow("value holding the tag is inserted once")
+            << "[%t%]" << "%t%" << "<%t%%T%>" << "[<%t%%T%>]";
+        QTest::newRow("value forming a tag with its neighbours is left") << "aabb" << "ab" << "a" << "aab";
+        QTest::newRow("empty value closes up and the new tag goes too")
+            << "%io_%io_name%name%" << "%io_name%" << "" << "";
+        QTest::newRow("empty value on overlapping text") << "aabb" << "ab" << "" << "";
+        QTest::newRow("accented letters are not folded")
+            << QStringLiteral("%\u00e9t\u00e9% %\u00c9T\u00c9%") << QStringLiteral("%\u00c9T\u00c9%") << "x"
+            << QStringLiteral("%\u00e9t\u00e9% x");
+        QTest::newRow("accented letters equal as they are")
+            << QStringLiteral("Gr\u00fc\u00dfe %NAME%") << QStringLiteral("gr\u00fc\u00dfe") << "Hello" << "Hello %NAME%";
+        QTest::newRow("capital X in the tag never meets an insertion") << "%x% %X%" << "%X%" << "XX" << "XX XX";
+        QTest::newRow("no occurrence") << "plain" << "%io_name%" << "Ann" << "plain";
+        QTest::newRow("empty tag changes nothing") << "abc" << "" << "zz" << "abc";
+        QTest::newRow("empty text") << "" << "%a%" << "zz" << "";
+    }
+    void replaceTag()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, tag);
+        QFETCH(QString, value);
+        QFETCH(QString, result);
+        QCOMPARE(ReplaceTag(text, tag, value), result);
+    }
+
+    void replaceTagManyOccurrences()
+    {
+        QString text;
+        for (int i = 0; i < 20000; ++i)
+            text += QStringLiteral("<%io_order_total%>");
+        const QString out = ReplaceTag(text, QStringLiteral("%IO_ORDER_TOTAL%"), QStringLiteral("%io_order_total%!"));
+        QCOMPARE(out.size(), qsizetype(20000) * 19);
+        QCOMPARE(out.count(QStringLiteral("<%io_order_total%!>")), qsizetype(20000));
+    }
+
+    void formatMoney_data()
+    {
+        QTest::addColumn<double>("amount");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("zero") << 0.0 << "0.00";
+        QTest::newRow("small") << 5.0 << "5.00";
+        QTest::newRow("thousands") << 1234567.891 << "1,234,567.89";
+        QTest::newRow("exactly three digits") << 999.0 << "999.00";
+        QTest::newRow("four digits") << 1000.0 << "1,000.00";
+        QTest::newRow("negative") << -1234.5 << "-1,234.50";
+        QTest::newRow("negative small") << -0.5 << "-0.50";
+        QTest::newRow("half cent rounds up") << 0.825 << "0.83";
+        QTest::newRow("binary 2.675 rounds up") << 2.675 << "2.68";
+        QTest::newRow("negative half cent away from zero") << -1.005 << "-1.01";
+        QTest::newRow("carry into a new group") << 999999.995 << "1,000,000.00";
+        QTest::newRow("rounds to zero without sign") << -0.001 << "0.00";
+        QTest::newRow("large") << 1e15 << "1,000,000,000,000,000.00";
+        QTest::newRow("tiny") << 1e-20 << "0.00";
+        QTest::newRow("nan") << std::numeric_limits<double>::quiet_NaN() << "00.00";
+        QTest::newRow("infinity") << std::numeric_limits<double>::infinity() << "00.00";
+        QTest::newRow("minus infinity") << -std::numeric_limits<double>::infinity() << "00.00";
+    }
+    void formatMoney()
+    {
+        QFETCH(double, amount);
+        QFETCH(QString, text);
+        QCOMPARE(FormatMoney(amount), text);
+    }
+
+    void formatMoneyUsesTheLocaleSeparators()
+    {
+        QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+        QCOMPARE(FormatMoney(1234567.891), QStringLiteral("1.234.567,89"));
+        QCOMPARE(FormatMoney(-0.5), QStringLiteral("-0,50"));
+        QCOMPARE(FormatAmount(1234.5), QStringLiteral("1234,50"));
+        QCOMPARE(FormatRate(0.2), QStringLiteral("0,20000"));
+    }
+
+    void formatAmountAndRate()
+    {
+        QCOMPARE(FormatAmount(6), QStringLiteral("6.00"));
+        QCOMPARE(FormatAmount(1234.5), QStringLiteral("1234.50"));
+        QCOMPARE(FormatAmount(-3.456), QStringLiteral("-3.46"));
+        QCOMPARE(FormatAmount(std::numeric_limits<double>::quiet_NaN()), QStringLiteral("0.00"));
+        QCOMPARE(FormatRate(0.2), QStringLiteral("0.20000"));
+        QCOMPARE(FormatRate(0.15), QStringLiteral("0.15000"));
+        QCOMPARE(FormatRate(0.123456), QStringLiteral("0.12346"));
+        QCOMPARE(FormatRate(1.5), QStringLiteral("1.50000"));
+        QCOMPARE(FormatRate(std::numeric_limits<double>::infinity()), QStringLiteral("0.00"));
+    }
+
+    void readNumber_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<double>("value");
+        QTest::newRow("amount") << "6.00" << 6.0;
+        QTest::newRow("blanks around") << "  6.5 " << 6.5;
+        QTest::newRow("negative") << "-3.25" << -3.25;
+        QTest::newRow("plus") << "+2" << 2.0;
+        QTest::newRow("no leading digit") << ".5" << 0.5;
+        QTest::newRow("exponent") << "1e3" << 1000.0;
+        QTest::newRow("comma under a full-stop locale") << "6,5" << 0.0;
+        QTest::newRow("thousands separator") << "1,234.50" << 0.0;
+        QTest::newRow("letters") << "abc" << 0.0;
+        QTest::newRow("trailing letters") << "6.00abc" << 0.0;
+        QTest::newRow("empty") << "" << 0.0;
+        QTest::newRow("only a point") << "." << 0.0;
+        QTest::newRow("nan") << "nan" << 0.0;
+        QTest::newRow("inf") << "inf" << 0.0;
+        QTest::newRow("overflow") << "1e999" << 0.0;
+        QTest::newRow("only the first 255 characters")
+            << (QStringLiteral("1") + QString(254, QLatin1Char('0')) + QStringLiteral("junk")) << 1e254;
+    }
+    void readNumber()
+    {
+        QFETCH(QString, text);
+        QFETCH(double, value);
+        QCOMPARE(ReadNumber(text), value);
+    }
+
+    void readNumberUsesTheLocaleSeparator()
+    {
+        QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+        QCOMPARE(ReadNumber(QStringLiteral("6,5")), 6.5);
+        QCOMPARE(ReadNumber(QStringLiteral("6.5")), 0.0);
+        QCOMPARE(ReadNumber(QStringLiteral("-0,20000")), -0.2);
+        QCOMPARE(ReadNumber(FormatRate(0.12345)), 0.12345);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestTextUtils)
+#include "test_text_utils.moc"
