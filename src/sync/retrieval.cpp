@@ -1,13 +1,92 @@
 #include "sync/retrieval.h"
 
+#include "app/clock.h"
+#include "app/messages.h"
+#include "app/paths.h"
+#include "sync/import_steps.h"
+#include "sync/integrity.h"
+#include "sync/protocol.h"
 #include "sync/session_error.h"
+#include "sync/store_session.h"
+
+#include <QDir>
+#include <QFile>
 
 namespace os {
 
-// Placeholder until the retrieval lands; it refuses rather than pretending.
-void RetrieveOrders(StoreSession&)
+QString MissingHtmlDirMessage(const QString& dataDir)
 {
-    throw SessionError(QStringLiteral("Order retrieval is not available in this build."));
+    return QStringLiteral("The \"%1/html\" HTML invoice export directory does not exist!").arg(dataDir);
+}
+
+QString KeepReply(const QByteArray& reply, const QString& home)
+{
+    const QString dir = home + QStringLiteral("/retrievals");
+    if (!QDir().mkpath(dir))
+        throw SessionError(QStringLiteral("Cannot create directory \"%1\".").arg(dir));
+    QFile::setPermissions(dir, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+
+    const QString stem = dir + QLatin1Char('/') + Clock::now().toString(QStringLiteral("yyyy-MM-dd_HH-mm-ss"));
+    for (int n = 1;; ++n) {
+        const QString path = stem + (n == 1 ? QString() : QStringLiteral("_%1").arg(n)) + QStringLiteral(".reply");
+        QFile file(path);
+        // NewOnly: an existing kept reply is never replaced. Card numbers
+        // inside: owner only from the first byte.
+        if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly, QFileDevice::ReadOwner | QFileDevice::WriteOwner)) {
+            if (QFile::exists(path) && n < 10000)
+                continue;
+            throw SessionError(QStringLiteral("Cannot create file \"%1\". %2").arg(path, file.errorString()));
+        }
+        if (file.write(reply) != reply.size() || !file.flush())
+            throw SessionError(QStringLiteral("Cannot write file \"%1\". %2").arg(path, file.errorString()));
+        return path;
+    }
+}
+
+void RetrieveOrders(StoreSession& session)
+{
+    const QString dataDir = AppPaths::dataDir();
+    if (!QDir(dataDir + QStringLiteral("/html")).exists()) {
+        session.MarkFailed();
+        messages().error(MissingHtmlDirMessage(dataDir));
+        return;
+    }
+    if (!CheckDataIntegrity(session))
+        return;
+
+    session.responseBuffer().clear();
+    const QString action = session.PostCommand(GetNewStuffCommand(session.password()));
+    if (action == QLatin1String("PASS_INVALID")) {
+        session.ReportInvalidPassword();
+        return;
+    }
+    if (action != QLatin1String("DataSuccess"))
+        return;
+    const QByteArray reply = session.responseBuffer();   // the next post reuses the buffer
+
+    // The store forgets what it delivered once told to clean up, and the
+    // import can stop early: the whole reply is kept first. A copy that
+    // cannot be kept is reported, and the import still runs.
+    try {
+        KeepReply(reply, AppPaths::home());
+    } catch (const Error& e) {
+        messages().error(e.text());
+    }
+
+    const QString cleanUp = session.PostCommand(CleanUpInvoiceCommand(session.password()));
+    if (cleanUp == QLatin1String("PASS_INVALID")) {
+        session.ReportInvalidPassword();
+        return;
+    }
+
+    ImportContext ctx;
+    ctx.dataDir = dataDir;
+    ctx.workDir = AppPaths::home();
+    ctx.log = [&session](const QString& type, const QString& message) { session.LogEvent(type, message); };
+    RunImportSteps(reply, ctx);
+
+    if (cleanUp != QLatin1String("UNLOCKED!"))
+        messages().info(QStringLiteral("Press F9"));
 }
 
 } // namespace os

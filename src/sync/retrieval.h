@@ -1,5 +1,8 @@
 #pragma once
 
+#include <QByteArray>
+#include <QString>
+
 namespace os {
 
 class StoreSession;
@@ -8,5 +11,16 @@ class StoreSession;
 // clean-up and the import of everything the store delivered. Runs inside a
 // session; raises os::Error subclasses to end the session.
 void RetrieveOrders(StoreSession& session);
+
+// The message shown when the company's invoice directory is missing.
+QString MissingHtmlDirMessage(const QString& dataDir);
+
+// Keeps a get_new_stuff reply in <home>/retrievals/ as
+// "yyyy-MM-dd_HH-mm-ss.reply" (now from os::Clock; "_2", "_3", ... added when
+// the name is taken, never overwriting), readable by the owner only. The
+// store forgets its data once told to clean up, so this copy is what
+// --import-reply can import again. Returns the file's path; throws
+// SessionError when it cannot be written.
+QString KeepReply(const QByteArray& reply, const QString& home);
 
 } // namespace os

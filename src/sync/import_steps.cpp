@@ -1,0 +1,571 @@
+#include "sync/import_steps.h"
+
+#include "app/clock.h"
+#include "app/messages.h"
+#include "data/catalogue.h"
+#include "data/connection.h"
+#include "data/datamodule.h"
+#include "data/db_error.h"
+#include "data/table.h"
+#include "data/transaction.h"
+#include "sync/invoices.h"
+#include "sync/protocol.h"
+
+#include <QFile>
+#include <QLocale>
+#include <QStringDecoder>
+
+#include <sqlite3.h>
+
+#include <cmath>
+#include <limits>
+
+namespace os {
+
+// ---- Conversions --------------------------------------------------------------
+
+int ReadInteger(const QString& text)
+{
+    // An optional sign and decimal digits only: the store never sends
+    // another form, and toInt alone would accept some.
+    const QString t = TrimControl(text);
+    qsizetype i = (t.startsWith(u'-') || t.startsWith(u'+')) ? 1 : 0;
+    bool ok = i < t.size();
+    for (; i < t.size() && ok; ++i)
+        ok = t[i] >= u'0' && t[i] <= u'9';
+    const int value = ok ? t.toInt(&ok, 10) : 0;
+    if (!ok)
+        throw ConversionError(QStringLiteral("'%1' is not a valid integer value").arg(text));
+    return value;
+}
+
+double ReadMoney(const QString& text)
+{
+    const QString t = TrimControl(text);
+    bool ok = false;
+    double value = QLocale().toDouble(t, &ok);
+    if (!ok) {
+        // A store on another locale writes a full stop.
+        QLocale c = QLocale::c();
+        c.setNumberOptions(QLocale::RejectGroupSeparator);
+        value = c.toDouble(t, &ok);
+    }
+    if (!ok || !std::isfinite(value))
+        throw ConversionError(QStringLiteral("'%1' is not a valid floating point value").arg(text));
+    // Money keeps four decimals.
+    return std::round(value * 10000.0) / 10000.0;
+}
+
+QString PaymentMethodText(const QString& code)
+{
+    static const char* const kMethods[] = {"Credit Card",        "Credit Card by Phone", "COD",
+                                           "Purchase Order",     "Remote Credit Card",   "Mail Payment"};
+    const QString c = TrimControl(code);
+    if (c.size() == 1 && c[0] >= u'1' && c[0] <= u'6')
+        return QString::fromLatin1(kMethods[c[0].unicode() - u'1']);
+    return QStringLiteral("Unknown");
+}
+
+DateReader::DateReader()
+{
+    const QLocale loc;
+    QStringList dates{loc.dateFormat(QLocale::ShortFormat)};
+    QStringList times;
+    auto addTime = [&times](QString f) {
+        // A time-zone designator is never part of what the store writes.
+        f.remove(QStringLiteral(" t"));
+        f = f.trimmed();
+        if (!f.isEmpty() && !times.contains(f))
+            times.append(f);
+    };
+    addTime(loc.timeFormat(QLocale::LongFormat));
+    addTime(loc.timeFormat(QLocale::ShortFormat));
+
+    for (const QString& d : dates) {
+        const bool shortYear = d.contains(QStringLiteral("yy")) && !d.contains(QStringLiteral("yyyy"));
+        QStringList variants{d};
+        if (shortYear) {
+            QString four = d;
+            four.replace(QStringLiteral("yy"), QStringLiteral("yyyy"));
+            variants.prepend(four);   // "3/5/2024" before "3/5/24"
+        }
+        for (const QString& v : variants) {
+            const bool two = shortYear && v == d;
+            for (const QString& t : times)
+                m_formats.append({v + QLatin1Char(' ') + t, two, true});
+            m_formats.append({v, two, false});
+        }
+    }
+    // ISO 8601, also with a space between date and time.
+    for (const char* f : {"yyyy-MM-dd HH:mm:ss", "yyyy-MM-ddTHH:mm:ss", "yyyy-MM-dd HH:mm",
+                          "yyyy-MM-ddTHH:mm", "yyyy-MM-dd HH:mm:ss.zzz", "yyyy-MM-ddTHH:mm:ss.zzz"})
+        m_formats.append({QString::fromLatin1(f), false, true});
+    m_formats.append({QStringLiteral("yyyy-MM-dd"), false, false});
+}
+
+bool DateReader::tryFormat(const Format& f, const QString& text, QDateTime& out) const
+{
+    QDateTime dt;
+    if (f.hasTime) {
+        dt = QLocale().toDateTime(text, f.pattern);
+        if (!dt.isValid())
+            dt = QLocale::c().toDateTime(text, f.pattern);
+    } else {
+        QDate d = QLocale().toDate(text, f.pattern);
+        if (!d.isValid())
+            d = QLocale::c().toDate(text, f.pattern);
+        if (d.isValid())
+            dt = QDateTime(d, QTime(0, 0));
+    }
+    if (!dt.isValid())
+        return false;
+    if (f.twoDigitYear && dt.date().year() < 1950)
+        dt = dt.addYears(100);
+    out = dt;
+    return true;
+}
+
+QDateTime DateReader::dateTime(const QString& text)
+{
+    const QString t = TrimControl(text);
+    QDateTime out;
+    if (!t.isEmpty()) {
+        if (m_last >= 0 && tryFormat(m_formats[m_last], t, out))
+            return out;
+        for (int i = 0; i < m_formats.size(); ++i) {
+            if (i != m_last && tryFormat(m_formats[i], t, out)) {
+                m_last = i;
+                return out;
+            }
+        }
+    }
+    throw ConversionError(QStringLiteral("'%1' is not a valid date and time").arg(text));
+}
+
+QDate DateReader::date(const QString& text)
+{
+    try {
+        return dateTime(text).date();
+    } catch (const ConversionError&) {
+        throw ConversionError(QStringLiteral("'%1' is not a valid date").arg(text));
+    }
+}
+
+QVariantList OrderRowValues(const QStringList& f, DateReader& dates, const QDateTime& now)
+{
+    Q_ASSERT(f.size() >= kOrderFields);
+    QVariantList v;
+    v.reserve(34);
+    v.append(ReadInteger(f[0]));    // INV
+    v.append(ReadInteger(f[1]));    // CUSTID
+    for (int i = 2; i <= 20; ++i)   // PASS .. NOTES
+        v.append(f[i]);
+    v.append(dates.dateTime(f[21]));   // IDATE
+    v.append(ReadMoney(f[22]));        // TOTAL
+    v.append(PaymentMethodText(f[23]));
+    for (int i = 24; i <= 29; ++i)   // CARDNUM .. PURCHASEORDER
+        v.append(f[i]);
+    bool ok = false;
+    const int affiliate = f[30].toInt(&ok, 10);
+    v.append(ok ? affiliate : 0);   // AFFILIATECODE
+    v.append(f[31]);                // COUPON
+    v.append(f[32]);                // ORDERSTATE
+    v.append(now);                  // LASTMARKED
+    return v;
+}
+
+QVariantList AccountRowValues(const QStringList& f)
+{
+    Q_ASSERT(f.size() >= kAccountFields);
+    QVariantList v;
+    v.reserve(21);
+    v.append(ReadInteger(f[0]));
+    for (int i = 1; i <= 19; ++i)
+        v.append(f[i]);
+    v.append(f[20] == QLatin1String("1"));
+    return v;
+}
+
+QString DecodeStoreText(QByteArrayView bytes)
+{
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    QString text = utf8(bytes);
+    if (!utf8.hasError())
+        return text;
+    return QString::fromLatin1(bytes);
+}
+
+QList<QStringList> ReadRecords(const QByteArray& text)
+{
+    QList<QStringList> records;
+    const QString sep = QStringLiteral("|");
+    qsizetype from = 0;
+    while (from < text.size()) {
+        qsizetype lf = text.indexOf('\n', from);
+        if (lf < 0)
+            lf = text.size();
+        QStringList fields = SplitFields(DecodeStoreText(QByteArrayView(text).sliced(from, lf - from)), sep);
+        for (QString& f : fields)
+            f = TrimControl(f);
+        records.append(std::move(fields));
+        from = lf + 1;
+    }
+    return records;
+}
+
+// ---- Work files ---------------------------------------------------------------
+
+QString ImportContext::htmlDir() const { return dataDir + QStringLiteral("/html"); }
+QString ImportContext::workFile(const QString& name) const { return workDir + QLatin1Char('/') + name; }
+
+const QList<SectionFile>& WorkFileSections()
+{
+    static const QList<SectionFile> sections{
+        {markers::OrdersStart, markers::OrdersEnd, "orders.dat"},
+        {markers::AccountsStart, markers::AccountsEnd, "accts.dat"},
+        {markers::InvoiceStatusStart, markers::InvoiceStatusEnd, "invstats.dat"},
+        {markers::InvMarksStart, markers::InvMarksEnd, "invmarks.dat"},
+        {markers::NotesStart, markers::NotesEnd, "notes.dat"},
+    };
+    return sections;
+}
+
+void WriteWorkFiles(const QByteArray& reply, const ImportContext& ctx)
+{
+    for (const SectionFile& s : WorkFileSections()) {
+        const QString path = ctx.workFile(QString::fromLatin1(s.file));
+        QFile file(path);
+        // Work files hold card numbers: owner only.
+        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate, QFileDevice::ReadOwner | QFileDevice::WriteOwner))
+            throw SessionError(QStringLiteral("Cannot create file \"%1\". %2").arg(path, file.errorString()));
+        const QByteArray text = ExtractSection(reply, s.start, s.end) + "\r\n";
+        if (file.write(text) != text.size() || !file.flush())
+            throw SessionError(QStringLiteral("Cannot write file \"%1\". %2").arg(path, file.errorString()));
+    }
+}
+
+namespace {
+
+QByteArray readWorkFile(const ImportContext& ctx, const char* name)
+{
+    const QString path = ctx.workFile(QString::fromLatin1(name));
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        throw SessionError(QStringLiteral("Cannot open file \"%1\". %2").arg(path, file.errorString()));
+    return file.readAll();
+}
+
+// An insert, update or delete on one table file, prepared once and run for
+// every record; values are converted by the catalogue's column types.
+class Prepared
+{
+public:
+    Prepared(const std::shared_ptr<Connection>& conn, const QString& sql, QList<const FieldDef*> defs)
+        : m_conn(conn), m_stmt(conn->handle(), sql), m_defs(std::move(defs))
+    {
+    }
+
+    // Runs the statement; returns the rows it changed. Throws DbError.
+    int run(const QVariantList& values)
+    {
+        m_stmt.reset();
+        for (int i = 0; i < values.size(); ++i)
+            m_stmt.bind(i + 1, ToStored(values[i], m_defs.value(i)));
+        try {
+            m_stmt.step();
+        } catch (...) {
+            m_stmt.reset();
+            throw;
+        }
+        const int changed = sqlite3_changes(m_conn->handle());
+        m_stmt.reset();
+        return changed;
+    }
+
+    // For a SELECT: the first column of the first row, null when no row.
+    QVariant firstValue(const QVariantList& values)
+    {
+        m_stmt.reset();
+        for (int i = 0; i < values.size(); ++i)
+            m_stmt.bind(i + 1, ToStored(values[i], m_defs.value(i)));
+        QVariant result;
+        try {
+            if (m_stmt.step())
+                result = m_stmt.column(0);
+        } catch (...) {
+            m_stmt.reset();
+            throw;
+        }
+        m_stmt.reset();
+        return result;
+    }
+
+private:
+    std::shared_ptr<Connection> m_conn;
+    Statement m_stmt;
+    QList<const FieldDef*> m_defs;
+};
+
+struct TableFile
+{
+    TableFile(const QString& dir, const char* table)
+        : def(FindTableDef(QString::fromLatin1(table))), conn(Connection::forTable(dir, def->name)),
+          quoted(QuoteIdent(conn->tableName()))
+    {
+    }
+    const FieldDef* field(const char* name) const { return def->field(QString::fromLatin1(name)); }
+    QList<const FieldDef*> allFields() const
+    {
+        QList<const FieldDef*> defs;
+        for (const FieldDef& f : def->fields)
+            defs.append(&f);
+        return defs;
+    }
+    QString columnList(const QList<const FieldDef*>& defs) const
+    {
+        QStringList names;
+        for (const FieldDef* f : defs)
+            names.append(QuoteIdent(f->name));
+        return names.join(QLatin1Char(','));
+    }
+    QString insertSql(const QList<const FieldDef*>& defs) const
+    {
+        QStringList marks;
+        for (qsizetype i = 0; i < defs.size(); ++i)
+            marks.append(QStringLiteral("?"));
+        return QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+            .arg(quoted, columnList(defs), marks.join(QLatin1Char(',')));
+    }
+
+    const TableDef* def;
+    std::shared_ptr<Connection> conn;
+    QString quoted;
+};
+
+// Runs `body` inside one transaction on `dir`/`table`. Whatever ends the step
+// early (a conversion error ends the session), the records handled before it
+// are committed: what was imported stays.
+template <typename Body>
+void inTransaction(const QString& dir, const char* table, Body&& body)
+{
+    Transaction tx(dir, QString::fromLatin1(table));
+    try {
+        body();
+    } catch (...) {
+        try {
+            tx.commit();
+        } catch (const DbError&) {
+            // the original error is the one to report
+        }
+        throw;
+    }
+    tx.commit();
+}
+
+TMainDataMod* openDataModule(const QString& dir)
+{
+    TMainDataMod* dm = TMainDataMod::instance();
+    if (!dm || !dm->isOpen() || dm->directory() != dir)
+        return nullptr;
+    return dm;
+}
+
+void refreshShared(Table* table)
+{
+    if (table && table->isOpen() && table->state() == Table::State::Browse)
+        table->refresh();
+}
+
+} // namespace
+
+// ---- The steps ----------------------------------------------------------------
+
+void ImportOrders(ImportContext& ctx)
+{
+    const QList<QStringList> records = ReadRecords(readWorkFile(ctx, "orders.dat"));
+    TableFile orders(ctx.dataDir, "orders");
+    const QList<const FieldDef*> defs = orders.allFields();
+    Prepared insert(orders.conn, orders.insertSql(defs), defs);
+    DateReader dates;
+    const QDateTime now = Clock::now();
+
+    inTransaction(ctx.dataDir, "orders", [&] {
+        for (const QStringList& rec : records) {
+            if (rec.size() < kOrderFields)
+                continue;
+            const QVariantList values = OrderRowValues(rec, dates, now);
+            const qint64 inv = values[0].toLongLong();
+            ctx.imported.insert(inv);
+            try {
+                Savepoint sp(ctx.dataDir, orders.def->name);
+                insert.run(values);
+                sp.release();
+                ctx.write(QStringLiteral("Order"), rec[0] + QStringLiteral(" Data Record"));
+            } catch (const DbError& e) {
+                ctx.failed.insert(inv);
+                messages().error(e.text());
+            }
+        }
+    });
+    if (TMainDataMod* dm = openDataModule(ctx.dataDir))
+        refreshShared(dm->ORDERs);
+}
+
+void ImportAccounts(ImportContext& ctx)
+{
+    const QList<QStringList> records = ReadRecords(readWorkFile(ctx, "accts.dat"));
+    TableFile customers(ctx.dataDir, "customers");
+    const QList<const FieldDef*> defs = customers.allFields();
+    const FieldDef* custid = customers.field("CUSTID");
+    Prepared insert(customers.conn, customers.insertSql(defs), defs);
+    Prepared lookup(customers.conn,
+                    QStringLiteral("SELECT %1 FROM %2 WHERE %3=?")
+                        .arg(QuoteIdent(QStringLiteral("EMAIL")), customers.quoted, QuoteIdent(custid->name)),
+                    {custid});
+    Prepared remove(customers.conn,
+                    QStringLiteral("DELETE FROM %1 WHERE %2=?").arg(customers.quoted, QuoteIdent(custid->name)),
+                    {custid});
+
+    inTransaction(ctx.dataDir, "customers", [&] {
+        for (const QStringList& rec : records) {
+            if (rec.size() < kAccountFields)
+                continue;
+            const QVariantList values = AccountRowValues(rec);
+            const QVariant stored = lookup.firstValue({values[0]});
+            if (stored.isValid() && stored.toString() != rec[2]) {
+                ctx.write(QStringLiteral("Internal Trouble"),
+                          rec[0] + QStringLiteral(" AND ") + rec[2]
+                              + QStringLiteral(" do not match, record not updated!"));
+                continue;
+            }
+            // The old row goes and the new one comes in one savepoint: an
+            // insert the table refuses leaves the old account in place.
+            Savepoint sp(ctx.dataDir, customers.def->name);
+            try {
+                remove.run({values[0]});
+            } catch (const DbError& e) {
+                messages().error(e.text());
+            }
+            try {
+                insert.run(values);
+                sp.release();
+                ctx.write(QStringLiteral("Account"), rec[0] + QStringLiteral(" New or Updated Shopper Account"));
+            } catch (const DbError& e) {
+                sp.rollback();
+                messages().error(e.text());
+            }
+        }
+    });
+    if (TMainDataMod* dm = openDataModule(ctx.dataDir))
+        refreshShared(dm->CUSTOMERS);
+}
+
+void ImportNotes(ImportContext& ctx)
+{
+    const QList<QStringList> records = ReadRecords(readWorkFile(ctx, "notes.dat"));
+    TableFile notes(ctx.dataDir, "invoice_notes");
+    const QList<const FieldDef*> defs{notes.field("INVOICE"), notes.field("IDATE"), notes.field("NOTE")};
+    Prepared insert(notes.conn, notes.insertSql(defs), defs);
+    DateReader dates;
+
+    inTransaction(ctx.dataDir, "invoice_notes", [&] {
+        for (const QStringList& rec : records) {
+            if (rec.size() < kNoteFields || rec[0].isEmpty() || rec[2].isEmpty())
+                continue;
+            bool ok = false;
+            const int inv = rec[0].toInt(&ok, 10);
+            if (!ok || inv == 0) {
+                ctx.write(QStringLiteral("Internal Trouble"), QStringLiteral("Notes API invoice number was invalid!"));
+                continue;
+            }
+            try {
+                // A note without a date is dated today, as every note row is.
+                const QDate date = rec[1].isEmpty() ? Clock::today() : dates.date(rec[1]);
+                Savepoint sp(ctx.dataDir, notes.def->name);
+                insert.run({inv, date, rec[2]});
+                sp.release();
+                ctx.write(QStringLiteral("Order Notes"), rec[0] + QStringLiteral(" Order Notes API Entry"));
+            } catch (const Error& e) {   // a bad date or a row the table refuses
+                messages().error(e.text());
+            }
+        }
+    });
+    if (TMainDataMod* dm = openDataModule(ctx.dataDir))
+        refreshShared(dm->InvoiceNotes);
+}
+
+void ApplyInvoiceMarks(ImportContext& ctx)
+{
+    const QList<QStringList> records = ReadRecords(readWorkFile(ctx, "invmarks.dat"));
+    TableFile orders(ctx.dataDir, "orders");
+    Prepared update(orders.conn,
+                    QStringLiteral("UPDATE %1 SET %2=? WHERE %3=?")
+                        .arg(orders.quoted, QuoteIdent(QStringLiteral("ORDERSTATE")), QuoteIdent(QStringLiteral("INV"))),
+                    {orders.field("ORDERSTATE"), orders.field("INV")});
+
+    inTransaction(ctx.dataDir, "orders", [&] {
+        for (const QStringList& rec : records) {
+            if (rec.size() < kMarkFields || rec[0].isEmpty() || rec[1].isEmpty())
+                continue;
+            try {
+                const int inv = ReadInteger(rec[0]);
+                Savepoint sp(ctx.dataDir, orders.def->name);
+                const int changed = update.run({rec[1], inv});
+                sp.release();
+                if (changed == 0)
+                    ctx.write(QStringLiteral("Invoice Marker"),
+                              QStringLiteral("Could not mark invoice ") + rec[0] + QLatin1Char(' ') + rec[1]);
+                else
+                    ctx.write(QStringLiteral("Invoice Marker"), rec[0] + QStringLiteral(" Order marked ") + rec[1]);
+            } catch (const Error& e) {   // a number that is not one, a refused value
+                messages().error(e.text());
+            }
+        }
+    });
+    if (TMainDataMod* dm = openDataModule(ctx.dataDir))
+        refreshShared(dm->ORDERs);
+}
+
+void ApplyInvoiceStatus(ImportContext& ctx)
+{
+    const QList<QStringList> records = ReadRecords(readWorkFile(ctx, "invstats.dat"));
+    TableFile results(ctx.dataDir, "invoice_result");
+    const QList<const FieldDef*> defs{results.field("INVOICE"), results.field("INFSTRING")};
+    Prepared insert(results.conn, results.insertSql(defs), defs);
+
+    inTransaction(ctx.dataDir, "invoice_result", [&] {
+        for (const QStringList& rec : records) {
+            if (rec.size() < kStatusFields || rec[0].isEmpty() || rec[1].isEmpty())
+                continue;
+            try {
+                const int inv = ReadInteger(rec[0]);
+                Savepoint sp(ctx.dataDir, results.def->name);
+                const int added = insert.run({inv, rec[1]});
+                sp.release();
+                if (added == 0)
+                    ctx.write(QStringLiteral("Invoice Status"), QStringLiteral("Could not set invoice ") + rec[0]
+                                                                   + QStringLiteral(" status to ") + rec[1]);
+                else
+                    ctx.write(QStringLiteral("Invoice Status"),
+                              rec[0] + QStringLiteral(" Invoice status set to ") + rec[1]);
+            } catch (const Error& e) {   // an order that already has its status text
+                messages().error(e.text());
+            }
+        }
+    });
+    if (TMainDataMod* dm = openDataModule(ctx.dataDir))
+        refreshShared(dm->ORDER_STATS);
+}
+
+void RunImportSteps(const QByteArray& reply, ImportContext& ctx)
+{
+    WriteWorkFiles(reply, ctx);
+    ImportOrders(ctx);
+    ExtractInvoices(ExtractSection(reply, markers::HtmlStart, markers::HtmlEnd), ctx);
+    ImportAccounts(ctx);
+    ImportNotes(ctx);
+    ApplyInvoiceMarks(ctx);
+    ApplyInvoiceStatus(ctx);
+}
+
+} // namespace os
