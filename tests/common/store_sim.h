@@ -40,7 +40,7 @@ public:
     {
         QString method;
         QString path;
-        QList<QPair<QByteArray, QByteArray>> headers;   // in arrival order
+        QList<QPair<QByteArray, QByteArray>> headers;   // sorted by name
         QByteArray body;                                // raw, as received
         QList<QPair<QString, QString>> fields;          // decoded, in order, repeats kept
         bool valid = false;                             // false before the first request

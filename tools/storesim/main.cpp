@@ -189,23 +189,23 @@ void Simulator::storeRequest(const httplib::Request& req, httplib::Response& res
         const std::string head = "VendixResponse:Big reply\nVendixAction:BIG\n";
         res.status = 200;
         res.set_header("Server", "storesim/1.0");
-        res.set_content_provider(total, "text/html", [head](size_t offset, size_t length, httplib::DataSink& sink) {
-            static const std::string line = [] {
-                std::string l;
-                for (int i = 0; i < 99; ++i)
-                    l += char('a' + i % 26);
-                return l + '\n';
-            }();
-            std::string chunk;
-            const size_t n = std::min<size_t>(length, 64 * 1024);
-            chunk.reserve(n);
-            for (size_t pos = offset; chunk.size() < n; ++pos) {
-                if (pos < head.size())
-                    chunk += head[pos];
-                else
-                    chunk += line[(pos - head.size()) % line.size()];
+        // Filler: 100-byte lines; a block of whole lines (plus one spare) lets
+        // any offset be served by one copy.
+        auto block = std::make_shared<std::string>();
+        for (int i = 0; i < 700; ++i) {
+            for (int c = 0; c < 99; ++c)
+                block->push_back(char('a' + c % 26));
+            block->push_back('\n');
+        }
+        res.set_content_provider(total, "text/html", [head, block](size_t offset, size_t length, httplib::DataSink& sink) {
+            if (offset < head.size()) {
+                const size_t n = std::min(length, head.size() - offset);
+                sink.write(head.data() + offset, n);
+                return true;
             }
-            sink.write(chunk.data(), chunk.size());
+            const size_t start = (offset - head.size()) % 100;
+            const size_t n = std::min(length, block->size() - 100);
+            sink.write(block->data() + start, n);
             return true;
         });
         return;
