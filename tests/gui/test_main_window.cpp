@@ -1,0 +1,544 @@
+#include "gui_helpers.h"
+
+#include "common/scripted_messages.h"
+#include "common/temp_home.h"
+
+#include "app/Main.h"
+#include "app/busy_cursor.h"
+#include "app/help_window.h"
+#include "app/manager_connection.h"
+#include "app/message_box.h"
+#include "app/paths.h"
+#include "app/program_version.h"
+#include "app/security_stuff.h"
+#include "app/settings.h"
+#include "app/webdocs.h"
+#include "data/datamodule.h"
+#include "data/db_error.h"
+#include "data/table.h"
+#include "sync/updatesite.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QLabel>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTest>
+#include <QToolBar>
+#include <QToolButton>
+
+#include <memory>
+
+using namespace os;
+using os::test::actionNamed;
+using os::test::captions;
+using os::test::fire;
+using os::test::whenModal;
+
+namespace {
+
+const QString kCreateNotice = QStringLiteral(
+    "Ordersentinel must create databases to function, these databases will be created in the background. "
+    "This process may take several minutes.");
+const QString kInitProc = QStringLiteral(
+    "Contact Vendix technical support and report that the \"data create process failed CODE=INITPROC");
+const QString kExitQuestion = QStringLiteral("Are you sure you want to exit the program?");
+
+const QStringList kSeven = {"ExitButton", "OrdersButton", "CustomersButton", "PostOfficeButton",
+                            "OnlineButton", "ToDoButton", "HelpButton"};
+const QStringList kMenus = {"FileMenuAction", "OptionsMenuAction", "WindowMenuAction"};
+// Commands whose windows this build does not have: never enabled.
+const QStringList kPending = {"OrdersButton", "CustomersButton", "PostOfficeButton", "ToDoButton",
+                              "OutBoxItem", "SentItemsItem", "NewEmailItem", "QuillformTemplatesItem",
+                              "BulkMailerItem", "CompanyInformationItem", "StylesAndColorsItem",
+                              "PaymentTypesItem", "RegionalTaxesItem", "SmartTaxesItem",
+                              "ShippingSettingsItem", "CurrencyConversionItem", "CouponsItem",
+                              "AllAccountDiscountItem", "GiftWrappingItem", "MerchantAccountsItem"};
+
+QByteArray garbage()
+{
+    QByteArray bytes;
+    for (int i = 0; i < 4096; ++i)
+        bytes.append(char((i * 7919 + 13) & 0xff));
+    return bytes;
+}
+
+// The engine's own text for opening a table file (what the program must show).
+QString engineTextFor(const QString& dir, const QString& table)
+{
+    Table t(table);
+    t.setDirectory(dir);
+    try {
+        t.open();
+    } catch (const DbError& e) {
+        return e.text();
+    }
+    return QString();
+}
+
+} // namespace
+
+class TestMainWindow : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<test::TempHome> m_home;
+    std::unique_ptr<test::ScriptedMessages> m_messages;
+    std::unique_ptr<TMainDataMod> m_dm;
+    std::unique_ptr<TMainForm> m_form;
+
+    // A started program: home, data module, main window (as main() does it).
+    void start(bool open)
+    {
+        m_form = std::make_unique<TMainForm>();
+        m_form->show();
+        m_dm = std::make_unique<TMainDataMod>();
+        if (open) {
+            m_form->OpenDatabaseCommand();
+            m_messages->clear();
+        }
+    }
+
+    bool enabled(const QString& name) { return actionNamed(m_form.get(), name)->isEnabled(); }
+
+    QStringList enabledOf(const QStringList& names)
+    {
+        QStringList out;
+        for (const QString& n : names)
+            if (enabled(n))
+                out << n;
+        return out;
+    }
+
+private slots:
+    void initTestCase() { InstallWindowServices(); }
+
+    void init()
+    {
+        m_home = std::make_unique<test::TempHome>();
+        m_messages = std::make_unique<test::ScriptedMessages>();
+    }
+
+    void cleanup()
+    {
+        CloseHelpWindow();
+        m_form.reset();
+        m_dm.reset();
+        QVERIFY(!m_messages->unexpectedQuestion());
+        m_messages.reset();
+        m_home.reset();
+        QTest::qWait(0);
+    }
+
+    void menusToolbarAndCaptions()
+    {
+        start(false);
+        QCOMPARE(m_form->windowTitle(), QStringLiteral("Ordersentinel"));
+        QStringList bar;
+        for (QAction* a : m_form->menuBar()->actions())
+            bar << a->text();
+        QCOMPARE(bar, QStringList({"&File", "&Options", "&Window"}));
+        QCOMPARE(captions(m_form->findChild<QMenu*>("FileMenu")), QStringList({"E&xit"}));
+        QCOMPARE(captions(m_form->findChild<QMenu*>("VitalConfigsMenu")),
+                 QStringList({"&Net Connection Settings", "-", "Vendix Location && &Web Documents", "-",
+                              "Advanced Sp&oof Prevention"}));
+        QCOMPARE(captions(m_form->findChild<QMenu*>("OptionsMenu")),
+                 QStringList({"Vital Configs (Do These First)", "-", "&Company Information",
+                              "St&yles and Colors", "&Payment Types and Credit Cards", "-", "&Taxes", "-",
+                              "Shippin&g Settings", "-", "Currency Conversion Options", "-", "Co&upons",
+                              "All Account &Discount", "&Gift Wrapping", "-", "My &Merchant Accounts"}));
+        QCOMPARE(captions(m_form->findChild<QMenu*>("TaxesMenu")),
+                 QStringList({"State and &Regional Taxes", "S&mart Taxes"}));
+        QCOMPARE(captions(m_form->findChild<QMenu*>("WindowMenu")), QStringList({"&Minimize All"}));
+
+        QStringList buttons;
+        for (QAction* a : m_form->findChild<QToolBar*>("MainToolBar")->actions())
+            if (!a->isSeparator())
+                buttons << a->text();
+        QCOMPARE(buttons, QStringList({"Exit", "Orders", "Customers", "Post Office", "Online", "To-Do", "Help"}));
+        QCOMPARE(captions(actionNamed(m_form.get(), "PostOfficeButton")->menu()),
+                 QStringList({"OutBox", "-", "Sent Items", "-", "New E-mail Messages", "-",
+                              "Quillform Templates", "-", "Bulk Mailer"}));
+        QMenu* help = actionNamed(m_form.get(), "HelpButton")->menu();
+        QCOMPARE(captions(help),
+                 QStringList({"Main Program Help Contents", "Getting Started", "Technical Support Information"}));
+        QCOMPARE(help->defaultAction(), actionNamed(m_form.get(), "HelpContentsItem"));
+    }
+
+    void initialStatesBeforeTheFirstOpen()
+    {
+        start(false);
+        QCOMPARE(enabledOf(kSeven + kMenus),
+                 QStringList({"ExitButton", "HelpButton", "FileMenuAction", "WindowMenuAction"}));
+        QVERIFY(!enabled("MinimizeAllItem"));
+        QVERIFY(m_messages->texts().isEmpty());
+    }
+
+    void successfulOpenEnablesTheCommandsThatHaveWindows()
+    {
+        start(false);
+        m_form->OpenDatabaseCommand();
+        QCOMPARE(m_messages->texts(), QStringList({kCreateNotice}));
+        QVERIFY(m_dm->isOpen());
+        QCOMPARE(enabledOf(kSeven + kMenus),
+                 QStringList({"ExitButton", "OnlineButton", "HelpButton", "FileMenuAction", "OptionsMenuAction",
+                              "WindowMenuAction"}));
+        QCOMPARE(enabledOf(kPending), QStringList());
+        QCOMPARE(enabledOf({"NetConnectionSettingsItem", "WebDocumentsItem", "SpoofPreventionItem"}),
+                 QStringList({"NetConnectionSettingsItem", "WebDocumentsItem", "SpoofPreventionItem"}));
+
+        // A second open of the complete set shows nothing and changes nothing.
+        m_messages->clear();
+        m_form->OpenDatabaseCommand();
+        QVERIFY(m_messages->texts().isEmpty());
+        QVERIFY(enabled("OnlineButton"));
+    }
+
+    void setCommandsEnabledNeverEnablesACommandWithoutItsWindow()
+    {
+        start(true);
+        m_form->SetCommandsEnabled(false);
+        QCOMPARE(enabledOf(kSeven + kMenus), QStringList());
+        m_form->SetCommandsEnabled(true);
+        QCOMPARE(enabledOf(kPending), QStringList());
+        QCOMPARE(enabledOf(kSeven + kMenus),
+                 QStringList({"ExitButton", "OnlineButton", "HelpButton", "FileMenuAction", "OptionsMenuAction",
+                              "WindowMenuAction"}));
+    }
+
+    void failedOpenLeavesOnlyTheFileMenu_data()
+    {
+        QTest::addColumn<QString>("table");
+        QTest::newRow("customers") << QStringLiteral("customers");
+        QTest::newRow("orders") << QStringLiteral("orders");
+        QTest::newRow("invoice_result") << QStringLiteral("invoice_result");
+    }
+
+    void failedOpenLeavesOnlyTheFileMenu()
+    {
+        QFETCH(QString, table);
+        // A complete set first, then one table file overwritten with garbage.
+        TMainDataMod::CreateMissingTables(AppPaths::dataDir());
+        const QString file = AppPaths::dataFile(table + QStringLiteral(".db"));
+        {
+            QFile f(file);
+            QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            f.write(garbage());
+        }
+        start(false);
+        m_form->OpenDatabaseCommand();
+
+        const QString engineText = engineTextFor(AppPaths::dataDir(), table);
+        QVERIFY(!engineText.isEmpty());
+        QCOMPARE(m_messages->texts(), QStringList({engineText, kInitProc}));
+        QCOMPARE(m_messages->shown().last().kind, MessageKind::Error);
+        QVERIFY(!m_dm->isOpen());
+        QCOMPARE(enabledOf(kSeven + kMenus), QStringList({"FileMenuAction"}));
+
+        // The damaged file is left exactly as it was.
+        QFile f(file);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QCOMPARE(f.readAll(), garbage());
+
+        // The way out still works.
+        m_messages->queueAnswer(Answer::Yes);
+        QVERIFY(fire(m_form.get(), {"FileMenuAction", "ExitItem"}));
+        QCOMPARE(m_messages->texts().last(), kExitQuestion);
+        QVERIFY(!m_form->isVisible());
+    }
+
+    void exitAsksAndNoKeepsTheProgram()
+    {
+        start(true);
+        m_messages->queueAnswer(Answer::No);
+        QVERIFY(fire(m_form.get(), {"ExitButton"}));
+        QCOMPARE(m_messages->texts(), QStringList({kExitQuestion}));
+        QCOMPARE(m_messages->shown().first().kind, MessageKind::Question);
+        QVERIFY(m_form->isVisible());
+
+        m_messages->queueAnswer(Answer::No);
+        QVERIFY(fire(m_form.get(), {"FileMenuAction", "ExitItem"}));
+        QVERIFY(m_form->isVisible());
+
+        m_messages->queueAnswer(Answer::Yes);
+        QVERIFY(fire(m_form.get(), {"ExitButton"}));
+        QCOMPARE(m_messages->texts(), QStringList({kExitQuestion, kExitQuestion, kExitQuestion}));
+        QVERIFY(!m_form->isVisible());
+    }
+
+    void closingTheFrameAsksNothingAndClosesHelp()
+    {
+        start(true);
+        QVERIFY(fire(m_form.get(), {"HelpButton"}));
+        QVERIFY(THelpWindow::current() && THelpWindow::current()->isVisible());
+        QVERIFY(m_form->close());
+        QVERIFY(m_messages->texts().isEmpty());   // a question would also fail the test
+        QTRY_VERIFY(THelpWindow::current() == nullptr);
+    }
+
+    void minimizeAllFollowsTheChildWindows()
+    {
+        start(true);
+        QVERIFY(!enabled("MinimizeAllItem"));
+        QVERIFY(fire(m_form.get(), {"OnlineButton"}));
+        QTRY_VERIFY(enabled("MinimizeAllItem"));
+
+        // The Window menu lists the open child window.
+        QMenu* windowMenu = m_form->findChild<QMenu*>("WindowMenu");
+        QCOMPARE(captions(windowMenu), QStringList({"&Minimize All", "-", "&1 Vendix Connections"}));
+        QVERIFY(actionNamed(m_form.get(), "WindowListItem1")->isChecked());
+
+        QVERIFY(fire(m_form.get(), {"WindowMenuAction", "MinimizeAllItem"}));
+        const QList<QMdiSubWindow*> subs = m_form->mdiArea()->subWindowList();
+        QCOMPARE(subs.size(), 1);
+        QTRY_VERIFY(subs.first()->isMinimized());
+
+        subs.first()->close();
+        QTRY_VERIFY(m_form->mdiArea()->subWindowList().isEmpty());
+        QTRY_VERIFY(!enabled("MinimizeAllItem"));
+        QCOMPARE(captions(windowMenu), QStringList({"&Minimize All"}));
+    }
+
+    void onlineTwiceGivesOneConnectionsWindow()
+    {
+        start(true);
+        QVERIFY(fire(m_form.get(), {"OnlineButton"}));
+        QMdiArea* mdi = m_form->mdiArea();
+        QCOMPARE(mdi->subWindowList().size(), 1);
+        QMdiSubWindow* first = mdi->subWindowList().first();
+        auto* site = qobject_cast<TUpdateSiteForm*>(first->widget());
+        QVERIFY(site);
+        QVERIFY(first->isMaximized());
+
+        // Another child in front; "Online" brings the one Connections window back.
+        auto* other = new QWidget;
+        other->setWindowTitle(QStringLiteral("Other"));
+        m_form->addChildWindow(other);
+        QCOMPARE(mdi->activeSubWindow()->widget(), other);
+        QVERIFY(fire(m_form.get(), {"OnlineButton"}));
+        QCOMPARE(mdi->subWindowList().size(), 2);
+        QCOMPARE(mdi->activeSubWindow(), first);
+
+        // Closed, it is created anew.
+        QPointer<TUpdateSiteForm> old = site;
+        first->close();
+        QTRY_VERIFY(old.isNull());
+        QVERIFY(fire(m_form.get(), {"OnlineButton"}));
+        QCOMPARE(mdi->subWindowList().size(), 2);
+        QVERIFY(qobject_cast<TUpdateSiteForm*>(mdi->activeSubWindow()->widget()));
+    }
+
+    void closeOtherChildWindowsKeepsTheConnectionsWindow()
+    {
+        start(true);
+        QPointer<QWidget> a = new QWidget;
+        QPointer<QWidget> b = new QWidget;
+        m_form->addChildWindow(a);
+        QVERIFY(fire(m_form.get(), {"OnlineButton"}));
+        m_form->addChildWindow(b);
+        QCOMPARE(m_form->mdiArea()->subWindowList().size(), 3);
+
+        m_form->CloseOtherChildWindows();
+        QTRY_VERIFY(a.isNull() && b.isNull());
+        const QList<QMdiSubWindow*> left = m_form->mdiArea()->subWindowList();
+        QCOMPARE(left.size(), 1);
+        QVERIFY(qobject_cast<TUpdateSiteForm*>(left.first()->widget()));
+        QCOMPARE(QApplication::overrideCursor(), nullptr);   // the busy cursor is gone again
+    }
+
+    void openDatabaseCommandClosesEveryChildWindow()
+    {
+        start(true);
+        QVERIFY(fire(m_form.get(), {"OnlineButton"}));
+        QPointer<QWidget> other = new QWidget;
+        m_form->addChildWindow(other);
+        m_form->OpenDatabaseCommand();
+        QTRY_VERIFY(m_form->mdiArea()->subWindowList().isEmpty());
+        QVERIFY(m_dm->isOpen());
+        QVERIFY(enabled("OnlineButton"));
+    }
+
+    void browserQuestionsAndStatusPanes()
+    {
+        SaveStoreDomain(QStringLiteral("yourshop.com"));
+        start(true);
+        QCOMPARE(m_form->databasePane()->text(), QStringLiteral("Active Database: yourshop.com"));
+        QVERIFY(m_form->databasePane()->isVisible());
+
+        QVERIFY(!m_form->ActiveChildIsOrdersBrowser());
+        QVERIFY(!m_form->ActiveChildIsCustomersBrowser());
+        QVERIFY(!m_form->orderStatusPane()->isVisible());
+
+        QVERIFY(fire(m_form.get(), {"OnlineButton"}));
+        QVERIFY(!m_form->ActiveChildIsOrdersBrowser());
+        QVERIFY(!m_form->ActiveChildIsCustomersBrowser());
+        QVERIFY(!m_form->orderStatusPane()->isVisible());
+    }
+
+    void vitalConfigsOpenModalAndAnew_data()
+    {
+        QTest::addColumn<QString>("item");
+        QTest::addColumn<QString>("className");
+        QTest::addColumn<QString>("title");
+        QTest::newRow("net") << "NetConnectionSettingsItem" << "os::TManagerConnection"
+                             << "Ordersentinel Net Connection Settings";
+        QTest::newRow("web") << "WebDocumentsItem" << "os::TWebDocsForm" << "Web Documents";
+        QTest::newRow("spoof") << "SpoofPreventionItem" << "os::TSecurityStuff" << "Advanced Spoof Prevention";
+    }
+
+    void vitalConfigsOpenModalAndAnew()
+    {
+        QFETCH(QString, item);
+        QFETCH(QString, className);
+        QFETCH(QString, title);
+        start(true);
+        for (int round = 0; round < 2; ++round) {
+            QPointer<QWidget> seen;
+            QString seenClass;
+            QString seenTitle;
+            whenModal([&](QWidget* w) {
+                seen = w;
+                seenClass = QString::fromLatin1(w->metaObject()->className());
+                seenTitle = w->windowTitle();
+                if (auto* d = qobject_cast<QDialog*>(w))
+                    d->reject();
+            });
+            QVERIFY(fire(m_form.get(), {"OptionsMenuAction", "VitalConfigsMenuAction", item}));
+            QCOMPARE(seenClass, className);
+            QCOMPARE(seenTitle, title);
+            QVERIFY(seen.isNull());   // freed when closed; the next one is new
+        }
+    }
+
+    void helpContentsAndTopics()
+    {
+        start(true);
+        QVERIFY(fire(m_form.get(), {"HelpButton"}));
+        THelpWindow* help = THelpWindow::current();
+        QVERIFY(help);
+        QCOMPARE(help->browser()->source(), HelpContentsUrl());
+        QCOMPARE(help->browser()->documentTitle(), QStringLiteral("Contents"));
+
+        QVERIFY(fire(m_form.get(), {"HelpButton", "GettingStartedItem"}));
+        QCOMPARE(THelpWindow::current(), help);   // one viewer
+        QCOMPARE(help->browser()->source(), HelpTopicUrl(45));
+        QCOMPARE(help->browser()->documentTitle(), QStringLiteral("Getting Started"));
+        QVERIFY(help->browser()->toPlainText().contains(QStringLiteral("Net Connection Settings")));
+
+        QVERIFY(fire(m_form.get(), {"HelpButton", "TechSupportItem"}));
+        QCOMPARE(help->browser()->source(), HelpTopicUrl(60));
+        const QString text = help->browser()->toPlainText();
+        QVERIFY2(text.contains(QStringLiteral("Program version\n") + ProgramVersion() + QLatin1Char('\n')),
+                 qPrintable(text));
+        QVERIFY(text.contains(AppPaths::dataDir()));
+        QVERIFY(!text.contains(QStringLiteral("%datadir%")));
+
+        // Back goes to the page before.
+        QAction* back = help->findChild<QAction*>("HelpBackButton");
+        QVERIFY(back && back->isEnabled());
+        back->trigger();
+        QCOMPARE(help->browser()->source(), HelpTopicUrl(45));
+
+        QVERIFY(fire(m_form.get(), {"HelpButton", "HelpContentsItem"}));
+        QCOMPARE(help->browser()->source(), HelpContentsUrl());
+    }
+
+    void everyTopicAWindowAsksForHasAPage_data()
+    {
+        QTest::addColumn<int>("topic");
+        for (int t : {0, 10, 23, 44, 45, 46, 60, 61})
+            QTest::newRow(qPrintable(QString::number(t))) << t;
+    }
+
+    void everyTopicAWindowAsksForHasAPage()
+    {
+        QFETCH(int, topic);
+        ShowHelpTopic(topic);
+        THelpWindow* help = THelpWindow::current();
+        QVERIFY(help);
+        QCOMPARE(help->browser()->source(), HelpTopicUrl(topic));
+        QVERIFY(!help->browser()->documentTitle().startsWith(QStringLiteral("No help")));
+        QVERIFY(help->browser()->toPlainText().size() > 200);
+    }
+
+    void missingTopicSaysSo()
+    {
+        ShowHelpTopic(999);
+        THelpWindow* help = THelpWindow::current();
+        QVERIFY(help);
+        QCOMPARE(help->browser()->documentTitle(), QStringLiteral("No help for topic 999"));
+        QVERIFY(help->browser()->toPlainText().contains(
+            QStringLiteral("This version of Ordersentinel has no help page for topic 999.")));
+    }
+
+    void helpFromAModalDialogIsUsable()
+    {
+        QDialog dialog;
+        QPointer<THelpWindow> help;
+        QWidget* ownerWhileUp = nullptr;
+        whenModal([&](QWidget*) {
+            ShowHelpTopic(10);
+            help = THelpWindow::current();
+            // A window under the modal dialog is not blocked by it.
+            ownerWhileUp = help ? help->parentWidget() : nullptr;
+            dialog.accept();
+        });
+        dialog.exec();
+        QVERIFY(help);
+        QCOMPARE(ownerWhileUp, &dialog);
+        QTRY_VERIFY(help->parentWidget() == nullptr);   // a window of its own again
+        QVERIFY(help->isVisible());
+        QCOMPARE(help->browser()->source(), HelpTopicUrl(10));
+    }
+
+    // The window build's message service (not the scripted double).
+    void messageBoxesShowTheTextAndReturnThePressedButton()
+    {
+        QtMessageService service;
+        QString shownText;
+        whenModal([&](QWidget* w) {
+            auto* box = qobject_cast<QMessageBox*>(w);
+            QVERIFY(box);
+            shownText = box->text();
+            QCOMPARE(box->icon(), QMessageBox::Critical);
+            box->button(QMessageBox::Ok)->click();
+        });
+        service.error(QStringLiteral("Invalid Password!\r\rRemember"));
+        QCOMPARE(shownText, QStringLiteral("Invalid Password!\n\nRemember"));
+
+        QList<QMessageBox::StandardButton> offered;
+        whenModal([&](QWidget* w) {
+            auto* box = qobject_cast<QMessageBox*>(w);
+            QVERIFY(box);
+            for (QAbstractButton* b : box->buttons())
+                offered << box->standardButton(b);
+            box->button(QMessageBox::Help)->click();
+        });
+        QCOMPARE(service.ask(QStringLiteral("More?"), Buttons::YesNoCancelHelp), Answer::Help);
+        std::sort(offered.begin(), offered.end());
+        QList<QMessageBox::StandardButton> expected = {QMessageBox::Yes, QMessageBox::No, QMessageBox::Cancel,
+                                                       QMessageBox::Help};
+        std::sort(expected.begin(), expected.end());
+        QCOMPARE(offered, expected);
+
+        whenModal([&](QWidget* w) { qobject_cast<QMessageBox*>(w)->button(QMessageBox::No)->click(); });
+        QCOMPARE(service.ask(kExitQuestion, Buttons::YesNo), Answer::No);
+    }
+
+    void busyCursorIsTheOverrideCursor()
+    {
+        {
+            BusyCursor busy;
+            QVERIFY(QApplication::overrideCursor());
+            QCOMPARE(QApplication::overrideCursor()->shape(), Qt::WaitCursor);
+        }
+        QCOMPARE(QApplication::overrideCursor(), nullptr);
+    }
+};
+
+QTEST_MAIN(TestMainWindow)
+#include "test_main_window.moc"

@@ -1,0 +1,151 @@
+// Start-up of the real executable: command line, the one-program rule.
+
+#include "common/temp_home.h"
+
+#include "app/single_instance.h"
+
+#include <QDir>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace os;
+
+namespace {
+
+const QString kProgram = QStringLiteral(OS_PROGRAM_EXE);
+
+QProcessEnvironment programEnvironment()
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    // The lock directory is the suite's own (set by CTest), shared with the
+    // programs started here.
+    return env;
+}
+
+struct Run
+{
+    int code = -1;
+    QString out;
+    QString err;
+};
+
+Run runProgram(const QStringList& args, const QByteArray& input = QByteArray())
+{
+    QProcess p;
+    p.setProcessEnvironment(programEnvironment());
+    p.start(kProgram, args);
+    Run r;
+    if (!p.waitForStarted(10000))
+        return r;
+    p.write(input);
+    p.closeWriteChannel();
+    if (!p.waitForFinished(30000)) {
+        p.kill();
+        p.waitForFinished();
+        return r;
+    }
+    r.code = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -2;
+    r.out = QString::fromLocal8Bit(p.readAllStandardOutput());
+    r.err = QString::fromLocal8Bit(p.readAllStandardError());
+    return r;
+}
+
+// True once some other process holds the program lock.
+bool lockHeldElsewhere()
+{
+    SingleInstance probe;
+    return !probe.tryAcquire();
+}
+
+} // namespace
+
+class TestStartup : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(QFileInfo(kProgram).isExecutable());
+        QVERIFY(!qEnvironmentVariableIsEmpty("ORDERSENTINEL_LOCK_DIR"));
+        QDir().mkpath(qEnvironmentVariable("ORDERSENTINEL_LOCK_DIR"));
+        QVERIFY(!lockHeldElsewhere());
+    }
+
+    void helpPrintsUsage()
+    {
+        const Run r = runProgram({QStringLiteral("--help")});
+        QCOMPARE(r.code, 0);
+        QVERIFY(r.out.startsWith(QStringLiteral(
+            "Usage: ordersentinel [--home DIR] [--session ACTION | --import-reply FILE]\n")));
+        QVERIFY(r.out.contains(QStringLiteral("--session ACTION")));
+        QVERIFY(r.err.isEmpty());
+    }
+
+    void badCommandLinesAreRefusedBeforeAnythingRuns()
+    {
+        Run r = runProgram({QStringLiteral("--bogus")});
+        QCOMPARE(r.code, 2);
+        QVERIFY(r.err.startsWith(QStringLiteral("ordersentinel: unknown argument: --bogus\n")));
+
+        r = runProgram({QStringLiteral("--home")});
+        QCOMPARE(r.code, 2);
+        QVERIFY(r.err.startsWith(QStringLiteral("ordersentinel: --home needs a value\n")));
+
+        r = runProgram({QStringLiteral("--session"), QStringLiteral("Poll Server"), QStringLiteral("--import-reply"),
+                        QStringLiteral("x")});
+        QCOMPARE(r.code, 2);
+        QVERIFY(r.err.startsWith(
+            QStringLiteral("ordersentinel: --session and --import-reply cannot be used together\n")));
+
+        QTemporaryDir tmp;
+        const QString missing = tmp.path() + QStringLiteral("/nowhere");
+        r = runProgram({QStringLiteral("--home"), missing, QStringLiteral("--session"), QStringLiteral("Poll Server")});
+        QCOMPARE(r.code, 2);
+        QCOMPARE(r.err, QStringLiteral("ordersentinel: --home: no such directory: ") + missing + QLatin1Char('\n'));
+        QVERIFY(!QFileInfo::exists(missing));
+    }
+
+    void secondProgramIsRefusedWhileTheFirstRuns()
+    {
+        QTemporaryDir homeA;
+        QTemporaryDir homeB;
+        QVERIFY(QDir(homeA.path()).mkpath(QStringLiteral("data/html")));
+        QVERIFY(QDir(homeB.path()).mkpath(QStringLiteral("data/html")));
+
+        // The first program: the real window build, offscreen.
+        QProcess first;
+        first.setProcessEnvironment(programEnvironment());
+        first.start(kProgram, {QStringLiteral("--home"), homeA.path()});
+        QVERIFY(first.waitForStarted(10000));
+        QTRY_VERIFY_WITH_TIMEOUT(lockHeldElsewhere(), 20000);
+
+        // A second one on another home, in either headless mode, is refused
+        // with the message and touches nothing.
+        const QString refused =
+            QStringLiteral("Error: Ordersentinel is already running or the database repair utility is open!\n");
+        Run r = runProgram({QStringLiteral("--home"), homeB.path(), QStringLiteral("--session"),
+                            QStringLiteral("Poll Server")},
+                           "secret\n");
+        QCOMPARE(r.code, 1);
+        QCOMPARE(r.err, refused);
+        QVERIFY(r.out.isEmpty());
+
+        r = runProgram({QStringLiteral("--home"), homeB.path(), QStringLiteral("--import-reply"),
+                        homeB.filePath(QStringLiteral("reply.txt"))});
+        QCOMPARE(r.code, 1);
+        QCOMPARE(r.err, refused);
+
+        QCOMPARE(QDir(homeB.filePath(QStringLiteral("data"))).entryList(QDir::Files), QStringList());
+        QCOMPARE(first.state(), QProcess::Running);
+
+        // A killed program never leaves the lock held.
+        first.kill();
+        QVERIFY(first.waitForFinished(10000));
+        QVERIFY(!lockHeldElsewhere());
+    }
+};
+
+QTEST_GUILESS_MAIN(TestStartup)
+#include "test_startup.moc"
