@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
+#include <QUrl>
 
 #include <sqlite3.h>
 
@@ -579,7 +580,10 @@ QStringList StoredColumnNames(const QString& dir, const QString& tableName)
     if (!QFileInfo::exists(path))
         throw DbError(MissingText(path));
     sqlite3* db = nullptr;
-    const int rc = sqlite3_open_v2(QFile::encodeName(path).constData(), &db, SQLITE_OPEN_READONLY, nullptr);
+    // Immutable: the check leaves no lock, log or shared-memory file behind.
+    const QByteArray uri = QByteArrayLiteral("file:") + QUrl::fromLocalFile(path).toEncoded(QUrl::RemoveScheme)
+                           + QByteArrayLiteral("?mode=ro&immutable=1");
+    const int rc = sqlite3_open_v2(uri.constData(), &db, SQLITE_OPEN_READONLY | SQLITE_OPEN_URI, nullptr);
     QStringList names;
     try {
         if (rc != SQLITE_OK)

@@ -1,13 +1,13 @@
 #pragma once
 
+#include "data/query.h"
+#include "data/table.h"
+
 #include <QObject>
 #include <QPointer>
 #include <QString>
 
 namespace os {
-
-class Query;
-class Table;
 
 // A light object naming the dataset a window binds its controls to.
 class DataSource : public QObject

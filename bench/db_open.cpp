@@ -1,0 +1,174 @@
+// Creating the company database and working a large orders table: prints
+// milliseconds per operation and the peak resident memory.
+#include "app/messages.h"
+#include "data/catalogue.h"
+#include "data/connection.h"
+#include "data/datamodule.h"
+#include "data/table.h"
+#include "data/transaction.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <QTextStream>
+
+#include <cstdio>
+
+using namespace os;
+
+namespace {
+
+class Silent : public MessageService
+{
+public:
+    void info(const QString&) override {}
+    void warning(const QString&) override {}
+    void error(const QString& text) override { std::fprintf(stderr, "%s\n", qPrintable(text)); }
+    Answer ask(const QString&, Buttons) override { return Answer::Yes; }
+    void beep() override {}
+};
+
+QString PeakRss()
+{
+    QFile f(QStringLiteral("/proc/self/status"));
+    if (!f.open(QIODevice::ReadOnly))
+        return QStringLiteral("?");
+    for (const QByteArray& line : f.readAll().split('\n')) {
+        if (line.startsWith("VmHWM:"))
+            return QString::fromLatin1(line.mid(6).trimmed());
+    }
+    return QStringLiteral("?");
+}
+
+double Ms(QElapsedTimer& t)
+{
+    return double(t.nsecsElapsed()) / 1e6;
+}
+
+// A realistic spread of states: most orders finished long ago.
+QString StateFor(quint32 r)
+{
+    const int p = int(r % 100);
+    if (p < 5) return QStringLiteral("New");
+    if (p < 10) return QStringLiteral("Payment Received");
+    if (p < 12) return QStringLiteral("Partially Shipped");
+    if (p < 22) return QStringLiteral("Shipped");
+    if (p < 25) return QStringLiteral("Status Pending");
+    if (p < 95) return QStringLiteral("Complete");
+    if (p < 99) return QStringLiteral("Void");
+    return QStringLiteral("AutoVoid");
+}
+
+void BuildOrders(const QString& dir, int rows)
+{
+    auto conn = Connection::forTable(dir, QStringLiteral("orders"));
+    Transaction tr(dir, QStringLiteral("orders"));
+    Statement st(conn->handle(),
+                 QStringLiteral("INSERT INTO orders (INV, CUSTID, EMAIL, NAME, STREET, CITY, STATE, ZIP, COUNTRY, "
+                                "IDATE, TOTAL, METHOD, ORDERSTATE, LASTMARKED) "
+                                "VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12, ?13, ?14)"));
+    QRandomGenerator rng(42);
+    QDateTime when(QDate(2010, 1, 1), QTime(8, 0));
+    for (int i = 1; i <= rows; ++i) {
+        const quint32 r = rng.generate();
+        const int cust = 1 + int(r % 50000);
+        when = when.addSecs(60 + r % 600);
+        st.bind(1, 100000 + i);
+        st.bind(2, cust);
+        st.bind(3, QStringLiteral("customer%1@example.com").arg(cust));
+        st.bind(4, QStringLiteral("Customer Name %1").arg(cust));
+        st.bind(5, QStringLiteral("%1 Market Street").arg(r % 999));
+        st.bind(6, QStringLiteral("Springfield"));
+        st.bind(7, QStringLiteral("IL"));
+        st.bind(8, QStringLiteral("6%1").arg(r % 10000, 4, 10, QLatin1Char('0')));
+        st.bind(9, QStringLiteral("USA"));
+        st.bind(10, ToStored(when, FindTableDef(QStringLiteral("orders"))->field(QStringLiteral("IDATE"))));
+        st.bind(11, double(r % 50000) / 100.0);
+        st.bind(12, (r & 1) ? QStringLiteral("Credit Card") : QStringLiteral("Mail Payment"));
+        st.bind(13, StateFor(r >> 8));
+        st.bind(14, (r & 6) ? QVariant(ToStored(when.addDays(3), FindTableDef(QStringLiteral("orders"))->field(QStringLiteral("LASTMARKED")))) : QVariant());
+        st.step();
+        st.reset();
+    }
+    tr.commit();
+}
+
+int Read(Table& t, int n)
+{
+    int got = 0;
+    for (; got < n && !t.eof(); ++got) {
+        (void)t.value(QStringLiteral("INV"));
+        (void)t.value(QStringLiteral("NAME"));
+        (void)t.value(QStringLiteral("TOTAL"));
+        t.next();
+    }
+    return got;
+}
+
+void Orders(int rows)
+{
+    QTemporaryDir tmp;
+    TMainDataMod::CreateMissingTables(tmp.path());
+    QElapsedTimer t;
+    t.start();
+    BuildOrders(tmp.path(), rows);
+    std::printf("orders.db of %d rows built in %.0f ms\n", rows, Ms(t));
+
+    Table orders(QStringLiteral("orders"));
+    orders.setDirectory(tmp.path());
+    orders.setIndexName(QStringLiteral("INVDATE"));
+    orders.setFilterCaseInsensitive(true);
+    orders.setFilter(QStringLiteral("ORDERSTATE='New'"));
+    orders.setFiltered(true);
+    t.restart();
+    orders.open();
+    const int a = Read(orders, 50);
+    std::printf("  open on INVDATE, filter New, read %d rows: %8.2f ms\n", a, Ms(t));
+    t.restart();
+    orders.last();
+    std::printf("  move to the last row (INV %d):        %8.2f ms\n", orders.value(QStringLiteral("INV")).toInt(), Ms(t));
+    t.restart();
+    for (int i = 0; i < 50; ++i)
+        orders.prior();
+    std::printf("  50 x prior from the last row:         %8.2f ms\n", Ms(t));
+    t.restart();
+    orders.setFilter(QStringLiteral("ORDERSTATE='Complete'"));
+    const int b = Read(orders, 50);
+    std::printf("  filter Complete, read %d rows:        %8.2f ms\n", b, Ms(t));
+    t.restart();
+    orders.setFilter(QStringLiteral("ORDERSTATE='AutoVoid'"));
+    const int c = Read(orders, 50);
+    std::printf("  filter AutoVoid, read %d rows:        %8.2f ms\n", c, Ms(t));
+    t.restart();
+    orders.setFiltered(false);
+    orders.last();
+    std::printf("  unfiltered, move to the last row:     %8.2f ms\n", Ms(t));
+    t.restart();
+    const int count = orders.recordCount();
+    std::printf("  count all rows (%d):             %8.2f ms\n", count, Ms(t));
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    Silent silent;
+    setMessageService(&silent);
+    {
+        QTemporaryDir tmp;
+        TMainDataMod dm;
+        QElapsedTimer t;
+        t.start();
+        const bool ok = dm.OpenCompanyDatabase(tmp.path());
+        std::printf("first start, empty data directory: 18 tables created and 9 opened in %.1f ms (%s)\n", Ms(t),
+                    ok ? "ok" : "FAILED");
+    }
+    Orders(10000);
+    Orders(app.arguments().contains(QStringLiteral("--small")) ? 100000 : 1000000);
+    std::printf("peak RSS (VmHWM): %s\n", qPrintable(PeakRss()));
+    setMessageService(nullptr);
+    return 0;
+}

@@ -1,0 +1,40 @@
+#pragma once
+
+#include "data/catalogue.h"
+#include "data/connection.h"
+
+#include <QByteArray>
+#include <QFile>
+#include <QString>
+#include <QTemporaryDir>
+
+namespace os::test {
+
+// Reads a whole file (to prove a table file was not rewritten).
+inline QByteArray FileBytes(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+inline void WriteBytes(const QString& path, const QByteArray& bytes)
+{
+    QFile f(path);
+    if (f.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        f.write(bytes);
+}
+
+// Runs one SQL text on a table file directly (for set-up and inspection).
+inline QVariant Scalar(const QString& dir, const QString& table, const QString& sql)
+{
+    auto conn = Connection::forTable(dir, table);
+    Statement st(conn->handle(), sql);
+    return st.step() ? st.column(0) : QVariant();
+}
+
+} // namespace os::test
+
+// Child modes of the test executable (a process that is killed or runs as
+// another user); each returns the process exit code.
+int RunPostLoopChild(const QString& dir);
+int RunCreateChild(const QString& dir);

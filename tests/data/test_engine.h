@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QObject>
+
+class TestEngine : public QObject
+{
+    Q_OBJECT
+private slots:
+    void catalogueMatchesCreatedFiles();
+    void tableFilesAreOwnerOnly();
+    void tableNamesIgnoreCase();
+    void cursorWalksBothWaysAcrossWindows();
+    void secondaryIndexOrderWithEmptyKeys();
+    void filtersBindTheirValues();
+    void masterDetailFollowsAndInsertTakesKey();
+    void autoincNeverReused();
+    void keyViolationLeavesRowInInsert();
+    void logicalHasThreeStates();
+    void queriesRunTheProgramsSql();
+    void queryMissingFileIsReportedNotCreated();
+    void queriesAttachBeyondTheEngineLimit();
+    void transactionsAndSavepointsCoverTablesAndQueries();
+    void garbageFileIsReportedAndKept();
+    void creationRefusedInReadOnlyDirectory();
+    void killedWriterKeepsCommittedRows();
+};
