@@ -1,0 +1,140 @@
+// `ordersentinel --home DIR --session ACTION`: the real executable against
+// the real store simulator, the password on standard input.
+#include "app/settings.h"
+#include "common/store_sim.h"
+#include "common/temp_home.h"
+
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTest>
+
+using namespace os;
+using namespace os::test;
+
+namespace {
+
+struct Run
+{
+    int exitCode = -1;
+    QStringList out;   // stdout rows without the transfer client's progress
+    QString err;
+};
+
+Run runSession(const QString& home, const QString& action, const QByteArray& input)
+{
+    QProcess p;
+    p.start(QStringLiteral(OS_PROGRAM_EXE), {QStringLiteral("--home"), home, QStringLiteral("--session"), action});
+    Run r;
+    if (!p.waitForStarted(10000))
+        return r;
+    p.write(input);
+    p.closeWriteChannel();
+    if (!p.waitForFinished(60000)) {
+        p.kill();
+        p.waitForFinished();
+        return r;
+    }
+    r.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -2;
+    r.err = QString::fromUtf8(p.readAllStandardError());
+    const QStringList lines = QString::fromUtf8(p.readAllStandardOutput()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    for (const QString& line : lines)
+        if (!line.startsWith(QLatin1String("Agent\t")) && !line.startsWith(QLatin1String("Server\t")))
+            r.out << line;
+    return r;
+}
+
+} // namespace
+
+class TestHeadlessSession : public QObject
+{
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+    void pollPrintsTheLog();
+    void wrongPasswordFails();
+    void serverErrorFails();
+    void unknownActionListsTheActions();
+    void missingPassword();
+
+private:
+    std::unique_ptr<TempHome> m_home;
+    std::unique_ptr<StoreSim> m_sim;
+};
+
+void TestHeadlessSession::init()
+{
+    m_home = std::make_unique<TempHome>();
+    m_sim = std::make_unique<StoreSim>();
+    QVERIFY2(m_sim->isRunning(), qPrintable(m_sim->errorString()));
+    settings() = Settings();
+    settings().VendixManagerURL = m_sim->url();
+    QVERIFY(SaveSettings());
+}
+
+void TestHeadlessSession::cleanup()
+{
+    m_sim.reset();
+    m_home.reset();
+}
+
+void TestHeadlessSession::pollPrintsTheLog()
+{
+    m_sim->generateOrders(3);
+    const Run r = runSession(m_home->home(), QStringLiteral("Poll Server"), "secret1\n");
+    QCOMPARE(r.exitCode, 0);
+    QVERIFY2(!r.err.contains(QLatin1String("Error")), qPrintable(r.err));
+    QCOMPARE(r.out.size(), 7);
+    QVERIFY2(QRegularExpression(QStringLiteral("^Notice\tStarting Session: \\S+ \\d\\d:\\d\\d:\\d\\d$"))
+                 .match(r.out.first())
+                 .hasMatch(),
+             qPrintable(r.out.first()));
+    QCOMPARE(r.out.mid(1, 5),
+             (QStringList{"Function\tConnecting to Vendix Polling...", "Vendix\t3 new orders waiting.",
+                          "Vendix\t3 account updates waiting.",
+                          "Vendix\t0 notes, 0 order marks and 0 status texts waiting.", "Vendix\tSite is not locked."}));
+    QVERIFY2(r.out.last().startsWith(QLatin1String("Notice\tSession Complete: ")), qPrintable(r.out.last()));
+    QCOMPARE(m_sim->commands(), QStringList{"poll_server"});
+}
+
+void TestHeadlessSession::wrongPasswordFails()
+{
+    const Run r = runSession(m_home->home(), QStringLiteral("Lock Vendix"), "not-it\n");
+    QCOMPARE(r.exitCode, 1);
+    QVERIFY2(r.err.split(QLatin1Char('\n')).contains(QStringLiteral("Error: Invalid Password!")), qPrintable(r.err));
+    QVERIFY(r.out.contains(QStringLiteral("Vendix\tInvalid password.")));
+    QCOMPARE(m_sim->state().value(QStringLiteral("lock")).toString(), QStringLiteral("none"));
+}
+
+void TestHeadlessSession::serverErrorFails()
+{
+    m_sim->failWithStatus(500);
+    const Run r = runSession(m_home->home(), QStringLiteral("Poll Server"), "secret1\n");
+    QCOMPARE(r.exitCode, 1);
+    QVERIFY2(r.err.split(QLatin1Char('\n')).contains(QStringLiteral("Error: 500 Internal Server Error")),
+             qPrintable(r.err));
+    QVERIFY(r.out.last().startsWith(QLatin1String("Notice\tSession Complete: ")));
+}
+
+void TestHeadlessSession::unknownActionListsTheActions()
+{
+    const Run r = runSession(m_home->home(), QStringLiteral("Poll"), "secret1\n");
+    QCOMPARE(r.exitCode, 2);
+    QCOMPARE(r.out, QStringList());
+    const QStringList err = r.err.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    QCOMPARE(err, (QStringList{"Unknown session action \"Poll\". The actions are:", "  Get Orders & Information",
+                               "  Poll Server", "  Publish Options & Configurations", "  Lock Vendix",
+                               "  Unlock Vendix", "  Change Password"}));
+    QCOMPARE(m_sim->commands(), QStringList());
+}
+
+void TestHeadlessSession::missingPassword()
+{
+    const Run r = runSession(m_home->home(), QStringLiteral("Poll Server"), "");
+    QCOMPARE(r.exitCode, 2);
+    QCOMPARE(r.err.trimmed(), QStringLiteral("No store password was given on standard input."));
+    QCOMPARE(m_sim->commands(), QStringList());
+}
+
+QTEST_GUILESS_MAIN(TestHeadlessSession)
+#include "test_headless_session.moc"
