@@ -523,21 +523,30 @@ void CreateTable(const QString& dir, const TableDef& def)
     if (TableFileExists(dir, def.name))
         throw DbError(QStringLiteral("Table already exists: %1").arg(TableFilePath(dir, def.name)));
     const QString path = QDir(dir).filePath(def.fileName());
+    // Built under a temporary name and linked into place when complete, so a
+    // crash never leaves a half-made table that would pass for an existing one.
+    const QString work = path + QStringLiteral("-new");
     const QByteArray native = QFile::encodeName(path);
+    const QByteArray workNative = QFile::encodeName(work);
+    auto fail = [&](const QString& why) {
+        return DbError(QStringLiteral("Cannot create table %1.\r%2").arg(path, why));
+    };
+    QFile::remove(work);   // a leftover of an interrupted creation
     // Owner only: the tables hold card numbers. The log and shared-memory
     // companions take the same mode from the table file.
-    const int fd = ::open(native.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    const int fd = ::open(workNative.constData(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
     if (fd < 0)
-        throw DbError(QStringLiteral("Cannot create table %1.\r%2").arg(path, QString::fromLocal8Bit(std::strerror(errno))));
+        throw fail(QString::fromLocal8Bit(std::strerror(errno)));
     ::fchmod(fd, 0600);
-    ::close(fd);
 
     sqlite3* db = nullptr;
-    int rc = sqlite3_open_v2(native.constData(), &db, SQLITE_OPEN_READWRITE, nullptr);
+    int rc = sqlite3_open_v2(workNative.constData(), &db, SQLITE_OPEN_READWRITE, nullptr);
     try {
         if (rc != SQLITE_OK)
             throw DbError(EngineText(db, rc));
-        Configure(db);
+        // Nobody else sees the file yet: no journal, one sync at the end.
+        ExecOn(db, QStringLiteral("PRAGMA journal_mode=OFF"));
+        ExecOn(db, QStringLiteral("PRAGMA synchronous=OFF"));
         ExecOn(db, QStringLiteral("BEGIN"));
         QStringList cols;
         for (const FieldDef& f : def.fields)
@@ -560,18 +569,27 @@ void CreateTable(const QString& dir, const TableDef& def)
         for (const QString& sql : EngineIndexSql(def))
             ExecOn(db, sql);
         ExecOn(db, QStringLiteral("COMMIT"));
+        // Write-ahead log from the first real use on (kept in the file header).
+        ExecOn(db, QStringLiteral("PRAGMA journal_mode=WAL"));
         rc = sqlite3_close(db);
         db = nullptr;
         if (rc != SQLITE_OK)
             throw DbError(QString::fromUtf8(sqlite3_errstr(rc)));
+        if (::fsync(fd) != 0)
+            throw DbError(QString::fromLocal8Bit(std::strerror(errno)));
+        // link() refuses to replace a file that appeared meanwhile.
+        if (::link(workNative.constData(), native.constData()) != 0)
+            throw DbError(QString::fromLocal8Bit(std::strerror(errno)));
     } catch (const DbError& e) {
         sqlite3_close_v2(db);
-        // Only the file this call made is removed.
-        QFile::remove(path);
-        QFile::remove(path + QStringLiteral("-wal"));
-        QFile::remove(path + QStringLiteral("-shm"));
-        throw DbError(QStringLiteral("Cannot create table %1.\r%2").arg(path, e.text()));
+        ::close(fd);
+        QFile::remove(work);
+        QFile::remove(work + QStringLiteral("-wal"));
+        QFile::remove(work + QStringLiteral("-shm"));
+        throw fail(e.text());
     }
+    ::close(fd);
+    QFile::remove(work);
 }
 
 QStringList StoredColumnNames(const QString& dir, const QString& tableName)
