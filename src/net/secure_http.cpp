@@ -83,21 +83,12 @@ QString SocketAddressText(const QString& ip, int port)
     return (ip.contains(':') ? '[' + ip + ']' : ip) + ':' + QString::number(port);
 }
 
-// With the certificate option on, a server certificate outside its validity
-// dates is let through; every other fault (an unknown authority above all)
-// still fails. The error is cleared so that libcurl's own check of the
-// verification result agrees.
-int ForgiveCertificateDates(int preverifyOk, X509_STORE_CTX* context)
+// Where the verify callback finds the post it belongs to: an ex-data slot of
+// the SSL_CTX that libcurl makes for the connection.
+int JobIndex()
 {
-    if (preverifyOk)
-        return 1;
-    const int error = X509_STORE_CTX_get_error(context);
-    if (X509_STORE_CTX_get_error_depth(context) == 0
-        && (error == X509_V_ERR_CERT_HAS_EXPIRED || error == X509_V_ERR_CERT_NOT_YET_VALID)) {
-        X509_STORE_CTX_set_error(context, X509_V_OK);
-        return 1;
-    }
-    return 0;
+    static const int index = SSL_CTX_get_ex_new_index(0, nullptr, nullptr, nullptr, nullptr);
+    return index;
 }
 
 bool IsRedirectStatus(int code)
@@ -145,11 +136,12 @@ struct SecureHTTP::Job
     QByteArray location;
     QString host;
     bool lookupPending = true;
-    bool newConnection = false;
+    std::set<curl_socket_t> openingSockets;     // opened, not yet known to be connected
     std::set<curl_socket_t> connectedSockets;
     qint64 requestBodyLeft = -1;   // body bytes of this request still to go; -1: sent
     std::unique_ptr<QFile> file;
     enum class FileFault { None, Open, Write } fileFault = FileFault::None;
+    int certificateError = X509_V_OK;   // the first fault of the server's chain
     int refusedRedirect = 0;       // error number when a redirect to another scheme came
     QString error;                 // the outcome: empty on success
 
@@ -224,6 +216,7 @@ struct SecureHTTP::Job
     static int onPrerequest(void* self, char* ip, char* localIp, int port, int localPort);
     static int onProgress(void* self, curl_off_t, curl_off_t, curl_off_t, curl_off_t);
     static CURLcode onSslContext(CURL*, void* sslContext, void* self);
+    static int onVerify(int preverifyOk, X509_STORE_CTX* context);
 };
 
 void SecureHTTP::Job::run()
@@ -326,10 +319,8 @@ QString SecureHTTP::Job::outcome(CURLcode code)
             return QStringLiteral("Can't open local file for writing.");
         return {};
     }
-    long verifyResult = X509_V_OK;
-    if (code == CURLE_PEER_FAILED_VERIFICATION && curl)
-        curl_easy_getinfo(curl, CURLINFO_SSL_VERIFYRESULT, &verifyResult);
-    return TransferErrorText(code, verifyResult, refusedRedirect);
+    // A refused peer whose chain had no fault was refused for its name.
+    return TransferErrorText(code, certificateError, refusedRedirect);
 }
 
 bool SecureHTTP::Job::openFile()
@@ -454,13 +445,14 @@ curl_socket_t SecureHTTP::Job::onOpenSocket(void* self, curlsocktype purpose, cu
     }
     job->pushStatus(QStringLiteral("Connecting to the socket address ")
                     + SocketAddressText(ip, AddressPort(&address->addr)));
-    job->newConnection = true;
+    job->openingSockets.insert(socket);
     return socket;
 }
 
 int SecureHTTP::Job::onCloseSocket(void* self, curl_socket_t socket)
 {
     auto* job = static_cast<Job*>(self);
+    job->openingSockets.erase(socket);   // a losing attempt of several addresses
     const bool wasConnected = job->connectedSockets.erase(socket) > 0;
     if (wasConnected)
         job->pushStatus(kClosing);
@@ -473,11 +465,11 @@ int SecureHTTP::Job::onCloseSocket(void* self, curl_socket_t socket)
 int SecureHTTP::Job::onPrerequest(void* self, char* ip, char*, int port, int)
 {
     auto* job = static_cast<Job*>(self);
-    if (job->newConnection) {
-        job->newConnection = false;
-        curl_socket_t socket = CURL_SOCKET_BAD;
-        if (curl_easy_getinfo(job->curl, CURLINFO_ACTIVESOCKET, &socket) == CURLE_OK && socket != CURL_SOCKET_BAD)
-            job->connectedSockets.insert(socket);
+    // Called before every request; a socket opened since the last one is the
+    // new connection (attempts on other addresses are closed by now).
+    if (!job->openingSockets.empty()) {
+        job->connectedSockets.merge(job->openingSockets);
+        job->openingSockets.clear();
         job->pushStatus(QStringLiteral("Successfully connected to ")
                         + SocketAddressText(QString::fromLatin1(ip), port));
     }
@@ -498,9 +490,32 @@ CURLcode SecureHTTP::Job::onSslContext(CURL*, void* sslContext, void* self)
         if (X509_STORE_load_file(SSL_CTX_get_cert_store(context), path.constData()) != 1)
             return CURLE_SSL_CACERT_BADFILE;
     }
-    if (job->ignoreInvalidCert)
-        SSL_CTX_set_verify(context, SSL_CTX_get_verify_mode(context), &ForgiveCertificateDates);
+    if (SSL_CTX_set_ex_data(context, JobIndex(), job) != 1)
+        return CURLE_SSL_CONNECT_ERROR;
+    SSL_CTX_set_verify(context, SSL_CTX_get_verify_mode(context), &Job::onVerify);
     return CURLE_OK;
+}
+
+// Records the first fault of the server's chain, so that a refusal can be
+// told apart (authority, dates, name). With the certificate option on, a
+// server certificate outside its validity dates is let through; every other
+// fault, an unknown authority above all, still fails. The forgiven error is
+// cleared so that libcurl's own check of the verification result agrees.
+int SecureHTTP::Job::onVerify(int preverifyOk, X509_STORE_CTX* context)
+{
+    if (preverifyOk)
+        return 1;
+    auto* ssl = static_cast<SSL*>(X509_STORE_CTX_get_ex_data(context, SSL_get_ex_data_X509_STORE_CTX_idx()));
+    auto* job = ssl ? static_cast<Job*>(SSL_CTX_get_ex_data(SSL_get_SSL_CTX(ssl), JobIndex())) : nullptr;
+    const int error = X509_STORE_CTX_get_error(context);
+    if (job && job->ignoreInvalidCert && X509_STORE_CTX_get_error_depth(context) == 0
+        && (error == X509_V_ERR_CERT_HAS_EXPIRED || error == X509_V_ERR_CERT_NOT_YET_VALID)) {
+        X509_STORE_CTX_set_error(context, X509_V_OK);
+        return 1;
+    }
+    if (job && job->certificateError == X509_V_OK)
+        job->certificateError = error;
+    return 0;
 }
 
 // --- SecureHTTP ---

@@ -1,0 +1,107 @@
+// Receiving a large store reply: SecureHTTP into a response buffer (the
+// chunks appended, as a store session does) and the work file, against the
+// curl command-line tool fetching the same reply from the same simulator.
+//
+//   bench_http_transfer [--runs N] [--sizes 10,25,50]   (sizes in MB)
+
+#include "common/store_sim.h"
+#include "net/secure_http.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+
+#include <algorithm>
+#include <cstdio>
+
+namespace {
+
+double Median(QList<double> values)
+{
+    std::sort(values.begin(), values.end());
+    return values.isEmpty() ? 0 : values[values.size() / 2];
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    int runs = 3;
+    QList<int> sizes = {10, 25, 50};
+    const QStringList args = app.arguments();
+    for (int i = 1; i + 1 < args.size(); ++i) {
+        if (args[i] == "--runs")
+            runs = std::max(1, args[i + 1].toInt());
+        if (args[i] == "--sizes") {
+            sizes.clear();
+            for (const QString& s : args[i + 1].split(','))
+                sizes.append(s.toInt());
+        }
+    }
+    for (const char* name : {"http_proxy", "HTTP_PROXY", "ALL_PROXY", "all_proxy"})
+        qunsetenv(name);
+
+    const QString curlTool = QStandardPaths::findExecutable(QStringLiteral("curl"));
+    os::test::StoreSim sim;
+    if (!sim.isRunning()) {
+        std::fprintf(stderr, "storesim did not start: %s\n", qPrintable(sim.errorString()));
+        return 1;
+    }
+    QTemporaryDir dir;
+    const QByteArray body = "crypt_keeper=" + sim.password().toLatin1() + "&command=poll%5fserver";
+    const QString workFile = dir.filePath("~g1.tmp");
+    const QString curlFile = dir.filePath("curl.out");
+
+    std::printf("reply MB  SecureHTTP ms  MB/s    curl ms  MB/s    ratio  (median of %d runs)\n", runs);
+    for (int mb : sizes) {
+        const qint64 bytes = qint64(mb) * 1000 * 1000;
+        QList<double> ours, theirs;
+        for (int run = 0; run < runs; ++run) {
+            // SecureHTTP
+            sim.bigReply(bytes);
+            os::SecureHTTP http;
+            QByteArray responseBuffer;
+            QObject::connect(&http, &os::SecureHTTP::transfer,
+                             [&responseBuffer](qint64, const QByteArray& chunk) { responseBuffer.append(chunk); });
+            QElapsedTimer timer;
+            timer.start();
+            http.post(sim.url(), body, QStringLiteral("application/x-www-form-urlencoded"), workFile);
+            ours.append(timer.nsecsElapsed() / 1e6);
+            if (responseBuffer.size() != bytes || QFileInfo(workFile).size() != bytes) {
+                std::fprintf(stderr, "short reply: buffer %lld, file %lld, wanted %lld\n",
+                             qint64(responseBuffer.size()), QFileInfo(workFile).size(), bytes);
+                return 1;
+            }
+
+            // curl command-line tool, same request, same simulator
+            if (curlTool.isEmpty())
+                continue;
+            sim.bigReply(bytes);
+            QProcess curl;
+            timer.restart();
+            curl.start(curlTool, {"-s", "-S", "-o", curlFile, "-H", "Accept: text/html", "--data-binary",
+                                  QString::fromLatin1(body), sim.url()});
+            if (!curl.waitForFinished(600000) || curl.exitCode() != 0) {
+                std::fprintf(stderr, "curl failed: %s\n", curl.readAllStandardError().constData());
+                return 1;
+            }
+            theirs.append(timer.nsecsElapsed() / 1e6);
+            if (QFileInfo(curlFile).size() != bytes) {
+                std::fprintf(stderr, "curl got %lld bytes\n", QFileInfo(curlFile).size());
+                return 1;
+            }
+        }
+        const double ourMs = Median(ours);
+        const double theirMs = Median(theirs);
+        std::printf("%9d  %13.1f  %6.1f  %7.1f  %6.1f  %5.2f\n", mb, ourMs, mb / (ourMs / 1000.0), theirMs,
+                    theirMs > 0 ? mb / (theirMs / 1000.0) : 0.0, theirMs > 0 ? ourMs / theirMs : 0.0);
+        std::fflush(stdout);
+    }
+    if (curlTool.isEmpty())
+        std::printf("curl not found on PATH: no comparison\n");
+    return 0;
+}
