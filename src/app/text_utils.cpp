@@ -136,23 +136,41 @@ QString ReplaceTag(const QString& text, const QString& tag, const QString& value
     // An empty tag is found everywhere and would never finish.
     if (tag.isEmpty())
         return text;
-    QString result = text;
-    QString shadow = asciiLower(text);
+    const QString shadow = asciiLower(text);
     const QString lowTag = asciiLower(tag);
-    // Inserted values stand in the shadow as capital X, which the lowered tag
-    // never matches, so a value is never searched again.
-    const QString xs = QString(value.size(), QLatin1Char('X'));
-    qsizetype from = 0;
-    for (;;) {
-        const qsizetype p = shadow.indexOf(lowTag, from);
-        if (p < 0)
-            return result;
-        result.replace(p, tag.size(), value);
-        shadow.replace(p, tag.size(), xs);
-        // Nothing before p matched, and the text before p is unchanged; a
-        // match formed by closing up can only start within one tag's length.
-        from = std::max<qsizetype>(0, p - tag.size() + 1);
+    if (!value.isEmpty()) {
+        // Replacing one occurrence at a time and searching again from the
+        // start, with each inserted value masked by capital X in the shadow,
+        // never matches inside or across an inserted value (the lowered tag
+        // holds no capital); so each next match is simply the next one of the
+        // original text: one pass gives the same result.
+        QString out;
+        out.reserve(text.size());
+        qsizetype pos = 0;
+        for (qsizetype p; (p = shadow.indexOf(lowTag, pos)) >= 0; pos = p + tag.size()) {
+            out += QStringView(text).mid(pos, p - pos);
+            out += value;
+        }
+        out += QStringView(text).mid(pos);
+        return out;
     }
+    // An empty value closes the text up and an occurrence formed that way is
+    // removed too. Removing the first occurrence each time is removing the one
+    // that ends first; so the text is taken a character at a time and an
+    // occurrence is dropped as soon as its last character arrives.
+    QString out;
+    QString outShadow;
+    out.reserve(text.size());
+    outShadow.reserve(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        out += text.at(i);
+        outShadow += shadow.at(i);
+        if (outShadow.endsWith(lowTag)) {
+            out.chop(tag.size());
+            outShadow.chop(tag.size());
+        }
+    }
+    return out;
 }
 
 QString FormatMoney(double amount)

@@ -1,6 +1,7 @@
 #include "app/text_utils.h"
 
 #include <QLocale>
+#include <QRandomGenerator>
 #include <QTest>
 
 #include <cmath>
@@ -74,6 +75,45 @@ private slots:
         const QString out = ReplaceTag(text, QStringLiteral("%IO_ORDER_TOTAL%"), QStringLiteral("%io_order_total%!"));
         QCOMPARE(out.size(), qsizetype(20000) * 19);
         QCOMPARE(out.count(QStringLiteral("<%io_order_total%!>")), qsizetype(20000));
+    }
+
+    // The replacer against the plain shadow procedure on random texts over a
+    // small alphabet, where tags, their case and closing-up meet often.
+    void replaceTagMatchesTheShadowProcedure()
+    {
+        const auto lower = [](QString s) {
+            for (QChar& c : s)
+                if (c >= QLatin1Char('A') && c <= QLatin1Char('Z'))
+                    c = c.toLower();
+            return s;
+        };
+        const auto reference = [&](const QString& text, const QString& tag, const QString& value) {
+            QString result = text;
+            QString shadow = lower(text);
+            const QString lowTag = lower(tag);
+            for (qsizetype p; (p = shadow.indexOf(lowTag)) >= 0;) {
+                result.replace(p, tag.size(), value);
+                shadow.replace(p, tag.size(), QString(value.size(), QLatin1Char('X')));
+            }
+            return result;
+        };
+        const QString alphabet = QStringLiteral("aAbB%x\u00e9\u00c9");
+        QRandomGenerator rng(20240611);
+        const auto randomText = [&](int maxLen) {
+            QString s;
+            const int n = int(rng.bounded(maxLen + 1));
+            for (int i = 0; i < n; ++i)
+                s += alphabet.at(rng.bounded(alphabet.size()));
+            return s;
+        };
+        for (int round = 0; round < 20000; ++round) {
+            QString tag = randomText(3);
+            if (tag.isEmpty())
+                tag = QStringLiteral("a");
+            const QString text = randomText(24);
+            const QString value = round % 3 == 0 ? QString() : randomText(4);
+            QCOMPARE(ReplaceTag(text, tag, value), reference(text, tag, value));
+        }
     }
 
     void formatMoney_data()
