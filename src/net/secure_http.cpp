@@ -289,7 +289,7 @@ void SecureHTTP::Job::configure(CURL* c, curl_slist* headers)
     curl_easy_setopt(c, CURLOPT_HEADERDATA, this);
     curl_easy_setopt(c, CURLOPT_WRITEFUNCTION, &Job::onWrite);
     curl_easy_setopt(c, CURLOPT_WRITEDATA, this);
-    curl_easy_setopt(c, CURLOPT_BUFFERSIZE, long(kChunkSize));
+    curl_easy_setopt(c, CURLOPT_BUFFERSIZE, 256L * 1024L);   // fewer reads; chunks are cut to size when queued
     // The debug stream is how the stages of sending become visible.
     curl_easy_setopt(c, CURLOPT_VERBOSE, 1L);
     curl_easy_setopt(c, CURLOPT_DEBUGFUNCTION, &Job::onDebug);
