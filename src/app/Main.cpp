@@ -8,6 +8,7 @@
 #include "app/paths.h"
 #include "app/security_stuff.h"
 #include "app/settings.h"
+#include "app/toolbar_icons.h"
 #include "app/webdocs.h"
 #include "data/datamodule.h"
 #include "data/table.h"
@@ -22,7 +23,6 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QStatusBar>
-#include <QStyle>
 #include <QToolBar>
 #include <QToolButton>
 
@@ -186,12 +186,10 @@ void TMainForm::buildToolBar()
     m_toolBar->setObjectName(QStringLiteral("MainToolBar"));
     m_toolBar->setMovable(false);
     m_toolBar->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
-    m_toolBar->setIconSize(QSize(24, 24));
-    QStyle* st = style();
+    m_toolBar->setIconSize(QSize(32, 32));
 
-    auto button = [&](const QString& caption, const QString& name, QStyle::StandardPixmap icon,
-                      bool implemented) {
-        QAction* a = m_toolBar->addAction(st->standardIcon(icon), caption);
+    auto button = [&](const QString& caption, const QString& name, ToolbarIcon icon, bool implemented) {
+        QAction* a = m_toolBar->addAction(MakeToolbarIcon(icon), caption);
         a->setObjectName(name);
         if (QWidget* w = m_toolBar->widgetForAction(a))
             w->setObjectName(name + QStringLiteral("Widget"));
@@ -200,11 +198,11 @@ void TMainForm::buildToolBar()
     };
 
     QAction* exitButton = button(QStringLiteral("Exit"), QStringLiteral("ExitButton"),
-                                 QStyle::SP_DialogCloseButton, true);
+                                 ToolbarIcon::Exit, true);
     connect(exitButton, &QAction::triggered, this, &TMainForm::ExitClick);
     m_toolBar->addSeparator();
-    button(QStringLiteral("Orders"), QStringLiteral("OrdersButton"), QStyle::SP_FileDialogDetailedView, false);
-    button(QStringLiteral("Customers"), QStringLiteral("CustomersButton"), QStyle::SP_DirHomeIcon, false);
+    button(QStringLiteral("Orders"), QStringLiteral("OrdersButton"), ToolbarIcon::Orders, false);
+    button(QStringLiteral("Customers"), QStringLiteral("CustomersButton"), ToolbarIcon::Customers, false);
 
     // "Post Office": a drop-down of its own; enabled when any of its items is.
     m_postOfficeMenu = new QMenu(this);
@@ -223,15 +221,15 @@ void TMainForm::buildToolBar()
     for (QAction* a : postItems)
         anyPost = anyPost || m_implemented.value(a);
     QAction* post = button(QStringLiteral("Post Office"), QStringLiteral("PostOfficeButton"),
-                           QStyle::SP_DirIcon, anyPost);
+                           ToolbarIcon::PostOffice, anyPost);
     post->setMenu(m_postOfficeMenu);
     if (auto* tb = qobject_cast<QToolButton*>(m_toolBar->widgetForAction(post)))
         tb->setPopupMode(QToolButton::InstantPopup);
 
     QAction* online = button(QStringLiteral("Online"), QStringLiteral("OnlineButton"),
-                             QStyle::SP_DriveNetIcon, true);
+                             ToolbarIcon::Online, true);
     connect(online, &QAction::triggered, this, &TMainForm::OnlineClick);
-    button(QStringLiteral("To-Do"), QStringLiteral("ToDoButton"), QStyle::SP_FileDialogListView, false);
+    button(QStringLiteral("To-Do"), QStringLiteral("ToDoButton"), ToolbarIcon::ToDo, false);
     m_toolBar->addSeparator();
 
     // "Help": pressing the button opens the contents (the default item).
@@ -250,7 +248,7 @@ void TMainForm::buildToolBar()
                                 QStringLiteral("TechSupportItem"));
     connect(support, &QAction::triggered, this, [] { ShowHelpTopic(60); });
 
-    QAction* help = button(QStringLiteral("Help"), QStringLiteral("HelpButton"), QStyle::SP_DialogHelpButton, true);
+    QAction* help = button(QStringLiteral("Help"), QStringLiteral("HelpButton"), ToolbarIcon::Help, true);
     help->setMenu(m_helpMenu);
     connect(help, &QAction::triggered, this, &TMainForm::HelpContentsClick);
     if (auto* tb = qobject_cast<QToolButton*>(m_toolBar->widgetForAction(help)))

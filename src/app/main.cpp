@@ -14,6 +14,7 @@
 #include <QApplication>
 #include <QCoreApplication>
 #include <QFileInfo>
+#include <QScreen>
 #include <QStringList>
 
 #include <cstdio>
@@ -129,11 +130,14 @@ int runHeadless(int argc, char** argv, const Options& o)
     QCoreApplication::setApplicationName(QStringLiteral("Ordersentinel"));
     if (!setHome(o))
         return 2;
-    os::SingleInstance lock;
-    if (!acquireLock(lock))
-        return 1;
     try {
-        return o.hasSession ? os::RunHeadlessSession(o.session) : os::RunImportReply(o.importReply);
+        // The import takes the program lock itself (it is also run on its own).
+        if (o.hasImport)
+            return os::RunImportReply(o.importReply);
+        os::SingleInstance lock;
+        if (!acquireLock(lock))
+            return 1;
+        return os::RunHeadlessSession(o.session);
     } catch (const os::ProgramTermination& t) {
         return t.code();
     }
@@ -156,6 +160,10 @@ int runWindows(int argc, char** argv, const Options& o)
     std::unique_ptr<os::TMainDataMod> dataModule;
     try {
         os::TMainForm form;
+        // Without a window manager "maximised" means nothing: size it to the
+        // screen as well.
+        if (form.screen())
+            form.setGeometry(form.screen()->availableGeometry());
         form.showMaximized();
         dataModule = std::make_unique<os::TMainDataMod>();
         QCoreApplication::processEvents();
