@@ -156,6 +156,8 @@ void TMainForm::buildMenus()
     taxes->menuAction()->setObjectName(QStringLiteral("TaxesMenuAction"));
     pending(taxes, QStringLiteral("State and &Regional Taxes"), QStringLiteral("RegionalTaxesItem"));
     pending(taxes, QStringLiteral("S&mart Taxes"), QStringLiteral("SmartTaxesItem"));
+    // A submenu with nothing to choose is greyed out like its items.
+    command(taxes->menuAction(), false)->setEnabled(false);
     m_optionsMenu->addSeparator();
     pending(m_optionsMenu, QStringLiteral("Shippin&g Settings"), QStringLiteral("ShippingSettingsItem"));
     m_optionsMenu->addSeparator();

@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QRegularExpression>
 #include <QScreen>
+#include <QShortcut>
 #include <QToolBar>
 #include <QVBoxLayout>
 
@@ -130,6 +131,9 @@ THelpWindow::THelpWindow(QWidget* parent) : QWidget(parent, Qt::Window)
     m_forward->setEnabled(false);
 
     m_browser = new HelpBrowser(this);
+    m_browser->document()->setDocumentMargin(12);
+    auto* closeKey = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    connect(closeKey, &QShortcut::activated, this, &QWidget::close);
     connect(contents, &QAction::triggered, this, &THelpWindow::showContents);
     connect(m_back, &QAction::triggered, m_browser, &QTextBrowser::backward);
     connect(m_forward, &QAction::triggered, m_browser, &QTextBrowser::forward);
@@ -147,7 +151,7 @@ THelpWindow::THelpWindow(QWidget* parent) : QWidget(parent, Qt::Window)
     layout->addWidget(bar);
     layout->addWidget(m_browser);
 
-    resize(640, 560);
+    resize(720, 640);
 }
 
 void THelpWindow::showContents()

@@ -7,6 +7,7 @@
 #include "app/messages.h"
 #include "app/paths.h"
 #include "app/single_instance.h"
+#include "app/toolbar_icons.h"
 #include "data/datamodule.h"
 #include "sync/headless.h"
 #include "sync/import_reply.h"
@@ -147,6 +148,8 @@ int runWindows(int argc, char** argv, const Options& o)
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Ordersentinel"));
+    // Child windows show the program's picture, not the toolkit's.
+    QApplication::setWindowIcon(os::MakeToolbarIcon(os::ToolbarIcon::Orders));
     os::InstallWindowServices();
     if (!setHome(o))
         return 2;

@@ -55,7 +55,7 @@ const QStringList kMenus = {"FileMenuAction", "OptionsMenuAction", "WindowMenuAc
 const QStringList kPending = {"OrdersButton", "CustomersButton", "PostOfficeButton", "ToDoButton",
                               "OutBoxItem", "SentItemsItem", "NewEmailItem", "QuillformTemplatesItem",
                               "BulkMailerItem", "CompanyInformationItem", "StylesAndColorsItem",
-                              "PaymentTypesItem", "RegionalTaxesItem", "SmartTaxesItem",
+                              "PaymentTypesItem", "TaxesMenuAction", "RegionalTaxesItem", "SmartTaxesItem",
                               "ShippingSettingsItem", "CurrencyConversionItem", "CouponsItem",
                               "AllAccountDiscountItem", "GiftWrappingItem", "MerchantAccountsItem"};
 
