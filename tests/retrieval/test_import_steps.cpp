@@ -1,0 +1,176 @@
+// The record conversions, the invoice cutter and the local account lookup,
+// on real files and a real company database in a temporary directory.
+#include "common/scripted_messages.h"
+#include "common/temp_home.h"
+#include "data/datamodule.h"
+#include "data/query.h"
+#include "sync/import_steps.h"
+#include "sync/integrity.h"
+#include "sync/invoices.h"
+
+#include <QDir>
+#include <QFile>
+#include <QLocale>
+#include <QTest>
+
+using namespace os;
+using namespace os::test;
+
+class TestImportSteps : public QObject
+{
+    Q_OBJECT
+
+    static QByteArray read(const QString& path)
+    {
+        QFile f(path);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+    }
+
+private slots:
+    void cleanup() { QLocale::setDefault(QLocale::c()); }
+
+    void integers()
+    {
+        QCOMPARE(ReadInteger(QStringLiteral(" 42 ")), 42);
+        QCOMPARE(ReadInteger(QStringLiteral("-7")), -7);
+        for (const char* bad : {"abc", "", "12a", "0x1F", "99999999999", "+"}) {
+            try {
+                ReadInteger(QString::fromLatin1(bad));
+                QFAIL(bad);
+            } catch (const ConversionError& e) {
+                QCOMPARE(e.text(), QStringLiteral("'%1' is not a valid integer value").arg(QString::fromLatin1(bad)));
+            }
+        }
+    }
+
+    void moneyInTheDesktopFormatAndWithAFullStop()
+    {
+        QCOMPARE(ReadMoney(QStringLiteral("12.345678")), 12.3457);
+        QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+        QCOMPARE(ReadMoney(QStringLiteral("1.234,50")), 1234.5);
+        QCOMPARE(ReadMoney(QStringLiteral("19.99")), 19.99);
+        try {
+            ReadMoney(QStringLiteral("lots"));
+            QFAIL("no error");
+        } catch (const ConversionError& e) {
+            QCOMPARE(e.text(), QStringLiteral("'lots' is not a valid floating point value"));
+        }
+    }
+
+    void datesRegionalAndIso()
+    {
+        const QDateTime expected(QDate(2024, 3, 5), QTime(14, 7, 9));
+        {
+            DateReader r;   // the C locale of the test run
+            QCOMPARE(r.dateTime(QStringLiteral("5 Mar 2024 14:07:09")), expected);
+            QCOMPARE(r.dateTime(QStringLiteral("2024-03-05 14:07:09")), expected);
+            QCOMPARE(r.dateTime(QStringLiteral("2024-03-05T14:07:09")), expected);
+            QCOMPARE(r.date(QStringLiteral("2024-03-05")), QDate(2024, 3, 5));
+        }
+        QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+        DateReader us;
+        QCOMPARE(us.dateTime(QStringLiteral("3/5/24 2:07 PM")), QDateTime(QDate(2024, 3, 5), QTime(14, 7)));
+        QCOMPARE(us.dateTime(QStringLiteral("3/5/2024 2:07:09 PM")), expected);
+        QCOMPARE(us.date(QStringLiteral("12/31/99")), QDate(1999, 12, 31));
+        try {
+            us.dateTime(QStringLiteral("31/31/2024"));
+            QFAIL("no error");
+        } catch (const ConversionError& e) {
+            QCOMPARE(e.text(), QStringLiteral("'31/31/2024' is not a valid date and time"));
+        }
+    }
+
+    void paymentCodes()
+    {
+        const QStringList texts{"Credit Card",        "Credit Card by Phone", "COD",    "Purchase Order",
+                                "Remote Credit Card", "Mail Payment",        "Unknown", "Unknown"};
+        const QStringList codes{"1", " 2 ", "3", "4", "5", "6", "7", ""};
+        for (int i = 0; i < codes.size(); ++i)
+            QCOMPARE(PaymentMethodText(codes[i]), texts[i]);
+    }
+
+    void recordsAreTrimmedLines()
+    {
+        const QList<QStringList> r = ReadRecords(" 1 | a |\r\nno bar\r\n\r\n2|caf\xc3\xa9\nlatin|\xe9\r\n");
+        QCOMPARE(r.size(), 5);
+        QCOMPARE(r[0], (QStringList{"1", "a", ""}));
+        QCOMPARE(r[1], QStringList());
+        QCOMPARE(r[3], (QStringList{"2", QStringLiteral("caf\u00e9")}));
+        QCOMPARE(r[4], (QStringList{"latin", QStringLiteral("\u00e9")}));
+    }
+
+    void invoicesOnlyForImportedOrders()
+    {
+        TempHome home;
+        ScriptedMessages shown;
+        ImportContext ctx;
+        ctx.dataDir = home.dataDir();
+        QStringList log;
+        ctx.log = [&log](const QString& t, const QString& m) { log.append(t + QLatin1Char('|') + m); };
+        ctx.imported = {10, 11, 12};
+        ctx.failed = {11};
+        ExtractInvoices("junk VendixBeginInvoice|10<!--END--><p>ten</p>VendixEndInvoice|\n"
+                        "VendixBeginInvoice|11<!--END--><p>eleven</p>VendixEndInvoice|"
+                        "VendixBeginInvoice|13<!--END--><p>not ordered</p>VendixEndInvoice|"
+                        "VendixBeginInvoice| 12 <!--END--><p>twelve",
+                        ctx);
+        QCOMPARE(log, (QStringList{"Invoice|10 Printable Invoice", "Invoice|12 Printable Invoice"}));
+        const QDir html(home.dataDir() + QStringLiteral("/html"));
+        QCOMPARE(html.entryList(QDir::Files, QDir::Name), (QStringList{"10inv.html", "12inv.html"}));
+        QCOMPARE(read(html.filePath(QStringLiteral("10inv.html"))), QByteArray("<p>ten</p>\r\n"));
+        // No end marker: an empty page.
+        QCOMPARE(read(html.filePath(QStringLiteral("12inv.html"))), QByteArray("\r\n"));
+
+        log.clear();
+        ExtractInvoices("", ctx);
+        ExtractInvoices("no marker at all", ctx);
+        ExtractInvoices("VendixBeginInvoice|10 and never a separator", ctx);
+        QCOMPARE(log, QStringList());
+        QCOMPARE(shown.texts(), QStringList());
+    }
+
+    void invoiceNumberThatIsNoNumberEndsTheSession()
+    {
+        TempHome home;
+        ImportContext ctx;
+        ctx.dataDir = home.dataDir();
+        ctx.imported = {1};
+        try {
+            ExtractInvoices("VendixBeginInvoice|1<!--END-->a VendixEndInvoice|VendixBeginInvoice|x1<!--END-->b", ctx);
+            QFAIL("no error");
+        } catch (const ConversionError& e) {
+            QCOMPARE(e.text(), QStringLiteral("'x1' is not a valid integer value"));
+        }
+        QCOMPARE(read(home.dataDir() + QStringLiteral("/html/1inv.html")), QByteArray("a \r\n"));
+    }
+
+    void findLocalAccount()
+    {
+        TempHome home;
+        TMainDataMod::CreateMissingTables(home.dataDir());
+        Query q;
+        q.setDirectory(home.dataDir());
+        q.setSql(QStringLiteral("INSERT INTO customers.db (CUSTID, EMAIL) VALUES (:ID, :EMAIL)"));
+        for (const auto& [id, mail] : {std::pair{7, "x@x.com"}, std::pair{12, "y@y.com"}}) {
+            q.setParam(QStringLiteral("ID"), id);
+            q.setParam(QStringLiteral("EMAIL"), QString::fromLatin1(mail));
+            q.exec();
+        }
+        const QString dir = home.dataDir();
+        QCOMPARE(FindLocalAccount(dir, QStringLiteral("x@x.com"), QStringLiteral("99")), QStringLiteral("x@x.com::7"));
+        QCOMPARE(FindLocalAccount(dir, QStringLiteral(" y@y.com "), QStringLiteral("7")), QStringLiteral("x@x.com::7"));
+        QCOMPARE(FindLocalAccount(dir, QStringLiteral("n@n.com"), QStringLiteral(" 12 ")), QStringLiteral("y@y.com::12"));
+        QCOMPARE(FindLocalAccount(dir, QStringLiteral("n@n.com"), QStringLiteral("13")), QString());
+        QCOMPARE(FindLocalAccount(dir, QStringLiteral("x@x.com"), QStringLiteral("seven")), QString());
+        QCOMPARE(FindLocalAccount(home.path(QStringLiteral("nowhere")), QStringLiteral("x@x.com"), QStringLiteral("7")),
+                 QString());
+        bool any = false;
+        QCOMPARE(AccountFixList(dir, QStringLiteral("7^x@x.com"), &any), QString());
+        QVERIFY(!any);
+        QCOMPARE(AccountFixList(dir, QStringLiteral("9^y@y.com| |1^a^b|"), &any), QStringLiteral("y@y.com::12|"));
+        QVERIFY(any);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestImportSteps)
+#include "test_import_steps.moc"

@@ -1,0 +1,548 @@
+// Retrievals against the store simulator over HTTP and HTTPS, checked in the
+// tables, the invoice files, the work files and the kept replies afterwards.
+#include "retrieval_fixture.h"
+
+#include "app/clock.h"
+#include "app/settings.h"
+#include "common/test_certs.h"
+#include "data/db_error.h"
+#include "data/query.h"
+#include "sync/import_reply.h"
+#include "sync/retrieval.h"
+
+#include <QDir>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonObject>
+#include <QTest>
+
+#include <memory>
+
+using namespace os;
+using namespace os::test;
+
+namespace {
+
+const QDateTime kNow(QDate(2024, 6, 1), QTime(9, 30, 0));
+
+QJsonObject order(int inv, int custid, const QString& invoice, const QString& name = QStringLiteral("Ann"))
+{
+    return QJsonObject{{"INV", inv},         {"CUSTID", custid},
+                       {"NAME", name},       {"IDATE", "2024-03-05 14:07:09"},
+                       {"TOTAL", 19.99},     {"METHOD", "3"},
+                       {"ORDERSTATE", "New"}, {"INVOICE", invoice}};
+}
+
+QStringList only(const QStringList& rows, const QStringList& types)
+{
+    QStringList out;
+    for (const QString& r : rows)
+        if (types.contains(r.section(QLatin1Char('|'), 0, 0)))
+            out.append(r);
+    return out;
+}
+
+const QStringList kImportTypes{"Order",       "Invoice",        "Account",        "Order Notes",
+                               "Invoice Marker", "Invoice Status", "Internal Trouble"};
+
+} // namespace
+
+class TestRetrieval : public QObject
+{
+    Q_OBJECT
+
+private:
+    StoreSim& sim() { return *m_http; }
+    // The engine's own text for a repeated key in `table`, as any insert shows it.
+    QString keyViolation(const RetrievalFixture& f, const QString& sql)
+    {
+        try {
+            f.exec(sql);
+        } catch (const DbError& e) {
+            return e.text();
+        }
+        return QStringLiteral("<no violation>");
+    }
+    QStringList keptReplies(const RetrievalFixture& f)
+    {
+        return QDir(f.home.path(QStringLiteral("retrievals"))).entryList(QDir::Files, QDir::Name);
+    }
+
+    std::unique_ptr<StoreSim> m_http;
+    std::unique_ptr<StoreSim> m_https;
+    std::unique_ptr<TestCerts> m_certs;
+
+private slots:
+    void initTestCase()
+    {
+        m_http = std::make_unique<StoreSim>();
+        QVERIFY2(m_http->isRunning(), qPrintable(m_http->errorString()));
+        m_certs = std::make_unique<TestCerts>();
+        QVERIFY2(m_certs->isValid(), qPrintable(m_certs->error()));
+        StoreSim::Options o;
+        o.certFile = m_certs->valid().cert;
+        o.keyFile = m_certs->valid().key;
+        m_https = std::make_unique<StoreSim>(o);
+        QVERIFY2(m_https->isRunning(), qPrintable(m_https->errorString()));
+        // Certificates are checked for real: only the test authority is trusted.
+        qputenv("ORDERSENTINEL_CA_FILE", m_certs->caCert().toLocal8Bit());
+        settings().IGNORE_INVALID_CERT = false;
+    }
+
+    void init()
+    {
+        for (StoreSim* s : {m_http.get(), m_https.get()}) {
+            s->reset();
+            s->clearFaults();
+            s->clearCommands();
+        }
+        Clock::pin(kNow);
+    }
+
+    void cleanup() { Clock::pin(QDateTime()); }
+
+    void retrievesEverything_data()
+    {
+        QTest::addColumn<bool>("tls");
+        QTest::newRow("http") << false;
+        QTest::newRow("https") << true;
+    }
+
+    void retrievesEverything()
+    {
+        QFETCH(bool, tls);
+        StoreSim& s = tls ? *m_https : *m_http;
+        QVERIFY(s.url().startsWith(tls ? QStringLiteral("https://") : QStringLiteral("http://")));
+        s.addOrders({order(1000, 17, QStringLiteral("<html>1000</html>")),
+                     order(1001, 18, QStringLiteral("<p>caf\u00e9 1001</p>"))});
+        s.addAccounts({QJsonObject{{"CUSTID", 17}, {"EMAIL", "a@x.com"}, {"NAME", "Ann"}, {"SUBSCRIBED", "1"}}});
+        s.addNote(1000, QStringLiteral("2024-03-06"), QStringLiteral("Call first"));
+        s.addMark(1000, QStringLiteral("Shipped"));
+        s.addStatus(1001, QStringLiteral("Paid"));
+
+        RetrievalFixture f(s);
+        f.run();
+
+        QCOMPARE(f.shown(), QStringList());
+        QCOMPARE(s.commands(), (QStringList{"check_data_integrity", "get_new_stuff", "clean_up_invoice"}));
+        QCOMPARE(only(f.log(), QStringList{"Function", "Important"} + kImportTypes),
+                 (QStringList{"Function|Connecting to Vendix to check status.",
+                              "Important|I had to lock Vendix to retrieve records!",
+                              "Function|Connecting to Vendix to retrieve information...",
+                              "Function|Telling Vendix to Clean Up and Unlock Site!",
+                              "Important|Site cleaned up and unlocked.",
+                              "Order|1000 Data Record",
+                              "Order|1001 Data Record",
+                              "Invoice|1000 Printable Invoice",
+                              "Invoice|1001 Printable Invoice",
+                              "Account|17 New or Updated Shopper Account",
+                              "Order Notes|1000 Order Notes API Entry",
+                              "Invoice Marker|1000 Order marked Shipped",
+                              "Invoice Status|1001 Invoice status set to Paid"}));
+
+        QCOMPARE(f.column(QStringLiteral("SELECT INV FROM orders.db ORDER BY INV")), (QVariantList{1000, 1001}));
+        QCOMPARE(f.scalar(QStringLiteral("SELECT METHOD FROM orders.db WHERE INV=1000")).toString(),
+                 QStringLiteral("COD"));
+        QCOMPARE(f.scalar(QStringLiteral("SELECT TOTAL FROM orders.db WHERE INV=1000")).toDouble(), 19.99);
+        QCOMPARE(f.scalar(QStringLiteral("SELECT IDATE FROM orders.db WHERE INV=1000")).toDateTime(),
+                 QDateTime(QDate(2024, 3, 5), QTime(14, 7, 9)));
+        QCOMPARE(f.scalar(QStringLiteral("SELECT LASTMARKED FROM orders.db WHERE INV=1001")).toDateTime(), kNow);
+        QCOMPARE(f.scalar(QStringLiteral("SELECT ORDERSTATE FROM orders.db WHERE INV=1000")).toString(),
+                 QStringLiteral("Shipped"));
+        QCOMPARE(f.scalar(QStringLiteral("SELECT SUBSCRIBE FROM customers.db WHERE CUSTID=17")).toBool(), true);
+        QCOMPARE(f.scalar(QStringLiteral("SELECT NOTE FROM invoice_notes.db WHERE INVOICE=1000")).toString(),
+                 QStringLiteral("Call first"));
+        QCOMPARE(f.scalar(QStringLiteral("SELECT IDATE FROM invoice_notes.db WHERE INVOICE=1000")).toDate(),
+                 QDate(2024, 3, 6));
+        QCOMPARE(f.scalar(QStringLiteral("SELECT INFSTRING FROM invoice_result.db WHERE INVOICE=1001")).toString(),
+                 QStringLiteral("Paid"));
+
+        QCOMPARE(f.readFile(QStringLiteral("data/html/1000inv.html")), QByteArray("<html>1000</html>\r\n"));
+        QCOMPARE(f.readFile(QStringLiteral("data/html/1001inv.html")),
+                 QStringLiteral("<p>caf\u00e9 1001</p>\r\n").toUtf8());
+        QVERIFY(f.readFile(QStringLiteral("orders.dat")).startsWith("1000|17|"));
+        QVERIFY(f.readFile(QStringLiteral("orders.dat")).endsWith("\r\n"));
+
+        // The whole reply is kept, owner-only, under the time of the retrieval.
+        QCOMPARE(keptReplies(f), QStringList{"2024-06-01_09-30-00.reply"});
+        const QString kept = f.home.path(QStringLiteral("retrievals/2024-06-01_09-30-00.reply"));
+        QCOMPARE(QFile::permissions(kept) & 0x0777, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+        QVERIFY(f.readFile(QStringLiteral("retrievals/2024-06-01_09-30-00.reply")).contains("VendixBeginInvoice|1001"));
+        QCOMPARE(s.state().value("pendingOrders").toInt(), 0);
+    }
+
+    void duplicateOrderIsRefusedAlone()
+    {
+        sim().addOrders({order(1001, 18, QStringLiteral("first page"), QStringLiteral("First"))});
+        RetrievalFixture f(sim());
+        f.run();
+        QCOMPARE(f.shown(), QStringList());
+
+        sim().addOrders({order(1000, 17, QStringLiteral("p1000")),
+                         order(1001, 18, QStringLiteral("second page"), QStringLiteral("Second")),
+                         order(1002, 19, QStringLiteral("p1002"))});
+        f.session->eventLog().clear();
+        f.run();
+
+        const QString expected = keyViolation(f, QStringLiteral("INSERT INTO orders.db (INV) VALUES (1001)"));
+        QCOMPARE(f.shown(), QStringList{expected});
+        QCOMPARE(f.column(QStringLiteral("SELECT INV FROM orders.db ORDER BY INV")), (QVariantList{1000, 1001, 1002}));
+        QCOMPARE(f.scalar(QStringLiteral("SELECT NAME FROM orders.db WHERE INV=1001")).toString(), QStringLiteral("First"));
+        QCOMPARE(f.readFile(QStringLiteral("data/html/1001inv.html")), QByteArray("first page\r\n"));
+        QCOMPARE(only(f.log(), kImportTypes),
+                 (QStringList{"Order|1000 Data Record", "Order|1002 Data Record", "Invoice|1000 Printable Invoice",
+                              "Invoice|1002 Printable Invoice"}));
+    }
+
+    void recordShapesAndPaymentCodes()
+    {
+        sim().addOrders({order(1999, 5, QStringLiteral("x"))});
+        QStringList f32 = OrderLine(2001, 5).split(QLatin1Char('|'));
+        f32.removeLast();
+        sim().addRaw(QStringLiteral("Orders"), f32.join(QLatin1Char('|')));
+        sim().addRaw(QStringLiteral("Orders"), OrderLine(2002, 5));
+        sim().addRaw(QStringLiteral("Orders"), OrderLine(2003, 5) + QStringLiteral("|extra"));
+        sim().addRaw(QStringLiteral("Orders"), OrderLine(2004, 5, QStringLiteral("2024-03-05T08:00:00"),
+                                                         QStringLiteral("1,234.5"), QStringLiteral("7")));
+        sim().addRaw(QStringLiteral("Orders"), OrderLine(2005, 5, QStringLiteral("2024-03-05 08:00"),
+                                                         QStringLiteral("3"), QString()));
+        sim().addRaw(QStringLiteral("Orders"), OrderLine(2006, 5, QStringLiteral("2024-03-05"),
+                                                         QStringLiteral(" 4.25 "), QStringLiteral(" 2 ")));
+        RetrievalFixture f(sim());
+        f.run();
+        QCOMPARE(f.shown(), QStringList());
+        QCOMPARE(f.column(QStringLiteral("SELECT INV FROM orders.db ORDER BY INV")),
+                 (QVariantList{1999, 2002, 2003, 2004, 2005, 2006}));
+        QCOMPARE(f.column(QStringLiteral("SELECT METHOD FROM orders.db WHERE INV>=2004 ORDER BY INV")),
+                 (QVariantList{"Unknown", "Unknown", "Credit Card by Phone"}));
+        QCOMPARE(f.column(QStringLiteral("SELECT TOTAL FROM orders.db WHERE INV>=2004 ORDER BY INV")),
+                 (QVariantList{1234.5, 3.0, 4.25}));
+        QCOMPARE(f.scalar(QStringLiteral("SELECT AFFILIATECODE FROM orders.db WHERE INV=2002")).toInt(), 7);
+        QCOMPARE(f.scalar(QStringLiteral("SELECT COUPON FROM orders.db WHERE INV=2003")).toString(), QStringLiteral("SAVE10"));
+    }
+
+    void badOrderDateEndsTheSessionKeepingEarlierRows()
+    {
+        sim().addOrders({order(2999, 5, QStringLiteral("x"))});
+        sim().addRaw(QStringLiteral("Orders"), OrderLine(3000, 5, QStringLiteral("yesterday")));
+        sim().addRaw(QStringLiteral("Orders"), OrderLine(3001, 5));
+        sim().addNote(2999, QString(), QStringLiteral("never imported"));
+        RetrievalFixture f(sim());
+        f.run();
+        QCOMPARE(f.shown(), QStringList{"'yesterday' is not a valid date and time"});
+        QCOMPARE(f.column(QStringLiteral("SELECT INV FROM orders.db")), (QVariantList{2999}));
+        QCOMPARE(f.column(QStringLiteral("SELECT NOTE FROM invoice_notes.db")), QVariantList());
+        QVERIFY(f.session->lastSessionFailed());
+        // The store was cleaned up, but the kept reply still holds 3001 and the note.
+        QCOMPARE(keptReplies(f).size(), 1);
+    }
+
+    void accountsReplacedOnlyWithTheSameEmail()
+    {
+        sim().addAccounts({QJsonObject{{"CUSTID", 50}, {"EMAIL", "a@x.com"}, {"NAME", "Old"}},
+                           QJsonObject{{"CUSTID", 51}, {"EMAIL", "c@x.com"}, {"NAME", "Old"}, {"SUBSCRIBED", "1"}}});
+        RetrievalFixture f(sim());
+        f.run();
+        QCOMPARE(f.column(QStringLiteral("SELECT CUSTID FROM customers.db ORDER BY CUSTID")), (QVariantList{50, 51}));
+
+        sim().addRaw(QStringLiteral("Accounts"), AccountLine(50, QStringLiteral("b@x.com"), QStringLiteral("New"), "1"));
+        sim().addRaw(QStringLiteral("Accounts"), AccountLine(51, QStringLiteral("c@x.com"), QStringLiteral("New"), "0"));
+        sim().addRaw(QStringLiteral("Accounts"), AccountLine(52, QStringLiteral("d@x.com"), QStringLiteral("Dee"), "1"));
+        sim().addOrders({order(4000, 52, QStringLiteral("x"))});
+        f.session->eventLog().clear();
+        f.run();
+        QCOMPARE(f.shown(), QStringList());
+        QCOMPARE(only(f.log(), QStringList{"Account", "Internal Trouble"}),
+                 (QStringList{"Internal Trouble|50 AND b@x.com do not match, record not updated!",
+                              "Account|51 New or Updated Shopper Account", "Account|52 New or Updated Shopper Account"}));
+        QCOMPARE(f.column(QStringLiteral("SELECT NAME FROM customers.db ORDER BY CUSTID")),
+                 (QVariantList{"Old", "New", "Dee"}));
+        QCOMPARE(f.column(QStringLiteral("SELECT EMAIL FROM customers.db WHERE CUSTID=50")), (QVariantList{"a@x.com"}));
+        QCOMPARE(f.column(QStringLiteral("SELECT SUBSCRIBE FROM customers.db ORDER BY CUSTID")).mid(1),
+                 (QVariantList{false, true}));
+    }
+
+    void notesMarksAndStatusTexts()
+    {
+        sim().addOrders({order(3000, 5, QStringLiteral("x"))});
+        for (const char* line : {"0|2024-01-02|zero", "abc|2024-01-02|letters", "3000||", "3000|2024-01-02|good",
+                                 "3000||undated", "3000|notadate|bad"})
+            sim().addRaw(QStringLiteral("Notes"), QString::fromLatin1(line));
+        sim().addRaw(QStringLiteral("InvMarks"), QStringLiteral("3999|Shipped"));
+        sim().addRaw(QStringLiteral("InvMarks"), QStringLiteral("3000|Complete"));
+        sim().addRaw(QStringLiteral("InvoiceStatus"), QStringLiteral("3000|first"));
+        sim().addRaw(QStringLiteral("InvoiceStatus"), QStringLiteral("3000|second"));
+        RetrievalFixture f(sim());
+        f.run();
+
+        const QString dup = keyViolation(f, QStringLiteral("INSERT INTO invoice_result.db (INVOICE) VALUES (3000)"));
+        QCOMPARE(f.shown(), (QStringList{"'notadate' is not a valid date", dup}));
+        QCOMPARE(only(f.log(), QStringList{"Order Notes", "Internal Trouble", "Invoice Marker", "Invoice Status"}),
+                 (QStringList{"Internal Trouble|Notes API invoice number was invalid!",
+                              "Internal Trouble|Notes API invoice number was invalid!",
+                              "Order Notes|3000 Order Notes API Entry", "Order Notes|3000 Order Notes API Entry",
+                              "Invoice Marker|Could not mark invoice 3999 Shipped",
+                              "Invoice Marker|3000 Order marked Complete",
+                              "Invoice Status|3000 Invoice status set to first"}));
+        QCOMPARE(f.column(QStringLiteral("SELECT NOTE FROM invoice_notes.db ORDER BY ID")), (QVariantList{"good", "undated"}));
+        // A note without a date is dated today, like every note row.
+        QCOMPARE(f.column(QStringLiteral("SELECT IDATE FROM invoice_notes.db ORDER BY ID")),
+                 (QVariantList{QDate(2024, 1, 2), kNow.date()}));
+        QCOMPARE(f.scalar(QStringLiteral("SELECT ORDERSTATE FROM orders.db WHERE INV=3000")).toString(),
+                 QStringLiteral("Complete"));
+        QCOMPARE(f.scalar(QStringLiteral("SELECT LASTMARKED FROM orders.db WHERE INV=3000")).toDateTime(), kNow);
+        QCOMPARE(f.column(QStringLiteral("SELECT INFSTRING FROM invoice_result.db")), (QVariantList{"first"}));
+    }
+
+    void cleanUpWithoutUnlockedAsksForF9()
+    {
+        sim().addOrders({order(4100, 5, QStringLiteral("x"))});
+        sim().rawReply("VendixResponse:Cleaned\nVendixAction:DONE\n", 1, QStringLiteral("clean_up_invoice"));
+        RetrievalFixture f(sim());
+        f.run();
+        QCOMPARE(f.shown(), QStringList{"Press F9"});
+        QCOMPARE(f.column(QStringLiteral("SELECT INV FROM orders.db")), (QVariantList{4100}));
+    }
+
+    void dataSuccessWithoutSections()
+    {
+        sim().addOrders({order(4200, 5, QStringLiteral("x"))});
+        sim().rawReply("VendixResponse:Nothing new\nVendixAction:DataSuccess\n", 1, QStringLiteral("get_new_stuff"));
+        RetrievalFixture f(sim());
+        f.run();
+        QCOMPARE(f.shown(), QStringList());
+        QCOMPARE(sim().commands(), (QStringList{"check_data_integrity", "get_new_stuff", "clean_up_invoice"}));
+        for (const char* name : {"orders.dat", "accts.dat", "invstats.dat", "invmarks.dat", "notes.dat"})
+            QCOMPARE(f.readFile(QString::fromLatin1(name)), QByteArray("\r\n"));
+        QCOMPARE(f.column(QStringLiteral("SELECT INV FROM orders.db")), QVariantList());
+        QCOMPARE(QDir(f.home.path(QStringLiteral("data/html"))).entryList(QDir::Files), QStringList());
+    }
+
+    void actionWords_data()
+    {
+        QTest::addColumn<QString>("faultCommand");
+        QTest::addColumn<QByteArray>("reply");
+        QTest::addColumn<QString>("lock");
+        QTest::addColumn<bool>("wrongPassword");
+        QTest::addColumn<bool>("withIntegrityRecord");
+        QTest::addColumn<QStringList>("commands");
+        QTest::addColumn<QStringList>("shown");
+        const QStringList check{"check_data_integrity"};
+        const QStringList invalid{"Invalid Password!"};
+        QTest::newRow("locked by another session") << QString() << QByteArray() << "other" << false << false << check
+                                                   << QStringList{"Site is locked, you may need to  unlock it!"};
+        QTest::newRow("wrong password at the check") << QString() << QByteArray() << "none" << true << false << check
+                                                     << invalid;
+        QTest::newRow("PASS_INVALID at the fix post")
+            << "data_int_fix_acct" << QByteArray("VendixResponse:no\nVendixAction:PASS_INVALID\n") << "none" << false
+            << true << (check + QStringList{"data_int_fix_acct"}) << invalid;
+        QTest::newRow("PASS_INVALID at get_new_stuff")
+            << "get_new_stuff" << QByteArray("VendixResponse:no\nVendixAction:PASS_INVALID\n") << "none" << false
+            << false << (check + QStringList{"get_new_stuff"}) << invalid;
+        QTest::newRow("no data at get_new_stuff")
+            << "get_new_stuff" << QByteArray("VendixResponse:later\nVendixAction:NOTLOCKED\n") << "none" << false
+            << false << (check + QStringList{"get_new_stuff"}) << QStringList();
+        QTest::newRow("PASS_INVALID at the clean-up")
+            << "clean_up_invoice" << QByteArray("VendixResponse:no\nVendixAction:PASS_INVALID\n") << "none" << false
+            << false << (check + QStringList{"get_new_stuff", "clean_up_invoice"}) << invalid;
+    }
+
+    void actionWords()
+    {
+        QFETCH(QString, faultCommand);
+        QFETCH(QByteArray, reply);
+        QFETCH(QString, lock);
+        QFETCH(bool, wrongPassword);
+        QFETCH(bool, withIntegrityRecord);
+        QFETCH(QStringList, commands);
+        QFETCH(QStringList, shown);
+        sim().addOrders({order(4300, 5, QStringLiteral("x"))});
+        if (withIntegrityRecord)
+            sim().addRaw(QStringLiteral("DataInt"), QStringLiteral("7^x@y.com"));
+        sim().setLock(lock);
+        if (!faultCommand.isEmpty())
+            sim().rawReply(reply, 1, faultCommand);
+        RetrievalFixture f(sim());
+        if (wrongPassword)
+            f.session->setPassword(QStringLiteral("wrong"));
+        f.run();
+        QCOMPARE(sim().commands(), commands);
+        QCOMPARE(f.shown(), shown);
+        QCOMPARE(f.column(QStringLiteral("SELECT INV FROM orders.db")), QVariantList());
+        QCOMPARE(f.session->lastSessionFailed(), !shown.isEmpty());
+    }
+
+    void nothingPendingEndsSilently()
+    {
+        RetrievalFixture f(sim());
+        f.run();
+        QCOMPARE(sim().commands(), QStringList{"check_data_integrity"});
+        QCOMPARE(f.shown(), QStringList());
+        QCOMPARE(sim().lastRequest().field(QStringLiteral("hacc")), QStringLiteral("0"));
+        QCOMPARE(sim().lastRequest().field(QStringLiteral("hinv")), QStringLiteral("0"));
+    }
+
+    void missingHtmlDirectorySendsNothing()
+    {
+        sim().addOrders({order(4400, 5, QStringLiteral("x"))});
+        RetrievalFixture f(sim());
+        QVERIFY(QDir(f.home.path(QStringLiteral("data/html"))).removeRecursively());
+        f.run();
+        QCOMPARE(f.shown(), QStringList{QStringLiteral("The \"%1/html\" HTML invoice export directory does not exist!")
+                                            .arg(f.home.dataDir())});
+        QCOMPARE(sim().commands(), QStringList());
+    }
+
+    void transferFailureBeforeCleanUpLosesNothing()
+    {
+        sim().addOrders({order(5000, 5, QStringLiteral("<b>5000</b>"))});
+        sim().cutOffReply(1, QStringLiteral("clean_up_invoice"));
+        RetrievalFixture f(sim());
+        f.run();
+        QCOMPARE(f.shown(), QStringList{"[12030] The connection with the server was terminated abnormally."});
+        QCOMPARE(f.column(QStringLiteral("SELECT INV FROM orders.db")), QVariantList());
+
+        // The kept reply brings the delivered order home without the store.
+        const QStringList kept = keptReplies(f);
+        QCOMPARE(kept.size(), 1);
+        sim().clearCommands();
+        QCOMPARE(RunImportReply(f.home.path(QStringLiteral("retrievals/") + kept.first())), 0);
+        QCOMPARE(sim().commands(), QStringList());
+        QCOMPARE(f.column(QStringLiteral("SELECT INV FROM orders.db")), (QVariantList{5000}));
+        QCOMPARE(f.readFile(QStringLiteral("data/html/5000inv.html")), QByteArray("<b>5000</b>\r\n"));
+    }
+
+    void unwritableInvoiceFileIsReported()
+    {
+        sim().addOrders({order(6000, 5, QStringLiteral("a")), order(6001, 5, QStringLiteral("b")),
+                         order(6002, 5, QStringLiteral("c"))});
+        RetrievalFixture f(sim());
+        // A directory where the file should go: unwritable even for root.
+        const QString blocked = f.home.path(QStringLiteral("data/html/6001inv.html"));
+        QVERIFY(QDir().mkpath(blocked));
+        QFile probe(blocked);
+        QVERIFY(!probe.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.run();
+        QCOMPARE(f.shown(), QStringList{QStringLiteral("Cannot create file \"%1\". %2").arg(blocked, probe.errorString())});
+        QCOMPARE(only(f.log(), QStringList{"Invoice"}),
+                 (QStringList{"Invoice|6000 Printable Invoice", "Invoice|6002 Printable Invoice"}));
+        QCOMPARE(f.readFile(QStringLiteral("data/html/6002inv.html")), QByteArray("c\r\n"));
+        QCOMPARE(f.column(QStringLiteral("SELECT INV FROM orders.db ORDER BY INV")), (QVariantList{6000, 6001, 6002}));
+    }
+
+    void importReplyRestoresEmptiedTables()
+    {
+        sim().addOrders({order(7000, 70, QStringLiteral("p7000")), order(7001, 71, QStringLiteral("p7001"))});
+        sim().addAccounts({QJsonObject{{"CUSTID", 70}, {"EMAIL", "s@x.com"}, {"NAME", "Sue"}}});
+        sim().addStatus(7000, QStringLiteral("Paid"));
+        RetrievalFixture f(sim());
+        f.run();
+        QCOMPARE(f.shown(), QStringList());
+        const QString kept = f.home.path(QStringLiteral("retrievals/") + keptReplies(f).value(0));
+
+        for (const char* t : {"orders.db", "customers.db", "invoice_result.db"})
+            f.exec(QStringLiteral("DELETE FROM %1").arg(QString::fromLatin1(t)));
+        QVERIFY(QFile::remove(f.home.path(QStringLiteral("data/html/7000inv.html"))));
+        QCOMPARE(RunImportReply(kept), 0);
+        QCOMPARE(f.shown(), QStringList());
+        QCOMPARE(f.column(QStringLiteral("SELECT INV FROM orders.db ORDER BY INV")), (QVariantList{7000, 7001}));
+        QCOMPARE(f.column(QStringLiteral("SELECT NAME FROM customers.db")), (QVariantList{"Sue"}));
+        QCOMPARE(f.column(QStringLiteral("SELECT INFSTRING FROM invoice_result.db")), (QVariantList{"Paid"}));
+        QCOMPARE(f.readFile(QStringLiteral("data/html/7000inv.html")), QByteArray("p7000\r\n"));
+
+        // A second import finds every order there already: refused, reported, exit 1.
+        QCOMPARE(RunImportReply(kept), 1);
+        QCOMPARE(f.shown().size(), 3);   // two orders and the status text
+        // Something that is no kept reply is not imported over the work files.
+        QFile junk(f.home.path(QStringLiteral("junk.txt")));
+        QVERIFY(junk.open(QIODevice::WriteOnly));
+        junk.write("hello");
+        junk.close();
+        f.messages.clear();
+        QCOMPARE(RunImportReply(junk.fileName()), 2);
+        QCOMPARE(f.shown(), QStringList{QStringLiteral("\"%1\" is not a kept store reply with data.").arg(junk.fileName())});
+    }
+
+    void keptRepliesAreNeverOverwritten()
+    {
+        TempHome home;
+        const QString first = KeepReply("one", home.home());
+        const QString second = KeepReply("two", home.home());
+        QCOMPARE(first, home.path(QStringLiteral("retrievals/2024-06-01_09-30-00.reply")));
+        QCOMPARE(second, home.path(QStringLiteral("retrievals/2024-06-01_09-30-00_2.reply")));
+        QFile a(first);
+        QVERIFY(a.open(QIODevice::ReadOnly));
+        QCOMPARE(a.readAll(), QByteArray("one"));
+    }
+
+    void integrityHighestNumbersFromOrders()
+    {
+        RetrievalFixture f(sim());
+        f.exec(QStringLiteral("INSERT INTO orders.db (INV, CUSTID) VALUES (1001, 17)"));
+        f.exec(QStringLiteral("INSERT INTO orders.db (INV, CUSTID) VALUES (1005, 42)"));
+        f.exec(QStringLiteral("INSERT INTO customers.db (CUSTID, EMAIL) VALUES (99, 'z@x.com')"));
+        f.run();
+        const StoreSim::Request r = sim().lastRequest();
+        QCOMPARE(r.field(QStringLiteral("command")), QStringLiteral("check_data_integrity"));
+        QCOMPARE(r.field(QStringLiteral("hacc")), QStringLiteral("42"));
+        QCOMPARE(r.field(QStringLiteral("hinv")), QStringLiteral("1005"));
+    }
+
+    void integrityAccountFixList_data()
+    {
+        QTest::addColumn<QStringList>("records");
+        QTest::addColumn<QString>("mailfix");
+        QTest::newRow("store 7 matches local 7 by number") << QStringList{"7^X@x.com", "9^Y@y.com"} << "X@x.com::7|";
+        QTest::newRow("the local number, not the store's") << QStringList{"8^Y@y.com"} << "Y@y.com::12|";
+        QTest::newRow("three fields and an empty e-mail skipped")
+            << QStringList{"7^X@x.com^extra", "7^ ", "12^Y@y.com"} << "Y@y.com::12|";
+        QTest::newRow("nothing matches: an empty list still goes") << QStringList{"30^n@n.com"} << "";
+    }
+
+    void integrityAccountFixList()
+    {
+        QFETCH(QStringList, records);
+        QFETCH(QString, mailfix);
+        sim().addOrders({order(8000, 5, QStringLiteral("x"))});
+        for (const QString& r : records)
+            sim().addRaw(QStringLiteral("DataInt"), r);
+        // Stop after the fix post so that it is the last request.
+        sim().rawReply("VendixResponse:stop\nVendixAction:PASS_INVALID\n", 1, QStringLiteral("data_int_fix_acct"));
+        RetrievalFixture f(sim());
+        f.exec(QStringLiteral("INSERT INTO customers.db (CUSTID, EMAIL) VALUES (7, 'X@x.com')"));
+        f.exec(QStringLiteral("INSERT INTO customers.db (CUSTID, EMAIL) VALUES (12, 'Y@y.com')"));
+        f.run();
+        const StoreSim::Request r = sim().lastRequest();
+        QCOMPARE(r.field(QStringLiteral("command")), QStringLiteral("data_int_fix_acct"));
+        QCOMPARE(r.field(QStringLiteral("mailfix")), mailfix);
+        QCOMPARE(only(f.log(), QStringList{"Function"}).mid(1, 2),
+                 (QStringList{"Function|Starting local account data integrity process.",
+                              "Function|Completed local account data integrity process."}));
+    }
+
+    void integritySingleRecordWithoutBarSendsNoFix()
+    {
+        sim().addOrders({order(8100, 5, QStringLiteral("x"))});
+        sim().rawReply("VendixResponse:check\nVendixAction:DATACHECK\n"
+                       "DATAINTSTARTVendixResponse|7^X@x.com|DATAINTENDVendixResponse\n",
+                       1, QStringLiteral("check_data_integrity"));
+        RetrievalFixture f(sim());
+        f.run();
+        QCOMPARE(sim().commands(), (QStringList{"check_data_integrity", "get_new_stuff", "clean_up_invoice"}));
+        QVERIFY(!f.log().contains(QStringLiteral("Function|Starting local account data integrity process.")));
+    }
+
+    void unlockRunsTheRetrieval()
+    {
+        sim().addOrders({order(9000, 5, QStringLiteral("x"))});
+        sim().setLock(QStringLiteral("retrieval"));
+        RetrievalFixture f(sim());
+        f.session->RunSession(StoreSession::UnlockAction);
+        QCOMPARE(f.shown(), QStringList());
+        QVERIFY(f.log().contains(QStringLiteral("Vendix|Ordersentinel must now perform order retrieval!")));
+        QCOMPARE(f.column(QStringLiteral("SELECT INV FROM orders.db")), (QVariantList{9000}));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestRetrieval)
+#include "test_retrieval.moc"
