@@ -281,6 +281,7 @@ bool TMainForm::isImplemented(const QAction* command) const
 void TMainForm::SetCommandsEnabled(bool enabled)
 {
     m_commandsEnabled = enabled;
+    m_operationRunning = !enabled;
     for (QAction* a : m_toolbarCommands)
         a->setEnabled(enabled);
     for (QMenu* m : {m_fileMenu, m_optionsMenu, m_windowMenu})
@@ -307,7 +308,11 @@ void TMainForm::CloseOtherChildWindows()
 void TMainForm::OpenDatabaseCommand()
 {
     SetCommandsEnabled(false);
-    OnExit fileBack{[this] { m_fileMenu->menuAction()->setEnabled(true); }};
+    OnExit fileBack{[this] {
+        m_fileMenu->menuAction()->setEnabled(true);
+        // A failed open leaves the commands off, but nothing is running.
+        m_operationRunning = false;
+    }};
 
     const QList<QMdiSubWindow*> children = m_mdi->subWindowList(QMdiArea::CreationOrder);
     for (auto it = children.crbegin(); it != children.crend(); ++it)
@@ -457,6 +462,14 @@ void TMainForm::ExitClick()
 
 void TMainForm::closeEvent(QCloseEvent* event)
 {
+    // A store session or a bulk run waits in a local event loop; ending the
+    // program under it would cut it off before its closing steps (the store
+    // would stay locked). Its caller disabled the commands; the frame stays.
+    if (m_operationRunning) {
+        messages().beep();
+        event->ignore();
+        return;
+    }
     CloseHelpWindow();
     event->accept();
 }

@@ -106,6 +106,7 @@ private:
     QPointer<QMdiSubWindow> m_updateSite;
     QPointer<TMainDataMod> m_watchedDataModule;
     bool m_commandsEnabled = true;
+    bool m_operationRunning = false;   // commands disabled by a long operation
 };
 
 } // namespace os

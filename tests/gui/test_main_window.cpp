@@ -280,6 +280,19 @@ private slots:
         QTRY_VERIFY(THelpWindow::current() == nullptr);
     }
 
+    void theFrameStaysWhileALongOperationRuns()
+    {
+        start(true);
+        m_form->SetCommandsEnabled(false);   // as a store session does
+        QVERIFY(!m_form->close());
+        QVERIFY(m_form->isVisible());
+        QCOMPARE(m_messages->beeps(), 1);
+        QVERIFY(m_messages->texts().isEmpty());
+        m_form->SetCommandsEnabled(true);
+        QVERIFY(m_form->close());
+        QVERIFY(!m_form->isVisible());
+    }
+
     void minimizeAllFollowsTheChildWindows()
     {
         start(true);
