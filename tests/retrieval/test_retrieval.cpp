@@ -166,7 +166,10 @@ private slots:
         // The whole reply is kept, owner-only, under the time of the retrieval.
         QCOMPARE(keptReplies(f), QStringList{"2024-06-01_09-30-00.reply"});
         const QString kept = f.home.path(QStringLiteral("retrievals/2024-06-01_09-30-00.reply"));
-        QCOMPARE(QFile::permissions(kept) & 0x0777, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+        const QFileDevice::Permissions others = QFileDevice::ReadGroup | QFileDevice::WriteGroup | QFileDevice::ExeGroup
+            | QFileDevice::ReadOther | QFileDevice::WriteOther | QFileDevice::ExeOther;
+        QCOMPARE(QFile::permissions(kept) & others, QFileDevice::Permissions());
+        QVERIFY(QFile::permissions(kept).testFlags(QFileDevice::ReadOwner | QFileDevice::WriteOwner));
         QVERIFY(f.readFile(QStringLiteral("retrievals/2024-06-01_09-30-00.reply")).contains("VendixBeginInvoice|1001"));
         QCOMPARE(s.state().value("pendingOrders").toInt(), 0);
     }
@@ -492,7 +495,7 @@ private slots:
     {
         QTest::addColumn<QStringList>("records");
         QTest::addColumn<QString>("mailfix");
-        QTest::newRow("store 7 matches local 7 by number") << QStringList{"7^X@x.com", "9^Y@y.com"} << "X@x.com::7|";
+        QTest::newRow("store 7 matches local 7 by number") << QStringList{"7^X@x.com", "9^W@w.com"} << "X@x.com::7|";
         QTest::newRow("the local number, not the store's") << QStringList{"8^Y@y.com"} << "Y@y.com::12|";
         QTest::newRow("three fields and an empty e-mail skipped")
             << QStringList{"7^X@x.com^extra", "7^ ", "12^Y@y.com"} << "Y@y.com::12|";
@@ -523,6 +526,8 @@ private slots:
     void integritySingleRecordWithoutBarSendsNoFix()
     {
         sim().addOrders({order(8100, 5, QStringLiteral("x"))});
+        // The canned reply does not lock the store; it is locked for the retrieval here.
+        sim().setLock(QStringLiteral("retrieval"));
         sim().rawReply("VendixResponse:check\nVendixAction:DATACHECK\n"
                        "DATAINTSTARTVendixResponse|7^X@x.com|DATAINTENDVendixResponse\n",
                        1, QStringLiteral("check_data_integrity"));
