@@ -32,8 +32,8 @@ namespace {
 
 QPointer<TMainForm> g_mainForm;
 
-const char* const kInitProcMessage =
-    "Contact Vendix technical support and report that the \"data create process failed CODE=INITPROC";
+const char* const kInitProcMessage = "Contact Vendix technical support and report that the \"data "
+                                     "create process failed CODE=INITPROC";
 
 // Runs on every way out of a scope (the File menu must come back even when
 // opening the database raised an error).
@@ -70,8 +70,8 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent)
 
     // Before the first open only leaving and help are offered.
     SetCommandsEnabled(false);
-    m_toolbarCommands.first()->setEnabled(true);   // "Exit"
-    m_toolbarCommands.last()->setEnabled(true);    // "Help"
+    m_toolbarCommands.first()->setEnabled(true); // "Exit"
+    m_toolbarCommands.last()->setEnabled(true);  // "Help"
     m_fileMenu->menuAction()->setEnabled(true);
     m_windowMenu->menuAction()->setEnabled(true);
     applyEnabled();
@@ -90,7 +90,10 @@ TMainForm::~TMainForm()
         sub->disconnect(this);
 }
 
-TMainForm* TMainForm::instance() { return g_mainForm.data(); }
+TMainForm* TMainForm::instance()
+{
+    return g_mainForm.data();
+}
 
 QAction* TMainForm::command(QAction* action, bool implemented)
 {
@@ -147,32 +150,41 @@ void TMainForm::buildMenus()
     connect(spoof, &QAction::triggered, this, [this] { runModal<TSecurityStuff>(); });
 
     m_optionsMenu->addSeparator();
-    pending(m_optionsMenu, QStringLiteral("&Company Information"), QStringLiteral("CompanyInformationItem"));
-    pending(m_optionsMenu, QStringLiteral("St&yles and Colors"), QStringLiteral("StylesAndColorsItem"));
-    pending(m_optionsMenu, QStringLiteral("&Payment Types and Credit Cards"), QStringLiteral("PaymentTypesItem"));
+    pending(m_optionsMenu, QStringLiteral("&Company Information"),
+            QStringLiteral("CompanyInformationItem"));
+    pending(m_optionsMenu, QStringLiteral("St&yles and Colors"),
+            QStringLiteral("StylesAndColorsItem"));
+    pending(m_optionsMenu, QStringLiteral("&Payment Types and Credit Cards"),
+            QStringLiteral("PaymentTypesItem"));
     m_optionsMenu->addSeparator();
     QMenu* taxes = m_optionsMenu->addMenu(QStringLiteral("&Taxes"));
     taxes->setObjectName(QStringLiteral("TaxesMenu"));
     taxes->menuAction()->setObjectName(QStringLiteral("TaxesMenuAction"));
-    pending(taxes, QStringLiteral("State and &Regional Taxes"), QStringLiteral("RegionalTaxesItem"));
+    pending(taxes, QStringLiteral("State and &Regional Taxes"),
+            QStringLiteral("RegionalTaxesItem"));
     pending(taxes, QStringLiteral("S&mart Taxes"), QStringLiteral("SmartTaxesItem"));
     // A submenu with nothing to choose is greyed out like its items.
     command(taxes->menuAction(), false)->setEnabled(false);
     m_optionsMenu->addSeparator();
-    pending(m_optionsMenu, QStringLiteral("Shippin&g Settings"), QStringLiteral("ShippingSettingsItem"));
+    pending(m_optionsMenu, QStringLiteral("Shippin&g Settings"),
+            QStringLiteral("ShippingSettingsItem"));
     m_optionsMenu->addSeparator();
-    pending(m_optionsMenu, QStringLiteral("Currency Conversion Options"), QStringLiteral("CurrencyConversionItem"));
+    pending(m_optionsMenu, QStringLiteral("Currency Conversion Options"),
+            QStringLiteral("CurrencyConversionItem"));
     m_optionsMenu->addSeparator();
     pending(m_optionsMenu, QStringLiteral("Co&upons"), QStringLiteral("CouponsItem"));
-    pending(m_optionsMenu, QStringLiteral("All Account &Discount"), QStringLiteral("AllAccountDiscountItem"));
+    pending(m_optionsMenu, QStringLiteral("All Account &Discount"),
+            QStringLiteral("AllAccountDiscountItem"));
     pending(m_optionsMenu, QStringLiteral("&Gift Wrapping"), QStringLiteral("GiftWrappingItem"));
     m_optionsMenu->addSeparator();
-    pending(m_optionsMenu, QStringLiteral("My &Merchant Accounts"), QStringLiteral("MerchantAccountsItem"));
+    pending(m_optionsMenu, QStringLiteral("My &Merchant Accounts"),
+            QStringLiteral("MerchantAccountsItem"));
 
     m_windowMenu = bar->addMenu(QStringLiteral("&Window"));
     m_windowMenu->setObjectName(QStringLiteral("WindowMenu"));
     m_windowMenu->menuAction()->setObjectName(QStringLiteral("WindowMenuAction"));
-    m_minimizeAll = menuItem(m_windowMenu, QStringLiteral("&Minimize All"), QStringLiteral("MinimizeAllItem"));
+    m_minimizeAll =
+        menuItem(m_windowMenu, QStringLiteral("&Minimize All"), QStringLiteral("MinimizeAllItem"));
     connect(m_minimizeAll, &QAction::triggered, this, &TMainForm::MinimizeAllClick);
     m_windowListSeparator = m_windowMenu->addSeparator();
     m_windowListSeparator->setVisible(false);
@@ -190,7 +202,8 @@ void TMainForm::buildToolBar()
     m_toolBar->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
     m_toolBar->setIconSize(QSize(32, 32));
 
-    auto button = [&](const QString& caption, const QString& name, ToolbarIcon icon, bool implemented) {
+    auto button = [&](const QString& caption, const QString& name, ToolbarIcon icon,
+                      bool implemented) {
         QAction* a = m_toolBar->addAction(MakeToolbarIcon(icon), caption);
         a->setObjectName(name);
         if (QWidget* w = m_toolBar->widgetForAction(a))
@@ -199,12 +212,13 @@ void TMainForm::buildToolBar()
         return command(a, implemented);
     };
 
-    QAction* exitButton = button(QStringLiteral("Exit"), QStringLiteral("ExitButton"),
-                                 ToolbarIcon::Exit, true);
+    QAction* exitButton =
+        button(QStringLiteral("Exit"), QStringLiteral("ExitButton"), ToolbarIcon::Exit, true);
     connect(exitButton, &QAction::triggered, this, &TMainForm::ExitClick);
     m_toolBar->addSeparator();
     button(QStringLiteral("Orders"), QStringLiteral("OrdersButton"), ToolbarIcon::Orders, false);
-    button(QStringLiteral("Customers"), QStringLiteral("CustomersButton"), ToolbarIcon::Customers, false);
+    button(QStringLiteral("Customers"), QStringLiteral("CustomersButton"), ToolbarIcon::Customers,
+           false);
 
     // "Post Office": a drop-down of its own; enabled when any of its items is.
     m_postOfficeMenu = new QMenu(this);
@@ -212,8 +226,10 @@ void TMainForm::buildToolBar()
     const QList<QAction*> postItems = {
         pending(m_postOfficeMenu, QStringLiteral("OutBox"), QStringLiteral("OutBoxItem")),
         pending(m_postOfficeMenu, QStringLiteral("Sent Items"), QStringLiteral("SentItemsItem")),
-        pending(m_postOfficeMenu, QStringLiteral("New E-mail Messages"), QStringLiteral("NewEmailItem")),
-        pending(m_postOfficeMenu, QStringLiteral("Quillform Templates"), QStringLiteral("QuillformTemplatesItem")),
+        pending(m_postOfficeMenu, QStringLiteral("New E-mail Messages"),
+                QStringLiteral("NewEmailItem")),
+        pending(m_postOfficeMenu, QStringLiteral("Quillform Templates"),
+                QStringLiteral("QuillformTemplatesItem")),
         pending(m_postOfficeMenu, QStringLiteral("Bulk Mailer"), QStringLiteral("BulkMailerItem")),
     };
     // Separators between all five items.
@@ -228,8 +244,8 @@ void TMainForm::buildToolBar()
     if (auto* tb = qobject_cast<QToolButton*>(m_toolBar->widgetForAction(post)))
         tb->setPopupMode(QToolButton::InstantPopup);
 
-    QAction* online = button(QStringLiteral("Online"), QStringLiteral("OnlineButton"),
-                             ToolbarIcon::Online, true);
+    QAction* online =
+        button(QStringLiteral("Online"), QStringLiteral("OnlineButton"), ToolbarIcon::Online, true);
     connect(online, &QAction::triggered, this, &TMainForm::OnlineClick);
     button(QStringLiteral("To-Do"), QStringLiteral("ToDoButton"), ToolbarIcon::ToDo, false);
     m_toolBar->addSeparator();
@@ -244,13 +260,15 @@ void TMainForm::buildToolBar()
     contents->setFont(bold);
     m_helpMenu->setDefaultAction(contents);
     connect(contents, &QAction::triggered, this, &TMainForm::HelpContentsClick);
-    QAction* started = menuItem(m_helpMenu, QStringLiteral("Getting Started"), QStringLiteral("GettingStartedItem"));
+    QAction* started = menuItem(m_helpMenu, QStringLiteral("Getting Started"),
+                                QStringLiteral("GettingStartedItem"));
     connect(started, &QAction::triggered, this, [] { ShowHelpTopic(45); });
     QAction* support = menuItem(m_helpMenu, QStringLiteral("Technical Support Information"),
                                 QStringLiteral("TechSupportItem"));
     connect(support, &QAction::triggered, this, [] { ShowHelpTopic(60); });
 
-    QAction* help = button(QStringLiteral("Help"), QStringLiteral("HelpButton"), ToolbarIcon::Help, true);
+    QAction* help =
+        button(QStringLiteral("Help"), QStringLiteral("HelpButton"), ToolbarIcon::Help, true);
     help->setMenu(m_helpMenu);
     connect(help, &QAction::triggered, this, &TMainForm::HelpContentsClick);
     if (auto* tb = qobject_cast<QToolButton*>(m_toolBar->widgetForAction(help)))
@@ -398,8 +416,8 @@ void TMainForm::RebuildWindowMenu()
         ++n;
         QString title = sub->windowTitle();
         title.replace(QLatin1Char('&'), QStringLiteral("&&"));
-        QAction* a = m_windowMenu->addAction(
-            n < 10 ? QStringLiteral("&%1 %2").arg(n).arg(title) : QStringLiteral("%1 %2").arg(n).arg(title));
+        QAction* a = m_windowMenu->addAction(n < 10 ? QStringLiteral("&%1 %2").arg(n).arg(title)
+                                                    : QStringLiteral("%1 %2").arg(n).arg(title));
         a->setObjectName(QStringLiteral("WindowListItem%1").arg(n));
         a->setCheckable(true);
         a->setChecked(sub == m_mdi->activeSubWindow());
@@ -451,12 +469,15 @@ void TMainForm::MinimizeAllClick()
         sub->showMinimized();
 }
 
-void TMainForm::HelpContentsClick() { ShowHelpContents(); }
+void TMainForm::HelpContentsClick()
+{
+    ShowHelpContents();
+}
 
 void TMainForm::ExitClick()
 {
-    if (messages().ask(QStringLiteral("Are you sure you want to exit the program?"), Buttons::YesNo)
-        == Answer::Yes)
+    if (messages().ask(QStringLiteral("Are you sure you want to exit the program?"),
+                       Buttons::YesNo) == Answer::Yes)
         close();
 }
 

@@ -62,8 +62,8 @@ public:
     bool isImplemented(const QAction* command) const;
 
 public slots:
-    void ExitClick();          // "E&xit" and "Exit": asks first
-    void OnlineClick();        // the Connections window, one instance
+    void ExitClick();   // "E&xit" and "Exit": asks first
+    void OnlineClick(); // the Connections window, one instance
     void MinimizeAllClick();
     void HelpContentsClick();
 
@@ -106,7 +106,7 @@ private:
     QPointer<QMdiSubWindow> m_updateSite;
     QPointer<TMainDataMod> m_watchedDataModule;
     bool m_commandsEnabled = true;
-    bool m_operationRunning = false;   // commands disabled by a long operation
+    bool m_operationRunning = false; // commands disabled by a long operation
 };
 
 } // namespace os

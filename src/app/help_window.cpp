@@ -29,12 +29,11 @@ int topicOf(const QUrl& url)
 
 QString missingTopicPage(int topic)
 {
-    return QStringLiteral(
-               "<html><head><title>No help for topic %1</title></head><body>"
-               "<h1>No help for topic %1</h1>"
-               "<p>This version of Ordersentinel has no help page for topic %1.</p>"
-               "<p><a href=\"contents.html\">Back to the help contents</a></p>"
-               "</body></html>")
+    return QStringLiteral("<html><head><title>No help for topic %1</title></head><body>"
+                          "<h1>No help for topic %1</h1>"
+                          "<p>This version of Ordersentinel has no help page for topic %1.</p>"
+                          "<p><a href=\"contents.html\">Back to the help contents</a></p>"
+                          "</body></html>")
         .arg(topic);
 }
 
@@ -81,7 +80,10 @@ private:
 
 } // namespace
 
-QUrl HelpContentsUrl() { return QUrl(QStringLiteral("qrc:/help/contents.html")); }
+QUrl HelpContentsUrl()
+{
+    return QUrl(QStringLiteral("qrc:/help/contents.html"));
+}
 
 QUrl HelpTopicUrl(int topic)
 {
@@ -164,7 +166,10 @@ void THelpWindow::showTopic(int topic)
     m_browser->setSource(HelpTopicUrl(topic));
 }
 
-THelpWindow* THelpWindow::current() { return g_window.data(); }
+THelpWindow* THelpWindow::current()
+{
+    return g_window.data();
+}
 
 THelpWindow* THelpWindow::open()
 {
@@ -189,9 +194,15 @@ void THelpWindow::present()
     activateWindow();
 }
 
-void ShowHelpTopic(int topic) { THelpWindow::open()->showTopic(topic); }
+void ShowHelpTopic(int topic)
+{
+    THelpWindow::open()->showTopic(topic);
+}
 
-void ShowHelpContents() { THelpWindow::open()->showContents(); }
+void ShowHelpContents()
+{
+    THelpWindow::open()->showContents();
+}
 
 void CloseHelpWindow()
 {

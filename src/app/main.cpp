@@ -43,7 +43,7 @@ struct Options
     bool hasSession = false;
     bool hasImport = false;
     bool help = false;
-    QString error;   // why the command line cannot be used
+    QString error; // why the command line cannot be used
 };
 
 // Reads the command line before any application object exists, because the
@@ -96,7 +96,10 @@ Options parseArguments(int argc, char** argv)
     return o;
 }
 
-void printUsage(FILE* to) { std::fputs(kUsage, to); }
+void printUsage(FILE* to)
+{
+    std::fputs(kUsage, to);
+}
 
 // The home named on the command line must exist; the default is the
 // executable's own directory.
@@ -107,7 +110,8 @@ bool setHome(const Options& o)
         return true;
     }
     if (!QFileInfo(o.home).isDir()) {
-        std::fprintf(stderr, "ordersentinel: --home: no such directory: %s\n", o.home.toLocal8Bit().constData());
+        std::fprintf(stderr, "ordersentinel: --home: no such directory: %s\n",
+                     o.home.toLocal8Bit().constData());
         return false;
     }
     os::AppPaths::setHome(o.home);
@@ -121,7 +125,8 @@ bool acquireLock(os::SingleInstance& lock)
         return true;
     const QString why = lock.errorString();
     os::messages().error(why.isEmpty() ? os::SingleInstance::AlreadyRunningMessage
-                                       : os::SingleInstance::AlreadyRunningMessage + QStringLiteral("\r\r") + why);
+                                       : os::SingleInstance::AlreadyRunningMessage +
+                                             QStringLiteral("\r\r") + why);
     return false;
 }
 

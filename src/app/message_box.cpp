@@ -30,9 +30,18 @@ void QtMessageService::show(QMessageBox::Icon icon, const QString& text)
     box.exec();
 }
 
-void QtMessageService::info(const QString& text) { show(QMessageBox::Information, text); }
-void QtMessageService::warning(const QString& text) { show(QMessageBox::Warning, text); }
-void QtMessageService::error(const QString& text) { show(QMessageBox::Critical, text); }
+void QtMessageService::info(const QString& text)
+{
+    show(QMessageBox::Information, text);
+}
+void QtMessageService::warning(const QString& text)
+{
+    show(QMessageBox::Warning, text);
+}
+void QtMessageService::error(const QString& text)
+{
+    show(QMessageBox::Critical, text);
+}
 
 QMessageBox::StandardButtons QtMessageService::standardButtons(Buttons buttons)
 {
@@ -79,7 +88,10 @@ Answer QtMessageService::ask(const QString& text, Buttons buttons)
     return answerFor(box.exec(), buttons);
 }
 
-void QtMessageService::beep() { QApplication::beep(); }
+void QtMessageService::beep()
+{
+    QApplication::beep();
+}
 
 void InstallWindowServices()
 {

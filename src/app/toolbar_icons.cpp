@@ -129,13 +129,27 @@ QIcon MakeToolbarIcon(ToolbarIcon which)
         p.setRenderHint(QPainter::Antialiasing);
         p.scale(size / 32.0, size / 32.0);
         switch (which) {
-        case ToolbarIcon::Exit: drawExit(p); break;
-        case ToolbarIcon::Orders: drawOrders(p); break;
-        case ToolbarIcon::Customers: drawCustomers(p); break;
-        case ToolbarIcon::PostOffice: drawPostOffice(p); break;
-        case ToolbarIcon::Online: drawOnline(p); break;
-        case ToolbarIcon::ToDo: drawToDo(p); break;
-        case ToolbarIcon::Help: drawHelp(p); break;
+        case ToolbarIcon::Exit:
+            drawExit(p);
+            break;
+        case ToolbarIcon::Orders:
+            drawOrders(p);
+            break;
+        case ToolbarIcon::Customers:
+            drawCustomers(p);
+            break;
+        case ToolbarIcon::PostOffice:
+            drawPostOffice(p);
+            break;
+        case ToolbarIcon::Online:
+            drawOnline(p);
+            break;
+        case ToolbarIcon::ToDo:
+            drawToDo(p);
+            break;
+        case ToolbarIcon::Help:
+            drawHelp(p);
+            break;
         }
         p.end();
         icon.addPixmap(pm);

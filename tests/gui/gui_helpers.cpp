@@ -26,7 +26,8 @@ bool fire(QWidget* root, const QStringList& path)
             return false;
         }
         if (!last->isEnabled()) {
-            QTest::qFail(qPrintable(QStringLiteral("action is disabled: ") + name), __FILE__, __LINE__);
+            QTest::qFail(qPrintable(QStringLiteral("action is disabled: ") + name), __FILE__,
+                         __LINE__);
             return false;
         }
     }

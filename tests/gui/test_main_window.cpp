@@ -41,23 +41,38 @@ using os::test::whenModal;
 
 namespace {
 
-const QString kCreateNotice = QStringLiteral(
-    "Ordersentinel must create databases to function, these databases will be created in the background. "
-    "This process may take several minutes.");
-const QString kInitProc = QStringLiteral(
-    "Contact Vendix technical support and report that the \"data create process failed CODE=INITPROC");
+const QString kCreateNotice = QStringLiteral("Ordersentinel must create databases to function, "
+                                             "these databases will be created in the background. "
+                                             "This process may take several minutes.");
+const QString kInitProc = QStringLiteral("Contact Vendix technical support and report that the "
+                                         "\"data create process failed CODE=INITPROC");
 const QString kExitQuestion = QStringLiteral("Are you sure you want to exit the program?");
 
-const QStringList kSeven = {"ExitButton", "OrdersButton", "CustomersButton", "PostOfficeButton",
-                            "OnlineButton", "ToDoButton", "HelpButton"};
+const QStringList kSeven = {"ExitButton",   "OrdersButton", "CustomersButton", "PostOfficeButton",
+                            "OnlineButton", "ToDoButton",   "HelpButton"};
 const QStringList kMenus = {"FileMenuAction", "OptionsMenuAction", "WindowMenuAction"};
 // Commands whose windows this build does not have: never enabled.
-const QStringList kPending = {"OrdersButton", "CustomersButton", "PostOfficeButton", "ToDoButton",
-                              "OutBoxItem", "SentItemsItem", "NewEmailItem", "QuillformTemplatesItem",
-                              "BulkMailerItem", "CompanyInformationItem", "StylesAndColorsItem",
-                              "PaymentTypesItem", "TaxesMenuAction", "RegionalTaxesItem", "SmartTaxesItem",
-                              "ShippingSettingsItem", "CurrencyConversionItem", "CouponsItem",
-                              "AllAccountDiscountItem", "GiftWrappingItem", "MerchantAccountsItem"};
+const QStringList kPending = {"OrdersButton",
+                              "CustomersButton",
+                              "PostOfficeButton",
+                              "ToDoButton",
+                              "OutBoxItem",
+                              "SentItemsItem",
+                              "NewEmailItem",
+                              "QuillformTemplatesItem",
+                              "BulkMailerItem",
+                              "CompanyInformationItem",
+                              "StylesAndColorsItem",
+                              "PaymentTypesItem",
+                              "TaxesMenuAction",
+                              "RegionalTaxesItem",
+                              "SmartTaxesItem",
+                              "ShippingSettingsItem",
+                              "CurrencyConversionItem",
+                              "CouponsItem",
+                              "AllAccountDiscountItem",
+                              "GiftWrappingItem",
+                              "MerchantAccountsItem"};
 
 QByteArray garbage()
 {
@@ -144,13 +159,14 @@ private slots:
         QCOMPARE(bar, QStringList({"&File", "&Options", "&Window"}));
         QCOMPARE(captions(m_form->findChild<QMenu*>("FileMenu")), QStringList({"E&xit"}));
         QCOMPARE(captions(m_form->findChild<QMenu*>("VitalConfigsMenu")),
-                 QStringList({"&Net Connection Settings", "-", "Vendix Location && &Web Documents", "-",
-                              "Advanced Sp&oof Prevention"}));
+                 QStringList({"&Net Connection Settings", "-", "Vendix Location && &Web Documents",
+                              "-", "Advanced Sp&oof Prevention"}));
         QCOMPARE(captions(m_form->findChild<QMenu*>("OptionsMenu")),
-                 QStringList({"Vital Configs (Do These First)", "-", "&Company Information",
-                              "St&yles and Colors", "&Payment Types and Credit Cards", "-", "&Taxes", "-",
-                              "Shippin&g Settings", "-", "Currency Conversion Options", "-", "Co&upons",
-                              "All Account &Discount", "&Gift Wrapping", "-", "My &Merchant Accounts"}));
+                 QStringList(
+                     {"Vital Configs (Do These First)", "-", "&Company Information",
+                      "St&yles and Colors", "&Payment Types and Credit Cards", "-", "&Taxes", "-",
+                      "Shippin&g Settings", "-", "Currency Conversion Options", "-", "Co&upons",
+                      "All Account &Discount", "&Gift Wrapping", "-", "My &Merchant Accounts"}));
         QCOMPARE(captions(m_form->findChild<QMenu*>("TaxesMenu")),
                  QStringList({"State and &Regional Taxes", "S&mart Taxes"}));
         QCOMPARE(captions(m_form->findChild<QMenu*>("WindowMenu")), QStringList({"&Minimize All"}));
@@ -159,13 +175,14 @@ private slots:
         for (QAction* a : m_form->findChild<QToolBar*>("MainToolBar")->actions())
             if (!a->isSeparator())
                 buttons << a->text();
-        QCOMPARE(buttons, QStringList({"Exit", "Orders", "Customers", "Post Office", "Online", "To-Do", "Help"}));
+        QCOMPARE(buttons, QStringList({"Exit", "Orders", "Customers", "Post Office", "Online",
+                                       "To-Do", "Help"}));
         QCOMPARE(captions(actionNamed(m_form.get(), "PostOfficeButton")->menu()),
                  QStringList({"OutBox", "-", "Sent Items", "-", "New E-mail Messages", "-",
                               "Quillform Templates", "-", "Bulk Mailer"}));
         QMenu* help = actionNamed(m_form.get(), "HelpButton")->menu();
-        QCOMPARE(captions(help),
-                 QStringList({"Main Program Help Contents", "Getting Started", "Technical Support Information"}));
+        QCOMPARE(captions(help), QStringList({"Main Program Help Contents", "Getting Started",
+                                              "Technical Support Information"}));
         QCOMPARE(help->defaultAction(), actionNamed(m_form.get(), "HelpContentsItem"));
     }
 
@@ -185,11 +202,12 @@ private slots:
         QCOMPARE(m_messages->texts(), QStringList({kCreateNotice}));
         QVERIFY(m_dm->isOpen());
         QCOMPARE(enabledOf(kSeven + kMenus),
-                 QStringList({"ExitButton", "OnlineButton", "HelpButton", "FileMenuAction", "OptionsMenuAction",
-                              "WindowMenuAction"}));
+                 QStringList({"ExitButton", "OnlineButton", "HelpButton", "FileMenuAction",
+                              "OptionsMenuAction", "WindowMenuAction"}));
         QCOMPARE(enabledOf(kPending), QStringList());
-        QCOMPARE(enabledOf({"NetConnectionSettingsItem", "WebDocumentsItem", "SpoofPreventionItem"}),
-                 QStringList({"NetConnectionSettingsItem", "WebDocumentsItem", "SpoofPreventionItem"}));
+        QCOMPARE(
+            enabledOf({"NetConnectionSettingsItem", "WebDocumentsItem", "SpoofPreventionItem"}),
+            QStringList({"NetConnectionSettingsItem", "WebDocumentsItem", "SpoofPreventionItem"}));
 
         // A second open of the complete set shows nothing and changes nothing.
         m_messages->clear();
@@ -206,8 +224,8 @@ private slots:
         m_form->SetCommandsEnabled(true);
         QCOMPARE(enabledOf(kPending), QStringList());
         QCOMPARE(enabledOf(kSeven + kMenus),
-                 QStringList({"ExitButton", "OnlineButton", "HelpButton", "FileMenuAction", "OptionsMenuAction",
-                              "WindowMenuAction"}));
+                 QStringList({"ExitButton", "OnlineButton", "HelpButton", "FileMenuAction",
+                              "OptionsMenuAction", "WindowMenuAction"}));
     }
 
     void failedOpenLeavesOnlyTheFileMenu_data()
@@ -276,14 +294,14 @@ private slots:
         QVERIFY(fire(m_form.get(), {"HelpButton"}));
         QVERIFY(THelpWindow::current() && THelpWindow::current()->isVisible());
         QVERIFY(m_form->close());
-        QVERIFY(m_messages->texts().isEmpty());   // a question would also fail the test
+        QVERIFY(m_messages->texts().isEmpty()); // a question would also fail the test
         QTRY_VERIFY(THelpWindow::current() == nullptr);
     }
 
     void theFrameStaysWhileALongOperationRuns()
     {
         start(true);
-        m_form->SetCommandsEnabled(false);   // as a store session does
+        m_form->SetCommandsEnabled(false); // as a store session does
         QVERIFY(!m_form->close());
         QVERIFY(m_form->isVisible());
         QCOMPARE(m_messages->beeps(), 1);
@@ -302,7 +320,8 @@ private slots:
 
         // The Window menu lists the open child window.
         QMenu* windowMenu = m_form->findChild<QMenu*>("WindowMenu");
-        QCOMPARE(captions(windowMenu), QStringList({"&Minimize All", "-", "&1 Vendix Connections"}));
+        QCOMPARE(captions(windowMenu),
+                 QStringList({"&Minimize All", "-", "&1 Vendix Connections"}));
         QVERIFY(actionNamed(m_form.get(), "WindowListItem1")->isChecked());
 
         QVERIFY(fire(m_form.get(), {"WindowMenuAction", "MinimizeAllItem"}));
@@ -360,7 +379,7 @@ private slots:
         const QList<QMdiSubWindow*> left = m_form->mdiArea()->subWindowList();
         QCOMPARE(left.size(), 1);
         QVERIFY(qobject_cast<TUpdateSiteForm*>(left.first()->widget()));
-        QCOMPARE(QApplication::overrideCursor(), nullptr);   // the busy cursor is gone again
+        QCOMPARE(QApplication::overrideCursor(), nullptr); // the busy cursor is gone again
     }
 
     void openDatabaseCommandClosesEveryChildWindow()
@@ -397,10 +416,15 @@ private slots:
         QTest::addColumn<QString>("item");
         QTest::addColumn<QString>("className");
         QTest::addColumn<QString>("title");
-        QTest::newRow("net") << "NetConnectionSettingsItem" << "os::TManagerConnection"
+        QTest::newRow("net") << "NetConnectionSettingsItem"
+                             << "os::TManagerConnection"
                              << "Ordersentinel Net Connection Settings";
-        QTest::newRow("web") << "WebDocumentsItem" << "os::TWebDocsForm" << "Web Documents";
-        QTest::newRow("spoof") << "SpoofPreventionItem" << "os::TSecurityStuff" << "Advanced Spoof Prevention";
+        QTest::newRow("web") << "WebDocumentsItem"
+                             << "os::TWebDocsForm"
+                             << "Web Documents";
+        QTest::newRow("spoof") << "SpoofPreventionItem"
+                               << "os::TSecurityStuff"
+                               << "Advanced Spoof Prevention";
     }
 
     void vitalConfigsOpenModalAndAnew()
@@ -423,7 +447,7 @@ private slots:
             QVERIFY(fire(m_form.get(), {"OptionsMenuAction", "VitalConfigsMenuAction", item}));
             QCOMPARE(seenClass, className);
             QCOMPARE(seenTitle, title);
-            QVERIFY(seen.isNull());   // freed when closed; the next one is new
+            QVERIFY(seen.isNull()); // freed when closed; the next one is new
         }
     }
 
@@ -437,7 +461,7 @@ private slots:
         QCOMPARE(help->browser()->documentTitle(), QStringLiteral("Contents"));
 
         QVERIFY(fire(m_form.get(), {"HelpButton", "GettingStartedItem"}));
-        QCOMPARE(THelpWindow::current(), help);   // one viewer
+        QCOMPARE(THelpWindow::current(), help); // one viewer
         QCOMPARE(help->browser()->source(), HelpTopicUrl(45));
         QCOMPARE(help->browser()->documentTitle(), QStringLiteral("Getting Started"));
         QVERIFY(help->browser()->toPlainText().contains(QStringLiteral("Net Connection Settings")));
@@ -445,7 +469,8 @@ private slots:
         QVERIFY(fire(m_form.get(), {"HelpButton", "TechSupportItem"}));
         QCOMPARE(help->browser()->source(), HelpTopicUrl(60));
         const QString text = help->browser()->toPlainText();
-        QVERIFY2(text.contains(QStringLiteral("Program version\n") + ProgramVersion() + QLatin1Char('\n')),
+        QVERIFY2(text.contains(QStringLiteral("Program version\n") + ProgramVersion() +
+                               QLatin1Char('\n')),
                  qPrintable(text));
         QVERIFY(text.contains(AppPaths::dataDir()));
         QVERIFY(!text.contains(QStringLiteral("%datadir%")));
@@ -503,7 +528,7 @@ private slots:
         dialog.exec();
         QVERIFY(help);
         QCOMPARE(ownerWhileUp, &dialog);
-        QTRY_VERIFY(help->parentWidget() == nullptr);   // a window of its own again
+        QTRY_VERIFY(help->parentWidget() == nullptr); // a window of its own again
         QVERIFY(help->isVisible());
         QCOMPARE(help->browser()->source(), HelpTopicUrl(10));
     }
@@ -533,12 +558,13 @@ private slots:
         });
         QCOMPARE(service.ask(QStringLiteral("More?"), Buttons::YesNoCancelHelp), Answer::Help);
         std::sort(offered.begin(), offered.end());
-        QList<QMessageBox::StandardButton> expected = {QMessageBox::Yes, QMessageBox::No, QMessageBox::Cancel,
-                                                       QMessageBox::Help};
+        QList<QMessageBox::StandardButton> expected = {QMessageBox::Yes, QMessageBox::No,
+                                                       QMessageBox::Cancel, QMessageBox::Help};
         std::sort(expected.begin(), expected.end());
         QCOMPARE(offered, expected);
 
-        whenModal([&](QWidget* w) { qobject_cast<QMessageBox*>(w)->button(QMessageBox::No)->click(); });
+        whenModal(
+            [&](QWidget* w) { qobject_cast<QMessageBox*>(w)->button(QMessageBox::No)->click(); });
         QCOMPARE(service.ask(kExitQuestion, Buttons::YesNo), Answer::No);
     }
 

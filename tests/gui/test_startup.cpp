@@ -110,17 +110,19 @@ private slots:
         QCOMPARE(r.code, 2);
         QVERIFY(r.err.startsWith(QStringLiteral("ordersentinel: --home needs a value\n")));
 
-        r = runProgram({QStringLiteral("--session"), QStringLiteral("Poll Server"), QStringLiteral("--import-reply"),
-                        QStringLiteral("x")});
+        r = runProgram({QStringLiteral("--session"), QStringLiteral("Poll Server"),
+                        QStringLiteral("--import-reply"), QStringLiteral("x")});
         QCOMPARE(r.code, 2);
-        QVERIFY(r.err.startsWith(
-            QStringLiteral("ordersentinel: --session and --import-reply cannot be used together\n")));
+        QVERIFY(r.err.startsWith(QStringLiteral(
+            "ordersentinel: --session and --import-reply cannot be used together\n")));
 
         QTemporaryDir tmp;
         const QString missing = tmp.path() + QStringLiteral("/nowhere");
-        r = runProgram({QStringLiteral("--home"), missing, QStringLiteral("--session"), QStringLiteral("Poll Server")});
+        r = runProgram({QStringLiteral("--home"), missing, QStringLiteral("--session"),
+                        QStringLiteral("Poll Server")});
         QCOMPARE(r.code, 2);
-        QCOMPARE(r.err, QStringLiteral("ordersentinel: --home: no such directory: ") + missing + QLatin1Char('\n'));
+        QCOMPARE(r.err, QStringLiteral("ordersentinel: --home: no such directory: ") + missing +
+                            QLatin1Char('\n'));
         QVERIFY(!QFileInfo::exists(missing));
     }
 
@@ -140,8 +142,8 @@ private slots:
 
         // A second one on another home, in either headless mode, is refused
         // with the message and touches nothing.
-        const QString refused =
-            QStringLiteral("Error: Ordersentinel is already running or the database repair utility is open!\n");
+        const QString refused = QStringLiteral(
+            "Error: Ordersentinel is already running or the database repair utility is open!\n");
         Run r = runProgram({QStringLiteral("--home"), homeB.path(), QStringLiteral("--session"),
                             QStringLiteral("Poll Server")},
                            "secret\n");
@@ -154,7 +156,8 @@ private slots:
         QCOMPARE(r.code, 1);
         QCOMPARE(r.err, refused);
 
-        QCOMPARE(QDir(homeB.filePath(QStringLiteral("data"))).entryList(QDir::Files), QStringList());
+        QCOMPARE(QDir(homeB.filePath(QStringLiteral("data"))).entryList(QDir::Files),
+                 QStringList());
         QCOMPARE(first.state(), QProcess::Running);
 
         // A killed program never leaves the lock held.
