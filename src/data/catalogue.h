@@ -8,13 +8,25 @@ namespace os {
 
 // The company database declared once as data: creation, the format check and
 // the grids all read this catalogue.
-enum class FieldType { Alpha, Memo, Long, Short, Autoinc, Money, Number, Logical, Timestamp, Date };
+enum class FieldType
+{
+    Alpha,
+    Memo,
+    Long,
+    Short,
+    Autoinc,
+    Money,
+    Number,
+    Logical,
+    Timestamp,
+    Date
+};
 
 struct FieldDef
 {
     QString name;
     FieldType type;
-    int size;   // characters for Alpha, bytes held in the row for Memo, 0 otherwise
+    int size; // characters for Alpha, bytes held in the row for Memo, 0 otherwise
 };
 
 struct IndexDef
@@ -27,15 +39,15 @@ struct IndexDef
 
 struct TableDef
 {
-    QString name;              // "orders"; the file is name + ".db"
-    QList<FieldDef> fields;    // in stored order
-    QStringList primaryKey;    // the unique index "PrimaryIndex"; empty = none (insertion order)
-    QList<IndexDef> indexes;   // secondary indexes in creation order
+    QString name;            // "orders"; the file is name + ".db"
+    QList<FieldDef> fields;  // in stored order
+    QStringList primaryKey;  // the unique index "PrimaryIndex"; empty = none (insertion order)
+    QList<IndexDef> indexes; // secondary indexes in creation order
 
     QString fileName() const { return name + QStringLiteral(".db"); }
-    int fieldIndex(const QString& field) const;          // case-insensitive; -1 when absent
-    const FieldDef* field(const QString& name) const;    // case-insensitive; null when absent
-    const IndexDef* index(const QString& name) const;    // secondary index by name, case-insensitive
+    int fieldIndex(const QString& field) const;       // case-insensitive; -1 when absent
+    const FieldDef* field(const QString& name) const; // case-insensitive; null when absent
+    const IndexDef* index(const QString& name) const; // secondary index by name, case-insensitive
     QStringList fieldNames() const;
 };
 
@@ -50,9 +62,9 @@ const TableDef* FindTableDef(const QString& name);
 // filter on them stays fast (an engine detail, see docs/data.md).
 QStringList FilterColumns(const TableDef& def);
 
-QString FieldTypeName(FieldType type);   // "Alpha", "Long", ...
-bool IsTextType(FieldType type);         // Alpha, Memo
-bool IsIntegerType(FieldType type);      // Long, Short, Autoinc
-bool IsFloatType(FieldType type);        // Money, Number
+QString FieldTypeName(FieldType type); // "Alpha", "Long", ...
+bool IsTextType(FieldType type);       // Alpha, Memo
+bool IsIntegerType(FieldType type);    // Long, Short, Autoinc
+bool IsFloatType(FieldType type);      // Money, Number
 
 } // namespace os

@@ -41,7 +41,8 @@ QString BareName(const QString& tableName)
 
 QString EngineText(sqlite3* db, int rc)
 {
-    QString msg = db ? QString::fromUtf8(sqlite3_errmsg(db)) : QString::fromUtf8(sqlite3_errstr(rc));
+    QString msg =
+        db ? QString::fromUtf8(sqlite3_errmsg(db)) : QString::fromUtf8(sqlite3_errstr(rc));
     const int ext = db ? sqlite3_extended_errcode(db) : rc;
     if (ext == SQLITE_CONSTRAINT_UNIQUE || ext == SQLITE_CONSTRAINT_PRIMARYKEY)
         return QStringLiteral("Key violation.\r") + msg;
@@ -69,17 +70,29 @@ void Configure(sqlite3* db)
     ExecOn(db, QStringLiteral("PRAGMA synchronous=NORMAL"));
 }
 
-QString MissingText(const QString& path) { return QStringLiteral("Table does not exist: %1").arg(path); }
+QString MissingText(const QString& path)
+{
+    return QStringLiteral("Table does not exist: %1").arg(path);
+}
 
 QString OpenFailText(const QString& path, const QString& engine)
 {
     return QStringLiteral("Cannot open table %1.\r%2").arg(path, engine);
 }
 
-QString TimestampText(const QDateTime& dt) { return dt.toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss")); }
-QString DateText(const QDate& d) { return d.toString(QStringLiteral("yyyy-MM-dd")); }
+QString TimestampText(const QDateTime& dt)
+{
+    return dt.toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss"));
+}
+QString DateText(const QDate& d)
+{
+    return d.toString(QStringLiteral("yyyy-MM-dd"));
+}
 
-QString FieldName(const FieldDef* def) { return def ? def->name : QString(); }
+QString FieldName(const FieldDef* def)
+{
+    return def ? def->name : QString();
+}
 
 } // namespace
 
@@ -133,7 +146,8 @@ std::shared_ptr<Connection> Connection::forTable(const QString& dir, const QStri
         return live;
 
     sqlite3* db = nullptr;
-    int rc = sqlite3_open_v2(QFile::encodeName(key).constData(), &db, SQLITE_OPEN_READWRITE, nullptr);
+    int rc =
+        sqlite3_open_v2(QFile::encodeName(key).constData(), &db, SQLITE_OPEN_READWRITE, nullptr);
     if (rc != SQLITE_OK) {
         const QString text = OpenFailText(path, EngineText(db, rc));
         sqlite3_close_v2(db);
@@ -142,7 +156,10 @@ std::shared_ptr<Connection> Connection::forTable(const QString& dir, const QStri
     QString stored;
     try {
         Configure(db);
-        Statement st(db, QStringLiteral("SELECT name FROM sqlite_master WHERE type='table' AND name=?1 COLLATE NOCASE"));
+        Statement st(
+            db,
+            QStringLiteral(
+                "SELECT name FROM sqlite_master WHERE type='table' AND name=?1 COLLATE NOCASE"));
         st.bind(1, BareName(tableName));
         if (st.step())
             stored = st.column(0).toString();
@@ -202,7 +219,7 @@ QString Connection::attach(const QString& dir, const QString& tableName)
             m_attached.removeAt(i);
             m_attachedPaths.removeAt(i);
         } catch (const DbError&) {
-            ++i;   // still in use by an open query
+            ++i; // still in use by an open query
         }
     }
     QString schema = QStringLiteral("t_") + BareName(tableName).toLower();
@@ -219,8 +236,11 @@ QString Connection::attach(const QString& dir, const QString& tableName)
     }
     bool present = false;
     try {
-        Statement st(m_db, QStringLiteral("SELECT 1 FROM %1.sqlite_master WHERE type='table' AND name=?1 COLLATE NOCASE")
-                               .arg(QuoteIdent(schema)));
+        Statement st(
+            m_db,
+            QStringLiteral(
+                "SELECT 1 FROM %1.sqlite_master WHERE type='table' AND name=?1 COLLATE NOCASE")
+                .arg(QuoteIdent(schema)));
         st.bind(1, BareName(tableName));
         present = st.step();
     } catch (const DbError& e) {
@@ -328,15 +348,19 @@ QString Statement::columnName(int column) const
 QVariant Statement::column(int column) const
 {
     switch (sqlite3_column_type(m_stmt, column)) {
-    case SQLITE_INTEGER: return QVariant(qlonglong(sqlite3_column_int64(m_stmt, column)));
-    case SQLITE_FLOAT: return QVariant(sqlite3_column_double(m_stmt, column));
+    case SQLITE_INTEGER:
+        return QVariant(qlonglong(sqlite3_column_int64(m_stmt, column)));
+    case SQLITE_FLOAT:
+        return QVariant(sqlite3_column_double(m_stmt, column));
     case SQLITE_TEXT:
-        return QVariant(QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(m_stmt, column)),
-                                          sqlite3_column_bytes(m_stmt, column)));
+        return QVariant(
+            QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(m_stmt, column)),
+                              sqlite3_column_bytes(m_stmt, column)));
     case SQLITE_BLOB:
         return QVariant(QByteArray(static_cast<const char*>(sqlite3_column_blob(m_stmt, column)),
                                    sqlite3_column_bytes(m_stmt, column)));
-    default: return QVariant();
+    default:
+        return QVariant();
     }
 }
 
@@ -353,10 +377,12 @@ QVariant ToStored(const QVariant& value, const FieldDef* def)
         return value;
     if (value.isNull())
         return QVariant();
-    const bool isText = value.typeId() == QMetaType::QString || value.typeId() == QMetaType::QByteArray;
+    const bool isText =
+        value.typeId() == QMetaType::QString || value.typeId() == QMetaType::QByteArray;
     const QString text = isText ? value.toString() : QString();
     // An empty text is an empty column, as the grids enter it.
-    if (isText && text.trimmed().isEmpty() && def->type != FieldType::Alpha && def->type != FieldType::Memo)
+    if (isText && text.trimmed().isEmpty() && def->type != FieldType::Alpha &&
+        def->type != FieldType::Memo)
         return QVariant();
     auto invalid = [&](const char* kind) {
         return DbError(QStringLiteral("'%1' is not a valid %2 value for field %3.")
@@ -447,13 +473,17 @@ QVariant FromStored(const QVariant& stored, const FieldDef* def)
         return stored;
     switch (def->type) {
     case FieldType::Alpha:
-    case FieldType::Memo: return stored.toString();
+    case FieldType::Memo:
+        return stored.toString();
     case FieldType::Long:
     case FieldType::Short:
-    case FieldType::Autoinc: return int(stored.toLongLong());
+    case FieldType::Autoinc:
+        return int(stored.toLongLong());
     case FieldType::Money:
-    case FieldType::Number: return stored.toDouble();
-    case FieldType::Logical: return stored.toLongLong() != 0;
+    case FieldType::Number:
+        return stored.toDouble();
+    case FieldType::Logical:
+        return stored.toLongLong() != 0;
     case FieldType::Timestamp: {
         const QDateTime dt = QDateTime::fromString(stored.toString(), Qt::ISODate);
         return dt.isValid() ? QVariant(dt) : stored;
@@ -474,24 +504,43 @@ QString ColumnSql(const FieldDef& f)
 {
     QString type;
     switch (f.type) {
-    case FieldType::Alpha: type = QStringLiteral("VARCHAR(%1)").arg(f.size); break;
-    case FieldType::Memo: type = QStringLiteral("TEXT"); break;
-    case FieldType::Long: type = QStringLiteral("INTEGER"); break;
-    case FieldType::Short: type = QStringLiteral("SMALLINT"); break;
+    case FieldType::Alpha:
+        type = QStringLiteral("VARCHAR(%1)").arg(f.size);
+        break;
+    case FieldType::Memo:
+        type = QStringLiteral("TEXT");
+        break;
+    case FieldType::Long:
+        type = QStringLiteral("INTEGER");
+        break;
+    case FieldType::Short:
+        type = QStringLiteral("SMALLINT");
+        break;
     // The engine assigns it; AUTOINCREMENT never hands out a number again.
-    case FieldType::Autoinc: type = QStringLiteral("INTEGER PRIMARY KEY AUTOINCREMENT"); break;
+    case FieldType::Autoinc:
+        type = QStringLiteral("INTEGER PRIMARY KEY AUTOINCREMENT");
+        break;
     case FieldType::Money:
-    case FieldType::Number: type = QStringLiteral("REAL"); break;
-    case FieldType::Logical: type = QStringLiteral("BOOLEAN"); break;   // numeric affinity: 0/1
-    case FieldType::Timestamp: type = QStringLiteral("TEXT"); break;    // ISO-8601 text sorts
-    case FieldType::Date: type = QStringLiteral("TEXT"); break;
+    case FieldType::Number:
+        type = QStringLiteral("REAL");
+        break;
+    case FieldType::Logical:
+        type = QStringLiteral("BOOLEAN");
+        break; // numeric affinity: 0/1
+    case FieldType::Timestamp:
+        type = QStringLiteral("TEXT");
+        break; // ISO-8601 text sorts
+    case FieldType::Date:
+        type = QStringLiteral("TEXT");
+        break;
     }
     return QuoteIdent(f.name) + QLatin1Char(' ') + type;
 }
 
 } // namespace
 
-QString IndexColumnSql(const TableDef& def, const QString& field, bool descending, bool caseInsensitive)
+QString IndexColumnSql(const TableDef& def, const QString& field, bool descending,
+                       bool caseInsensitive)
 {
     const FieldDef* f = def.field(field);
     QString s = QuoteIdent(f ? f->name : field);
@@ -512,7 +561,8 @@ QStringList EngineIndexSql(const TableDef& def)
             for (const QString& f : ix.fields)
                 cols << IndexColumnSql(def, f, ix.descending, ix.caseInsensitive);
             out << QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON %2 (%3)")
-                       .arg(QuoteIdent(QStringLiteral("os_%1_%2").arg(fc, ix.name)), table, cols.join(QStringLiteral(", ")));
+                       .arg(QuoteIdent(QStringLiteral("os_%1_%2").arg(fc, ix.name)), table,
+                            cols.join(QStringLiteral(", ")));
         }
     }
     return out;
@@ -531,7 +581,7 @@ void CreateTable(const QString& dir, const TableDef& def)
     auto fail = [&](const QString& why) {
         return DbError(QStringLiteral("Cannot create table %1.\r%2").arg(path, why));
     };
-    QFile::remove(work);   // a leftover of an interrupted creation
+    QFile::remove(work); // a leftover of an interrupted creation
     // Owner only: the tables hold card numbers. The log and shared-memory
     // companions take the same mode from the table file.
     const int fd = ::open(workNative.constData(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
@@ -551,7 +601,8 @@ void CreateTable(const QString& dir, const TableDef& def)
         QStringList cols;
         for (const FieldDef& f : def.fields)
             cols << ColumnSql(f);
-        ExecOn(db, QStringLiteral("CREATE TABLE %1 (%2)").arg(QuoteIdent(def.name), cols.join(QStringLiteral(", "))));
+        ExecOn(db, QStringLiteral("CREATE TABLE %1 (%2)")
+                       .arg(QuoteIdent(def.name), cols.join(QStringLiteral(", "))));
         if (!def.primaryKey.isEmpty()) {
             QStringList k;
             for (const QString& f : def.primaryKey)
@@ -564,7 +615,8 @@ void CreateTable(const QString& dir, const TableDef& def)
             for (const QString& f : ix.fields)
                 k << IndexColumnSql(def, f, ix.descending, ix.caseInsensitive);
             ExecOn(db, QStringLiteral("CREATE INDEX %1 ON %2 (%3)")
-                           .arg(QuoteIdent(ix.name), QuoteIdent(def.name), k.join(QStringLiteral(", "))));
+                           .arg(QuoteIdent(ix.name), QuoteIdent(def.name),
+                                k.join(QStringLiteral(", "))));
         }
         for (const QString& sql : EngineIndexSql(def))
             ExecOn(db, sql);
@@ -599,9 +651,11 @@ QStringList StoredColumnNames(const QString& dir, const QString& tableName)
         throw DbError(MissingText(path));
     sqlite3* db = nullptr;
     // Immutable: the check leaves no lock, log or shared-memory file behind.
-    const QByteArray uri = QByteArrayLiteral("file:") + QUrl::fromLocalFile(path).toEncoded(QUrl::RemoveScheme)
-                           + QByteArrayLiteral("?mode=ro&immutable=1");
-    const int rc = sqlite3_open_v2(uri.constData(), &db, SQLITE_OPEN_READONLY | SQLITE_OPEN_URI, nullptr);
+    const QByteArray uri = QByteArrayLiteral("file:") +
+                           QUrl::fromLocalFile(path).toEncoded(QUrl::RemoveScheme) +
+                           QByteArrayLiteral("?mode=ro&immutable=1");
+    const int rc =
+        sqlite3_open_v2(uri.constData(), &db, SQLITE_OPEN_READONLY | SQLITE_OPEN_URI, nullptr);
     QStringList names;
     try {
         if (rc != SQLITE_OK)

@@ -16,7 +16,8 @@ struct TableDef;
 
 // One SQLite connection per table file, shared by every Table, Query,
 // Transaction and Savepoint on that file (a registry keyed by the canonical
-// file path; the connection closes when its last user goes), so a transaction covers query and table writes alike.
+// file path; the connection closes when its last user goes), so a transaction covers query and
+// table writes alike.
 class Connection
 {
 public:
@@ -30,10 +31,10 @@ public:
 
     sqlite3* handle() const { return m_db; }
     QString filePath() const { return m_path; }
-    QString tableName() const { return m_table; }   // as stored in the file
+    QString tableName() const { return m_table; } // as stored in the file
     bool inTransaction() const;
 
-    void exec(const QString& sql);   // throws DbError with the engine's text
+    void exec(const QString& sql); // throws DbError with the engine's text
     QString nextSavepointName();
 
     // Attaches the file of another table under a schema name for a query;
@@ -50,7 +51,7 @@ private:
     QString m_path;
     QString m_table;
     int m_savepoints = 0;
-    QStringList m_attached;   // schema names, least recently used first
+    QStringList m_attached; // schema names, least recently used first
     QStringList m_attachedPaths;
 };
 
@@ -58,19 +59,19 @@ private:
 class Statement
 {
 public:
-    Statement(sqlite3* db, const QString& sql);   // throws DbError
+    Statement(sqlite3* db, const QString& sql); // throws DbError
     ~Statement();
     Statement(const Statement&) = delete;
     Statement& operator=(const Statement&) = delete;
 
     sqlite3_stmt* handle() const { return m_stmt; }
-    void bind(int index, const QVariant& value);   // 1-based
-    bool step();      // true while a row is available; throws DbError
+    void bind(int index, const QVariant& value); // 1-based
+    bool step();                                 // true while a row is available; throws DbError
     void reset();
     int columnCount() const;
     QString columnName(int column) const;
-    QVariant column(int column) const;                    // raw storage value
-    QVariant column(int column, const FieldDef* def) const;   // typed by a catalogue column
+    QVariant column(int column) const;                      // raw storage value
+    QVariant column(int column, const FieldDef* def) const; // typed by a catalogue column
 
 private:
     sqlite3* m_db;
@@ -92,7 +93,8 @@ void CreateTable(const QString& dir, const TableDef& def);
 
 // "COL" [COLLATE NOCASE] [DESC] as the table's indexes and cursors order by it
 // (the collation only for text columns, so an index and an ORDER BY agree).
-QString IndexColumnSql(const TableDef& def, const QString& field, bool descending, bool caseInsensitive);
+QString IndexColumnSql(const TableDef& def, const QString& field, bool descending,
+                       bool caseInsensitive);
 
 // The engine's own indexes for fast filters (FilterColumns), CREATE ... IF NOT EXISTS.
 QStringList EngineIndexSql(const TableDef& def);

@@ -14,17 +14,17 @@
 
 namespace os {
 
-const char* const kPercentageMessage =
-    "Percentages should be in 0.00 format.\r\rExample: 0.25 would be 25 percent, while 0.025 would be 2.5 "
-    "percent.\r\rAnything over 1 is over 100 percent!";
+const char* const kPercentageMessage = "Percentages should be in 0.00 format.\r\rExample: 0.25 "
+                                       "would be 25 percent, while 0.025 would be 2.5 "
+                                       "percent.\r\rAnything over 1 is over 100 percent!";
 
 namespace {
 
 TMainDataMod* g_instance = nullptr;
 
-const char* const kCreateNotice =
-    "Ordersentinel must create databases to function, these databases will be created in the background. This "
-    "process may take several minutes.";
+const char* const kCreateNotice = "Ordersentinel must create databases to function, these "
+                                  "databases will be created in the background. This "
+                                  "process may take several minutes.";
 
 bool Empty(const Table& t, const char* field)
 {
@@ -60,7 +60,8 @@ void TodayWhenEmpty(Table& t)
 
 } // namespace
 
-DataSource::DataSource(QObject* dataSet, const QString& name, QObject* parent) : QObject(parent), m_dataSet(dataSet)
+DataSource::DataSource(QObject* dataSet, const QString& name, QObject* parent)
+    : QObject(parent), m_dataSet(dataSet)
 {
     setObjectName(name);
 }
@@ -114,7 +115,9 @@ TMainDataMod::TMainDataMod(QObject* parent) : QObject(parent)
     Shipping_LOG->setMasterLink(ORDERs, {QStringLiteral("INV")}, {QStringLiteral("INV")});
     InvoiceNotes->setMasterLink(ORDERs, {QStringLiteral("INV")}, {QStringLiteral("INVOICE")});
 
-    auto source = [this](QObject* set, const char* name) { return new DataSource(set, QLatin1String(name), this); };
+    auto source = [this](QObject* set, const char* name) {
+        return new DataSource(set, QLatin1String(name), this);
+    };
     ORDERSSOURCE = source(ORDERs, "ORDERSSOURCE");
     CUSTOMERSSOURCE = source(CUSTOMERS, "CUSTOMERSSOURCE");
     CustomerNotesSource = source(CustomerNotes, "CustomerNotesSource");
@@ -155,7 +158,8 @@ void TMainDataMod::installRowRules()
 {
     DocsTable->setBeforePost([](Table& t) {
         if (Empty(t, "DOCNAME") || Empty(t, "FROM") || Empty(t, "DOCBODY"))
-            return Refuse("An Quillform Template must have a \"Body\", \"Subject\" and \"From\" field.");
+            return Refuse(
+                "An Quillform Template must have a \"Body\", \"Subject\" and \"From\" field.");
         return true;
     });
     ShipIt->setBeforePost([](Table& t) {
@@ -165,10 +169,11 @@ void TMainDataMod::installRowRules()
     });
     ShipItExt->setBeforePost([](Table& t) {
         if (OverOne(t, "PERCENTAGE")) {
-            messages().warning(QStringLiteral(
-                "The shipping percentage you just entered exceeds 100%.\r\rExample: 0.25 would be 25 percent, while "
-                "0.025 would be 2.5 percent.\r\rWhat you have entered is acceptable but may not be a what your "
-                "intended to enter."));
+            messages().warning(QStringLiteral("The shipping percentage you just entered exceeds "
+                                              "100%.\r\rExample: 0.25 would be 25 percent, while "
+                                              "0.025 would be 2.5 percent.\r\rWhat you have "
+                                              "entered is acceptable but may not be a what your "
+                                              "intended to enter."));
         }
         if (Empty(t, "DESCRIPTION"))
             return Refuse("The Shipping Extension description can not be null.");
@@ -208,7 +213,8 @@ void TMainDataMod::installRowRules()
     });
     OUTBOX->setBeforePost([](Table& t) {
         if (Empty(t, "TO") || Empty(t, "FROM") || Empty(t, "BODY") || Empty(t, "SUBJECT"))
-            return Refuse("A message must contain a \"To\", \"From\" and \"Subject\" field, as well as a \"Message "
+            return Refuse("A message must contain a \"To\", \"From\" and \"Subject\" field, as "
+                          "well as a \"Message "
                           "Body\".");
         return true;
     });
@@ -237,7 +243,7 @@ bool TMainDataMod::OpenCompanyDatabase(const QString& dir)
     if (!TableFileExists(dir, QStringLiteral("customers")))
         messages().info(QString::fromUtf8(kCreateNotice));
 
-    CreateMissingTables(dir);   // DbError when a table cannot be made
+    CreateMissingTables(dir); // DbError when a table cannot be made
 
     // An orders table of the older layout (a DATE column) must go through the
     // repair utility first; nothing here touches it.
@@ -250,11 +256,13 @@ bool TMainDataMod::OpenCompanyDatabase(const QString& dir)
     }
     if (columns.contains(QStringLiteral("DATE"))) {
         const QString all = QDir(dir).filePath(QStringLiteral("*.*"));
-        messages().error(QStringLiteral(
-            "UPGRADE REQUIRED:\r\rWith your Ordersentinel installation you have a program called \"Ordersentinel "
-            "Database Repair Utility.\" This program is used to pack, repair and upgrade databases. Please run this "
-            "utility before starting Ordersentinel."));
-        messages().error(QStringLiteral("It is STRONGLY recommended that you back up all files in:\r\r") + all);
+        messages().error(QStringLiteral("UPGRADE REQUIRED:\r\rWith your Ordersentinel installation "
+                                        "you have a program called \"Ordersentinel "
+                                        "Database Repair Utility.\" This program is used to pack, "
+                                        "repair and upgrade databases. Please run this "
+                                        "utility before starting Ordersentinel."));
+        messages().error(
+            QStringLiteral("It is STRONGLY recommended that you back up all files in:\r\r") + all);
         messages().error(QStringLiteral("Ordersentinel will shut down now.\r\r") + all);
         throw ProgramTermination(1);
     }
@@ -265,8 +273,8 @@ bool TMainDataMod::OpenCompanyDatabase(const QString& dir)
     MainCustomersView->setDirectory(dir);
     MarkAllQ->setDirectory(dir);
 
-    const QList<Table*> order{CUSTOMERS, CustomerNotes, ORDERs, ORDER_STATS, merchant,
-                              DocsTable, Shipping_LOG, InvoiceNotes, currency_conversion};
+    const QList<Table*> order{CUSTOMERS, CustomerNotes, ORDERs,       ORDER_STATS,        merchant,
+                              DocsTable, Shipping_LOG,  InvoiceNotes, currency_conversion};
     try {
         for (Table* t : order)
             t->open();
@@ -282,8 +290,8 @@ bool TMainDataMod::OpenCompanyDatabase(const QString& dir)
 
 void TMainDataMod::CloseCompanyDatabase()
 {
-    for (Table* t : {ORDERs, ORDER_STATS, merchant, DocsTable, Shipping_LOG, InvoiceNotes, CustomerNotes, CUSTOMERS,
-                     currency_conversion})
+    for (Table* t : {ORDERs, ORDER_STATS, merchant, DocsTable, Shipping_LOG, InvoiceNotes,
+                     CustomerNotes, CUSTOMERS, currency_conversion})
         t->close();
     m_open = false;
 }

@@ -16,8 +16,8 @@ class DataSource : public QObject
 public:
     DataSource(QObject* dataSet, const QString& name, QObject* parent = nullptr);
     QObject* dataSet() const { return m_dataSet; }
-    Table* table() const;   // null when the dataset is a query
-    Query* query() const;   // null when the dataset is a table
+    Table* table() const; // null when the dataset is a query
+    Query* query() const; // null when the dataset is a table
 
 private:
     QPointer<QObject> m_dataSet;
@@ -31,7 +31,7 @@ class TMainDataMod : public QObject
     Q_OBJECT
 public:
     explicit TMainDataMod(QObject* parent = nullptr);
-    ~TMainDataMod() override;   // closes the shared tables
+    ~TMainDataMod() override; // closes the shared tables
 
     // The one created by the program (the first one alive); null before.
     static TMainDataMod* instance();

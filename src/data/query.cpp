@@ -19,7 +19,7 @@ struct TableRef
 {
     int start;
     int length;
-    QString table;   // without ".db"
+    QString table; // without ".db"
 };
 
 // Finds the table references written as files (orders.db, "form_letters.db")
@@ -62,9 +62,10 @@ QList<TableRef> FindTableRefs(const QString& sql)
             const int start = i;
             while (i < n && IsWordChar(sql.at(i)))
                 ++i;
-            if (i + 3 <= n && sql.mid(i, 3).compare(QLatin1String(".db"), Qt::CaseInsensitive) == 0
-                && (i + 3 == n || !IsWordChar(sql.at(i + 3)))
-                && (start == 0 || sql.at(start - 1) != QLatin1Char(':'))) {
+            if (i + 3 <= n &&
+                sql.mid(i, 3).compare(QLatin1String(".db"), Qt::CaseInsensitive) == 0 &&
+                (i + 3 == n || !IsWordChar(sql.at(i + 3))) &&
+                (start == 0 || sql.at(start - 1) != QLatin1Char(':'))) {
                 refs << TableRef{start, i + 3 - start, sql.mid(start, i - start)};
                 i += 3;
             }
@@ -126,7 +127,9 @@ QString Query::translate(std::shared_ptr<Connection>& conn) const
         const QString schema = conn->attach(m_dir, r.table);
         const TableDef* def = FindTableDef(r.table);
         const QString name = def ? def->name : r.table.toLower();
-        out += schema == QLatin1String("main") ? QuoteIdent(name) : QuoteIdent(schema) + QLatin1Char('.') + QuoteIdent(name);
+        out += schema == QLatin1String("main")
+                   ? QuoteIdent(name)
+                   : QuoteIdent(schema) + QLatin1Char('.') + QuoteIdent(name);
         pos = r.start + r.length;
     }
     out += m_sql.mid(pos);
@@ -140,7 +143,7 @@ void Query::bindParams(Statement& st) const
         const char* raw = sqlite3_bind_parameter_name(st.handle(), i);
         QString name = raw ? QString::fromUtf8(raw) : QString();
         if (name.size() > 1)
-            name.remove(0, 1);   // ':' '@' '$'
+            name.remove(0, 1); // ':' '@' '$'
         const QString key = name.toUpper();
         if (!m_params.contains(key))
             throw DbError(QStringLiteral("No value for parameter '%1'.").arg(name));
@@ -180,7 +183,7 @@ bool Query::fetchOne()
         return false;
     if (!m_stmt->step()) {
         m_finished = true;
-        m_stmt->reset();   // lets go of the read snapshot at once
+        m_stmt->reset(); // lets go of the read snapshot at once
         return false;
     }
     QVariantList row;

@@ -23,7 +23,8 @@ struct Segment
 
 } // namespace
 
-Table::Table(const QString& tableName, QObject* parent) : QObject(parent), m_def(FindTableDef(tableName))
+Table::Table(const QString& tableName, QObject* parent)
+    : QObject(parent), m_def(FindTableDef(tableName))
 {
     if (!m_def)
         throw DbError(QStringLiteral("Unknown table: %1").arg(tableName));
@@ -45,7 +46,8 @@ void Table::setIndexName(const QString& name)
 {
     if (name == m_indexName)
         return;
-    if (!name.isEmpty() && name.compare(QLatin1String("PrimaryIndex"), Qt::CaseInsensitive) != 0 && !m_def->index(name))
+    if (!name.isEmpty() && name.compare(QLatin1String("PrimaryIndex"), Qt::CaseInsensitive) != 0 &&
+        !m_def->index(name))
         throw DbError(QStringLiteral("Index does not exist: %1 (%2)").arg(name, m_def->name));
     m_indexName = name;
     if (isOpen()) {
@@ -64,7 +66,8 @@ void Table::setupOrder()
     for (const QString& f : fields) {
         m_orderCols << m_def->fieldIndex(f);
         m_orderDesc << (ix && ix->descending);
-        m_orderNoCase << (ix && ix->caseInsensitive && IsTextType(m_def->fields.at(m_def->fieldIndex(f)).type));
+        m_orderNoCase << (ix && ix->caseInsensitive &&
+                          IsTextType(m_def->fields.at(m_def->fieldIndex(f)).type));
     }
 }
 
@@ -116,7 +119,8 @@ void Table::close()
 void Table::requireOpen() const
 {
     if (!isOpen())
-        throw DbError(QStringLiteral("Cannot perform this operation on a closed table (%1).").arg(m_def->name));
+        throw DbError(QStringLiteral("Cannot perform this operation on a closed table (%1).")
+                          .arg(m_def->name));
 }
 
 void Table::setState(State s)
@@ -136,7 +140,8 @@ bool Table::checkBrowseMode()
 
 QString Table::orderExpr(int i) const
 {
-    return IndexColumnSql(*m_def, m_def->fields.at(m_orderCols.at(i)).name, false, m_orderNoCase.at(i));
+    return IndexColumnSql(*m_def, m_def->fields.at(m_orderCols.at(i)).name, false,
+                          m_orderNoCase.at(i));
 }
 
 QString Table::selectList() const
@@ -169,7 +174,8 @@ void Table::whereClause(QStringList& terms, QVariantList& binds) const
             const FieldDef& f = m_def->fields.at(c.column);
             const QString col = QuoteIdent(f.name);
             if (c.value.isNull()) {
-                terms << (c.op == QLatin1String("<>") ? col + QStringLiteral(" IS NOT NULL") : col + QStringLiteral(" IS NULL"));
+                terms << (c.op == QLatin1String("<>") ? col + QStringLiteral(" IS NOT NULL")
+                                                      : col + QStringLiteral(" IS NULL"));
                 continue;
             }
             if (IsTextType(f.type) && m_filterNoCase) {
@@ -178,7 +184,8 @@ void Table::whereClause(QStringList& terms, QVariantList& binds) const
             } else if (IsTextType(f.type) && c.op == QLatin1String("=")) {
                 // The case-blind term lets the engine's index narrow the rows;
                 // the exact term decides.
-                terms << QStringLiteral("%1 COLLATE NOCASE = ?").arg(col) << QStringLiteral("%1 = ?").arg(col);
+                terms << QStringLiteral("%1 COLLATE NOCASE = ?").arg(col)
+                      << QStringLiteral("%1 = ?").arg(col);
                 binds << c.value << c.value;
             } else {
                 terms << QStringLiteral("%1 %2 ?").arg(col, c.op);
@@ -207,7 +214,7 @@ QList<Table::Row> Table::fetch(Dir dir, const Row* from, bool inclusive, int lim
 
     const int n = m_orderCols.size();
     const bool back = dir == Dir::Backward;
-    auto descAt = [&](int i) { return m_orderDesc.at(i) != back; };   // effective direction
+    auto descAt = [&](int i) { return m_orderDesc.at(i) != back; }; // effective direction
 
     QStringList orderBy;
     for (int i = 0; i < n; ++i)
@@ -221,9 +228,11 @@ QList<Table::Row> Table::fetch(Dir dir, const Row* from, bool inclusive, int lim
         auto keyAt = [&](int i) { return from->values.at(m_orderCols.at(i)); };
         // Rows after the key among those whose order columns from `i` on
         // follow it; NULL sorts first ascending, last descending.
-        std::function<void(int, QString&, QVariantList&)> after = [&](int i, QString& sql, QVariantList& b) {
+        std::function<void(int, QString&, QVariantList&)> after = [&](int i, QString& sql,
+                                                                      QVariantList& b) {
             if (i == n) {
-                sql += QStringLiteral("rowid %1 ?").arg(back ? (inclusive ? "<=" : "<") : (inclusive ? ">=" : ">"));
+                sql += QStringLiteral("rowid %1 ?")
+                           .arg(back ? (inclusive ? "<=" : "<") : (inclusive ? ">=" : ">"));
                 b << from->rowid;
                 return;
             }
@@ -237,7 +246,8 @@ QList<Table::Row> Table::fetch(Dir dir, const Row* from, bool inclusive, int lim
                 gt = descAt(i) ? QString() : c + QStringLiteral(" IS NOT NULL");
                 eq = c + QStringLiteral(" IS NULL");
             } else {
-                gt = descAt(i) ? QStringLiteral("(%1 < ? OR %1 IS NULL)").arg(c) : c + QStringLiteral(" > ?");
+                gt = descAt(i) ? QStringLiteral("(%1 < ? OR %1 IS NULL)").arg(c)
+                               : c + QStringLiteral(" > ?");
                 gtB << v;
                 eq = c + QStringLiteral(" = ?");
                 eqB << v;
@@ -291,7 +301,8 @@ QList<Table::Row> Table::fetch(Dir dir, const Row* from, bool inclusive, int lim
         QStringList terms = base;
         if (!seg.where.isEmpty())
             terms << seg.where;
-        QString sql = QStringLiteral("SELECT %1 FROM %2").arg(selectList(), QuoteIdent(m_conn->tableName()));
+        QString sql =
+            QStringLiteral("SELECT %1 FROM %2").arg(selectList(), QuoteIdent(m_conn->tableName()));
         if (!terms.isEmpty())
             sql += QStringLiteral(" WHERE ") + terms.join(QStringLiteral(" AND "));
         sql += QStringLiteral(" ORDER BY ") + orderBy.join(QStringLiteral(", "));
@@ -417,7 +428,8 @@ std::optional<Table::Row> Table::readRow(qint64 rowid) const
     terms << QStringLiteral("rowid = ?");
     binds << rowid;
     Statement st(m_conn->handle(), QStringLiteral("SELECT %1 FROM %2 WHERE %3")
-                                       .arg(selectList(), QuoteIdent(m_conn->tableName()), terms.join(QStringLiteral(" AND "))));
+                                       .arg(selectList(), QuoteIdent(m_conn->tableName()),
+                                            terms.join(QStringLiteral(" AND "))));
     for (int i = 0; i < binds.size(); ++i)
         st.bind(i + 1, binds.at(i));
     if (!st.step())
@@ -529,7 +541,8 @@ void Table::insert()
     if (m_master && !linkBroken()) {
         for (int i = 0; i < m_detailCols.size(); ++i) {
             const int c = m_detailCols.at(i);
-            m_edit.values[c] = ToStored(m_master->value(m_masterFields.at(i)), &m_def->fields.at(c));
+            m_edit.values[c] =
+                ToStored(m_master->value(m_masterFields.at(i)), &m_def->fields.at(c));
         }
     }
     setState(State::Insert);
@@ -572,8 +585,9 @@ bool Table::post()
             cols << QuoteIdent(f.name);
             marks << QStringLiteral("?");
         }
-        Statement st(db, QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
-                             .arg(table, cols.join(QStringLiteral(", ")), marks.join(QStringLiteral(", "))));
+        Statement st(
+            db, QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                    .arg(table, cols.join(QStringLiteral(", ")), marks.join(QStringLiteral(", "))));
         for (int i = 0; i < m_edit.values.size(); ++i)
             st.bind(i + 1, m_edit.values.at(i));
         st.step();
@@ -591,14 +605,16 @@ bool Table::post()
             binds << v;
         }
         if (!sets.isEmpty()) {
-            Statement st(db, QStringLiteral("UPDATE %1 SET %2 WHERE rowid = ?").arg(table, sets.join(QStringLiteral(", "))));
+            Statement st(db, QStringLiteral("UPDATE %1 SET %2 WHERE rowid = ?")
+                                 .arg(table, sets.join(QStringLiteral(", "))));
             int k = 1;
             for (const QVariant& b : binds)
                 st.bind(k++, b);
             st.bind(k, m_edit.rowid);
             st.step();
             if (sqlite3_changes(db) == 0)
-                throw DbError(QStringLiteral("The row was deleted by another user (%1).").arg(m_def->name));
+                throw DbError(
+                    QStringLiteral("The row was deleted by another user (%1).").arg(m_def->name));
         }
     }
     const Row fallback = m_edit;
@@ -633,7 +649,9 @@ void Table::remove()
     if (!cur)
         throw DbError(QStringLiteral("Cannot delete from an empty table (%1).").arg(m_def->name));
     const Row old = *cur;
-    Statement st(m_conn->handle(), QStringLiteral("DELETE FROM %1 WHERE rowid = ?").arg(QuoteIdent(m_conn->tableName())));
+    Statement st(
+        m_conn->handle(),
+        QStringLiteral("DELETE FROM %1 WHERE rowid = ?").arg(QuoteIdent(m_conn->tableName())));
     st.bind(1, old.rowid);
     st.step();
     positionAt(0, &old);
@@ -685,7 +703,7 @@ bool ParseFilter(const QString& text, QList<std::tuple<QString, QString, QString
             bool closed = false;
             while (i < n) {
                 if (text.at(i) == q) {
-                    if (i + 1 < n && text.at(i + 1) == q) {   // doubled quote inside
+                    if (i + 1 < n && text.at(i + 1) == q) { // doubled quote inside
                         value += q;
                         i += 2;
                         continue;
@@ -708,7 +726,8 @@ bool ParseFilter(const QString& text, QList<std::tuple<QString, QString, QString
         skip();
         if (i >= n)
             return true;
-        if (text.mid(i, 3).compare(QLatin1String("and"), Qt::CaseInsensitive) != 0 || i + 3 >= n || !text.at(i + 3).isSpace())
+        if (text.mid(i, 3).compare(QLatin1String("and"), Qt::CaseInsensitive) != 0 || i + 3 >= n ||
+            !text.at(i + 3).isSpace())
             return false;
         i += 3;
     }
@@ -730,7 +749,8 @@ void Table::setFilter(const QString& expression)
             const FieldDef& f = m_def->fields.at(c);
             QVariant stored;
             if (IsTextType(f.type))
-                stored = value.isEmpty() ? QVariant() : QVariant(value);   // never cut: compare what was typed
+                stored = value.isEmpty() ? QVariant()
+                                         : QVariant(value); // never cut: compare what was typed
             else
                 stored = ToStored(value, &f);
             conds << Cond{c, op, stored};
@@ -762,7 +782,8 @@ void Table::setFilterCaseInsensitive(bool on)
 
 // ---- master/detail ----
 
-void Table::setMasterLink(Table* master, const QStringList& masterFields, const QStringList& detailFields)
+void Table::setMasterLink(Table* master, const QStringList& masterFields,
+                          const QStringList& detailFields)
 {
     QObject::disconnect(m_masterConn);
     m_master = master;
@@ -770,7 +791,8 @@ void Table::setMasterLink(Table* master, const QStringList& masterFields, const 
     m_detailCols.clear();
     if (master) {
         if (masterFields.size() != detailFields.size() || masterFields.isEmpty())
-            throw DbError(QStringLiteral("Master and detail key columns do not match (%1).").arg(m_def->name));
+            throw DbError(QStringLiteral("Master and detail key columns do not match (%1).")
+                              .arg(m_def->name));
         for (const QString& f : detailFields) {
             const int c = m_def->fieldIndex(f);
             if (c < 0)
@@ -807,16 +829,19 @@ bool Table::locate(const QStringList& fields, const QVariantList& values, bool c
     for (int i = 0; i < fields.size(); ++i) {
         const int c = m_def->fieldIndex(fields.at(i));
         if (c < 0)
-            throw DbError(QStringLiteral("Field '%1' not found in %2.").arg(fields.at(i), m_def->name));
+            throw DbError(
+                QStringLiteral("Field '%1' not found in %2.").arg(fields.at(i), m_def->name));
         const FieldDef& f = m_def->fields.at(c);
         const QVariant v = i < values.size() ? values.at(i) : QVariant();
-        const QVariant stored = IsTextType(f.type) ? (v.toString().isEmpty() ? QVariant() : QVariant(v.toString()))
-                                                   : ToStored(v, &f);
+        const QVariant stored = IsTextType(f.type)
+                                    ? (v.toString().isEmpty() ? QVariant() : QVariant(v.toString()))
+                                    : ToStored(v, &f);
         if (stored.isNull()) {
             terms << QuoteIdent(f.name) + QStringLiteral(" IS NULL");
         } else {
-            terms << QuoteIdent(f.name) + (caseInsensitive && IsTextType(f.type) ? QStringLiteral(" COLLATE NOCASE = ?")
-                                                                                 : QStringLiteral(" = ?"));
+            terms << QuoteIdent(f.name) + (caseInsensitive && IsTextType(f.type)
+                                               ? QStringLiteral(" COLLATE NOCASE = ?")
+                                               : QStringLiteral(" = ?"));
             binds << stored;
         }
     }
@@ -824,9 +849,10 @@ bool Table::locate(const QStringList& fields, const QVariantList& values, bool c
     for (int i = 0; i < m_orderCols.size(); ++i)
         orderBy << orderExpr(i) + (m_orderDesc.at(i) ? QStringLiteral(" DESC") : QString());
     orderBy << QStringLiteral("rowid");
-    Statement st(m_conn->handle(), QStringLiteral("SELECT rowid FROM %1 WHERE %2 ORDER BY %3 LIMIT 1")
-                                       .arg(QuoteIdent(m_conn->tableName()), terms.join(QStringLiteral(" AND ")),
-                                            orderBy.join(QStringLiteral(", "))));
+    Statement st(m_conn->handle(),
+                 QStringLiteral("SELECT rowid FROM %1 WHERE %2 ORDER BY %3 LIMIT 1")
+                     .arg(QuoteIdent(m_conn->tableName()), terms.join(QStringLiteral(" AND ")),
+                          orderBy.join(QStringLiteral(", "))));
     for (int i = 0; i < binds.size(); ++i)
         st.bind(i + 1, binds.at(i));
     if (!st.step())

@@ -23,7 +23,13 @@ class Table : public QObject
 {
     Q_OBJECT
 public:
-    enum class State { Inactive, Browse, Edit, Insert };
+    enum class State
+    {
+        Inactive,
+        Browse,
+        Edit,
+        Insert
+    };
 
     explicit Table(const QString& tableName, QObject* parent = nullptr);
     ~Table() override;
@@ -32,11 +38,11 @@ public:
     const TableDef& def() const { return *m_def; }
     void setDirectory(const QString& dir);
     QString directory() const { return m_dir; }
-    void setIndexName(const QString& name);   // empty = primary index
+    void setIndexName(const QString& name); // empty = primary index
     QString indexName() const { return m_indexName; }
 
-    void open();    // throws DbError
-    void close();   // cancels a pending edit; closing a closed table does nothing
+    void open();  // throws DbError
+    void close(); // cancels a pending edit; closing a closed table does nothing
     bool isOpen() const { return m_state != State::Inactive; }
     State state() const { return m_state; }
 
@@ -48,29 +54,29 @@ public:
     void prior();
     bool eof() const { return m_eof; }
     bool bof() const { return m_bof; }
-    void refresh();            // re-reads the rows around the current one
+    void refresh(); // re-reads the rows around the current one
     bool isEmpty() const;
-    int recordCount() const;   // rows in the current set (filter and link applied)
+    int recordCount() const; // rows in the current set (filter and link applied)
 
     // Current row; a null QVariant is an empty column.
     QVariant value(const QString& field) const;
     bool isNull(const QString& field) const { return value(field).isNull(); }
-    void setValue(const QString& field, const QVariant& value);   // only in Edit/Insert
+    void setValue(const QString& field, const QVariant& value); // only in Edit/Insert
     QVariant valueAt(int column) const;
 
-    void insert();   // a new empty row (the detail key taken from the master)
-    void append();   // same as insert: the row takes its place by its key on post
+    void insert(); // a new empty row (the detail key taken from the master)
+    void append(); // same as insert: the row takes its place by its key on post
     void edit();
     // Writes the row. False when the before-post rule refused it (the row stays
     // in edit with the user's values); throws DbError on an engine failure such
     // as a key violation (the row also stays in edit).
     bool post();
     void cancel();
-    void remove();   // deletes the current row; throws DbError
+    void remove(); // deletes the current row; throws DbError
 
     // Filter such as ORDERSTATE='New' (also "..." quotes, doubled quotes inside,
     // several terms joined by AND). The value is bound as a parameter.
-    void setFilter(const QString& expression);   // throws DbError when unreadable
+    void setFilter(const QString& expression); // throws DbError when unreadable
     QString filter() const { return m_filterText; }
     void setFiltered(bool on);
     bool filtered() const { return m_filtered; }
@@ -78,7 +84,8 @@ public:
 
     // Detail rows are those whose detailFields equal the master's masterFields
     // in its current row; the detail re-positions when the master moves.
-    void setMasterLink(Table* master, const QStringList& masterFields, const QStringList& detailFields);
+    void setMasterLink(Table* master, const QStringList& masterFields,
+                       const QStringList& detailFields);
     Table* master() const { return m_master; }
 
     // Runs inside every post before the row is written; false refuses it.
@@ -87,11 +94,12 @@ public:
     // Moves to the first row (in index order) whose field equals value; false
     // (and the cursor unmoved) when there is none.
     bool locate(const QString& field, const QVariant& value, bool caseInsensitive = false);
-    bool locate(const QStringList& fields, const QVariantList& values, bool caseInsensitive = false);
+    bool locate(const QStringList& fields, const QVariantList& values,
+                bool caseInsensitive = false);
 
 signals:
-    void currentChanged();   // another row became current (or the set changed)
-    void dataChanged();      // rows were written or re-read
+    void currentChanged(); // another row became current (or the set changed)
+    void dataChanged();    // rows were written or re-read
     void stateChanged();
 
 private:
@@ -104,13 +112,17 @@ private:
     {
         int column;
         QString op;
-        QVariant value;   // stored form
+        QVariant value; // stored form
     };
-    enum class Dir { Forward, Backward };
+    enum class Dir
+    {
+        Forward,
+        Backward
+    };
 
     void requireOpen() const;
     void setState(State s);
-    bool checkBrowseMode();   // posts a pending edit; false when it was refused
+    bool checkBrowseMode(); // posts a pending edit; false when it was refused
     void setupOrder();
     QString orderExpr(int i) const;
     QString selectList() const;
@@ -141,7 +153,7 @@ private:
     bool m_eof = true;
     bool m_bof = true;
 
-    Row m_edit;            // the row being edited or inserted
+    Row m_edit; // the row being edited or inserted
 
     QString m_filterText;
     QList<Cond> m_filterTerms;

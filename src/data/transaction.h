@@ -14,17 +14,17 @@ class Connection;
 class Transaction
 {
 public:
-    Transaction(const QString& dir, const QString& tableName);   // throws DbError
+    Transaction(const QString& dir, const QString& tableName); // throws DbError
     ~Transaction();
     Transaction(const Transaction&) = delete;
     Transaction& operator=(const Transaction&) = delete;
 
-    void commit();     // throws DbError
-    void rollback();   // explicit roll-back; the destructor then does nothing
+    void commit();   // throws DbError
+    void rollback(); // explicit roll-back; the destructor then does nothing
 
 private:
     std::shared_ptr<Connection> m_conn;
-    QString m_savepoint;   // set when nested in an outer transaction
+    QString m_savepoint; // set when nested in an outer transaction
     bool m_done = false;
 };
 
@@ -33,13 +33,13 @@ private:
 class Savepoint
 {
 public:
-    Savepoint(const QString& dir, const QString& tableName);   // throws DbError
+    Savepoint(const QString& dir, const QString& tableName); // throws DbError
     ~Savepoint();
     Savepoint(const Savepoint&) = delete;
     Savepoint& operator=(const Savepoint&) = delete;
 
-    void release();    // keeps the work; throws DbError
-    void rollback();   // undoes the work since the savepoint and releases it
+    void release();  // keeps the work; throws DbError
+    void rollback(); // undoes the work since the savepoint and releases it
 
 private:
     std::shared_ptr<Connection> m_conn;

@@ -18,17 +18,17 @@ using namespace os::test;
 
 namespace {
 
-const QString kNotice = QStringLiteral(
-    "Ordersentinel must create databases to function, these databases will be created in the background. This process "
-    "may take several minutes.");
-const QString kPercentage = QStringLiteral(
-    "Percentages should be in 0.00 format.\r\rExample: 0.25 would be 25 percent, while 0.025 would be 2.5 "
-    "percent.\r\rAnything over 1 is over 100 percent!");
+const QString kNotice = QStringLiteral("Ordersentinel must create databases to function, these "
+                                       "databases will be created in the background. This process "
+                                       "may take several minutes.");
+const QString kPercentage = QStringLiteral("Percentages should be in 0.00 format.\r\rExample: 0.25 "
+                                           "would be 25 percent, while 0.025 would be 2.5 "
+                                           "percent.\r\rAnything over 1 is over 100 percent!");
 
 QList<Table*> SharedNine(TMainDataMod& dm)
 {
-    return {dm.CUSTOMERS, dm.CustomerNotes, dm.ORDERs, dm.ORDER_STATS, dm.merchant,
-            dm.DocsTable, dm.Shipping_LOG, dm.InvoiceNotes, dm.currency_conversion};
+    return {dm.CUSTOMERS, dm.CustomerNotes, dm.ORDERs,       dm.ORDER_STATS,        dm.merchant,
+            dm.DocsTable, dm.Shipping_LOG,  dm.InvoiceNotes, dm.currency_conversion};
 }
 
 QList<Table*> AllTables(TMainDataMod& dm)
@@ -59,7 +59,8 @@ void TestDataModule::emptyDirectoryCreatesAllAndOpensNine()
         QVERIFY(QFileInfo::exists(tmp.path() + "/" + def.fileName()));
     for (Table* t : SharedNine(dm))
         QVERIFY2(t->isOpen(), qPrintable(t->objectName()));
-    for (Table* t : {dm.ShipIt, dm.ShipItExt, dm.Taxes, dm.SmartTaxes, dm.Coupons, dm.GiftTable, dm.OUTBOX, dm.SENDBOX})
+    for (Table* t : {dm.ShipIt, dm.ShipItExt, dm.Taxes, dm.SmartTaxes, dm.Coupons, dm.GiftTable,
+                     dm.OUTBOX, dm.SENDBOX})
         QVERIFY(!t->isOpen());
     QCOMPARE(dm.ORDERs->indexName(), QStringLiteral("INVDATE"));
     QCOMPARE(dm.ORDERSSOURCE->table(), dm.ORDERs);
@@ -97,9 +98,11 @@ void TestDataModule::onlyTodoMissingIsCompletedSilently()
     QVERIFY(dm.OpenCompanyDatabase(tmp.path()));
     QVERIFY(sm.texts().isEmpty());
     QVERIFY(QFileInfo::exists(tmp.path() + "/todo.db"));
-    QCOMPARE(Scalar(tmp.path(), "todo", "SELECT COUNT(*) FROM sqlite_master WHERE name='IMP'").toInt(), 1);
+    QCOMPARE(
+        Scalar(tmp.path(), "todo", "SELECT COUNT(*) FROM sqlite_master WHERE name='IMP'").toInt(),
+        1);
     QCOMPARE(FileBytes(tmp.path() + "/orders.db"), ordersBefore);
-    QCOMPARE(dm.CUSTOMERS->recordCount(), 0);   // follows an empty ORDERs
+    QCOMPARE(dm.CUSTOMERS->recordCount(), 0); // follows an empty ORDERs
     QCOMPARE(Scalar(tmp.path(), "customers", "SELECT CUSTID FROM customers").toInt(), 9);
 }
 
@@ -124,12 +127,14 @@ void TestDataModule::oldLayoutEndsTheProgramTouchingNothing()
     TMainDataMod dm;
     QVERIFY_THROWS_EXCEPTION(ProgramTermination, dm.OpenCompanyDatabase(dir));
     const QString all = dir + "/*.*";
-    QCOMPARE(sm.texts(),
-             QStringList({"UPGRADE REQUIRED:\r\rWith your Ordersentinel installation you have a program called "
-                          "\"Ordersentinel Database Repair Utility.\" This program is used to pack, repair and "
-                          "upgrade databases. Please run this utility before starting Ordersentinel.",
-                          "It is STRONGLY recommended that you back up all files in:\r\r" + all,
-                          "Ordersentinel will shut down now.\r\r" + all}));
+    QCOMPARE(
+        sm.texts(),
+        QStringList(
+            {"UPGRADE REQUIRED:\r\rWith your Ordersentinel installation you have a program called "
+             "\"Ordersentinel Database Repair Utility.\" This program is used to pack, repair and "
+             "upgrade databases. Please run this utility before starting Ordersentinel.",
+             "It is STRONGLY recommended that you back up all files in:\r\r" + all,
+             "Ordersentinel will shut down now.\r\r" + all}));
     for (const auto& shown : sm.shown())
         QCOMPARE(shown.kind, MessageKind::Error);
     for (Table* t : AllTables(dm))
@@ -152,8 +157,10 @@ void TestDataModule::garbageTableFailsTheOpenAndClosesAgain()
     ScriptedMessages sm;
     TMainDataMod dm;
     QVERIFY(!dm.OpenCompanyDatabase(dir));
-    QCOMPARE(sm.texts(),
-             QStringList({QStringLiteral("Cannot open table %1/shipped_info.db.\rfile is not a database").arg(dir)}));
+    QCOMPARE(
+        sm.texts(),
+        QStringList({QStringLiteral("Cannot open table %1/shipped_info.db.\rfile is not a database")
+                         .arg(dir)}));
     QCOMPARE(sm.shown().at(0).kind, MessageKind::Error);
     for (Table* t : AllTables(dm))
         QVERIFY2(!t->isOpen(), qPrintable(t->objectName()));
@@ -165,9 +172,12 @@ void TestDataModule::garbageTableFailsTheOpenAndClosesAgain()
     WriteBytes(dir + "/orders.db", garbage);
     sm.clear();
     QVERIFY(!dm.OpenCompanyDatabase(dir));
-    QCOMPARE(sm.texts(), QStringList({QStringLiteral("Cannot open table %1/orders.db.\rfile is not a database").arg(dir)}));
+    QCOMPARE(
+        sm.texts(),
+        QStringList(
+            {QStringLiteral("Cannot open table %1/orders.db.\rfile is not a database").arg(dir)}));
     QCOMPARE(FileBytes(dir + "/orders.db"), garbage);
-    QVERIFY(QFileInfo::exists(dir + "/shipped_info.db"));   // the missing one was made again
+    QVERIFY(QFileInfo::exists(dir + "/shipped_info.db")); // the missing one was made again
 }
 
 void TestDataModule::uncreatableTableRaisesTheEngineText()
@@ -180,7 +190,9 @@ void TestDataModule::uncreatableTableRaisesTheEngineText()
         dm.OpenCompanyDatabase(dir);
         QFAIL("creating in a missing directory must fail");
     } catch (const DbError& e) {
-        QCOMPARE(e.text(), QStringLiteral("Cannot create table %1/customers.db.\rNo such file or directory").arg(dir));
+        QCOMPARE(e.text(),
+                 QStringLiteral("Cannot create table %1/customers.db.\rNo such file or directory")
+                     .arg(dir));
     }
     QCOMPARE(sm.texts(), QStringList({kNotice}));
     QVERIFY(!dm.isOpen());
@@ -218,15 +230,17 @@ void TestDataModule::movingTheOrderMovesItsDetails()
         QVERIFY(dm.InvoiceNotes->post());
     }
     o->setFilter("ORDERSTATE='NEW'");
-    o->setFiltered(true);   // case-insensitive on the shared orders
+    o->setFiltered(true); // case-insensitive on the shared orders
     QCOMPARE(o->recordCount(), 2);
-    o->first();   // INVDATE: newest order first
+    o->first(); // INVDATE: newest order first
     for (int inv : {502, 501}) {
         QCOMPARE(o->value("INV").toInt(), inv);
         QCOMPARE(dm.CUSTOMERS->value("NAME").toString(), QStringLiteral("Customer %1").arg(inv));
         QCOMPARE(dm.CustomerNotes->value("NOTES").toString(), QStringLiteral("notes %1").arg(inv));
-        QCOMPARE(dm.ORDER_STATS->value("INFSTRING").toString(), QStringLiteral("status %1").arg(inv));
-        QCOMPARE(dm.Shipping_LOG->value("TRACKINGCODE").toString(), QStringLiteral("track %1").arg(inv));
+        QCOMPARE(dm.ORDER_STATS->value("INFSTRING").toString(),
+                 QStringLiteral("status %1").arg(inv));
+        QCOMPARE(dm.Shipping_LOG->value("TRACKINGCODE").toString(),
+                 QStringLiteral("track %1").arg(inv));
         QCOMPARE(dm.InvoiceNotes->value("NOTE").toString(), QStringLiteral("note %1").arg(inv));
         QCOMPARE(dm.Shipping_LOG->recordCount(), 1);
         o->next();
@@ -245,7 +259,9 @@ void TestDataModule::documentRule()
     t->setValue("DOCNAME", "Shipped");
     t->setValue("FROM", "shop@example.com");
     QVERIFY(!t->post());
-    QCOMPARE(sm.texts(), QStringList({"An Quillform Template must have a \"Body\", \"Subject\" and \"From\" field."}));
+    QCOMPARE(sm.texts(),
+             QStringList(
+                 {"An Quillform Template must have a \"Body\", \"Subject\" and \"From\" field."}));
     QCOMPARE(t->state(), Table::State::Insert);
     QCOMPARE(t->value("DOCNAME").toString(), QStringLiteral("Shipped"));
     t->setValue("DOCBODY", "Dear %io_name%");
@@ -274,10 +290,13 @@ void TestDataModule::shippingRules()
     x->insert();
     x->setValue("PERCENTAGE", 1.5);
     QVERIFY(!x->post());
-    const QString warning = QStringLiteral(
-        "The shipping percentage you just entered exceeds 100%.\r\rExample: 0.25 would be 25 percent, while 0.025 "
-        "would be 2.5 percent.\r\rWhat you have entered is acceptable but may not be a what your intended to enter.");
-    QCOMPARE(sm.texts(), QStringList({warning, "The Shipping Extension description can not be null."}));
+    const QString warning =
+        QStringLiteral("The shipping percentage you just entered exceeds 100%.\r\rExample: 0.25 "
+                       "would be 25 percent, while 0.025 "
+                       "would be 2.5 percent.\r\rWhat you have entered is acceptable but may not "
+                       "be a what your intended to enter.");
+    QCOMPARE(sm.texts(),
+             QStringList({warning, "The Shipping Extension description can not be null."}));
     QCOMPARE(sm.shown().at(0).kind, MessageKind::Warning);
     QCOMPARE(x->state(), Table::State::Insert);
     sm.clear();
@@ -313,14 +332,16 @@ void TestDataModule::taxRules()
     QCOMPARE(t->value("CODE").toString(), QStringLiteral("CA"));
     t->setValue("P", 0.07);
     QVERIFY(!t->post());
-    QCOMPARE(sm.texts(), QStringList({"The display text can not be null.", "The tax type can not be null.",
-                                      "The tax code can not be null.", kPercentage,
-                                      "Tax shipping must be true or false!"}));
+    QCOMPARE(sm.texts(),
+             QStringList({"The display text can not be null.", "The tax type can not be null.",
+                          "The tax code can not be null.", kPercentage,
+                          "Tax shipping must be true or false!"}));
     QCOMPARE(t->state(), Table::State::Insert);
     QCOMPARE(t->value("DT").toString(), QStringLiteral("Sales tax"));
     t->setValue("TS", false);
     QVERIFY(t->post());
-    QCOMPARE(Scalar(tmp.path(), "taxes", "SELECT CODE || ':' || TS FROM taxes").toString(), QStringLiteral("CA:0"));
+    QCOMPARE(Scalar(tmp.path(), "taxes", "SELECT CODE || ':' || TS FROM taxes").toString(),
+             QStringLiteral("CA:0"));
 
     // Editing an existing row runs the same rule.
     sm.clear();
@@ -348,7 +369,8 @@ void TestDataModule::smartTaxRules()
     t->setValue("DISPLAY", "Goods and services");
     t->setValue("PERCENTAGE", 1);
     QVERIFY(!t->post());
-    QCOMPARE(sm.texts(), QStringList({"The Tax Code must not be null.", "The Display Text can not be null.", kPercentage}));
+    QCOMPARE(sm.texts(), QStringList({"The Tax Code must not be null.",
+                                      "The Display Text can not be null.", kPercentage}));
     QCOMPARE(t->state(), Table::State::Insert);
     t->setValue("PERCENTAGE", 0.05);
     QVERIFY(t->post());
@@ -369,12 +391,14 @@ void TestDataModule::couponRules()
     t->setValue("CODE", "spring");
     t->setValue("DISCOUNT", 1.0);
     QVERIFY(!t->post());
-    QCOMPARE(t->value("CODE").toString(), QStringLiteral("spring"));   // refused before upper-casing
-    QCOMPARE(sm.texts(), QStringList({"A coupon must have a code and a discount percentage.", kPercentage}));
+    QCOMPARE(t->value("CODE").toString(), QStringLiteral("spring")); // refused before upper-casing
+    QCOMPARE(sm.texts(),
+             QStringList({"A coupon must have a code and a discount percentage.", kPercentage}));
     QCOMPARE(t->state(), Table::State::Insert);
     t->setValue("DISCOUNT", 0.10);
     QVERIFY(t->post());
-    QCOMPARE(Scalar(tmp.path(), "coupons", "SELECT CODE FROM coupons").toString(), QStringLiteral("SPRING"));
+    QCOMPARE(Scalar(tmp.path(), "coupons", "SELECT CODE FROM coupons").toString(),
+             QStringLiteral("SPRING"));
 }
 
 void TestDataModule::outboxRule()
@@ -390,8 +414,10 @@ void TestDataModule::outboxRule()
     t->setValue("FROM", "shop@example.com");
     t->setValue("SUBJECT", "Your order");
     QVERIFY(!t->post());
-    QCOMPARE(sm.texts(), QStringList({"A message must contain a \"To\", \"From\" and \"Subject\" field, as well as a "
-                                      "\"Message Body\"."}));
+    QCOMPARE(sm.texts(),
+             QStringList(
+                 {"A message must contain a \"To\", \"From\" and \"Subject\" field, as well as a "
+                  "\"Message Body\"."}));
     QCOMPARE(t->value("SUBJECT").toString(), QStringLiteral("Your order"));
     t->setValue("BODY", "Thank you.");
     QVERIFY(t->post());
@@ -419,7 +445,8 @@ void TestDataModule::notesAndShippingLogGetTodaysDate()
         QCOMPARE(t->value("IDATE").toDate(), QDate(2020, 2, 29));
     }
     Clock::pin(QDateTime());
-    QCOMPARE(Scalar(tmp.path(), "invoice_notes", "SELECT group_concat(IDATE) FROM invoice_notes").toString(),
+    QCOMPARE(Scalar(tmp.path(), "invoice_notes", "SELECT group_concat(IDATE) FROM invoice_notes")
+                 .toString(),
              QStringLiteral("2023-05-17,2020-02-29"));
     QVERIFY(sm.texts().isEmpty());
 }

@@ -26,7 +26,9 @@ namespace {
 
 mode_t ModeOf(const QString& path)
 {
-    struct stat st {};
+    struct stat st
+    {
+    };
     return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? (st.st_mode & 0777) : 0;
 }
 
@@ -36,7 +38,8 @@ QString MakeDb(QTemporaryDir& tmp)
     return tmp.path();
 }
 
-void AddOrder(Table& t, int inv, const QString& state, const QVariant& lastMarked = {}, int custid = 1)
+void AddOrder(Table& t, int inv, const QString& state, const QVariant& lastMarked = {},
+              int custid = 1)
 {
     t.insert();
     t.setValue("INV", inv);
@@ -72,9 +75,10 @@ void TestEngine::catalogueMatchesCreatedFiles()
     QStringList names;
     for (const TableDef& def : Catalogue())
         names << def.name;
-    QCOMPARE(names, QStringList({"customers", "todo", "customersnotes", "form_letters", "gift", "invoice_notes",
-                                 "merchantaccounts", "orders", "outbox", "coupons", "sentitems", "shipit", "shipitext",
-                                 "shipped_info", "smarttaxes", "taxes", "invoice_result", "currency_conversion"}));
+    QCOMPARE(names, QStringList({"customers", "todo", "customersnotes", "form_letters", "gift",
+                                 "invoice_notes", "merchantaccounts", "orders", "outbox", "coupons",
+                                 "sentitems", "shipit", "shipitext", "shipped_info", "smarttaxes",
+                                 "taxes", "invoice_result", "currency_conversion"}));
     QCOMPARE(QDir(dir).entryList({"*.db"}, QDir::Files).size(), 18);
 
     for (const TableDef& def : Catalogue()) {
@@ -105,9 +109,9 @@ void TestEngine::catalogueMatchesCreatedFiles()
         // Catalogue indexes in creation order (engine indexes come after).
         QStringList indexes;
         {
-            Statement st(conn->handle(),
-                         "SELECT name FROM sqlite_master WHERE type='index' AND name NOT LIKE 'os\\_%' ESCAPE '\\' "
-                         "AND name NOT LIKE 'sqlite_%' ORDER BY rowid");
+            Statement st(conn->handle(), "SELECT name FROM sqlite_master WHERE type='index' AND "
+                                         "name NOT LIKE 'os\\_%' ESCAPE '\\' "
+                                         "AND name NOT LIKE 'sqlite_%' ORDER BY rowid");
             while (st.step())
                 indexes << st.column(0).toString();
         }
@@ -120,16 +124,19 @@ void TestEngine::catalogueMatchesCreatedFiles()
 
         auto indexColumns = [&](const QString& index) {
             QStringList out;
-            Statement st(conn->handle(), "SELECT name, desc, coll FROM pragma_index_xinfo(?1) WHERE key = 1");
+            Statement st(conn->handle(),
+                         "SELECT name, desc, coll FROM pragma_index_xinfo(?1) WHERE key = 1");
             st.bind(1, index);
             while (st.step())
-                out << QStringLiteral("%1%2%3").arg(st.column(0).toString(), st.column(1).toInt() ? " DESC" : "",
-                                                    st.column(2).toString() == "NOCASE" ? " NOCASE" : "");
+                out << QStringLiteral("%1%2%3").arg(
+                    st.column(0).toString(), st.column(1).toInt() ? " DESC" : "",
+                    st.column(2).toString() == "NOCASE" ? " NOCASE" : "");
             return out;
         };
         if (!def.primaryKey.isEmpty()) {
             QCOMPARE(indexColumns("PrimaryIndex"), def.primaryKey);
-            Statement st(conn->handle(), "SELECT \"unique\" FROM pragma_index_list(?1) WHERE name='PrimaryIndex'");
+            Statement st(conn->handle(),
+                         "SELECT \"unique\" FROM pragma_index_list(?1) WHERE name='PrimaryIndex'");
             st.bind(1, def.name);
             QVERIFY(st.step());
             QCOMPARE(st.column(0).toInt(), 1);
@@ -138,7 +145,8 @@ void TestEngine::catalogueMatchesCreatedFiles()
             QStringList want;
             for (const QString& f : ix.fields) {
                 const bool text = IsTextType(def.field(f)->type);
-                want << f + (ix.descending ? " DESC" : "") + (ix.caseInsensitive && text ? " NOCASE" : "");
+                want << f + (ix.descending ? " DESC" : "") +
+                            (ix.caseInsensitive && text ? " NOCASE" : "");
             }
             QCOMPARE(indexColumns(ix.name), want);
         }
@@ -212,7 +220,7 @@ void TestEngine::cursorWalksBothWaysAcrossWindows()
     QCOMPARE(t.recordCount(), 300);
     QCOMPARE(Walk(t), expected);
     QVERIFY(t.eof());
-    QCOMPARE(t.value("INV").toInt(), 3000);   // stays on the last row
+    QCOMPARE(t.value("INV").toInt(), 3000); // stays on the last row
     QCOMPARE(WalkBack(t), expected);
     QVERIFY(t.bof());
     QCOMPARE(t.value("INV").toInt(), 10);
@@ -264,7 +272,9 @@ void TestEngine::secondaryIndexOrderWithEmptyKeys()
         Transaction tr(dir, "orders");
         for (int i = 1; i <= 250; ++i) {
             // Every third order never marked; groups of equal marks.
-            const QVariant marked = i % 3 == 0 ? QVariant() : QVariant(QDateTime(QDate(2021, 1, 1 + (i % 7)), QTime(9, 0)));
+            const QVariant marked =
+                i % 3 == 0 ? QVariant()
+                           : QVariant(QDateTime(QDate(2021, 1, 1 + (i % 7)), QTime(9, 0)));
             AddOrder(t, i, "New", marked);
         }
         tr.commit();
@@ -303,7 +313,7 @@ void TestEngine::filtersBindTheirValues()
     QVERIFY(t.post());
 
     t.setFilter("ORDERSTATE='New'");
-    QCOMPARE(t.recordCount(), 4);   // not filtered yet
+    QCOMPARE(t.recordCount(), 4); // not filtered yet
     t.setFiltered(true);
     QCOMPARE(Walk(t), QList<int>({1, 3}));
     t.setFilter("ORDERSTATE = \"Payment Received\"");
@@ -349,14 +359,14 @@ void TestEngine::masterDetailFollowsAndInsertTakesKey()
     log.setDirectory(dir);
     log.setMasterLink(&orders, {"INV"}, {"INV"});
     log.open();
-    QVERIFY(log.isEmpty());   // master closed: nothing to show
+    QVERIFY(log.isEmpty()); // master closed: nothing to show
     orders.open();
     AddOrder(orders, 100, "Shipped");
     AddOrder(orders, 200, "Shipped");
     QCOMPARE(orders.value("INV").toInt(), 200);
 
     log.insert();
-    QCOMPARE(log.value("INV").toInt(), 200);   // the key comes from the master
+    QCOMPARE(log.value("INV").toInt(), 200); // the key comes from the master
     log.setValue("TRACKINGCODE", "T-200-a");
     QVERIFY(log.post());
     log.insert();
@@ -436,7 +446,8 @@ void TestEngine::keyViolationLeavesRowInInsert()
         t.post();
         QFAIL("a repeated key must fail");
     } catch (const DbError& e) {
-        QCOMPARE(e.text(), QStringLiteral("Key violation.\rUNIQUE constraint failed: coupons.CODE"));
+        QCOMPARE(e.text(),
+                 QStringLiteral("Key violation.\rUNIQUE constraint failed: coupons.CODE"));
     }
     QCOMPARE(t.state(), Table::State::Insert);
     QCOMPARE(t.value("DISCOUNT").toDouble(), 0.2);
@@ -462,7 +473,7 @@ void TestEngine::logicalHasThreeStates()
     }
     t.first();
     QVERIFY(t.value("SUBSCRIBE").isNull());
-    QCOMPARE(t.value("ZIP").toString(), QStringLiteral("00123"));   // text stays text
+    QCOMPARE(t.value("ZIP").toString(), QStringLiteral("00123")); // text stays text
     t.next();
     QCOMPARE(t.value("SUBSCRIBE"), QVariant(true));
     t.next();
@@ -487,7 +498,8 @@ void TestEngine::queriesRunTheProgramsSql()
     for (int i = 1; i <= 3; ++i) {
         q.setParam("INV", 1000 + i);
         q.setParam("CUST", 40 + i);
-        q.setParam("EMAIL", i == 2 ? "o'neil@example.com" : QStringLiteral("c%1@example.com").arg(i));
+        q.setParam("EMAIL",
+                   i == 2 ? "o'neil@example.com" : QStringLiteral("c%1@example.com").arg(i));
         q.setParam("TOTAL", 10.5 * i);
         q.setParam("WHEN", when);
         q.exec();
@@ -502,7 +514,7 @@ void TestEngine::queriesRunTheProgramsSql()
     q.setParam("MAIL", "o'neil@example.com");
     q.open();
     QCOMPARE(q.value(0).toString(), QStringLiteral("o'neil@example.com"));
-    QCOMPARE(q.value("IDATE").toDateTime(), when);   // typed by its column
+    QCOMPARE(q.value("IDATE").toDateTime(), when); // typed by its column
     q.next();
     QVERIFY(q.eof());
 
@@ -600,8 +612,10 @@ void TestEngine::queriesAttachBeyondTheEngineLimit()
         for (const TableDef& def : Catalogue()) {
             if (def.name == "orders")
                 continue;
-            q.setSql(QStringLiteral("SELECT (SELECT COUNT(*) FROM orders.db) + (SELECT COUNT(*) FROM %1.db) AS N")
-                         .arg(def.name));
+            q.setSql(
+                QStringLiteral(
+                    "SELECT (SELECT COUNT(*) FROM orders.db) + (SELECT COUNT(*) FROM %1.db) AS N")
+                    .arg(def.name));
             q.open();
             QCOMPARE(q.value("N").toInt(), 0);
         }
@@ -629,7 +643,7 @@ void TestEngine::transactionsAndSavepointsCoverTablesAndQueries()
         t.setValue("DESCRIPTION", "from table");
         QVERIFY(t.post());
         QCOMPARE(count(), 2);
-    }   // not committed
+    } // not committed
     QCOMPARE(count(), 0);
     {
         Transaction tr(dir, "todo.db");
@@ -678,11 +692,12 @@ void TestEngine::garbageFileIsReportedAndKept()
         t.open();
         QFAIL("a garbage file must not open");
     } catch (const DbError& e) {
-        QCOMPARE(e.text(), QStringLiteral("Cannot open table %1.\rfile is not a database").arg(path));
+        QCOMPARE(e.text(),
+                 QStringLiteral("Cannot open table %1.\rfile is not a database").arg(path));
     }
     QVERIFY(!t.isOpen());
     QVERIFY_THROWS_EXCEPTION(DbError, StoredColumnNames(dir, "orders"));
-    TMainDataMod::CreateMissingTables(dir);   // exists: left alone
+    TMainDataMod::CreateMissingTables(dir); // exists: left alone
     QCOMPARE(FileBytes(path), garbage);
 }
 
@@ -721,8 +736,10 @@ void TestEngine::creationRefusedInReadOnlyDirectory()
         TMainDataMod::CreateMissingTables(tmp.path() + "/nowhere");
         QFAIL("a missing directory must fail");
     } catch (const DbError& e) {
-        QCOMPARE(e.text(), QStringLiteral("Cannot create table %1/nowhere/customers.db.\rNo such file or directory")
-                               .arg(tmp.path()));
+        QCOMPARE(e.text(),
+                 QStringLiteral(
+                     "Cannot create table %1/nowhere/customers.db.\rNo such file or directory")
+                     .arg(tmp.path()));
     }
 }
 
@@ -769,13 +786,15 @@ void TestEngine::killedWriterKeepsCommittedRows()
         seen += child.readAllStandardOutput();
     }
     QVERIFY2(seen.contains("committed 100\npending\n"), seen.constData());
-    child.kill();   // SIGKILL in the middle of the open transaction
+    child.kill(); // SIGKILL in the middle of the open transaction
     QVERIFY(child.waitForFinished(10000));
     QCOMPARE(child.exitStatus(), QProcess::CrashExit);
 
     QCOMPARE(Scalar(dir, "outbox", "PRAGMA integrity_check").toString(), QStringLiteral("ok"));
     QCOMPARE(Scalar(dir, "outbox", "SELECT COUNT(*) FROM outbox").toInt(), 100);
-    QCOMPARE(Scalar(dir, "outbox", "SELECT COUNT(*) FROM outbox WHERE \"TO\" LIKE 'uncommitted%'").toInt(), 0);
+    QCOMPARE(Scalar(dir, "outbox", "SELECT COUNT(*) FROM outbox WHERE \"TO\" LIKE 'uncommitted%'")
+                 .toInt(),
+             0);
     Table t("outbox");
     t.setDirectory(dir);
     t.open();
