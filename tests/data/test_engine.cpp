@@ -676,6 +676,32 @@ void TestEngine::transactionsAndSavepointsCoverTablesAndQueries()
     QCOMPARE(s.value(0).toString(), QStringLiteral("kept"));
     s.next();
     QCOMPARE(s.value(0).toString(), QStringLiteral("released"));
+
+    // A query still reading on the shared connection does not block a
+    // transaction, and a table refresh sees what a query wrote.
+    for (int i = 0; i < 100; ++i) {
+        q.setParam("D", QStringLiteral("bulk %1").arg(i));
+        q.exec();
+    }
+    s.open();
+    s.next();
+    QSignalSpy changed(&t, &Table::dataChanged);
+    {
+        Transaction tr(dir, "todo");
+        t.insert();
+        t.setValue("DESCRIPTION", "while reading");
+        QVERIFY(t.post());
+        tr.commit();
+    }
+    s.next();
+    QCOMPARE(s.value(0).toString(), QStringLiteral("bulk 0"));
+    QCOMPARE(s.recordCount(), 103);
+    q.setParam("D", "last one");
+    q.exec();
+    t.refresh();
+    QVERIFY(changed.count() >= 2);
+    QCOMPARE(t.recordCount(), 104);
+    QVERIFY(t.locate("DESCRIPTION", "LAST ONE", true));
 }
 
 void TestEngine::garbageFileIsReportedAndKept()
