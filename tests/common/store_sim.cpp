@@ -264,6 +264,21 @@ void StoreSim::addStatus(qint64 inv, const QString& text)
                                                                  {QStringLiteral("text"), text}}}}});
 }
 
+void StoreSim::addNotes(const QJsonArray& notes)
+{
+    control("POST", QStringLiteral("notes"), {{QStringLiteral("notes"), notes}});
+}
+
+void StoreSim::addMarks(const QJsonArray& marks)
+{
+    control("POST", QStringLiteral("marks"), {{QStringLiteral("marks"), marks}});
+}
+
+void StoreSim::addStatuses(const QJsonArray& statuses)
+{
+    control("POST", QStringLiteral("statuses"), {{QStringLiteral("statuses"), statuses}});
+}
+
 void StoreSim::addRaw(const QString& section, const QString& text)
 {
     control("POST", QStringLiteral("raw"), {{QStringLiteral("section"), section}, {QStringLiteral("text"), text}});

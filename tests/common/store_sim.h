@@ -91,6 +91,10 @@ public:
     void addNote(qint64 inv, const QString& date, const QString& text);
     void addMark(qint64 inv, const QString& state);
     void addStatus(qint64 inv, const QString& text);
+    // Many at once (objects {"inv","date","text"} / {"inv","state"} / {"inv","text"}).
+    void addNotes(const QJsonArray& notes);
+    void addMarks(const QJsonArray& marks);
+    void addStatuses(const QJsonArray& statuses);
     // A raw line appended to a section of the next get_new_stuff reply:
     // section is "Orders", "Accounts", "InvoiceStatus", "InvMarks", "Notes" or "HTML"
     // (HTML text is appended as is), or "DataInt" (a raw integrity record).

@@ -355,6 +355,12 @@ void TestStoreSim::genconfigsAndLastRequestAreRecorded()
     QCOMPARE(req.field("crypt_keeper"), QString("secret1"));
     QCOMPARE(req.field("command"), QString("genconfigs="));
     QCOMPARE(req.fieldValues("CONFIG_accept_cc"), QStringList({"1", "0"}));
+    // A publish with big rate tables is far beyond 8 KB; the store takes it whole.
+    const QByteArray tax = "CA%5eCalifornia%5e0%2e0725%5e1%3aTAX%3a";
+    const QByteArray big = "crypt%5fkeeper=secret1&command=genconfigs=&CONFIG_body=x&&taxstring=" + tax.repeated(20000);
+    QCOMPARE(Post(sim.port(), big).body,
+             QByteArray("VendixResponse:Configuration updated (2 fields received).\nVendixAction:CONFIGSAVED\n"));
+    QCOMPARE(sim.lastConfig().value(1).second, QString("CA^California^0.0725^1:TAX:").repeated(20000));
     // The plain command word is accepted too, and replaces the whole configuration.
     Post(sim.port(), "crypt%5fkeeper=secret1&command=genconfigs&CONFIG_body=x");
     QCOMPARE(sim.lastConfig(), (QList<QPair<QString, QString>>{{"CONFIG_body", "x"}}));

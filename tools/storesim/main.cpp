@@ -54,7 +54,7 @@ class Simulator
 public:
     explicit Simulator(storesim::Store& store) : m_store(store) {}
 
-    void storeRequest(const httplib::Request& req, httplib::Response& res);
+    void storeRequest(const httplib::Request& req, httplib::Response& res, const QByteArray& postBody);
     void controlRequest(const httplib::Request& req, httplib::Response& res);
     void stop()
     {
@@ -107,7 +107,17 @@ void Simulator::answer(httplib::Response& res, const QByteArray& body)
 {
     res.status = 200;
     res.set_header("Server", "storesim/1.0");
-    res.set_content(body.constData(), size_t(body.size()), "text/html");
+    if (body.isEmpty()) {
+        res.set_content(std::string(), "text/html");
+        return;
+    }
+    // Served from the reply itself: a big delivery is not copied again.
+    auto data = std::make_shared<QByteArray>(body);
+    res.set_content_provider(size_t(data->size()), "text/html",
+                             [data](size_t offset, size_t length, httplib::DataSink& sink) {
+                                 sink.write(data->constData() + offset, std::min<size_t>(length, 1 << 20));
+                                 return true;
+                             });
 }
 
 QByteArray ErrorPage(int status, const QString& reason)
@@ -118,9 +128,9 @@ QByteArray ErrorPage(int status, const QString& reason)
         .arg(status).arg(reason.toHtmlEscaped()).toUtf8();
 }
 
-void Simulator::storeRequest(const httplib::Request& req, httplib::Response& res)
+void Simulator::storeRequest(const httplib::Request& req, httplib::Response& res, const QByteArray& postBody)
 {
-    const QByteArray body = req.method == "POST" ? QByteArray::fromStdString(req.body)
+    const QByteArray body = req.method == "POST" ? postBody
                                                  : QByteArray::fromStdString(req.target.substr(
                                                        std::min(req.target.size(), req.target.find('?') + 1)));
     const Fields fields = storesim::DecodeForm(body);
@@ -142,7 +152,7 @@ void Simulator::storeRequest(const httplib::Request& req, httplib::Response& res
         for (const auto& [name, value] : req.headers)
             if (name != "REMOTE_ADDR" && name != "REMOTE_PORT" && name != "LOCAL_ADDR" && name != "LOCAL_PORT")
                 m_last.headers.append({QByteArray::fromStdString(name), QByteArray::fromStdString(value)});
-        m_last.body = QByteArray::fromStdString(req.body);
+        m_last.body = body;
         m_last.fields = fields;
         m_commands.append(command);
         faulty = takeFault(command, req, &fault);
@@ -374,6 +384,12 @@ void Simulator::controlRequest(const httplib::Request& req, httplib::Response& r
             throw ControlError{QStringLiteral("the body is not a JSON object")};
         std::lock_guard lock(m_mutex);
         control(what, body, req.method, out);
+        if (req.method == "POST") {
+            m_store.listsChanged();
+            QString error;
+            if (!m_store.save(&error))
+                throw ControlError{error};
+        }
         out[QStringLiteral("ok")] = true;
         res.status = 200;
     } catch (const ControlError& e) {
@@ -388,14 +404,26 @@ void Route(httplib::Server& server, Simulator& sim, bool withStore)
     // Plenty of workers: held and slow replies must not starve the others.
     server.new_task_queue = [] { return new httplib::ThreadPool(32); };
     server.set_read_timeout(30);
+    server.set_payload_max_length(size_t(1) << 30);
     server.set_write_timeout(120);
     auto control = [&sim](const httplib::Request& req, httplib::Response& res) { sim.controlRequest(req, res); };
     server.Get(R"(/_sim/.*)", control);
     server.Post(R"(/_sim/.*)", control);
     if (withStore) {
-        auto store = [&sim](const httplib::Request& req, httplib::Response& res) { sim.storeRequest(req, res); };
-        server.Post(kStorePath, store);
-        server.Get(kStorePath, store);
+        // The body is read here rather than by the server: the library refuses
+        // form posts over 8 KB, and a configuration post with rate tables is larger.
+        server.Post(kStorePath, [&sim](const httplib::Request& req, httplib::Response& res,
+                                       const httplib::ContentReader& reader) {
+            std::string body;
+            reader([&body](const char* data, size_t length) {
+                body.append(data, length);
+                return true;
+            });
+            sim.storeRequest(req, res, QByteArray::fromStdString(body));
+        });
+        server.Get(kStorePath, [&sim](const httplib::Request& req, httplib::Response& res) {
+            sim.storeRequest(req, res, QByteArray());
+        });
     }
 }
 
@@ -448,8 +476,10 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "storesim: %s\n", qPrintable(error));
         return 1;
     }
-    if (!dateFormat.isEmpty() || !decimal.isEmpty())
+    if (!dateFormat.isEmpty() || !decimal.isEmpty()) {
         store.setFormat(dateFormat, decimal);
+        store.save();
+    }
 
     const bool tls = !cert.isEmpty();
     std::unique_ptr<httplib::Server> server;

@@ -7,6 +7,7 @@
 #include <QJsonDocument>
 #include <QSaveFile>
 
+#include <cmath>
 #include <random>
 
 namespace storesim {
@@ -98,6 +99,105 @@ QList<QJsonObject> ListFrom(const QJsonValue& v)
     return list;
 }
 
+// Qt's JSON writer manages about 10 MB/s; a store with ten thousand waiting
+// orders is rewritten after every command, so the state is written by hand.
+void WriteJson(QByteArray& out, const QJsonValue& v);
+
+void WriteString(QByteArray& out, const QString& text)
+{
+    const QByteArray utf8 = text.toUtf8();
+    out += '"';
+    for (const char c : utf8) {
+        switch (c) {
+        case '"': out += "\\\""; break;
+        case '\\': out += "\\\\"; break;
+        case '\n': out += "\\n"; break;
+        case '\r': out += "\\r"; break;
+        case '\t': out += "\\t"; break;
+        default:
+            if (static_cast<unsigned char>(c) < 0x20) {
+                static const char hex[] = "0123456789abcdef";
+                out += "\\u00";
+                out += hex[(c >> 4) & 0xf];
+                out += hex[c & 0xf];
+            } else {
+                out += c;
+            }
+        }
+    }
+    out += '"';
+}
+
+void WriteJson(QByteArray& out, const QJsonValue& v)
+{
+    switch (v.type()) {
+    case QJsonValue::Null:
+    case QJsonValue::Undefined: out += "null"; break;
+    case QJsonValue::Bool: out += v.toBool() ? "true" : "false"; break;
+    case QJsonValue::Double: {
+        const double d = v.toDouble();
+        if (d == double(qint64(d)) && std::abs(d) < 9e15)
+            out += QByteArray::number(qint64(d));
+        else
+            out += QByteArray::number(d, 'g', 17);
+        break;
+    }
+    case QJsonValue::String: WriteString(out, v.toString()); break;
+    case QJsonValue::Array: {
+        out += '[';
+        bool first = true;
+        for (const QJsonValue& item : v.toArray()) {
+            if (!first)
+                out += ',';
+            first = false;
+            WriteJson(out, item);
+        }
+        out += ']';
+        break;
+    }
+    case QJsonValue::Object: {
+        out += '{';
+        const QJsonObject o = v.toObject();
+        bool first = true;
+        for (auto it = o.begin(); it != o.end(); ++it) {
+            if (!first)
+                out += ',';
+            first = false;
+            WriteString(out, it.key());
+            out += ':';
+            WriteJson(out, it.value());
+        }
+        out += '}';
+        break;
+    }
+    }
+}
+
+void WriteList(QByteArray& out, const char* name, const QList<QJsonObject>& list)
+{
+    out += '"';
+    out += name;
+    out += "\":[";
+    for (qsizetype i = 0; i < list.size(); ++i) {
+        if (i)
+            out += ',';
+        WriteJson(out, list[i]);
+    }
+    out += "],";
+}
+
+// Order dates are kept as ISO text and read as UTC: no time-zone lookups.
+QDateTime IsoDate(const QString& text)
+{
+    if (text.size() != 19)
+        return QDateTime();
+    const QDate date = QDate::fromString(text.left(10), Qt::ISODate);
+    const QTime time = QTime::fromString(text.mid(11), Qt::ISODate);
+    if (!date.isValid() || !time.isValid())
+        return QDateTime();
+    return QDateTime(date, time, Qt::UTC);
+}
+
 const QStringList kSections = {QStringLiteral("Orders"), QStringLiteral("Accounts"), QStringLiteral("InvoiceStatus"),
                                QStringLiteral("InvMarks"), QStringLiteral("Notes"), QStringLiteral("HTML"),
                                QStringLiteral("DataInt")};
@@ -181,6 +281,7 @@ bool Store::open(const QString& seed, const QString& password, QString* error)
 
 void Store::clearData()
 {
+    m_listsDirty = true;
     m_orders.clear();
     m_accounts.clear();
     m_notes.clear();
@@ -200,7 +301,6 @@ void Store::reset(const QString& seed)
     clearData();
     if (seed == QLatin1String("demo"))
         seedDemo();
-    changed();
 }
 
 void Store::changed()
@@ -210,31 +310,44 @@ void Store::changed()
 
 bool Store::save(QString* error) const
 {
-    QJsonObject s;
-    s[QStringLiteral("password")] = m_password;
-    s[QStringLiteral("lock")] = m_lock;
-    s[QStringLiteral("dateFormat")] = m_dateFormat;
-    s[QStringLiteral("decimalSeparator")] = m_decimalSeparator;
-    s[QStringLiteral("orders")] = ListJson(m_orders);
-    s[QStringLiteral("accounts")] = ListJson(m_accounts);
-    s[QStringLiteral("notes")] = ListJson(m_notes);
-    s[QStringLiteral("marks")] = ListJson(m_marks);
-    s[QStringLiteral("statuses")] = ListJson(m_statuses);
-    s[QStringLiteral("raw")] = ListJson(m_raw);
+    QJsonObject small;
+    small[QStringLiteral("password")] = m_password;
+    small[QStringLiteral("lock")] = m_lock;
+    small[QStringLiteral("dateFormat")] = m_dateFormat;
+    small[QStringLiteral("decimalSeparator")] = m_decimalSeparator;
     QJsonArray delivered;
     for (qint64 id : m_delivered)
         delivered.append(id);
-    s[QStringLiteral("delivered")] = delivered;
-    s[QStringLiteral("config")] = FieldsJson(m_config);
-    s[QStringLiteral("configReceived")] = m_configReceived;
-    s[QStringLiteral("nextInv")] = m_nextInv;
-    s[QStringLiteral("nextCustId")] = m_nextCustId;
-    s[QStringLiteral("nextId")] = m_nextId;
-    s[QStringLiteral("counters")] = m_counters;
+    small[QStringLiteral("delivered")] = delivered;
+    small[QStringLiteral("config")] = FieldsJson(m_config);
+    small[QStringLiteral("configReceived")] = m_configReceived;
+    small[QStringLiteral("nextInv")] = m_nextInv;
+    small[QStringLiteral("nextCustId")] = m_nextCustId;
+    small[QStringLiteral("nextId")] = m_nextId;
+    small[QStringLiteral("counters")] = m_counters;
+    QByteArray json;
+    json.reserve(1 << 20);
+    json += '{';
+    // Most commands change only the lock or the delivery marks: the record
+    // lists are written again only after they changed.
+    if (m_listsDirty) {
+        m_listsJson.clear();
+        WriteList(m_listsJson, "orders", m_orders);
+        WriteList(m_listsJson, "accounts", m_accounts);
+        WriteList(m_listsJson, "notes", m_notes);
+        WriteList(m_listsJson, "marks", m_marks);
+        WriteList(m_listsJson, "statuses", m_statuses);
+        WriteList(m_listsJson, "raw", m_raw);
+        m_listsDirty = false;
+    }
+    json += m_listsJson;
+    QByteArray rest;
+    WriteJson(rest, small);
+    json += rest.mid(1);   // the small fields close the object
     // Written aside and renamed over the old file, so a kill never leaves half a state.
     QSaveFile file(m_stateFile);
     // The state holds card numbers and the store password: owner only.
-    if (!file.open(QIODevice::WriteOnly) || !file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner) || file.write(QJsonDocument(s).toJson(QJsonDocument::Compact)) < 0
+    if (!file.open(QIODevice::WriteOnly) || !file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner) || file.write(json) < 0
         || !file.commit()) {
         if (error)
             *error = QStringLiteral("cannot write %1: %2").arg(m_stateFile, file.errorString());
@@ -323,7 +436,6 @@ QList<qint64> Store::addOrders(const QJsonArray& orders)
         m_orders.append(completeOrder(v.toObject()));
         invs.append(m_orders.last().value(QStringLiteral("INV")).toInteger());
     }
-    changed();
     return invs;
 }
 
@@ -349,7 +461,6 @@ QList<qint64> Store::generateOrders(int count, int invoiceSize)
         m_orders.append(o);
         invs.append(inv);
     }
-    changed();
     return invs;
 }
 
@@ -360,7 +471,6 @@ QList<qint64> Store::addAccounts(const QJsonArray& accounts)
         m_accounts.append(newAccount(v.toObject()));
         ids.append(m_accounts.last().value(QStringLiteral("CUSTID")).toInteger());
     }
-    changed();
     return ids;
 }
 
@@ -371,7 +481,6 @@ QList<qint64> Store::generateAccounts(int count)
         m_accounts.append(newAccount(QJsonObject()));
         ids.append(m_accounts.last().value(QStringLiteral("CUSTID")).toInteger());
     }
-    changed();
     return ids;
 }
 
@@ -379,21 +488,18 @@ void Store::addNote(qint64 inv, const QString& date, const QString& text)
 {
     m_notes.append(QJsonObject{{QStringLiteral("inv"), inv}, {QStringLiteral("date"), date},
                                {QStringLiteral("text"), text}, {QStringLiteral("_id"), nextId()}});
-    changed();
 }
 
 void Store::addMark(qint64 inv, const QString& state)
 {
     m_marks.append(QJsonObject{{QStringLiteral("inv"), inv}, {QStringLiteral("state"), state},
                                {QStringLiteral("_id"), nextId()}});
-    changed();
 }
 
 void Store::addStatus(qint64 inv, const QString& text)
 {
     m_statuses.append(QJsonObject{{QStringLiteral("inv"), inv}, {QStringLiteral("text"), text},
                                   {QStringLiteral("_id"), nextId()}});
-    changed();
 }
 
 bool Store::addRaw(const QString& section, const QString& text)
@@ -402,14 +508,12 @@ bool Store::addRaw(const QString& section, const QString& text)
         return false;
     m_raw.append(QJsonObject{{QStringLiteral("section"), section}, {QStringLiteral("text"), text},
                              {QStringLiteral("_id"), nextId()}});
-    changed();
     return true;
 }
 
 void Store::setPassword(const QString& password)
 {
     m_password = password;
-    changed();
 }
 
 bool Store::setLock(const QString& state)
@@ -417,7 +521,6 @@ bool Store::setLock(const QString& state)
     if (!kLocks.contains(state))
         return false;
     m_lock = state;
-    changed();
     return true;
 }
 
@@ -427,7 +530,6 @@ void Store::setFormat(const QString& dateFormat, const QString& decimalSeparator
         m_dateFormat = dateFormat;
     if (!decimalSeparator.isEmpty())
         m_decimalSeparator = decimalSeparator;
-    changed();
 }
 
 QJsonArray Store::configJson() const { return FieldsJson(m_config); }
@@ -647,6 +749,7 @@ QByteArray Store::checkIntegrity(qint64 hacc)
 
 QByteArray Store::fixAccounts(const QString& mailfix)
 {
+    m_listsDirty = true;
     int fixed = 0;
     auto renumberOrders = [this](qint64 from, qint64 to) {
         for (QJsonObject& o : m_orders)
@@ -697,7 +800,7 @@ QByteArray Store::orderLine(const QJsonObject& order) const
         const QJsonValue v = order.value(name);
         QString text;
         if (name == QLatin1String("IDATE")) {
-            const QDateTime d = QDateTime::fromString(v.toString(), QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+            const QDateTime d = IsoDate(v.toString());
             text = d.isValid() ? d.toString(m_dateFormat) : v.toString();
         } else if (name == QLatin1String("TOTAL") && v.isDouble()) {
             text = QString::number(v.toDouble(), 'f', 2).replace(QLatin1Char('.'), m_decimalSeparator);
@@ -737,7 +840,19 @@ QByteArray Store::getNewStuff()
         return reply({QStringLiteral("Site is not locked for a retrieval; the data check must come first.")},
                      QStringLiteral("NOTLOCKED"));
     m_delivered.clear();
-    auto raws = [this](const QString& section, QByteArray& out, bool asLines) {
+    int accountCount = 0;
+    for (const QJsonObject& a : m_accounts)
+        accountCount += a.value(QStringLiteral("pending")).toBool() ? 1 : 0;
+
+    // One buffer for the whole reply: a big delivery is tens of megabytes.
+    qsizetype estimate = 4096 + 400 * (m_accounts.size() + m_notes.size() + m_marks.size() + m_statuses.size());
+    for (const QJsonObject& o : m_orders)
+        estimate += 900 + o.value(QStringLiteral("invoiceSize")).toInt(3500);
+    QByteArray out = reply({QStringLiteral("%1 new orders and %2 accounts sent.").arg(m_orders.size()).arg(accountCount)},
+                           QStringLiteral("DataSuccess"));
+    out.reserve(estimate);
+
+    auto raws = [this, &out](const QString& section, bool asLines) {
         for (const QJsonObject& r : m_raw) {
             if (r.value(QStringLiteral("section")).toString() != section)
                 continue;
@@ -747,70 +862,79 @@ QByteArray Store::getNewStuff()
             m_delivered.insert(r.value(QStringLiteral("_id")).toInteger());
         }
     };
-    QByteArray orders, accounts, statuses, marks, notes, html;
-    int accountCount = 0;
-    qsizetype estimate = 0;
-    for (const QJsonObject& o : m_orders)
-        estimate += 700 + o.value(QStringLiteral("invoiceSize")).toInt(3000);
-    html.reserve(estimate);
+    auto start = [&out](const char* name) { out += QByteArray("STARTVendixResponse|") + name + ":\n"; };
+    auto end = [&out](const char* name) { out += QByteArray("ENDVendixResponse|") + name + ":\n"; };
+
+    start("Orders");
     for (const QJsonObject& o : m_orders) {
-        orders += orderLine(o) + '\n';
-        const QByteArray page = invoicePage(o);
-        if (o.value(QStringLiteral("invoice")) != QJsonValue(false))
-            html += "VendixBeginInvoice|" + QByteArray::number(o.value(QStringLiteral("INV")).toInteger())
-                    + "<!--END-->" + page + "VendixEndInvoice|\n";
+        out += orderLine(o);
+        out += '\n';
         m_delivered.insert(o.value(QStringLiteral("_id")).toInteger());
     }
-    raws(QStringLiteral("Orders"), orders, true);
+    raws(QStringLiteral("Orders"), true);
+    end("Orders");
+
+    start("Accounts");
     for (const QJsonObject& a : m_accounts) {
         if (!a.value(QStringLiteral("pending")).toBool())
             continue;
-        accounts += accountLine(a) + '\n';
+        out += accountLine(a);
+        out += '\n';
         m_delivered.insert(a.value(QStringLiteral("_id")).toInteger());
-        ++accountCount;
     }
-    raws(QStringLiteral("Accounts"), accounts, true);
-    for (const QJsonObject& s : m_statuses) {
-        statuses += Clean(Text(s.value(QStringLiteral("inv")))) + '|' + Clean(s.value(QStringLiteral("text")).toString()) + '\n';
-        m_delivered.insert(s.value(QStringLiteral("_id")).toInteger());
+    raws(QStringLiteral("Accounts"), true);
+    end("Accounts");
+
+    start("InvoiceStatus");
+    for (const QJsonObject& st : m_statuses) {
+        out += Clean(Text(st.value(QStringLiteral("inv")))) + '|' + Clean(st.value(QStringLiteral("text")).toString()) + '\n';
+        m_delivered.insert(st.value(QStringLiteral("_id")).toInteger());
     }
-    raws(QStringLiteral("InvoiceStatus"), statuses, true);
+    raws(QStringLiteral("InvoiceStatus"), true);
+    end("InvoiceStatus");
+
+    start("InvMarks");
     for (const QJsonObject& m : m_marks) {
-        marks += Clean(Text(m.value(QStringLiteral("inv")))) + '|' + Clean(m.value(QStringLiteral("state")).toString()) + '\n';
+        out += Clean(Text(m.value(QStringLiteral("inv")))) + '|' + Clean(m.value(QStringLiteral("state")).toString()) + '\n';
         m_delivered.insert(m.value(QStringLiteral("_id")).toInteger());
     }
-    raws(QStringLiteral("InvMarks"), marks, true);
+    raws(QStringLiteral("InvMarks"), true);
+    end("InvMarks");
+
+    start("Notes");
     for (const QJsonObject& n : m_notes) {
         QString date = n.value(QStringLiteral("date")).toString();
-        const QDateTime d = QDateTime::fromString(date, QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+        const QDateTime d = IsoDate(date);
         if (d.isValid())
             date = d.toString(m_dateFormat);
-        notes += Clean(Text(n.value(QStringLiteral("inv")))) + '|' + Clean(date) + '|'
-                 + Clean(n.value(QStringLiteral("text")).toString()) + '\n';
+        out += Clean(Text(n.value(QStringLiteral("inv")))) + '|' + Clean(date) + '|'
+               + Clean(n.value(QStringLiteral("text")).toString()) + '\n';
         m_delivered.insert(n.value(QStringLiteral("_id")).toInteger());
     }
-    raws(QStringLiteral("Notes"), notes, true);
-    raws(QStringLiteral("HTML"), html, false);
+    raws(QStringLiteral("Notes"), true);
+    end("Notes");
 
-    QByteArray sections;
-    sections.reserve(orders.size() + accounts.size() + statuses.size() + marks.size() + notes.size() + html.size() + 512);
-    auto section = [&sections](const char* name, const QByteArray& body) {
-        sections += QByteArray("STARTVendixResponse|") + name + ":\n" + body + "ENDVendixResponse|" + name + ":\n";
-    };
-    section("Orders", orders);
-    section("Accounts", accounts);
-    section("InvoiceStatus", statuses);
-    section("InvMarks", marks);
-    section("Notes", notes);
-    section("HTML", html);
+    start("HTML");
+    for (const QJsonObject& o : m_orders) {
+        if (o.value(QStringLiteral("invoice")) == QJsonValue(false))
+            continue;
+        out += "VendixBeginInvoice|";
+        out += QByteArray::number(o.value(QStringLiteral("INV")).toInteger());
+        out += "<!--END-->";
+        out += invoicePage(o);
+        out += "VendixEndInvoice|\n";
+    }
+    raws(QStringLiteral("HTML"), false);
+    end("HTML");
+
     m_counters[QStringLiteral("deliveries")] = m_counters.value(QStringLiteral("deliveries")).toInteger() + 1;
     changed();
-    return reply({QStringLiteral("%1 new orders and %2 accounts sent.").arg(m_orders.size()).arg(accountCount)},
-                 QStringLiteral("DataSuccess"), sections);
+    return out;
 }
 
 QByteArray Store::cleanUp()
 {
+    m_listsDirty = true;
     // Only what was actually handed out is forgotten; anything that arrived
     // since waits for the next retrieval.
     auto drop = [this](QList<QJsonObject>& list) {

@@ -36,7 +36,8 @@ public:
     // Runs one store command and returns the whole reply text.
     QByteArray handle(const Fields& fields);
 
-    // Control operations (see README.md). Each saves the state.
+    // Control operations (see README.md). They change the state in memory;
+    // the caller saves once afterwards, so seeding thousands of rows stays quick.
     QJsonObject stateJson() const;
     void reset(const QString& seed);
     QList<qint64> addOrders(const QJsonArray& orders);
@@ -56,6 +57,8 @@ public:
     QString lock() const { return m_lock; }
 
     bool save(QString* error = nullptr) const;
+    // Tells the store that its record lists were changed from outside a command.
+    void listsChanged() { m_listsDirty = true; }
 
 private:
     QByteArray reply(const QStringList& messages, const QString& action,
@@ -95,6 +98,8 @@ private:
     qint64 m_nextCustId = 101;
     qint64 m_nextId = 1;
     QJsonObject m_counters;
+    mutable bool m_listsDirty = true;
+    mutable QByteArray m_listsJson;   // the record lists as last written
 };
 
 } // namespace storesim
