@@ -103,7 +103,8 @@ bool StoreSim::start(quint16 wantedPort)
     m_process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
     QStringList args{QStringLiteral("--port"), QString::number(wantedPort), QStringLiteral("--bind"),
                      QStringLiteral("127.0.0.1"), QStringLiteral("--state"), m_stateFile,
-                     QStringLiteral("--seed"), m_options.seed, QStringLiteral("--print-port")};
+                     QStringLiteral("--seed"), m_options.seed, QStringLiteral("--print-port"),
+                     QStringLiteral("--exit-with-parent")};
     if (!m_options.password.isEmpty())
         args << QStringLiteral("--password") << m_options.password;
     if (!m_options.certFile.isEmpty())

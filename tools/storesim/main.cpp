@@ -13,6 +13,10 @@
 #include <QString>
 #include <QStringList>
 
+#include <sys/prctl.h>
+#include <unistd.h>
+
+#include <csignal>
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
@@ -432,7 +436,8 @@ int Usage()
     std::fprintf(stderr,
                  "usage: storesim --port N [--bind ADDR] [--cert FILE --key FILE] --state FILE\n"
                  "                [--seed demo|empty] [--password P] [--date-format FMT]\n"
-                 "                [--decimal-separator S] [--control-port N] [--print-port]\n");
+                 "                [--decimal-separator S] [--control-port N] [--print-port]\n"
+                 "                [--exit-with-parent]\n");
     return 2;
 }
 
@@ -464,6 +469,13 @@ int main(int argc, char** argv)
         else if (a == QLatin1String("--decimal-separator")) decimal = next();
         else if (a == QLatin1String("--control-port")) controlPort = next().toInt();
         else if (a == QLatin1String("--print-port")) printPort = true;
+        else if (a == QLatin1String("--exit-with-parent")) {
+            // A test that crashes must not leave its store running.
+            const pid_t parent = getppid();
+            prctl(PR_SET_PDEATHSIG, SIGKILL);
+            if (getppid() != parent)
+                return 1;
+        }
         else return Usage();
     }
     if (port < 0 || stateFile.isEmpty() || cert.isEmpty() != key.isEmpty()
