@@ -112,6 +112,7 @@ private slots:
     void authenticationChallengeAnswered();
     void eventLoopRunsDuringPost();
     void intermediateStatusReported();
+    void destroyedWhileWaiting();
     void resetClearsRequestHeaders();
     void unknownErrorNumberHasNoDescription();
 
@@ -582,6 +583,23 @@ void TestSecureHttp::intermediateStatusReported()
     const int intermediate = seen.statuses.indexOf(
         "Received an intermediate (100 level) status code message from the server.");
     QVERIFY(intermediate < seen.statuses.indexOf("Successfully received a response from the server."));
+}
+
+void TestSecureHttp::destroyedWhileWaiting()
+{
+    // The window that owns the client may go while a post waits: the worker
+    // is stopped and the post ends as interrupted.
+    StoreSim sim;
+    QVERIFY2(sim.isRunning(), qPrintable(sim.errorString()));
+    sim.neverReply();
+    auto* http = new SecureHTTP;
+    QTimer::singleShot(300, [http] { delete http; });
+    QElapsedTimer clock;
+    clock.start();
+    const QString error = PostError(*http, sim.url(), PollBody(sim.password()), m_dir->filePath("reply"));
+    sim.clearFaults();
+    QCOMPARE(error, QStringLiteral("Interrupted."));
+    QVERIFY2(clock.elapsed() < 5000, qPrintable(QString::number(clock.elapsed())));
 }
 
 void TestSecureHttp::resetClearsRequestHeaders()
