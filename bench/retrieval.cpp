@@ -78,6 +78,7 @@ void run(StoreSim& sim, int orders)
     sim.control("POST", QStringLiteral("marks"), QJsonObject{{"marks", marks}});
     sim.control("POST", QStringLiteral("statuses"), QJsonObject{{"statuses", statuses}});
 
+    std::fprintf(stderr, "seeded %d orders\n", orders);
     TempHome home;
     ScriptedMessages shown;
     TMainDataMod data;
@@ -128,7 +129,14 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "store simulator: %s\n", qPrintable(sim.errorString()));
         return 1;
     }
-    for (int n : {1000, 10000})
+    std::setvbuf(stdout, nullptr, _IOLBF, 0);
+    // Sizes may be given on the command line; 1,000 and 10,000 orders by default.
+    QList<int> sizes;
+    for (int i = 1; i < argc; ++i)
+        sizes.append(QString::fromLocal8Bit(argv[i]).toInt());
+    if (sizes.isEmpty())
+        sizes = {1000, 10000};
+    for (int n : sizes)
         run(sim, n);
     return 0;
 }
