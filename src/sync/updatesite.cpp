@@ -2,6 +2,7 @@
 
 #include "app/change_password.h"
 #include "app/help_window.h"
+#include "app/toolbar_icons.h"
 #include "app/main_services.h"
 #include "app/messages.h"
 
@@ -14,6 +15,7 @@
 #include <QLineEdit>
 #include <QPainter>
 #include <QSplitter>
+#include <QTreeWidgetItemIterator>
 #include <QStyle>
 #include <QTableView>
 #include <QToolBar>
@@ -129,7 +131,7 @@ TUpdateSiteForm::TUpdateSiteForm(MainServices* main, QWidget* parent)
     ToolbarButton971 = new QToolButton(Toolbar);
     ToolbarButton971->setObjectName(QStringLiteral("ToolbarButton971"));
     ToolbarButton971->setText(QStringLiteral("Help"));
-    ToolbarButton971->setIcon(style()->standardIcon(QStyle::SP_DialogHelpButton));
+    ToolbarButton971->setIcon(MakeToolbarIcon(ToolbarIcon::Help));
     ToolbarButton971->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
     Toolbar->addWidget(ToolbarButton971);
 
@@ -186,13 +188,25 @@ TUpdateSiteForm::TUpdateSiteForm(MainServices* main, QWidget* parent)
     EventLogView->verticalHeader()->hide();
     EventLogView->verticalHeader()->setDefaultSectionSize(EventLogView->fontMetrics().height() + 6);
     EventLogView->horizontalHeader()->setStretchLastSection(true);
+    EventLogView->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     EventLogView->setColumnWidth(EventLog::TypeColumn, 99);
 
     auto* splitter = new QSplitter(Qt::Horizontal, this);
     splitter->addWidget(left);
     splitter->addWidget(EventLogView);
     splitter->setStretchFactor(1, 1);
-    splitter->setSizes({220, 600});
+    // Wide enough for the longest action ("Publish Options & Configurations").
+    int textWidth = 0;
+    for (QTreeWidgetItemIterator it(RzTreeView1); *it; ++it) {
+        int depth = 0;
+        for (auto* p = (*it)->parent(); p; p = p->parent())
+            ++depth;
+        textWidth = std::max(textWidth, RzTreeView1->fontMetrics().horizontalAdvance((*it)->text(0))
+                                            + depth * RzTreeView1->indentation());
+    }
+    const int treeWidth = textWidth + RzTreeView1->indentation() + 2 * RzTreeView1->frameWidth() + 24;
+    left->setMinimumWidth(treeWidth);
+    splitter->setSizes({treeWidth, 800});
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(4, 4, 4, 4);
