@@ -18,6 +18,9 @@ cmake --build build --target ordersentinel storesim
 home=${1:-./home-demo}
 mkdir -p "$home/data/html"
 home=$(cd "$home" && pwd)
+# A new demo home gets a store domain for the status bar and the suggested
+# spoof-prevention expression; an existing installation file is left alone.
+[ -f "$home/ordersentinel.ini" ] || printf '[Installation]\nStoreDomain=demo-shop.test\n' > "$home/ordersentinel.ini"
 ini="$home/data/zr.ini"
 state="$home/demo-store.json"
 urlfile="$home/demo-store.url"
