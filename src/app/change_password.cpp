@@ -1,6 +1,7 @@
 #include "app/change_password.h"
 
-#include "app/help_window.h"
+#include "app/dialog_buttons.h"
+
 #include "app/messages.h"
 #include "sync/protocol.h"
 
@@ -46,19 +47,13 @@ TChangePassword::TChangePassword(QWidget* parent) : QDialog(parent)
                             this);
     rule->setWordWrap(true);
 
-    OKBtn = new QPushButton(QStringLiteral("&OK"), this);
-    OKBtn->setObjectName(QStringLiteral("OKBtn"));
-    OKBtn->setDefault(true);
+    const DialogButtons row = MakeDialogButtons(this, QStringLiteral("&OK"), QStringLiteral("&Cancel"),
+                                                QStringLiteral("&Help"), 0);
+    OKBtn = row.ok;
+    CancelBtn = row.cancel;
+    HelpBtn = row.help;
     OKBtn->setEnabled(false);
-    CancelBtn = new QPushButton(QStringLiteral("&Cancel"), this);
-    CancelBtn->setObjectName(QStringLiteral("CancelBtn"));
-    HelpBtn = new QPushButton(QStringLiteral("&Help"), this);
-    HelpBtn->setObjectName(QStringLiteral("HelpBtn"));
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch(1);
-    buttons->addWidget(OKBtn);
-    buttons->addWidget(CancelBtn);
-    buttons->addWidget(HelpBtn);
+    QHBoxLayout* buttons = row.layout;
 
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(form);
@@ -75,7 +70,6 @@ TChangePassword::TChangePassword(QWidget* parent) : QDialog(parent)
         m_confirmed = false;
         reject();
     });
-    connect(HelpBtn, &QPushButton::clicked, this, [] { ShowHelpTopic(0); });
 }
 
 QString TChangePassword::newPassword() const

@@ -1,6 +1,7 @@
 #include "app/manager_connection.h"
 
-#include "app/help_window.h"
+#include "app/dialog_buttons.h"
+
 #include "app/messages.h"
 #include "app/settings.h"
 
@@ -68,18 +69,12 @@ TManagerConnection::TManagerConnection(QWidget* parent) : QDialog(parent)
     mailLayout->addRow(QStringLiteral("PORT:"), PortSpin);
     mailLayout->addRow(QStringLiteral("Hello"), HelloEdit);
 
-    OKBtn = new QPushButton(QStringLiteral("&OK"), this);
-    OKBtn->setObjectName(QStringLiteral("OKBtn"));
-    OKBtn->setDefault(true);
-    CancelBtn = new QPushButton(QStringLiteral("&Cancel"), this);
-    CancelBtn->setObjectName(QStringLiteral("CancelBtn"));
-    HelpBtn = new QPushButton(QStringLiteral("Help"), this);
-    HelpBtn->setObjectName(QStringLiteral("HelpBtn"));
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch(1);
-    buttons->addWidget(OKBtn);
-    buttons->addWidget(CancelBtn);
-    buttons->addWidget(HelpBtn);
+    const DialogButtons row = MakeDialogButtons(this, QStringLiteral("&OK"), QStringLiteral("&Cancel"),
+                                                QStringLiteral("Help"), 10);
+    OKBtn = row.ok;
+    CancelBtn = row.cancel;
+    HelpBtn = row.help;
+    QHBoxLayout* buttons = row.layout;
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(cgiGroup);
@@ -95,7 +90,6 @@ TManagerConnection::TManagerConnection(QWidget* parent) : QDialog(parent)
 
     connect(OKBtn, &QPushButton::clicked, this, &TManagerConnection::OKBtnClick);
     connect(CancelBtn, &QPushButton::clicked, this, &QDialog::reject);
-    connect(HelpBtn, &QPushButton::clicked, this, [] { ShowHelpTopic(10); });
 }
 
 void TManagerConnection::OKBtnClick()

@@ -1,6 +1,7 @@
 #include "app/security_stuff.h"
 
-#include "app/help_window.h"
+#include "app/dialog_buttons.h"
+
 #include "app/messages.h"
 #include "app/settings.h"
 
@@ -45,18 +46,12 @@ TSecurityStuff::TSecurityStuff(QWidget* parent) : QDialog(parent)
     expressionLayout->addWidget(warning);
     expressionLayout->addWidget(SuggestLink, 0, Qt::AlignLeft);
 
-    OKBtn = new QPushButton(QStringLiteral("OK"), this);
-    OKBtn->setObjectName(QStringLiteral("OKBtn"));
-    OKBtn->setDefault(true);
-    CancelBtn = new QPushButton(QStringLiteral("Cancel"), this);
-    CancelBtn->setObjectName(QStringLiteral("CancelBtn"));
-    HelpBtn = new QPushButton(QStringLiteral("Help"), this);
-    HelpBtn->setObjectName(QStringLiteral("HelpBtn"));
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch(1);
-    buttons->addWidget(OKBtn);
-    buttons->addWidget(CancelBtn);
-    buttons->addWidget(HelpBtn);
+    const DialogButtons row = MakeDialogButtons(this, QStringLiteral("OK"), QStringLiteral("Cancel"),
+                                                QStringLiteral("Help"), 46);
+    OKBtn = row.ok;
+    CancelBtn = row.cancel;
+    HelpBtn = row.help;
+    QHBoxLayout* buttons = row.layout;
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(SecRefBox);
@@ -76,7 +71,6 @@ TSecurityStuff::TSecurityStuff(QWidget* parent) : QDialog(parent)
     connect(SecPostBox, &QCheckBox::clicked, this, &TSecurityStuff::RejectBoxClick);
     connect(OKBtn, &QPushButton::clicked, this, &TSecurityStuff::OKBtnClick);
     connect(CancelBtn, &QPushButton::clicked, this, &QDialog::reject);
-    connect(HelpBtn, &QPushButton::clicked, this, [] { ShowHelpTopic(46); });
 }
 
 void TSecurityStuff::SuggestLinkClick()

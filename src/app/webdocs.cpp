@@ -1,5 +1,7 @@
 #include "app/webdocs.h"
 
+#include "app/dialog_buttons.h"
+
 #include "app/help_window.h"
 #include "app/messages.h"
 #include "app/settings.h"
@@ -70,18 +72,12 @@ TWebDocsForm::TWebDocsForm(QWidget* parent) : QDialog(parent)
     webPageLayout->addStretch(1);
     Pages->addTab(webPage, QStringLiteral("Web Pages"));
 
-    OKBtn = new QPushButton(QStringLiteral("OK"), this);
-    OKBtn->setObjectName(QStringLiteral("OKBtn"));
-    OKBtn->setDefault(true);
-    CancelBtn = new QPushButton(QStringLiteral("Cancel"), this);
-    CancelBtn->setObjectName(QStringLiteral("CancelBtn"));
-    HelpBtn = new QPushButton(QStringLiteral("Help"), this);
-    HelpBtn->setObjectName(QStringLiteral("HelpBtn"));
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch(1);
-    buttons->addWidget(OKBtn);
-    buttons->addWidget(CancelBtn);
-    buttons->addWidget(HelpBtn);
+    const DialogButtons row = MakeDialogButtons(this, QStringLiteral("OK"), QStringLiteral("Cancel"),
+                                                QStringLiteral("Help"), 23);
+    OKBtn = row.ok;
+    CancelBtn = row.cancel;
+    HelpBtn = row.help;
+    QHBoxLayout* buttons = row.layout;
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(Pages);
@@ -102,7 +98,6 @@ TWebDocsForm::TWebDocsForm(QWidget* parent) : QDialog(parent)
     connect(SSLOnlyBox, &QCheckBox::clicked, this, &TWebDocsForm::SSLOnlyBoxClick);
     connect(OKBtn, &QPushButton::clicked, this, &TWebDocsForm::OKBtnClick);
     connect(CancelBtn, &QPushButton::clicked, this, &QDialog::reject);
-    connect(HelpBtn, &QPushButton::clicked, this, [] { ShowHelpTopic(23); });
 }
 
 void TWebDocsForm::UseSSLBoxClick()
