@@ -21,6 +21,7 @@
 #include <deque>
 #include <mutex>
 #include <set>
+#include <system_error>
 
 namespace os {
 
@@ -560,7 +561,7 @@ void SecureHTTP::post(const QString& url, const QByteArray& body, const QString&
 {
     if (m_busy)
         throw HttpError(QStringLiteral("A transfer is already in progress."));
-    const QUrl parsed(url, QUrl::StrictMode);
+    const QUrl parsed(url);
     const QString scheme = parsed.scheme().toLower();
     if (scheme != QLatin1String("http") && scheme != QLatin1String("https"))
         throw HttpError(QStringLiteral("Specified URLScheme is invalid."));
@@ -568,7 +569,7 @@ void SecureHTTP::post(const QString& url, const QByteArray& body, const QString&
         throw HttpError(QStringLiteral("No server specified in URL."));
 
     auto job = std::make_shared<Job>();
-    job->url = parsed.toEncoded();
+    job->url = url.toUtf8();   // used as given; libcurl parses it itself
     job->scheme = scheme;
     job->host = parsed.host();
     job->body = body;
@@ -588,7 +589,14 @@ void SecureHTTP::post(const QString& url, const QByteArray& body, const QString&
     QPointer<SecureHTTP> self(this);
     QEventLoop loop;
     m_loop = &loop;
-    m_worker = std::thread([job] { job->run(); });
+    try {
+        m_worker = std::thread([job] { job->run(); });
+    } catch (const std::system_error&) {
+        m_loop = nullptr;
+        m_job.reset();
+        m_busy = false;
+        throw HttpError(QStringLiteral("Interrupted."));
+    }
     if (!job->finished)
         loop.exec();
     if (!self)   // destroyed while waiting: the destructor stopped the worker
