@@ -224,10 +224,10 @@ void SecureHTTP::Job::run()
 {
     pushStatus(QStringLiteral("Looking up the IP address ") + host);
     {
+        CurlList headers;   // declared first: it must outlive the handle
         CurlHandle handle(curl_easy_init());
         curl = handle.get();
         CURLcode code = CURLE_FAILED_INIT;
-        CurlList headers;
         if (handle) {
             curl_slist* list = nullptr;
             auto add = [&list](const QByteArray& line) {
