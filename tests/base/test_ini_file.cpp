@@ -4,30 +4,20 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include "common/file_utils.h"
+
 #include <sys/stat.h>
 
 using namespace os;
 
 namespace {
 
-// The permission bits, as the system holds them.
-int unixMode(const QString& path)
-{
-    struct stat st{};
-    return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? int(st.st_mode & 07777) : -1;
-}
-
-QByteArray readAll(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-}
+using test::ReadAll;
+using test::UnixMode;
 
 void writeAll(const QString& path, const QByteArray& bytes)
 {
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    f.write(bytes);
+    QVERIFY(test::WriteAll(path, bytes));
 }
 
 } // namespace
@@ -49,8 +39,8 @@ private slots:
         ini.setValue("B", "k2", "v2");
         ini.setValue("A", "k3", "v3");
         QVERIFY(ini.save());
-        QCOMPARE(readAll(file("new.ini")), QByteArray("[A]\nk1=v1\nk3=v3\n[B]\nk2=v2\n"));
-        QCOMPARE(unixMode(file("new.ini")), 0600);
+        QCOMPARE(ReadAll(file("new.ini")), QByteArray("[A]\nk1=v1\nk3=v3\n[B]\nk2=v2\n"));
+        QCOMPARE(UnixMode(file("new.ini")), 0600);
     }
 
     void otherLinesAreKeptAndKeysKeepTheirPlace()
@@ -84,7 +74,7 @@ private slots:
         ini.setValue("MAINC", "NewKey", "n");
         ini.setValue("NEW", "a", "b");
         QVERIFY(ini.save());
-        QCOMPARE(readAll(file("keep.ini")), QByteArray(
+        QCOMPARE(ReadAll(file("keep.ini")), QByteArray(
             "; written by hand\n"
             "stray=before any section\n"
             "\n"
@@ -135,7 +125,7 @@ private slots:
         QCOMPARE(ini.value("A", "City", "?"), QStringLiteral("M\u00fcnchen"));
         ini.setValue("A", "Zip", "80331");
         QVERIFY(ini.save());
-        QCOMPARE(readAll(file("win.ini")), QByteArray("[A]\r\nCity=M\xC3\xBCnchen\r\nZip=80331\r\n"));
+        QCOMPARE(ReadAll(file("win.ini")), QByteArray("[A]\r\nCity=M\xC3\xBCnchen\r\nZip=80331\r\n"));
 
         writeAll(file("bom.ini"), "\xEF\xBB\xBF[A]\r\nCity=M\xC3\xBCnchen\r\n");
         IniFile bom(file("bom.ini"));
@@ -164,7 +154,7 @@ private slots:
         QVERIFY(ini.load());
         ini.setValue("A", "k", "2");
         QVERIFY(ini.save());
-        QCOMPARE(unixMode(file("open.ini")), 0600);
+        QCOMPARE(UnixMode(file("open.ini")), 0600);
     }
 
     void failedSaveReportsAndLeavesNoFile()
@@ -175,7 +165,7 @@ private slots:
         ini.setValue("A", "k", "v");
         QVERIFY(!ini.save());
         QVERIFY(!ini.errorString().isEmpty());
-        QCOMPARE(readAll(file("blocker")), QByteArray("x"));
+        QCOMPARE(ReadAll(file("blocker")), QByteArray("x"));
     }
 };
 

@@ -10,6 +10,8 @@
 #include <QLocale>
 #include <QTest>
 
+#include "common/file_utils.h"
+
 #include <sys/stat.h>
 
 #include <csignal>
@@ -19,24 +21,12 @@ using namespace os;
 
 namespace {
 
-// The permission bits, as the system holds them.
-int unixMode(const QString& path)
-{
-    struct stat st{};
-    return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? int(st.st_mode & 07777) : -1;
-}
-
-QByteArray readAll(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-}
+using test::ReadAll;
+using test::UnixMode;
 
 void writeAll(const QString& path, const QByteArray& bytes)
 {
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    f.write(bytes);
+    QVERIFY(test::WriteAll(path, bytes));
 }
 
 const QString kSecPrefix = QStringLiteral("^https?://([a-zA-Z0-9\\-\\.]*\\.)?");
@@ -151,8 +141,8 @@ private slots:
         QVERIFY(sm.texts().isEmpty());
 
         QVERIFY(SaveSettings());
-        QCOMPARE(readAll(home.path("data/zr.ini")), kDefaultFile);
-        QCOMPARE(unixMode(home.path("data/zr.ini")), 0600);
+        QCOMPARE(ReadAll(home.path("data/zr.ini")), kDefaultFile);
+        QCOMPARE(UnixMode(home.path("data/zr.ini")), 0600);
     }
 
     void secUrlDefaultComesFromTheStoreDomain()
@@ -165,7 +155,7 @@ private slots:
 
         test::TempHome home;
         QVERIFY(SaveStoreDomain(QStringLiteral(".myshop.com")));
-        QCOMPARE(readAll(home.path("ordersentinel.ini")), QByteArray("[Installation]\nStoreDomain=.myshop.com\n"));
+        QCOMPARE(ReadAll(home.path("ordersentinel.ini")), QByteArray("[Installation]\nStoreDomain=.myshop.com\n"));
         settings() = Settings();
         LoadSettings();
         QCOMPARE(settings().storeDomain, QStringLiteral(".myshop.com"));
@@ -212,8 +202,8 @@ private slots:
         test::ScriptedMessages sm;
         LoadSettings();
         QCOMPARE(settings().CompanyName, QStringLiteral("Acme Tools"));
-        QCOMPARE(readAll(home.path("zr.ini")), merchant);
-        QCOMPARE(readAll(home.path("ccitems.txt")), QByteArray("Visa\n"));
+        QCOMPARE(ReadAll(home.path("zr.ini")), merchant);
+        QCOMPARE(ReadAll(home.path("ccitems.txt")), QByteArray("Visa\n"));
         QVERIFY(!SaveSettings());
         QVERIFY(sm.texts().isEmpty());
     }
@@ -224,7 +214,7 @@ private slots:
         writeAll(home.path("ccitems.txt"), "Visa\r\nMasterCard\r\nAmerican Express");
         writeAll(home.path("data/ccitems.txt"), "Old Card\n");
         LoadSettings();
-        QCOMPARE(readAll(home.path("data/ccitems.txt")), QByteArray("Visa\r\nMasterCard\r\nAmerican Express"));
+        QCOMPARE(ReadAll(home.path("data/ccitems.txt")), QByteArray("Visa\r\nMasterCard\r\nAmerican Express"));
         QVERIFY(!QFile::exists(home.path("ccitems.txt")));
         QVERIFY(!QFile::exists(home.path("data/zr.ini")));   // no zr.ini was moved
     }
@@ -330,7 +320,7 @@ private slots:
         QCOMPARE(settings().SecRef, false);
         settings().CompanyName = QStringLiteral("Acme Two");
         QVERIFY(SaveSettings());
-        const QString text = QString::fromUtf8(readAll(home.path("data/zr.ini")));
+        const QString text = QString::fromUtf8(ReadAll(home.path("data/zr.ini")));
         QVERIFY2(text.startsWith(QStringLiteral("[mainc]\ncompanyname=Acme Two\nCustom=keep\nChecksByMail=1\nAskCCPhone=1\n")),
                  qPrintable(text));
         QVERIFY(text.contains(QStringLiteral("AllAccountsDiscount=0.03000\n\n; about security\n[SecInfo]\nsecref=0\n"
@@ -345,12 +335,12 @@ private slots:
         test::TempHome home;
         LoadSettings();
         QVERIFY(SaveSettings());
-        const QByteArray before = readAll(home.path("data/zr.ini"));
+        const QByteArray before = ReadAll(home.path("data/zr.ini"));
 
         // The currency editor only stores into the record.
         settings().DefaultCurrencySymbol = QStringLiteral("\u20ac");
         settings().DefaultCurrencyDisclaimer = QStringLiteral("EUR");
-        QCOMPARE(readAll(home.path("data/zr.ini")), before);
+        QCOMPARE(ReadAll(home.path("data/zr.ini")), before);
         LoadSettings();   // the next start
         QCOMPARE(settings().DefaultCurrencySymbol, QStringLiteral("$"));
 
@@ -424,7 +414,7 @@ private slots:
         bool saved = true;
         withFullDisk([&] { saved = SaveSettings(); });
         QVERIFY(!saved);
-        QCOMPARE(readAll(home.path("data/zr.ini")), big);
+        QCOMPARE(ReadAll(home.path("data/zr.ini")), big);
         QCOMPARE(QDir(home.path("data")).entryList(QDir::Files), QStringList({"zr.ini"}));
     }
 
@@ -443,16 +433,16 @@ private slots:
         writeAll(home.path("data/ccitems.txt"), "Visa\n");
         withFullDisk([] { LoadSettings(); });
         QCOMPARE(settings().CompanyName, QStringLiteral("Merchant"));
-        QCOMPARE(readAll(home.path("zr.ini")), merchant);
-        QCOMPARE(readAll(home.path("ccitems.txt")), cards);
-        QCOMPARE(readAll(home.path("data/zr.ini")), company);
-        QCOMPARE(readAll(home.path("data/ccitems.txt")), QByteArray("Visa\n"));
+        QCOMPARE(ReadAll(home.path("zr.ini")), merchant);
+        QCOMPARE(ReadAll(home.path("ccitems.txt")), cards);
+        QCOMPARE(ReadAll(home.path("data/zr.ini")), company);
+        QCOMPARE(ReadAll(home.path("data/ccitems.txt")), QByteArray("Visa\n"));
 
         // With room on the disk the next start completes the move.
         LoadSettings();
         QVERIFY(!QFile::exists(home.path("zr.ini")));
         QVERIFY(!QFile::exists(home.path("ccitems.txt")));
-        QCOMPARE(readAll(home.path("data/ccitems.txt")), cards);
+        QCOMPARE(ReadAll(home.path("data/ccitems.txt")), cards);
         IniFile data(home.path("data/zr.ini"));
         QVERIFY(data.load());
         QCOMPARE(data.value("MAINC", "CompanyName", "?"), QStringLiteral("Merchant"));

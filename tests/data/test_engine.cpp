@@ -19,18 +19,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "common/file_utils.h"
+
 using namespace os;
 using namespace os::test;
 
 namespace {
-
-mode_t ModeOf(const QString& path)
-{
-    struct stat st
-    {
-    };
-    return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? (st.st_mode & 0777) : 0;
-}
 
 QString MakeDb(QTemporaryDir& tmp)
 {
@@ -166,7 +160,7 @@ void TestEngine::tableFilesAreOwnerOnly()
     QTemporaryDir tmp;
     const QString dir = MakeDb(tmp);
     for (const TableDef& def : Catalogue())
-        QCOMPARE(ModeOf(dir + "/" + def.name + ".db"), mode_t(0600));
+        QCOMPARE(UnixMode(dir + "/" + def.name + ".db"), mode_t(0600));
     Table t("todo");
     t.setDirectory(dir);
     t.open();
@@ -174,8 +168,8 @@ void TestEngine::tableFilesAreOwnerOnly()
     t.setValue("DESCRIPTION", "call the bank");
     QVERIFY(t.post());
     // The write-ahead log and its index exist while the table is open.
-    QCOMPARE(ModeOf(dir + "/todo.db-wal"), mode_t(0600));
-    QCOMPARE(ModeOf(dir + "/todo.db-shm"), mode_t(0600));
+    QCOMPARE(UnixMode(dir + "/todo.db-wal"), mode_t(0600));
+    QCOMPARE(UnixMode(dir + "/todo.db-shm"), mode_t(0600));
 }
 
 void TestEngine::tableNamesIgnoreCase()
