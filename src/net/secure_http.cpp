@@ -326,11 +326,15 @@ QString SecureHTTP::Job::outcome(CURLcode code)
 
 bool SecureHTTP::Job::openFile()
 {
+    // Replies carry card numbers and customer data: owner-only, also when an
+    // older work file was left with wider rights.
+    const auto ownerOnly = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
     file = std::make_unique<QFile>(localFile);
-    if (localFile.isEmpty() || !file->open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+    if (localFile.isEmpty() || !file->open(QIODevice::WriteOnly | QIODevice::Truncate, ownerOnly)) {
         file.reset();
         return false;
     }
+    file->setPermissions(ownerOnly);
     return true;
 }
 

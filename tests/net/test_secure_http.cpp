@@ -2,6 +2,7 @@
 // certificates made by openssl for each run), and against a raw socket server
 // for the reply shapes the simulator does not produce.
 
+#include "common/file_utils.h"
 #include "common/store_sim.h"
 #include "common/test_certs.h"
 #include "net/secure_http.h"
@@ -170,6 +171,8 @@ void TestSecureHttp::postDeliversReplyToFileAndChunks()
     QCOMPARE(seen.buffer.size(), 100000);
     QVERIFY(seen.buffer.startsWith("VendixResponse:Big reply"));
     QCOMPARE(ReadFile(file), seen.buffer);
+    // The older work file was made with default rights; replies hold card data.
+    QCOMPARE(os::test::UnixMode(file), 0600);
     qint64 total = 0;
     for (int i = 0; i < seen.chunks.size(); ++i) {
         QVERIFY(!seen.chunks[i].isEmpty());
