@@ -5,9 +5,11 @@
 #include "common/scripted_messages.h"
 #include "common/store_sim.h"
 #include "common/temp_home.h"
+#include "data/datamodule.h"
 #include "sync/updatesite.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -74,6 +76,7 @@ private slots:
     void reopeningShowsAFreshState();
     void pollFillsTheLog();
     void changePasswordThroughTheDialog();
+    void retrievalShowsTheByteCount();
 
 private:
     TUpdateSiteForm* openForm();
@@ -301,6 +304,42 @@ void TestConnectionsWindow::changePasswordThroughTheDialog()
     QVERIFY(!form->Button1->isEnabled());
     QTest::keyClicks(form->PassEdit, QStringLiteral("Fresh_pass7"));
     QVERIFY(form->Button1->isEnabled());
+}
+
+void TestConnectionsWindow::retrievalShowsTheByteCount()
+{
+    m_sim->generateOrders(3, 2000);
+    TMainDataMod::CreateMissingTables(m_home->dataDir());
+    TUpdateSiteForm* form = openForm();
+    QVERIFY(form);
+    QTest::keyClicks(form->PassEdit, QStringLiteral("secret1"));
+    clickItem(form->RzTreeView1, QStringLiteral("Get Orders & Information"));
+
+    // Each row logged while the session runs sees the panel's state of that moment.
+    bool panelShownAtFirstStep = false;
+    QStringList countsAfterReplies;
+    QMetaObject::Connection probe = connect(
+        &form->session().eventLog(), &EventLog::rowAdded, this, [&](const QString& type, const QString& message) {
+            if (type == QLatin1String("Function") && message == QLatin1String("Connecting to Vendix to check status."))
+                panelShownAtFirstStep = form->TransferPanel->isVisible();
+            if (message == QLatin1String("Closing the connection to the server."))
+                countsAfterReplies << form->TransferState->text();
+        });
+    QTest::mouseClick(form->Button1, Qt::LeftButton);
+    disconnect(probe);
+
+    QVERIFY2(panelShownAtFirstStep, qPrintable(logRows(*form).join("\n") + m_messages->texts().join("\n")));
+    // Three posts (check, get_new_stuff, clean-up), each counted from its own start;
+    // the get_new_stuff reply carries three 2,000-byte invoices.
+    QCOMPARE(countsAfterReplies.size(), 3);
+    QVERIFY2(countsAfterReplies[1].toLongLong() > 6000, qPrintable(countsAfterReplies.join(',')));
+    QVERIFY(countsAfterReplies[0].toLongLong() > 0);
+    QVERIFY(countsAfterReplies[0].toLongLong() < countsAfterReplies[1].toLongLong());
+    QCOMPARE(m_messages->texts(), QStringList());
+    // The closing steps put the panel away and the counter back.
+    QVERIFY(!form->TransferPanel->isVisible());
+    QCOMPARE(form->TransferState->text(), QStringLiteral("0"));
+    QCOMPARE(QDir(m_home->dataDir() + "/html").entryList(QDir::Files).size(), 3);
 }
 
 QTEST_MAIN(TestConnectionsWindow)
