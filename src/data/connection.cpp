@@ -131,6 +131,7 @@ Connection::Connection(sqlite3* db, const QString& path, const QString& table)
 
 Connection::~Connection()
 {
+    m_prepared.clear(); // finalized before the connection closes
     sqlite3_close_v2(m_db);
 }
 
@@ -186,9 +187,29 @@ void Connection::exec(const QString& sql)
     ExecOn(m_db, sql);
 }
 
+void Connection::execPrepared(const QString& sql)
+{
+    std::unique_ptr<Statement>& st = m_prepared[sql];
+    if (!st)
+        st = std::make_unique<Statement>(m_db, sql);
+    st->step(); // resets itself when it throws
+    st->reset();
+}
+
 QString Connection::nextSavepointName()
 {
-    return QStringLiteral("os_sp%1").arg(++m_savepoints);
+    for (int n = 1;; ++n) {
+        QString name = QStringLiteral("os_sp%1").arg(n);
+        if (!m_liveSavepoints.contains(name)) {
+            m_liveSavepoints.append(name);
+            return name;
+        }
+    }
+}
+
+void Connection::releaseSavepointName(const QString& name)
+{
+    m_liveSavepoints.removeOne(name);
 }
 
 QString Connection::errorText(int rc) const
@@ -381,8 +402,9 @@ QVariant ToStored(const QVariant& value, const FieldDef* def)
         value.typeId() == QMetaType::QString || value.typeId() == QMetaType::QByteArray;
     const QString text = isText ? value.toString() : QString();
     // An empty text is an empty column, as the grids enter it.
-    if (isText && text.trimmed().isEmpty() && def->type != FieldType::Alpha &&
-        def->type != FieldType::Memo)
+    // (Text columns first: no trimmed copy of every text value.)
+    if (isText && def->type != FieldType::Alpha && def->type != FieldType::Memo &&
+        text.trimmed().isEmpty())
         return QVariant();
     auto invalid = [&](const char* kind) {
         return DbError(QStringLiteral("'%1' is not a valid %2 value for field %3.")

@@ -4,6 +4,7 @@
 #include <QStringList>
 #include <QVariant>
 
+#include <map>
 #include <memory>
 
 struct sqlite3;
@@ -13,6 +14,7 @@ namespace os {
 
 struct FieldDef;
 struct TableDef;
+class Statement;
 
 // One SQLite connection per table file, shared by every Table, Query,
 // Transaction and Savepoint on that file (a registry keyed by the canonical
@@ -35,7 +37,14 @@ public:
     bool inTransaction() const;
 
     void exec(const QString& sql); // throws DbError with the engine's text
+    // Like exec, for the few statements run again and again (the savepoint
+    // commands, once per record in a bulk import): prepared once and kept.
+    void execPrepared(const QString& sql); // throws DbError
+    // The lowest savepoint name no live savepoint on this connection holds,
+    // so a savepoint per record reuses one name and its prepared statements.
+    // Given back with releaseSavepointName once the savepoint is gone.
     QString nextSavepointName();
+    void releaseSavepointName(const QString& name);
 
     // Attaches the file of another table under a schema name for a query;
     // returns that schema name. Keeps at most the engine's limit attached,
@@ -50,7 +59,8 @@ private:
     sqlite3* m_db = nullptr;
     QString m_path;
     QString m_table;
-    int m_savepoints = 0;
+    QStringList m_liveSavepoints;
+    std::map<QString, std::unique_ptr<Statement>> m_prepared;
     QStringList m_attached; // schema names, least recently used first
     QStringList m_attachedPaths;
 };

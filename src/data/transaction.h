@@ -34,6 +34,9 @@ class Savepoint
 {
 public:
     Savepoint(const QString& dir, const QString& tableName); // throws DbError
+    // On a connection the caller already holds: no file lookup, for a
+    // savepoint per record in a bulk import.
+    explicit Savepoint(std::shared_ptr<Connection> conn); // throws DbError
     ~Savepoint();
     Savepoint(const Savepoint&) = delete;
     Savepoint& operator=(const Savepoint&) = delete;
