@@ -59,6 +59,7 @@ private:
         QString pattern;
         bool twoDigitYear;
         bool hasTime;
+        int isoLength = 0;   // 10 or 19 when the pattern is plain ISO 8601 (read by hand)
     };
     bool tryFormat(const Format& f, const QString& text, QDateTime& out) const;
     QList<Format> m_formats;
