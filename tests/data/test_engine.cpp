@@ -617,6 +617,66 @@ void TestEngine::queriesAttachBeyondTheEngineLimit()
     q.close();
 }
 
+void TestEngine::savepointNamesAreReusedOnlyWhenFree()
+{
+    QTemporaryDir tmp;
+    const QString dir = MakeDb(tmp);
+    Query q;
+    q.setDirectory(dir);
+    q.setSql("INSERT INTO todo.db (PRIORITY, DESCRIPTION) VALUES (1, :D)");
+    auto add = [&](const char* text) {
+        q.setParam("D", QString::fromLatin1(text));
+        q.exec();
+    };
+    auto texts = [&] {
+        QStringList out;
+        Query s;
+        s.setDirectory(dir);
+        s.setSql("SELECT DESCRIPTION FROM todo.db ORDER BY ID");
+        for (s.open(); !s.eof(); s.next())
+            out << s.value(0).toString();
+        return out;
+    };
+    {
+        Transaction tr(dir, "todo");
+        // A savepoint per record, as the imports use them: one refused record
+        // in the middle undoes only itself.
+        for (const char* text : {"one", "refused", "three"}) {
+            Savepoint sp(dir, "todo");
+            add(text);
+            if (QByteArray(text) != "refused")
+                sp.release();
+        }
+        {
+            Savepoint outer(dir, "todo");
+            add("outer");
+            {
+                Savepoint inner(dir, "todo");
+                add("inner, undone");
+                inner.rollback();
+            }
+            Savepoint second(dir, "todo");
+            add("second inner");
+            second.release();
+            outer.release();
+        }
+        {
+            // Released out of order: the outer takes the inner with it, and a
+            // savepoint opened after that is not the inner's to release.
+            Savepoint outer(dir, "todo");
+            Savepoint inner(dir, "todo");
+            add("inner, kept by the outer");
+            outer.release();
+            Savepoint later(dir, "todo");
+            add("later, undone");
+            QVERIFY_THROWS_EXCEPTION(DbError, inner.release());
+            later.rollback();
+        }
+        tr.commit();
+    }
+    QCOMPARE(texts(), (QStringList{"one", "three", "outer", "second inner", "inner, kept by the outer"}));
+}
+
 void TestEngine::transactionsAndSavepointsCoverTablesAndQueries()
 {
     QTemporaryDir tmp;

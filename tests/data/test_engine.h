@@ -20,6 +20,7 @@ private slots:
     void queryMissingFileIsReportedNotCreated();
     void queriesAttachBeyondTheEngineLimit();
     void transactionsAndSavepointsCoverTablesAndQueries();
+    void savepointNamesAreReusedOnlyWhenFree();
     void garbageFileIsReportedAndKept();
     void creationRefusedInReadOnlyDirectory();
     void killedWriterKeepsCommittedRows();

@@ -80,6 +80,27 @@ private slots:
         }
     }
 
+    void isoDatesReadByHandAsTheParserWould()
+    {
+        DateReader r;
+        QCOMPARE(r.dateTime(QStringLiteral("2024-02-29 23:59:59")), QDateTime(QDate(2024, 2, 29), QTime(23, 59, 59)));
+        QCOMPARE(r.dateTime(QStringLiteral("2024-03-05T00:00:00")), QDateTime(QDate(2024, 3, 5), QTime(0, 0)));
+        QCOMPARE(r.dateTime(QStringLiteral("2024-03-05 14:07")), QDateTime(QDate(2024, 3, 5), QTime(14, 7)));
+        // Another format between ISO ones, then ISO again.
+        QCOMPARE(r.dateTime(QStringLiteral("5 Mar 2024 14:07:09")), QDateTime(QDate(2024, 3, 5), QTime(14, 7, 9)));
+        QCOMPARE(r.dateTime(QStringLiteral("2024-12-31 08:30:00")), QDateTime(QDate(2024, 12, 31), QTime(8, 30)));
+        QCOMPARE(r.date(QStringLiteral("2024-12-31")), QDate(2024, 12, 31));
+        for (const char* bad : {"2023-02-29 10:00:00", "2024-03-05 24:00:00", "2024-13-01 10:00:00",
+                                "2024-03-05 10:60:00", "2024-03-05x10:00:00", "2024-03-0a 10:00:00"}) {
+            try {
+                r.dateTime(QString::fromLatin1(bad));
+                QFAIL(bad);
+            } catch (const ConversionError& e) {
+                QCOMPARE(e.text(), QStringLiteral("'%1' is not a valid date and time").arg(QString::fromLatin1(bad)));
+            }
+        }
+    }
+
     void paymentCodes()
     {
         const QStringList texts{"Credit Card",        "Credit Card by Phone", "COD",    "Purchase Order",
