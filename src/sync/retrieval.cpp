@@ -2,6 +2,7 @@
 
 #include "app/clock.h"
 #include "app/messages.h"
+#include "app/owner_only_file.h"
 #include "app/paths.h"
 #include "sync/import_steps.h"
 #include "sync/integrity.h"
@@ -32,13 +33,20 @@ QString KeepReply(const QByteArray& reply, const QString& home)
         QFile file(path);
         // NewOnly: an existing kept reply is never replaced. Card numbers
         // inside: owner only from the first byte.
-        if (!file.open(QIODevice::WriteOnly | QIODevice::NewOnly, QFileDevice::ReadOwner | QFileDevice::WriteOwner)) {
+        if (!OpenOwnerOnly(file, QIODevice::WriteOnly | QIODevice::NewOnly)) {
             if (QFile::exists(path) && n < 10000)
                 continue;
-            throw SessionError(QStringLiteral("Cannot create file \"%1\". %2").arg(path, file.errorString()));
+            throw SessionError(CannotCreateFileText(path, file.errorString()));
         }
-        if (file.write(reply) != reply.size() || !file.flush())
-            throw SessionError(QStringLiteral("Cannot write file \"%1\". %2").arg(path, file.errorString()));
+        // The store forgets the data once told to clean up: the copy must be
+        // on disk, its name included, before that.
+        const QString why = file.write(reply) != reply.size() ? file.errorString() : SyncToDisk(file);
+        if (!why.isEmpty()) {
+            file.remove();   // half a reply is no copy to import later
+            throw SessionError(CannotWriteFileText(path, why));
+        }
+        if (!SyncDirectory(dir) || !SyncDirectory(home))
+            throw SessionError(QStringLiteral("Cannot write directory \"%1\".").arg(dir));
         return path;
     }
 }
@@ -66,12 +74,9 @@ void RetrieveOrders(StoreSession& session)
 
     // The store forgets what it delivered once told to clean up, and the
     // import can stop early: the whole reply is kept first. A copy that
-    // cannot be kept is reported, and the import still runs.
-    try {
-        KeepReply(reply, AppPaths::home());
-    } catch (const Error& e) {
-        messages().error(e.text());
-    }
+    // cannot be kept ends the session before the clean-up, so the store
+    // still holds everything for the next retrieval.
+    KeepReply(reply, AppPaths::home());
 
     const QString cleanUp = session.PostCommand(CleanUpInvoiceCommand(session.password()));
     if (cleanUp == QLatin1String("PASS_INVALID")) {

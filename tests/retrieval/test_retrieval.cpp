@@ -415,6 +415,23 @@ private slots:
         QCOMPARE(f.readFile(QStringLiteral("data/html/5000inv.html")), QByteArray("<b>5000</b>\r\n"));
     }
 
+    void replyThatCannotBeKeptEndsBeforeTheCleanUp()
+    {
+        sim().addOrders({order(5100, 5, QStringLiteral("p5100")), order(5101, 5, QStringLiteral("p5101"))});
+        RetrievalFixture f(sim());
+        // A file where the directory of kept replies should be.
+        QFile blocker(f.home.path(QStringLiteral("retrievals")));
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+        blocker.close();
+        f.run();
+        QCOMPARE(f.shown(), QStringList{QStringLiteral("Cannot create directory \"%1\".").arg(blocker.fileName())});
+        // The store was never told to forget: it still holds both orders.
+        QCOMPARE(sim().commands(), (QStringList{"check_data_integrity", "get_new_stuff"}));
+        QCOMPARE(sim().state().value("pendingOrders").toInt(), 2);
+        QCOMPARE(f.column(QStringLiteral("SELECT INV FROM orders.db")), QVariantList());
+        QVERIFY(!QFile::exists(f.home.path(QStringLiteral("data/html/5100inv.html"))));
+    }
+
     void unwritableInvoiceFileIsReported()
     {
         sim().addOrders({order(6000, 5, QStringLiteral("a")), order(6001, 5, QStringLiteral("b")),
