@@ -339,6 +339,7 @@ public:
     // Runs the statement; returns the rows it changed. Throws DbError.
     int run(const QVariantList& values)
     {
+        m_failedCode = SQLITE_OK;
         m_stmt.reset();
         for (int i = 0; i < values.size(); ++i) {
             const auto fixed = m_fixed.constFind(i);
@@ -347,6 +348,7 @@ public:
         try {
             m_stmt.step();
         } catch (...) {
+            m_failedCode = sqlite3_errcode(m_conn->handle()) & 0xff;
             m_stmt.reset();
             throw;
         }
@@ -373,11 +375,36 @@ public:
         return result;
     }
 
+    // Called in the handler of a failed record: rethrows when the import
+    // cannot go on. A record the table refuses costs that record only; but
+    // after a full disk, an I/O error or a lack of memory the engine may
+    // have rolled the whole transaction back, and every later record would
+    // be written outside it (and the earlier ones are gone): the step ends
+    // with the engine's text.
+    void rethrowUnlessRecordRefused() const
+    {
+        if (sqlite3_get_autocommit(m_conn->handle()))
+            throw;
+        switch (m_failedCode) {
+        case SQLITE_FULL:
+        case SQLITE_IOERR:
+        case SQLITE_NOMEM:
+        case SQLITE_CORRUPT:
+        case SQLITE_NOTADB:
+        case SQLITE_READONLY:
+        case SQLITE_CANTOPEN:
+            throw;
+        default:
+            break;
+        }
+    }
+
 private:
     std::shared_ptr<Connection> m_conn;
     Statement m_stmt;
     QList<const FieldDef*> m_defs;
     QHash<int, QVariant> m_fixed;
+    int m_failedCode = SQLITE_OK;   // primary code of the last failed step
 };
 
 struct TableFile
@@ -517,6 +544,7 @@ void ImportOrders(ImportContext& ctx)
                 sp.release();
                 ctx.write(QStringLiteral("Order"), rec[0] + QStringLiteral(" Data Record"));
             } catch (const DbError& e) {
+                insert.rethrowUnlessRecordRefused();
                 ctx.failed.insert(inv);
                 messages().error(e.text());
             }
@@ -559,6 +587,7 @@ void ImportAccounts(ImportContext& ctx)
             try {
                 remove.run({values[0]});
             } catch (const DbError& e) {
+                remove.rethrowUnlessRecordRefused();
                 messages().error(e.text());
             }
             try {
@@ -566,6 +595,7 @@ void ImportAccounts(ImportContext& ctx)
                 sp.release();
                 ctx.write(QStringLiteral("Account"), rec[0] + QStringLiteral(" New or Updated Shopper Account"));
             } catch (const DbError& e) {
+                insert.rethrowUnlessRecordRefused();
                 sp.rollback();
                 messages().error(e.text());
             }
@@ -601,6 +631,7 @@ void ImportNotes(ImportContext& ctx)
                 sp.release();
                 ctx.write(QStringLiteral("Order Notes"), rec[0] + QStringLiteral(" Order Notes API Entry"));
             } catch (const Error& e) {   // a bad date or a row the table refuses
+                insert.rethrowUnlessRecordRefused();
                 messages().error(e.text());
             }
         }
@@ -633,6 +664,7 @@ void ApplyInvoiceMarks(ImportContext& ctx)
                 else
                     ctx.write(QStringLiteral("Invoice Marker"), rec[0] + QStringLiteral(" Order marked ") + rec[1]);
             } catch (const Error& e) {   // a number that is not one, a refused value
+                update.rethrowUnlessRecordRefused();
                 messages().error(e.text());
             }
         }
@@ -664,6 +696,7 @@ void ApplyInvoiceStatus(ImportContext& ctx)
                     ctx.write(QStringLiteral("Invoice Status"),
                               rec[0] + QStringLiteral(" Invoice status set to ") + rec[1]);
             } catch (const Error& e) {   // an order that already has its status text
+                insert.rethrowUnlessRecordRefused();
                 messages().error(e.text());
             }
         }

@@ -1,8 +1,11 @@
 // The record conversions, the invoice cutter and the local account lookup,
 // on real files and a real company database in a temporary directory.
+#include "common/file_utils.h"
 #include "common/scripted_messages.h"
 #include "common/temp_home.h"
+#include "data/connection.h"
 #include "data/datamodule.h"
+#include "data/db_error.h"
 #include "data/query.h"
 #include "sync/import_steps.h"
 #include "sync/integrity.h"
@@ -12,6 +15,8 @@
 #include <QFile>
 #include <QLocale>
 #include <QTest>
+
+#include <sqlite3.h>
 
 using namespace os;
 using namespace os::test;
@@ -163,6 +168,54 @@ private slots:
             QCOMPARE(e.text(), QStringLiteral("'x1' is not a valid integer value"));
         }
         QCOMPARE(read(home.dataDir() + QStringLiteral("/html/1inv.html")), QByteArray("a \r\n"));
+    }
+
+    void fullDatabaseEndsTheImportInsteadOfRefusingEachRecord()
+    {
+        TempHome home;
+        ScriptedMessages shown;
+        TMainDataMod::CreateMissingTables(home.dataDir());
+        QByteArray dat;
+        for (int inv = 1; inv <= 300; ++inv) {
+            QStringList f(kOrderFields, QStringLiteral("some text of an order"));
+            f[0] = QString::number(inv);
+            f[1] = QStringLiteral("5");
+            f[21] = QStringLiteral("2024-03-05");
+            f[22] = QStringLiteral("1.00");
+            f[23] = QStringLiteral("1");
+            f[30] = QStringLiteral("0");
+            dat += f.join(QLatin1Char('|')).toUtf8() + "\r\n";
+        }
+        QVERIFY(WriteAll(home.path(QStringLiteral("orders.dat")), dat));
+
+        // The import's own connection may grow the file by two pages only.
+        const auto conn = Connection::forTable(home.dataDir(), QStringLiteral("orders"));
+        Statement pages(conn->handle(), QStringLiteral("PRAGMA page_count"));
+        QVERIFY(pages.step());
+        conn->exec(QStringLiteral("PRAGMA max_page_count=%1").arg(pages.column(0).toLongLong() + 2));
+
+        ImportContext ctx;
+        ctx.dataDir = home.dataDir();
+        ctx.workDir = home.home();
+        int logged = 0;
+        ctx.log = [&logged](const QString&, const QString&) { ++logged; };
+        try {
+            ImportOrders(ctx);
+            QFAIL("the import went on");
+        } catch (const DbError& e) {
+            QCOMPARE(e.text(), QString::fromUtf8(sqlite3_errstr(SQLITE_FULL)));
+        }
+        QCOMPARE(shown.texts(), QStringList());
+        conn->exec(QStringLiteral("PRAGMA max_page_count=1073741823"));
+
+        // Some records went in before the disk was full; the engine then
+        // dropped the whole transaction, and no record went in after it.
+        Query q;
+        q.setDirectory(home.dataDir());
+        q.setSql(QStringLiteral("SELECT COUNT(*) AS N FROM orders.db"));
+        q.open();
+        QVERIFY(logged > 0 && logged < 300);
+        QCOMPARE(q.value(QStringLiteral("N")).toInt(), 0);
     }
 
     void findLocalAccount()
