@@ -118,18 +118,6 @@ bool setHome(const Options& o)
     return true;
 }
 
-// Takes the program lock; shows why not when another program holds it.
-bool acquireLock(os::SingleInstance& lock)
-{
-    if (lock.tryAcquire())
-        return true;
-    const QString why = lock.errorString();
-    os::messages().error(why.isEmpty() ? os::SingleInstance::AlreadyRunningMessage
-                                       : os::SingleInstance::AlreadyRunningMessage +
-                                             QStringLiteral("\r\r") + why);
-    return false;
-}
-
 int runHeadless(int argc, char** argv, const Options& o)
 {
     QCoreApplication app(argc, argv);
@@ -141,7 +129,7 @@ int runHeadless(int argc, char** argv, const Options& o)
         if (o.hasImport)
             return os::RunImportReply(o.importReply);
         os::SingleInstance lock;
-        if (!acquireLock(lock))
+        if (!lock.acquireOrReport())
             return 1;
         return os::RunHeadlessSession(o.session);
     } catch (const os::ProgramTermination& t) {
@@ -160,7 +148,7 @@ int runWindows(int argc, char** argv, const Options& o)
         return 2;
 
     os::SingleInstance lock;
-    if (!acquireLock(lock))
+    if (!lock.acquireOrReport())
         return 1;
 
     // The data module outlives the main window and its child windows, which

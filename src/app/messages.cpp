@@ -28,6 +28,43 @@ void setMessageService(MessageService* service)
     g_service = service;
 }
 
+MessageService* installedMessageService()
+{
+    return g_service;
+}
+
+ScopedMessageService::ScopedMessageService(MessageService* service) : m_previous(g_service)
+{
+    g_service = service;
+}
+
+ScopedMessageService::~ScopedMessageService()
+{
+    g_service = m_previous;
+}
+
+ErrorCountingMessages::ErrorCountingMessages() : m_inner(messages()), m_previous(g_service)
+{
+    g_service = this;
+}
+
+ErrorCountingMessages::~ErrorCountingMessages()
+{
+    g_service = m_previous;
+}
+
+void ErrorCountingMessages::info(const QString& text) { m_inner.info(text); }
+void ErrorCountingMessages::warning(const QString& text) { m_inner.warning(text); }
+
+void ErrorCountingMessages::error(const QString& text)
+{
+    ++m_errors;
+    m_inner.error(text);
+}
+
+Answer ErrorCountingMessages::ask(const QString& text, Buttons buttons) { return m_inner.ask(text, buttons); }
+void ErrorCountingMessages::beep() { m_inner.beep(); }
+
 QString displayText(const QString& text)
 {
     QString out = text;

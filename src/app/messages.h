@@ -37,6 +37,47 @@ void setMessageService(MessageService* service);
 // "\r" line breaks as a display would show them ("\r\n" or "\r" become "\n").
 QString displayText(const QString& text);
 
+// The service installed now (null when the default is in force).
+MessageService* installedMessageService();
+
+// Installs `service` for the life of the object, then restores what was
+// installed before.
+class ScopedMessageService
+{
+public:
+    explicit ScopedMessageService(MessageService* service);
+    ~ScopedMessageService();
+    ScopedMessageService(const ScopedMessageService&) = delete;
+    ScopedMessageService& operator=(const ScopedMessageService&) = delete;
+
+private:
+    MessageService* m_previous;
+};
+
+// Passes every text on to the service in force when it was made, and counts
+// the errors shown: a headless run that showed one did not end cleanly.
+// Installs itself for its life.
+class ErrorCountingMessages : public MessageService
+{
+public:
+    ErrorCountingMessages();
+    ~ErrorCountingMessages() override;
+    ErrorCountingMessages(const ErrorCountingMessages&) = delete;
+    ErrorCountingMessages& operator=(const ErrorCountingMessages&) = delete;
+
+    void info(const QString& text) override;
+    void warning(const QString& text) override;
+    void error(const QString& text) override;
+    Answer ask(const QString& text, Buttons buttons) override;
+    void beep() override;
+    int errors() const { return m_errors; }
+
+private:
+    MessageService& m_inner;
+    MessageService* m_previous;
+    int m_errors = 0;
+};
+
 // Writes texts to standard error with a kind prefix; answers questions with
 // their first button. Used by the headless modes and as the default.
 class StderrMessageService : public MessageService

@@ -1,5 +1,7 @@
 #include "app/single_instance.h"
 
+#include "app/messages.h"
+
 #include <QByteArray>
 #include <QDir>
 #include <QFile>
@@ -81,6 +83,14 @@ void SingleInstance::release()
     ::flock(m_fd, LOCK_UN);
     ::close(m_fd);
     m_fd = -1;
+}
+
+bool SingleInstance::acquireOrReport()
+{
+    if (tryAcquire())
+        return true;
+    messages().error(m_error.isEmpty() ? AlreadyRunningMessage : m_error);
+    return false;
 }
 
 } // namespace os

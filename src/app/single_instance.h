@@ -30,6 +30,11 @@ public:
     void release();
     QString errorString() const { return m_error; }
 
+    // tryAcquire(), and when it fails shows why: exactly the already-running
+    // message when another program holds the lock, the system's text when the
+    // lock file itself cannot be opened.
+    bool acquireOrReport();
+
     // The lock file's path: <dir>/ZR.
     static QString lockFilePath();
 

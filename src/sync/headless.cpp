@@ -22,32 +22,6 @@ namespace os {
 
 namespace {
 
-// Message-box texts to standard error, counting the errors: a session that
-// showed one did not end cleanly.
-class CountingStderrMessages : public StderrMessageService
-{
-public:
-    void error(const QString& text) override
-    {
-        ++m_errors;
-        StderrMessageService::error(text);
-    }
-    int errors() const { return m_errors; }
-
-private:
-    int m_errors = 0;
-};
-
-// Installs a message service for the life of the object.
-class MessageServiceScope
-{
-public:
-    explicit MessageServiceScope(MessageService* service) { setMessageService(service); }
-    ~MessageServiceScope() { setMessageService(nullptr); }
-    MessageServiceScope(const MessageServiceScope&) = delete;
-    MessageServiceScope& operator=(const MessageServiceScope&) = delete;
-};
-
 // Turns the terminal's echo off while a secret is typed.
 class NoEcho
 {
@@ -127,15 +101,15 @@ private:
     bool m_refused = false;
 };
 
-void printRow(const QString& type, const QString& message)
+} // namespace
+
+void PrintLogRow(const QString& type, const QString& message)
 {
     const QByteArray line = (type + QLatin1Char('\t') + displayText(message)).toUtf8();
     std::fwrite(line.constData(), 1, size_t(line.size()), stdout);
     std::fputc('\n', stdout);
     std::fflush(stdout);
 }
-
-} // namespace
 
 int RunHeadlessSession(const QString& action)
 {
@@ -155,8 +129,7 @@ int RunHeadlessSession(const QString& action)
         ownApp = std::make_unique<QCoreApplication>(argc, argv);
     }
 
-    CountingStderrMessages stderrMessages;
-    MessageServiceScope scope(&stderrMessages);
+    ErrorCountingMessages shown;   // standard error unless a caller installed another
 
     LoadSettings();
 
@@ -188,11 +161,11 @@ int RunHeadlessSession(const QString& action)
     NullMainServices main;
     HeadlessHost host;
     StoreSession session(&main, &host);
-    QObject::connect(&session.eventLog(), &EventLog::rowAdded, &session, &printRow);
+    QObject::connect(&session.eventLog(), &EventLog::rowAdded, &session, &PrintLogRow);
     session.setPassword(*password);
     session.RunSession(action);
 
-    const bool failed = session.lastSessionFailed() || host.refused() || stderrMessages.errors() > 0;
+    const bool failed = session.lastSessionFailed() || host.refused() || shown.errors() > 0;
     return failed ? 1 : 0;
 }
 

@@ -16,4 +16,8 @@ namespace os {
 // missing password. The program's home must be set before.
 int RunHeadlessSession(const QString& action);
 
+// One event-log row on standard output, as the headless modes print them:
+// the type, a tab, the message (a "\r" in it shown as a line break).
+void PrintLogRow(const QString& type, const QString& message);
+
 } // namespace os

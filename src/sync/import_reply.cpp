@@ -6,6 +6,7 @@
 #include "app/single_instance.h"
 #include "data/datamodule.h"
 #include "sync/event_log.h"
+#include "sync/headless.h"
 #include "sync/import_steps.h"
 #include "sync/protocol.h"
 #include "sync/retrieval.h"
@@ -13,56 +14,16 @@
 #include <QDir>
 #include <QFile>
 
-#include <cstdio>
 
 namespace os {
 
-namespace {
-
-// Passes every text on to the service in force and counts the errors: an
-// import that showed one did not bring everything in.
-class CountingMessages : public MessageService
-{
-public:
-    explicit CountingMessages(MessageService& inner) : m_inner(inner) { setMessageService(this); }
-    ~CountingMessages() override { setMessageService(m_restore ? &m_inner : nullptr); }
-    CountingMessages(const CountingMessages&) = delete;
-    CountingMessages& operator=(const CountingMessages&) = delete;
-
-    void info(const QString& text) override { m_inner.info(text); }
-    void warning(const QString& text) override { m_inner.warning(text); }
-    void error(const QString& text) override
-    {
-        ++m_errors;
-        m_inner.error(text);
-    }
-    Answer ask(const QString& text, Buttons buttons) override { return m_inner.ask(text, buttons); }
-    void beep() override { m_inner.beep(); }
-    int errors() const { return m_errors; }
-    void restoreOnExit(bool restore) { m_restore = restore; }
-
-private:
-    MessageService& m_inner;
-    int m_errors = 0;
-    bool m_restore = true;
-};
-
-} // namespace
-
 int RunImportReply(const QString& file)
 {
-    MessageService& inner = messages();
-    // The default service is not installed explicitly; restore it as null.
-    const bool innerIsDefault = dynamic_cast<StderrMessageService*>(&inner) != nullptr;
-    CountingMessages counting(inner);
-    counting.restoreOnExit(!innerIsDefault);
+    ErrorCountingMessages counting;
 
     SingleInstance instance;
-    if (!instance.tryAcquire()) {
-        messages().error(instance.errorString().isEmpty() ? SingleInstance::AlreadyRunningMessage
-                                                         : instance.errorString());
+    if (!instance.acquireOrReport())
         return 1;
-    }
 
     QFile in(file);
     if (!in.open(QIODevice::ReadOnly)) {
@@ -85,11 +46,7 @@ int RunImportReply(const QString& file)
     }
 
     EventLog log;
-    QObject::connect(&log, &EventLog::rowAdded, [](const QString& type, const QString& message) {
-        const QByteArray line = (type + QLatin1Char('\t') + message + QLatin1Char('\n')).toUtf8();
-        std::fwrite(line.constData(), 1, size_t(line.size()), stdout);
-        std::fflush(stdout);
-    });
+    QObject::connect(&log, &EventLog::rowAdded, &PrintLogRow);
 
     try {
         TMainDataMod data;

@@ -26,6 +26,28 @@ private slots:
     {
         QCOMPARE(displayText(QStringLiteral("a\r\rb\r\nc")), QStringLiteral("a\n\nb\nc"));
     }
+    void errorCountingPassesOnAndRestores()
+    {
+        test::ScriptedMessages sm;
+        {
+            ErrorCountingMessages counting;
+            QCOMPARE(&messages(), static_cast<MessageService*>(&counting));
+            messages().info(QStringLiteral("note"));
+            messages().error(QStringLiteral("first"));
+            messages().error(QStringLiteral("second"));
+            sm.queueAnswer(Answer::Yes);
+            QCOMPARE(messages().ask(QStringLiteral("go on?"), Buttons::YesNo), Answer::Yes);
+            QCOMPARE(counting.errors(), 2);
+        }
+        // Everything reached the service in force before, which is back.
+        QCOMPARE(sm.texts(), QStringList({"note", "first", "second", "go on?"}));
+        QCOMPARE(installedMessageService(), static_cast<MessageService*>(&sm));
+        {
+            ScopedMessageService none(nullptr);
+            QVERIFY(dynamic_cast<StderrMessageService*>(&messages()) != nullptr);
+        }
+        QCOMPARE(installedMessageService(), static_cast<MessageService*>(&sm));
+    }
     void defaultServiceIsRestored()
     {
         {

@@ -1,5 +1,6 @@
 #include "app/paths.h"
 #include "app/single_instance.h"
+#include "common/scripted_messages.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -94,6 +95,14 @@ private slots:
         QVERIFY(!second.tryAcquire());
         QCOMPARE(second.errorString(), QString());
         QVERIFY(!second.isHeld());
+
+        // The refusal says exactly the one message, nothing more.
+        {
+            test::ScriptedMessages shown;
+            SingleInstance refused;
+            QVERIFY(!refused.acquireOrReport());
+            QCOMPARE(shown.texts(), QStringList{SingleInstance::AlreadyRunningMessage});
+        }
 
         first.reset();
         QVERIFY(second.tryAcquire());
