@@ -20,6 +20,7 @@
 
 #include <cmath>
 #include <limits>
+#include <optional>
 
 namespace os {
 
@@ -357,13 +358,14 @@ public:
         return changed;
     }
 
-    // For a SELECT: the first column of the first row, null when no row.
-    QVariant firstValue(const QVariantList& values)
+    // For a SELECT: the first column of the first row (an invalid QVariant
+    // when it is NULL); nothing when there is no row.
+    std::optional<QVariant> firstValue(const QVariantList& values)
     {
         m_stmt.reset();
         for (int i = 0; i < values.size(); ++i)
             m_stmt.bind(i + 1, ToStored(values[i], m_defs.value(i)));
-        QVariant result;
+        std::optional<QVariant> result;
         try {
             if (m_stmt.step())
                 result = m_stmt.column(0);
@@ -574,8 +576,9 @@ void ImportAccounts(ImportContext& ctx)
             if (rec.size() < kAccountFields)
                 continue;
             const QVariantList values = AccountRowValues(rec);
-            const QVariant stored = lookup.firstValue({values[0]});
-            if (stored.isValid() && stored.toString() != rec[2]) {
+            // An account without an e-mail (NULL) is matched as "".
+            const std::optional<QVariant> stored = lookup.firstValue({values[0]});
+            if (stored && stored->toString() != rec[2]) {
                 ctx.write(QStringLiteral("Internal Trouble"),
                           rec[0] + QStringLiteral(" AND ") + rec[2]
                               + QStringLiteral(" do not match, record not updated!"));

@@ -251,17 +251,25 @@ private slots:
         sim().addRaw(QStringLiteral("Accounts"), AccountLine(50, QStringLiteral("b@x.com"), QStringLiteral("New"), "1"));
         sim().addRaw(QStringLiteral("Accounts"), AccountLine(51, QStringLiteral("c@x.com"), QStringLiteral("New"), "0"));
         sim().addRaw(QStringLiteral("Accounts"), AccountLine(52, QStringLiteral("d@x.com"), QStringLiteral("Dee"), "1"));
+        // Local accounts without an e-mail: only an empty address matches them.
+        f.exec(QStringLiteral("INSERT INTO customers.db (CUSTID, EMAIL, NAME) VALUES (53, NULL, 'Blank')"));
+        f.exec(QStringLiteral("INSERT INTO customers.db (CUSTID, EMAIL, NAME) VALUES (54, NULL, 'Blank')"));
+        sim().addRaw(QStringLiteral("Accounts"), AccountLine(53, QStringLiteral("e@x.com"), QStringLiteral("New"), "1"));
+        sim().addRaw(QStringLiteral("Accounts"), AccountLine(54, QString(), QStringLiteral("New"), "1"));
         sim().addOrders({order(4000, 52, QStringLiteral("x"))});
         f.session->eventLog().clear();
         f.run();
         QCOMPARE(f.shown(), QStringList());
         QCOMPARE(only(f.log(), QStringList{"Account", "Internal Trouble"}),
                  (QStringList{"Internal Trouble|50 AND b@x.com do not match, record not updated!",
-                              "Account|51 New or Updated Shopper Account", "Account|52 New or Updated Shopper Account"}));
+                              "Account|51 New or Updated Shopper Account", "Account|52 New or Updated Shopper Account",
+                              "Internal Trouble|53 AND e@x.com do not match, record not updated!",
+                              "Account|54 New or Updated Shopper Account"}));
         QCOMPARE(f.column(QStringLiteral("SELECT NAME FROM customers.db ORDER BY CUSTID")),
-                 (QVariantList{"Old", "New", "Dee"}));
+                 (QVariantList{"Old", "New", "Dee", "Blank", "New"}));
+        QCOMPARE(f.column(QStringLiteral("SELECT EMAIL FROM customers.db WHERE CUSTID=53")), (QVariantList{QVariant()}));
         QCOMPARE(f.column(QStringLiteral("SELECT EMAIL FROM customers.db WHERE CUSTID=50")), (QVariantList{"a@x.com"}));
-        QCOMPARE(f.column(QStringLiteral("SELECT SUBSCRIBE FROM customers.db ORDER BY CUSTID")).mid(1),
+        QCOMPARE(f.column(QStringLiteral("SELECT SUBSCRIBE FROM customers.db ORDER BY CUSTID")).mid(1, 2),
                  (QVariantList{false, true}));
     }
 
