@@ -10,6 +10,7 @@
 #include "data/transaction.h"
 #include "sync/invoices.h"
 #include "sync/protocol.h"
+#include "sync/retrieval.h"
 
 #include <QFile>
 #include <QHash>
@@ -283,7 +284,7 @@ QList<QStringList> ReadRecords(const QByteArray& text)
 
 // ---- Work files ---------------------------------------------------------------
 
-QString ImportContext::htmlDir() const { return dataDir + QStringLiteral("/html"); }
+QString ImportContext::htmlDir() const { return HtmlDir(dataDir); }
 QString ImportContext::workFile(const QString& name) const { return workDir + QLatin1Char('/') + name; }
 
 const QList<SectionFile>& WorkFileSections()

@@ -15,9 +15,15 @@
 
 namespace os {
 
+QString HtmlDir(const QString& dataDir)
+{
+    return dataDir + QStringLiteral("/html");
+}
+
 QString MissingHtmlDirMessage(const QString& dataDir)
 {
-    return QStringLiteral("The \"%1/html\" HTML invoice export directory does not exist!").arg(dataDir);
+    // Named as a directory, with the separator at the end.
+    return QStringLiteral("The \"%1/\" HTML invoice export directory does not exist!").arg(HtmlDir(dataDir));
 }
 
 QString KeepReply(const QByteArray& reply, const QString& home)
@@ -54,7 +60,7 @@ QString KeepReply(const QByteArray& reply, const QString& home)
 void RetrieveOrders(StoreSession& session)
 {
     const QString dataDir = AppPaths::dataDir();
-    if (!QDir(dataDir + QStringLiteral("/html")).exists()) {
+    if (!QDir(HtmlDir(dataDir)).exists()) {
         session.MarkFailed();
         messages().error(MissingHtmlDirMessage(dataDir));
         return;

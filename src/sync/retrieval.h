@@ -12,7 +12,12 @@ class StoreSession;
 // session; raises os::Error subclasses to end the session.
 void RetrieveOrders(StoreSession& session);
 
-// The message shown when the company's invoice directory is missing.
+// The invoice directory of the company data directory `dataDir`:
+// "<dataDir>/html", no separator at the end.
+QString HtmlDir(const QString& dataDir);
+
+// The message shown when the company's invoice directory is missing:
+// The "<dataDir>/html/" HTML invoice export directory does not exist!
 QString MissingHtmlDirMessage(const QString& dataDir);
 
 // Keeps a get_new_stuff reply in <home>/retrievals/ as

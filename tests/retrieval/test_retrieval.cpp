@@ -399,7 +399,7 @@ private slots:
         RetrievalFixture f(sim());
         QVERIFY(QDir(f.home.path(QStringLiteral("data/html"))).removeRecursively());
         f.run();
-        QCOMPARE(f.shown(), QStringList{QStringLiteral("The \"%1/html\" HTML invoice export directory does not exist!")
+        QCOMPARE(f.shown(), QStringList{QStringLiteral("The \"%1/html/\" HTML invoice export directory does not exist!")
                                             .arg(f.home.dataDir())});
         QCOMPARE(sim().commands(), QStringList());
     }
