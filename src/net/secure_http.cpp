@@ -1,5 +1,6 @@
 #include "net/secure_http.h"
 
+#include "app/owner_only_file.h"
 #include "net/transfer_errors.h"
 
 #include <QEventLoop>
@@ -328,13 +329,11 @@ bool SecureHTTP::Job::openFile()
 {
     // Replies carry card numbers and customer data: owner-only, also when an
     // older work file was left with wider rights.
-    const auto ownerOnly = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
     file = std::make_unique<QFile>(localFile);
-    if (localFile.isEmpty() || !file->open(QIODevice::WriteOnly | QIODevice::Truncate, ownerOnly)) {
+    if (localFile.isEmpty() || !OpenOwnerOnly(*file, QIODevice::WriteOnly | QIODevice::Truncate)) {
         file.reset();
         return false;
     }
-    file->setPermissions(ownerOnly);
     return true;
 }
 

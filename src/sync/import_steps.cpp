@@ -2,6 +2,7 @@
 
 #include "app/clock.h"
 #include "app/messages.h"
+#include "app/owner_only_file.h"
 #include "data/catalogue.h"
 #include "data/connection.h"
 #include "data/datamodule.h"
@@ -304,12 +305,12 @@ void WriteWorkFiles(const QByteArray& reply, const ImportContext& ctx)
     for (const SectionFile& s : WorkFileSections()) {
         const QString path = ctx.workFile(QString::fromLatin1(s.file));
         QFile file(path);
-        // Work files hold card numbers: owner only.
-        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate, QFileDevice::ReadOwner | QFileDevice::WriteOwner))
-            throw SessionError(QStringLiteral("Cannot create file \"%1\". %2").arg(path, file.errorString()));
+        // Work files hold card numbers: owner only, also a file left wider.
+        if (!OpenOwnerOnly(file, QIODevice::WriteOnly | QIODevice::Truncate))
+            throw SessionError(CannotCreateFileText(path, file.errorString()));
         const QByteArray text = ExtractSection(reply, s.start, s.end) + "\r\n";
         if (file.write(text) != text.size() || !file.flush())
-            throw SessionError(QStringLiteral("Cannot write file \"%1\". %2").arg(path, file.errorString()));
+            throw SessionError(CannotWriteFileText(path, file.errorString()));
     }
 }
 

@@ -1,6 +1,7 @@
 #include "sync/invoices.h"
 
 #include "app/messages.h"
+#include "app/owner_only_file.h"
 #include "sync/import_steps.h"
 
 #include <QByteArrayView>
@@ -17,12 +18,13 @@ const QByteArrayView kEnd("VendixEndInvoice|");
 bool writeInvoice(const QString& path, QByteArrayView page)
 {
     QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-        messages().error(QStringLiteral("Cannot create file \"%1\". %2").arg(path, file.errorString()));
+    // An invoice holds the customer's name and addresses: owner only.
+    if (!OpenOwnerOnly(file, QIODevice::WriteOnly | QIODevice::Truncate)) {
+        messages().error(CannotCreateFileText(path, file.errorString()));
         return false;
     }
     if (file.write(page.data(), page.size()) != page.size() || file.write("\r\n", 2) != 2 || !file.flush()) {
-        messages().error(QStringLiteral("Cannot write file \"%1\". %2").arg(path, file.errorString()));
+        messages().error(CannotWriteFileText(path, file.errorString()));
         return false;
     }
     return true;

@@ -4,6 +4,7 @@
 
 #include "app/clock.h"
 #include "app/settings.h"
+#include "common/file_utils.h"
 #include "common/test_certs.h"
 #include "data/db_error.h"
 #include "data/query.h"
@@ -438,6 +439,27 @@ private slots:
         QCOMPARE(sim().state().value("pendingOrders").toInt(), 2);
         QCOMPARE(f.column(QStringLiteral("SELECT INV FROM orders.db")), QVariantList());
         QVERIFY(!QFile::exists(f.home.path(QStringLiteral("data/html/5100inv.html"))));
+    }
+
+    void workAndInvoiceFilesAreOwnerOnly()
+    {
+        sim().addOrders({order(5200, 5, QStringLiteral("p5200")), order(5201, 5, QStringLiteral("p5201"))});
+        RetrievalFixture f(sim());
+        // Left readable by everyone by an older version.
+        const QString orders = f.home.path(QStringLiteral("orders.dat"));
+        const QString invoice = f.home.path(QStringLiteral("data/html/5200inv.html"));
+        for (const QString& path : {orders, invoice}) {
+            QVERIFY(WriteAll(path, "old"));
+            QVERIFY(QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner
+                                                    | QFileDevice::ReadGroup | QFileDevice::ReadOther));
+            QCOMPARE(UnixMode(path), 0644);
+        }
+        f.run();
+        QCOMPARE(f.shown(), QStringList());
+        for (const char* name : {"orders.dat", "accts.dat", "invstats.dat", "invmarks.dat", "notes.dat",
+                                 "data/html/5200inv.html", "data/html/5201inv.html"})
+            QCOMPARE(UnixMode(f.home.path(QString::fromLatin1(name))), 0600);
+        QCOMPARE(f.readFile(QStringLiteral("data/html/5200inv.html")), QByteArray("p5200\r\n"));
     }
 
     void unwritableInvoiceFileIsReported()
