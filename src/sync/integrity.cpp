@@ -57,10 +57,8 @@ QString FindLocalAccount(const QString& dataDir, const QString& email, const QSt
     }
 }
 
-QString AccountFixList(const QString& dataDir, const QString& section, bool* hasRecords)
+QString AccountFixList(const QString& dataDir, const QStringList& records)
 {
-    const QStringList records = SplitFields(section, QStringLiteral("|"));
-    *hasRecords = !records.isEmpty();
     QString list;
     for (const QString& record : records) {
         const QString r = TrimControl(record);
@@ -99,14 +97,13 @@ bool CheckDataIntegrity(StoreSession& session)
 
     const QString section = DecodeStoreText(
         ExtractSection(session.responseBuffer(), markers::DataIntStart, markers::DataIntEnd));
-    if (section.isEmpty())
-        return true;
-    if (SplitFields(section, QStringLiteral("|")).isEmpty())
+    // A section without a "|" holds no records: no fix is due.
+    const QStringList records = SplitFields(section, QStringLiteral("|"));
+    if (records.isEmpty())
         return true;
 
     session.LogEvent(QStringLiteral("Function"), QStringLiteral("Starting local account data integrity process."));
-    bool hasRecords = false;
-    const QString fixList = AccountFixList(dataDir, section, &hasRecords);
+    const QString fixList = AccountFixList(dataDir, records);
     session.LogEvent(QStringLiteral("Function"), QStringLiteral("Completed local account data integrity process."));
 
     const QString fixAction

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 namespace os {
 
@@ -18,11 +19,11 @@ qint64 HighestCustomerNumber(const QString& dataDir);
 // is no such row, the number is not an integer or the lookup fails.
 QString FindLocalAccount(const QString& dataDir, const QString& email, const QString& number);
 
-// The account-fix list for a data-integrity section ("num^email|num^email|..."):
-// for each record of exactly two fields with an e-mail, the local account it
-// matches (FindLocalAccount) followed by "|". `hasRecords` is false when the
-// section holds no "|" at all (no records, and no fix post is due).
-QString AccountFixList(const QString& dataDir, const QString& section, bool* hasRecords);
+// The account-fix list for the records of a data-integrity section
+// ("num^email|num^email|..." split at "|" by SplitFields): for each record of
+// exactly two fields with an e-mail, the local account it matches
+// (FindLocalAccount) followed by "|".
+QString AccountFixList(const QString& dataDir, const QStringList& records);
 
 // The first step of a retrieval: tells the store the highest local numbers,
 // lets it lock itself, and answers its list of accounts that may clash.

@@ -10,6 +10,7 @@
 #include "sync/import_steps.h"
 #include "sync/integrity.h"
 #include "sync/invoices.h"
+#include "sync/protocol.h"
 
 #include <QDir>
 #include <QFile>
@@ -238,11 +239,11 @@ private slots:
         QCOMPARE(FindLocalAccount(dir, QStringLiteral("x@x.com"), QStringLiteral("seven")), QString());
         QCOMPARE(FindLocalAccount(home.path(QStringLiteral("nowhere")), QStringLiteral("x@x.com"), QStringLiteral("7")),
                  QString());
-        bool any = false;
-        QCOMPARE(AccountFixList(dir, QStringLiteral("7^x@x.com"), &any), QString());
-        QVERIFY(!any);
-        QCOMPARE(AccountFixList(dir, QStringLiteral("9^y@y.com| |1^a^b|"), &any), QStringLiteral("y@y.com::12|"));
-        QVERIFY(any);
+        QCOMPARE(AccountFixList(dir, SplitFields(QStringLiteral("7^x@x.com"), QStringLiteral("|"))), QString());
+        QCOMPARE(AccountFixList(dir, SplitFields(QStringLiteral("9^y@y.com| |1^a^b|7^^|"), QStringLiteral("|"))),
+                 QStringLiteral("y@y.com::12|"));
+        QCOMPARE(AccountFixList(dir, QStringList{QStringLiteral("12^n@n.com"), QStringLiteral("7^z@z.com")}),
+                 QStringLiteral("y@y.com::12|x@x.com::7|"));
     }
 };
 
