@@ -115,13 +115,6 @@ const QString kStoreDomainKey = QStringLiteral("StoreDomain");
 const QString kSettingsName = QStringLiteral("zr.ini");
 const QString kCardListName = QStringLiteral("ccitems.txt");
 
-std::optional<int> readInt(const QString& text)
-{
-    bool ok = false;
-    const int v = text.trimmed().toInt(&ok, 10);
-    return ok ? std::optional<int>(v) : std::nullopt;
-}
-
 // A missing key keeps the default already in `s`. Text that is not an integer
 // keeps it too; an unreadable number becomes 0.
 void readKey(const IniFile& ini, const KeyDef& def, Settings& s)
@@ -131,11 +124,11 @@ void readKey(const IniFile& ini, const KeyDef& def, Settings& s)
         return;
     switch (def.kind) {
     case Kind::Logical:
-        if (const auto v = readInt(*text))
+        if (const auto v = ParseInteger(*text))
             s.*std::get<bool Settings::*>(def.member) = *v != 0;
         break;
     case Kind::Integer:
-        if (const auto v = readInt(*text))
+        if (const auto v = ParseInteger(*text))
             s.*std::get<int Settings::*>(def.member) = *v;
         break;
     case Kind::Text:

@@ -244,4 +244,25 @@ double ReadNumber(const QString& text)
     return ok && std::isfinite(v) ? v : 0;
 }
 
+std::optional<int> ParseInteger(const QString& text)
+{
+    qsizetype begin = 0;
+    qsizetype end = text.size();
+    while (begin < end && text[begin].unicode() <= 0x20)
+        ++begin;
+    while (end > begin && text[end - 1].unicode() <= 0x20)
+        --end;
+    // Checked by hand: toInt alone would accept some other forms.
+    qsizetype i = begin < end && (text[begin] == u'-' || text[begin] == u'+') ? begin + 1 : begin;
+    if (i == end)
+        return std::nullopt;
+    for (; i < end; ++i) {
+        if (text[i] < u'0' || text[i] > u'9')
+            return std::nullopt;
+    }
+    bool ok = false;
+    const int value = QStringView(text).sliced(begin, end - begin).toInt(&ok, 10);
+    return ok ? std::optional<int>(value) : std::nullopt;
+}
+
 } // namespace os

@@ -3,6 +3,8 @@
 #include <QByteArray>
 #include <QString>
 
+#include <optional>
+
 namespace os {
 
 // Form encoding of the store posts: the text's UTF-8 bytes; A-Z, a-z and 0-9
@@ -31,5 +33,10 @@ QString FormatRate(double rate);
 // first 255 characters, surrounding blanks ignored, no thousands separator).
 // Text that is not such a number gives 0.
 double ReadNumber(const QString& text);
+
+// A 32-bit decimal integer: an optional sign and the digits 0-9 only, with
+// spaces and control characters around it ignored. Nothing for any other
+// text (empty, other characters, out of range).
+std::optional<int> ParseInteger(const QString& text);
 
 } // namespace os

@@ -3,6 +3,7 @@
 #include "app/clock.h"
 #include "app/messages.h"
 #include "app/owner_only_file.h"
+#include "app/text_utils.h"
 #include "data/catalogue.h"
 #include "data/connection.h"
 #include "data/datamodule.h"
@@ -30,17 +31,15 @@ namespace os {
 
 int ReadInteger(const QString& text)
 {
-    // An optional sign and decimal digits only: the store never sends
-    // another form, and toInt alone would accept some.
-    const QString t = TrimControl(text);
-    qsizetype i = (t.startsWith(u'-') || t.startsWith(u'+')) ? 1 : 0;
-    bool ok = i < t.size();
-    for (; i < t.size() && ok; ++i)
-        ok = t[i] >= u'0' && t[i] <= u'9';
-    const int value = ok ? t.toInt(&ok, 10) : 0;
-    if (!ok)
+    const std::optional<int> value = ParseInteger(text);
+    if (!value)
         throw ConversionError(QStringLiteral("'%1' is not a valid integer value").arg(text));
-    return value;
+    return *value;
+}
+
+int ReadIntegerOr(const QString& text, int fallback)
+{
+    return ParseInteger(text).value_or(fallback);
 }
 
 double ReadMoney(const QString& text)
@@ -231,9 +230,7 @@ QVariantList OrderRowValues(const QStringList& f, DateReader& dates, const QDate
     v.append(PaymentMethodText(f[23]));
     for (int i = 24; i <= 29; ++i)   // CARDNUM .. PURCHASEORDER
         v.append(f[i]);
-    bool ok = false;
-    const int affiliate = f[30].toInt(&ok, 10);
-    v.append(ok ? affiliate : 0);   // AFFILIATECODE
+    v.append(ReadIntegerOr(f[30], 0));   // AFFILIATECODE
     v.append(f[31]);                // COUPON
     v.append(f[32]);                // ORDERSTATE
     v.append(now);                  // LASTMARKED
@@ -622,9 +619,13 @@ void ImportNotes(ImportContext& ctx)
         for (const QStringList& rec : records) {
             if (rec.size() < kNoteFields || rec[0].isEmpty() || rec[2].isEmpty())
                 continue;
-            bool ok = false;
-            const int inv = rec[0].toInt(&ok, 10);
-            if (!ok || inv == 0) {
+            int inv = 0;
+            try {
+                inv = ReadInteger(rec[0]);
+            } catch (const ConversionError&) {
+                // logged below, as a zero is
+            }
+            if (inv == 0) {
                 ctx.write(QStringLiteral("Internal Trouble"), QStringLiteral("Notes API invoice number was invalid!"));
                 continue;
             }

@@ -27,9 +27,11 @@ public:
 
 // ---- Conversions of the fields of delivered records -------------------------
 
-// A 32-bit decimal integer, surrounding blanks ignored; throws ConversionError
-// "'<text>' is not a valid integer value".
+// A 32-bit decimal integer, surrounding blanks ignored (ParseInteger);
+// throws ConversionError "'<text>' is not a valid integer value".
 int ReadInteger(const QString& text);
+// The same, or `fallback` for text that is not such an integer.
+int ReadIntegerOr(const QString& text, int fallback);
 
 // A money amount in the desktop's format (QLocale()), or with a full stop as
 // the decimal separator; rounded to four decimals. Throws ConversionError

@@ -46,6 +46,23 @@ private slots:
             } catch (const ConversionError& e) {
                 QCOMPARE(e.text(), QStringLiteral("'%1' is not a valid integer value").arg(QString::fromLatin1(bad)));
             }
+            QCOMPARE(ReadIntegerOr(QString::fromLatin1(bad), -1), -1);
+        }
+        QCOMPARE(ReadIntegerOr(QStringLiteral("\t+12\x01"), -1), 12);
+        QCOMPARE(ReadIntegerOr(QStringLiteral("-2147483648"), 0), -2147483648);
+        QCOMPARE(ReadIntegerOr(QStringLiteral("2147483648"), 5), 5);
+        QCOMPARE(ReadIntegerOr(QStringLiteral("1 2"), 5), 5);
+
+        // The affiliate code is 0 when it is not an integer.
+        QStringList order(kOrderFields, QStringLiteral("x"));
+        order[0] = QStringLiteral("1");
+        order[1] = QStringLiteral("2");
+        order[21] = QStringLiteral("2024-03-05");
+        order[22] = QStringLiteral("1.00");
+        DateReader dates;
+        for (const auto& [code, stored] : {std::pair{"9", 9}, std::pair{"abc", 0}, std::pair{"7.5", 0}}) {
+            order[30] = QString::fromLatin1(code);
+            QCOMPARE(OrderRowValues(order, dates, QDateTime()).at(30), QVariant(stored));
         }
     }
 
