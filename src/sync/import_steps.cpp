@@ -17,7 +17,6 @@
 #include <QFile>
 #include <QHash>
 #include <QLocale>
-#include <QStringDecoder>
 
 #include <sqlite3.h>
 
@@ -247,15 +246,6 @@ QVariantList AccountRowValues(const QStringList& f)
         v.append(f[i]);
     v.append(f[20] == QLatin1String("1"));
     return v;
-}
-
-QString DecodeStoreText(QByteArrayView bytes)
-{
-    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    QString text = utf8(bytes);
-    if (!utf8.hasError())
-        return text;
-    return QString::fromLatin1(bytes);
 }
 
 QList<QStringList> ReadRecords(const QByteArray& text)

@@ -122,10 +122,6 @@ struct SectionFile
 };
 const QList<SectionFile>& WorkFileSections();
 
-// Store text as the tables keep it: UTF-8, or Latin-1 when the bytes are not
-// valid UTF-8 (an older store writing its single-byte code page).
-QString DecodeStoreText(QByteArrayView bytes);
-
 // Saves the Orders, Accounts, InvoiceStatus, InvMarks and Notes sections of a
 // get_new_stuff reply, each followed by CR LF, as orders.dat, accts.dat,
 // invstats.dat, invmarks.dat and notes.dat (a missing section gives a file

@@ -3,6 +3,7 @@
 #include "app/messages.h"
 #include "app/owner_only_file.h"
 #include "sync/import_steps.h"
+#include "sync/protocol.h"
 
 #include <QByteArrayView>
 #include <QFile>

@@ -4,6 +4,8 @@
 #include "app/text_utils.h"
 #include "sync/event_log.h"
 
+#include <QStringDecoder>
+
 namespace os {
 
 namespace {
@@ -38,6 +40,15 @@ StoreCommand makeCommand(QByteArray body, const char* workFile, const char* step
 
 } // namespace
 
+QString DecodeStoreText(QByteArrayView bytes)
+{
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    QString text = utf8(bytes);
+    if (!utf8.hasError())
+        return text;
+    return QString::fromLatin1(bytes);
+}
+
 QByteArrayView TrimControl(QByteArrayView text)
 {
     qsizetype begin = 0;
@@ -70,7 +81,7 @@ QStringList StoreMessages(QByteArrayView reply, bool* hasMessageLine)
     if (!found)
         return {};
     // A message line that never ends is shown as "NULL" (the store did not finish it).
-    const QString text = terminated ? QString::fromUtf8(line) : QStringLiteral("NULL");
+    const QString text = terminated ? DecodeStoreText(line) : QStringLiteral("NULL");
 
     // Cutting at the first "::" again and again gives the runs between them.
     return text.split(kMessageSeparator, Qt::KeepEmptyParts);
@@ -95,7 +106,7 @@ QString GetStoreAction(QByteArrayView reply)
     const QByteArrayView line = markedLine(reply, kActionMarker, &found, &terminated);
     if (!terminated)
         return {};
-    return QString::fromUtf8(line);
+    return DecodeStoreText(line);
 }
 
 QByteArray ExtractSection(QByteArrayView reply, QByteArrayView startMarker, QByteArrayView endMarker)

@@ -15,6 +15,11 @@ class EventLog;
 // The readers work on the raw reply bytes (replies may be tens of megabytes)
 // and never fail.
 
+// Store text: UTF-8, or Latin-1 when the bytes are not valid UTF-8 (an older
+// store writing its single-byte code page). Messages, actions and data
+// sections are all read so.
+QString DecodeStoreText(QByteArrayView bytes);
+
 // Logs the messages of the reply's message line with type "Vendix"
 // (messages are separated by "::"); logs "No response received from
 // ordersentinel.cgi!" when the reply has no message line.

@@ -31,6 +31,7 @@ private slots:
     void separatorsOnlyAndDoubledSeparators();
     void replyWithoutMessageLine();
     void firstMarkerWinsAndLinesAreTrimmed();
+    void latin1AndUtf8Lines();
     void extractSection_data();
     void extractSection();
     void splitFields_data();
@@ -109,6 +110,17 @@ void TestProtocol::firstMarkerWinsAndLinesAreTrimmed()
     log.clear();
     ShowStoreMessages(QStringLiteral("VendixResponse:Bestellung für Jürgen\n").toUtf8(), log);
     QCOMPARE(rowsOf(log), QStringList{QStringLiteral("Vendix|Bestellung für Jürgen")});
+}
+
+void TestProtocol::latin1AndUtf8Lines()
+{
+    // An older store writes its single-byte code page; a newer one UTF-8.
+    QCOMPARE(StoreMessages(QByteArrayLiteral("VendixResponse:Caf\xe9 open::na\xefve\nVendixAction:D\xe9j\xe0\n")),
+             (QStringList{QStringLiteral("Caf\u00e9 open"), QStringLiteral("na\u00efve")}));
+    QCOMPARE(GetStoreAction(QByteArrayLiteral("VendixAction:D\xe9j\xe0\n")), QStringLiteral("D\u00e9j\u00e0"));
+    QCOMPARE(StoreMessages(QByteArrayLiteral("VendixResponse:Caf\xc3\xa9\n")), QStringList{QStringLiteral("Caf\u00e9")});
+    QCOMPARE(GetStoreAction(QByteArrayLiteral("VendixAction:D\xc3\xa9j\xc3\xa0\n")), QStringLiteral("D\u00e9j\u00e0"));
+    QCOMPARE(DecodeStoreText(QByteArrayLiteral("\xe9t\xe9")), QStringLiteral("\u00e9t\u00e9"));
 }
 
 void TestProtocol::extractSection_data()
