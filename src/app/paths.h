@@ -15,6 +15,7 @@ public:
     static QString home();                      // the program's own directory
     static QString dataDir();                   // home + "/data"
     static QString htmlDir();                   // dataDir + "/html"
+    static QString htmlDirOf(const QString& dataDir);   // the invoice directory of a data directory
     static QString homeFile(const QString& name);
     static QString dataFile(const QString& name);
 };

@@ -40,7 +40,7 @@ int RunImportReply(const QString& file)
     }
 
     const QString dataDir = AppPaths::dataDir();
-    if (!QDir(dataDir + QStringLiteral("/html")).exists()) {
+    if (!QDir(AppPaths::htmlDirOf(dataDir)).exists()) {
         messages().error(MissingHtmlDirMessage(dataDir));
         return 1;
     }

@@ -1,5 +1,7 @@
 #include "sync/import_steps.h"
 
+#include "app/paths.h"
+
 #include "app/clock.h"
 #include "app/messages.h"
 #include "app/owner_only_file.h"
@@ -272,7 +274,7 @@ QList<QStringList> ReadRecords(const QByteArray& text)
 
 // ---- Work files ---------------------------------------------------------------
 
-QString ImportContext::htmlDir() const { return HtmlDir(dataDir); }
+QString ImportContext::htmlDir() const { return AppPaths::htmlDirOf(dataDir); }
 QString ImportContext::workFile(const QString& name) const { return workDir + QLatin1Char('/') + name; }
 
 const QList<SectionFile>& WorkFileSections()

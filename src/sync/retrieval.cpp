@@ -15,15 +15,10 @@
 
 namespace os {
 
-QString HtmlDir(const QString& dataDir)
-{
-    return dataDir + QStringLiteral("/html");
-}
-
 QString MissingHtmlDirMessage(const QString& dataDir)
 {
     // Named as a directory, with the separator at the end.
-    return QStringLiteral("The \"%1/\" HTML invoice export directory does not exist!").arg(HtmlDir(dataDir));
+    return QStringLiteral("The \"%1/\" HTML invoice export directory does not exist!").arg(AppPaths::htmlDirOf(dataDir));
 }
 
 QString KeepReply(const QByteArray& reply, const QString& home)
@@ -60,7 +55,7 @@ QString KeepReply(const QByteArray& reply, const QString& home)
 void RetrieveOrders(StoreSession& session)
 {
     const QString dataDir = AppPaths::dataDir();
-    if (!QDir(HtmlDir(dataDir)).exists()) {
+    if (!QDir(AppPaths::htmlDirOf(dataDir)).exists()) {
         session.MarkFailed();
         messages().error(MissingHtmlDirMessage(dataDir));
         return;

@@ -12,10 +12,6 @@ class StoreSession;
 // session; raises os::Error subclasses to end the session.
 void RetrieveOrders(StoreSession& session);
 
-// The invoice directory of the company data directory `dataDir`:
-// "<dataDir>/html", no separator at the end.
-QString HtmlDir(const QString& dataDir);
-
 // The message shown when the company's invoice directory is missing:
 // The "<dataDir>/html/" HTML invoice export directory does not exist!
 QString MissingHtmlDirMessage(const QString& dataDir);
