@@ -244,7 +244,34 @@ double ReadNumber(const QString& text)
     return ok && std::isfinite(v) ? v : 0;
 }
 
-std::optional<int> ParseInteger(const QString& text)
+std::optional<int> ParseInteger(const QString& untrimmed)
+{
+    const QString text = TrimControl(untrimmed);
+    // Checked by hand: toInt alone would accept some other forms.
+    qsizetype i = !text.isEmpty() && (text[0] == u'-' || text[0] == u'+') ? 1 : 0;
+    if (i == text.size())
+        return std::nullopt;
+    for (; i < text.size(); ++i) {
+        if (text[i] < u'0' || text[i] > u'9')
+            return std::nullopt;
+    }
+    bool ok = false;
+    const int value = text.toInt(&ok, 10);
+    return ok ? std::optional<int>(value) : std::nullopt;
+}
+
+QByteArrayView TrimControl(QByteArrayView text)
+{
+    qsizetype begin = 0;
+    qsizetype end = text.size();
+    while (begin < end && static_cast<unsigned char>(text[begin]) <= 0x20)
+        ++begin;
+    while (end > begin && static_cast<unsigned char>(text[end - 1]) <= 0x20)
+        --end;
+    return text.sliced(begin, end - begin);
+}
+
+QString TrimControl(const QString& text)
 {
     qsizetype begin = 0;
     qsizetype end = text.size();
@@ -252,17 +279,7 @@ std::optional<int> ParseInteger(const QString& text)
         ++begin;
     while (end > begin && text[end - 1].unicode() <= 0x20)
         --end;
-    // Checked by hand: toInt alone would accept some other forms.
-    qsizetype i = begin < end && (text[begin] == u'-' || text[begin] == u'+') ? begin + 1 : begin;
-    if (i == end)
-        return std::nullopt;
-    for (; i < end; ++i) {
-        if (text[i] < u'0' || text[i] > u'9')
-            return std::nullopt;
-    }
-    bool ok = false;
-    const int value = QStringView(text).sliced(begin, end - begin).toInt(&ok, 10);
-    return ok ? std::optional<int>(value) : std::nullopt;
+    return text.mid(begin, end - begin);
 }
 
 } // namespace os

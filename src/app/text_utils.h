@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QString>
 
 #include <optional>
@@ -38,5 +39,10 @@ double ReadNumber(const QString& text);
 // spaces and control characters around it ignored. Nothing for any other
 // text (empty, other characters, out of range).
 std::optional<int> ParseInteger(const QString& text);
+
+// Removes leading and trailing spaces and control characters (every byte or
+// character up to and including the space), as the store's texts need.
+QByteArrayView TrimControl(QByteArrayView text);
+QString TrimControl(const QString& text);
 
 } // namespace os

@@ -49,28 +49,6 @@ QString DecodeStoreText(QByteArrayView bytes)
     return QString::fromLatin1(bytes);
 }
 
-QByteArrayView TrimControl(QByteArrayView text)
-{
-    qsizetype begin = 0;
-    qsizetype end = text.size();
-    while (begin < end && static_cast<unsigned char>(text[begin]) <= 0x20)
-        ++begin;
-    while (end > begin && static_cast<unsigned char>(text[end - 1]) <= 0x20)
-        --end;
-    return text.sliced(begin, end - begin);
-}
-
-QString TrimControl(const QString& text)
-{
-    qsizetype begin = 0;
-    qsizetype end = text.size();
-    while (begin < end && text[begin].unicode() <= 0x20)
-        ++begin;
-    while (end > begin && text[end - 1].unicode() <= 0x20)
-        --end;
-    return text.mid(begin, end - begin);
-}
-
 QStringList StoreMessages(QByteArrayView reply, bool* hasMessageLine)
 {
     bool found = false;

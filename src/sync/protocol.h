@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/text_utils.h"
+
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QString>
@@ -40,11 +42,6 @@ QByteArray ExtractSection(QByteArrayView reply, QByteArrayView startMarker, QByt
 // The runs between separators, empty runs included. A text without the
 // separator gives no pieces at all (it is not one piece).
 QStringList SplitFields(const QString& text, const QString& separator);
-
-// Removes leading and trailing spaces and control characters (every byte or
-// character up to and including the space), as the store's texts need.
-QByteArrayView TrimControl(QByteArrayView text);
-QString TrimControl(const QString& text);
 
 // Section markers of a get_new_stuff and a check_data_integrity reply.
 namespace markers {

@@ -1,5 +1,6 @@
 // The invoice cutter over any HTML section: it must end, stay inside the
 // text, and write only <n>inv.html files of imported orders.
+#include "silent_messages.h"
 #include "sync/import_steps.h"
 #include "sync/invoices.h"
 
@@ -11,21 +12,9 @@
 #include <cstdint>
 #include <cstdlib>
 
-namespace {
-class Silent : public os::MessageService
-{
-public:
-    void info(const QString&) override {}
-    void warning(const QString&) override {}
-    void error(const QString&) override {}
-    os::Answer ask(const QString&, os::Buttons) override { return os::Answer::No; }
-    void beep() override {}
-};
-} // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    static Silent silent;
+    static os::test::SilentMessages silent;
     os::setMessageService(&silent);
     static QTemporaryDir dir;
     static const bool made = QDir(dir.path()).mkpath(QStringLiteral("html"));

@@ -2,6 +2,7 @@
 // marks and status lines go into a real company database in a temporary
 // directory. No input may crash, hang or leave a transaction open; a
 // conversion error is an expected outcome.
+#include "silent_messages.h"
 #include "sync/import_steps.h"
 
 #include "app/messages.h"
@@ -15,15 +16,6 @@
 #include <cstdlib>
 
 namespace {
-class Silent : public os::MessageService
-{
-public:
-    void info(const QString&) override {}
-    void warning(const QString&) override {}
-    void error(const QString&) override {}
-    os::Answer ask(const QString&, os::Buttons) override { return os::Answer::No; }
-    void beep() override {}
-};
 
 void writeFile(const QString& path, const QByteArray& bytes)
 {
@@ -36,7 +28,7 @@ void writeFile(const QString& path, const QByteArray& bytes)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    static Silent silent;
+    static os::test::SilentMessages silent;
     os::setMessageService(&silent);
     static QTemporaryDir dir;
     static const bool created = [] {

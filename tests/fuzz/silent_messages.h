@@ -1,0 +1,18 @@
+#pragma once
+
+#include "app/messages.h"
+
+namespace os::test {
+
+// Swallows every message box, so a fuzz run is not slowed by texts nobody reads.
+class SilentMessages : public MessageService
+{
+public:
+    void info(const QString&) override {}
+    void warning(const QString&) override {}
+    void error(const QString&) override {}
+    Answer ask(const QString&, Buttons) override { return Answer::No; }
+    void beep() override {}
+};
+
+} // namespace os::test
