@@ -112,10 +112,17 @@ QStringList SplitFields(const QString& text, const QString& separator)
     return text.split(separator, Qt::KeepEmptyParts);
 }
 
+namespace {
+// The password field every command but poll_server opens with.
+QByteArray PasswordField(const QString& password)
+{
+    return UrlEncode(QStringLiteral("crypt_keeper")) + '=' + UrlEncode(password);
+}
+} // namespace
+
 QByteArray CommandBody(const QString& password, const QString& command)
 {
-    return UrlEncode(QStringLiteral("crypt_keeper")) + '=' + UrlEncode(password) + "&command="
-        + UrlEncode(command);
+    return PasswordField(password) + "&command=" + UrlEncode(command);
 }
 
 StoreCommand GetNewStuffCommand(const QString& password)
@@ -148,8 +155,7 @@ StoreCommand DataIntFixAcctCommand(const QString& password, qint64 accounts, qin
 
 StoreCommand GenConfigsCommand(const QString& password, const QByteArray& fields)
 {
-    QByteArray body = UrlEncode(QStringLiteral("crypt_keeper")) + '=' + UrlEncode(password)
-        + "&command=genconfigs=&" + fields;
+    QByteArray body = PasswordField(password) + "&command=genconfigs=&" + fields;
     return makeCommand(std::move(body), "~g1.tmp", "Connecting to Vendix to update general configs....");
 }
 
@@ -174,8 +180,7 @@ StoreCommand PollServerCommand(const QString& password)
 
 StoreCommand ChangePassCommand(const QString& password, const QString& newPassword)
 {
-    QByteArray body = UrlEncode(QStringLiteral("crypt_keeper")) + '=' + UrlEncode(password)
-        + "&command=changepass&newpass=" + UrlEncode(newPassword);
+    QByteArray body = PasswordField(password) + "&command=changepass&newpass=" + UrlEncode(newPassword);
     return makeCommand(std::move(body), "~g3.tmp", "Connecting to Change Password....");
 }
 
