@@ -14,11 +14,7 @@ namespace {
 
 using test::ReadAll;
 using test::UnixMode;
-
-void writeAll(const QString& path, const QByteArray& bytes)
-{
-    QVERIFY(test::WriteAll(path, bytes));
-}
+using test::WriteAll;
 
 } // namespace
 
@@ -58,7 +54,7 @@ private slots:
             "; leads into the next section\n"
             "[Other]\n"
             "x=1\n";
-        writeAll(file("keep.ini"), original);
+        QVERIFY(WriteAll(file("keep.ini"), original));
         IniFile ini(file("keep.ini"));
         QVERIFY(ini.load());
         QCOMPARE(ini.value("mainc", "companyname", "?"), QStringLiteral("Acme"));
@@ -94,7 +90,7 @@ private slots:
 
     void firstOfRepeatedNamesWins()
     {
-        writeAll(file("dup.ini"), "[S]\nk=first\nK=second\n[s]\nk=third\nonly=here\n");
+        QVERIFY(WriteAll(file("dup.ini"), "[S]\nk=first\nK=second\n[s]\nk=third\nonly=here\n"));
         IniFile ini(file("dup.ini"));
         QVERIFY(ini.load());
         QCOMPARE(ini.value("S", "k", "?"), QStringLiteral("first"));
@@ -105,7 +101,7 @@ private slots:
 
     void truncatedAndBrokenLinesAreTolerated()
     {
-        writeAll(file("cut.ini"), "[A]\nk=1\n[B\nj=2\n[C]\nSMTPPORT=2");
+        QVERIFY(WriteAll(file("cut.ini"), "[A]\nk=1\n[B\nj=2\n[C]\nSMTPPORT=2"));
         IniFile ini(file("cut.ini"));
         QVERIFY(ini.load());
         QCOMPARE(ini.value("C", "SMTPPORT", "?"), QStringLiteral("2"));
@@ -118,7 +114,7 @@ private slots:
 
     void windowsLineBreaksAndCodePageAreRead()
     {
-        writeAll(file("win.ini"), "[A]\r\nCity=M\xFCnchen\r\n");
+        QVERIFY(WriteAll(file("win.ini"), "[A]\r\nCity=M\xFCnchen\r\n"));
         IniFile ini(file("win.ini"));
         QVERIFY(ini.load());
         // Not UTF-8 (a lone 0xFC): read as Latin-1, written back as UTF-8.
@@ -127,7 +123,7 @@ private slots:
         QVERIFY(ini.save());
         QCOMPARE(ReadAll(file("win.ini")), QByteArray("[A]\r\nCity=M\xC3\xBCnchen\r\nZip=80331\r\n"));
 
-        writeAll(file("bom.ini"), "\xEF\xBB\xBF[A]\r\nCity=M\xC3\xBCnchen\r\n");
+        QVERIFY(WriteAll(file("bom.ini"), "\xEF\xBB\xBF[A]\r\nCity=M\xC3\xBCnchen\r\n"));
         IniFile bom(file("bom.ini"));
         QVERIFY(bom.load());
         QCOMPARE(bom.sections(), QStringList({"A"}));
@@ -147,7 +143,7 @@ private slots:
 
     void saveTightensPermissions()
     {
-        writeAll(file("open.ini"), "[A]\nk=1\n");
+        QVERIFY(WriteAll(file("open.ini"), "[A]\nk=1\n"));
         QFile::setPermissions(file("open.ini"), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup
                                                     | QFileDevice::ReadOther);
         IniFile ini(file("open.ini"));
@@ -160,7 +156,7 @@ private slots:
     void failedSaveReportsAndLeavesNoFile()
     {
         // The directory does not exist (and cannot: a file stands in its way).
-        writeAll(file("blocker"), "x");
+        QVERIFY(WriteAll(file("blocker"), "x"));
         IniFile ini(file("blocker/zr.ini"));
         ini.setValue("A", "k", "v");
         QVERIFY(!ini.save());

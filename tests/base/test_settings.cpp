@@ -23,11 +23,7 @@ namespace {
 
 using test::ReadAll;
 using test::UnixMode;
-
-void writeAll(const QString& path, const QByteArray& bytes)
-{
-    QVERIFY(test::WriteAll(path, bytes));
-}
+using test::WriteAll;
 
 const QString kSecPrefix = QStringLiteral("^https?://([a-zA-Z0-9\\-\\.]*\\.)?");
 
@@ -162,7 +158,7 @@ private slots:
         QCOMPARE(settings().SecURL, QStringLiteral("^https?://([a-zA-Z0-9\\-\\.]*\\.)?myshop\\.com/"));
 
         // A SecURL in the file wins over the default.
-        writeAll(home.path("data/zr.ini"), "[SECINFO]\nSecURL=^https://shop\\.example/\n");
+        QVERIFY(WriteAll(home.path("data/zr.ini"), "[SECINFO]\nSecURL=^https://shop\\.example/\n"));
         LoadSettings();
         QCOMPARE(settings().SecURL, QStringLiteral("^https://shop\\.example/"));
     }
@@ -170,9 +166,9 @@ private slots:
     void programDirectoryFileIsMovedIntoTheDataDirectory()
     {
         test::TempHome home;
-        writeAll(home.path("zr.ini"),
-                 "[MAINC]\r\nCompanyName=Acme Tools\r\nCODFEE=7.5\r\nLegacyKey=dropped\r\n[SECINFO]\r\nSecRef=0\r\n");
-        writeAll(home.path("data/zr.ini"), "; the company's own notes\n[MAINC]\nCompanyName=Old Name\nMine=kept\n");
+        QVERIFY(WriteAll(home.path("zr.ini"),
+                 "[MAINC]\r\nCompanyName=Acme Tools\r\nCODFEE=7.5\r\nLegacyKey=dropped\r\n[SECINFO]\r\nSecRef=0\r\n"));
+        QVERIFY(WriteAll(home.path("data/zr.ini"), "; the company's own notes\n[MAINC]\nCompanyName=Old Name\nMine=kept\n"));
         LoadSettings();
         QCOMPARE(settings().CompanyName, QStringLiteral("Acme Tools"));
         QCOMPARE(settings().CODFEE, 7.5);
@@ -196,9 +192,9 @@ private slots:
     {
         test::TempHome home(false);
         const QByteArray merchant = "[MAINC]\nCompanyName=Acme Tools\n";
-        writeAll(home.path("zr.ini"), merchant);
-        writeAll(home.path("ccitems.txt"), "Visa\n");
-        writeAll(home.path("data"), "a file where the data directory belongs");
+        QVERIFY(WriteAll(home.path("zr.ini"), merchant));
+        QVERIFY(WriteAll(home.path("ccitems.txt"), "Visa\n"));
+        QVERIFY(WriteAll(home.path("data"), "a file where the data directory belongs"));
         test::ScriptedMessages sm;
         LoadSettings();
         QCOMPARE(settings().CompanyName, QStringLiteral("Acme Tools"));
@@ -211,8 +207,8 @@ private slots:
     void cardListIsMovedIntoTheDataDirectory()
     {
         test::TempHome home;
-        writeAll(home.path("ccitems.txt"), "Visa\r\nMasterCard\r\nAmerican Express");
-        writeAll(home.path("data/ccitems.txt"), "Old Card\n");
+        QVERIFY(WriteAll(home.path("ccitems.txt"), "Visa\r\nMasterCard\r\nAmerican Express"));
+        QVERIFY(WriteAll(home.path("data/ccitems.txt"), "Old Card\n"));
         LoadSettings();
         QCOMPARE(ReadAll(home.path("data/ccitems.txt")), QByteArray("Visa\r\nMasterCard\r\nAmerican Express"));
         QVERIFY(!QFile::exists(home.path("ccitems.txt")));
@@ -242,7 +238,7 @@ private slots:
     {
         test::TempHome home;
         test::ScriptedMessages sm;
-        writeAll(home.path("data/zr.ini"),
+        QVERIFY(WriteAll(home.path("data/zr.ini"),
                  "[MAINC]\n"
                  "BGColor=white\n"
                  "CODFEE=six\n"
@@ -262,7 +258,7 @@ private slots:
                  "SMTPPORT=26\n"   // in the wrong section: not read
                  "[MAINC]\n"
                  "SMTPPORT=27\n"   // repeated section: not read
-                 "[ADVSHIP");
+                 "[ADVSHIP"));
         LoadSettings();
         const Settings& s = settings();
         QCOMPARE(s.BGColor, 16777215);
@@ -288,10 +284,10 @@ private slots:
     void truncatedLastLineIsRead()
     {
         test::TempHome home;
-        writeAll(home.path("data/zr.ini"), "[MAINC]\nCompanyName=Acme\nSMTPPORT=2");
+        QVERIFY(WriteAll(home.path("data/zr.ini"), "[MAINC]\nCompanyName=Acme\nSMTPPORT=2"));
         LoadSettings();
         QCOMPARE(settings().SMTPPORT, 2);
-        writeAll(home.path("data/zr.ini"), "[MAINC]\nCompanyName=Acme\nBasic_BaseShipp");
+        QVERIFY(WriteAll(home.path("data/zr.ini"), "[MAINC]\nCompanyName=Acme\nBasic_BaseShipp"));
         LoadSettings();
         QCOMPARE(settings().CompanyName, QStringLiteral("Acme"));
         QCOMPARE(settings().Basic_BaseShipping, 5.0);
@@ -305,7 +301,7 @@ private slots:
     void existingKeysKeepPlaceAndSpellingNewOnesAreAppended()
     {
         test::TempHome home;
-        writeAll(home.path("data/zr.ini"),
+        QVERIFY(WriteAll(home.path("data/zr.ini"),
                  "[mainc]\n"
                  "companyname=Acme\n"
                  "Custom=keep\n"
@@ -314,7 +310,8 @@ private slots:
                  "[SecInfo]\n"
                  "secref=0\n"
                  "[Other]\n"
-                 "x=1\n");
+                 "x=1\n"));
+
         LoadSettings();
         QCOMPARE(settings().CompanyName, QStringLiteral("Acme"));
         QCOMPARE(settings().SecRef, false);
@@ -399,7 +396,7 @@ private slots:
         QCOMPARE(settings().Basic_BasePercentage, 0.2);
 
         // A file written under a full-stop locale reads as 0 here.
-        writeAll(home.path("data/zr.ini"), "[MAINC]\nCODFEE=6.00\n");
+        QVERIFY(WriteAll(home.path("data/zr.ini"), "[MAINC]\nCODFEE=6.00\n"));
         LoadSettings();
         QCOMPARE(settings().CODFEE, 0.0);
     }
@@ -408,7 +405,7 @@ private slots:
     {
         test::TempHome home;
         const QByteArray big = bigIni("Acme");
-        writeAll(home.path("data/zr.ini"), big);
+        QVERIFY(WriteAll(home.path("data/zr.ini"), big));
         LoadSettings();
         settings().CompanyName = QStringLiteral("Changed");
         bool saved = true;
@@ -427,10 +424,10 @@ private slots:
         QByteArray cards;
         while (cards.size() < 64 * 1024)
             cards += "Card " + QByteArray::number(cards.size()) + "\n";
-        writeAll(home.path("zr.ini"), merchant);
-        writeAll(home.path("ccitems.txt"), cards);
-        writeAll(home.path("data/zr.ini"), company);
-        writeAll(home.path("data/ccitems.txt"), "Visa\n");
+        QVERIFY(WriteAll(home.path("zr.ini"), merchant));
+        QVERIFY(WriteAll(home.path("ccitems.txt"), cards));
+        QVERIFY(WriteAll(home.path("data/zr.ini"), company));
+        QVERIFY(WriteAll(home.path("data/ccitems.txt"), "Visa\n"));
         withFullDisk([] { LoadSettings(); });
         QCOMPARE(settings().CompanyName, QStringLiteral("Merchant"));
         QCOMPARE(ReadAll(home.path("zr.ini")), merchant);
