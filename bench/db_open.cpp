@@ -1,9 +1,9 @@
 // Creating the company database and working a large orders table: prints
 // milliseconds per operation and the peak resident memory.
-#include "app/messages.h"
+#include "base/messages.h"
 #include "data/catalogue.h"
 #include "data/connection.h"
-#include "data/datamodule.h"
+#include "data/main_data_mod.h"
 #include "data/table.h"
 #include "data/transaction.h"
 
@@ -30,7 +30,7 @@ public:
     void beep() override {}
 };
 
-QString PeakRss()
+QString peakRss()
 {
     QFile f(QStringLiteral("/proc/self/status"));
     if (!f.open(QIODevice::ReadOnly))
@@ -42,13 +42,13 @@ QString PeakRss()
     return QStringLiteral("?");
 }
 
-double Ms(QElapsedTimer& t)
+double ms(QElapsedTimer& t)
 {
     return double(t.nsecsElapsed()) / 1e6;
 }
 
 // A realistic spread of states: most orders finished long ago.
-QString StateFor(quint32 r)
+QString stateFor(quint32 r)
 {
     const int p = int(r % 100);
     if (p < 5)
@@ -68,7 +68,7 @@ QString StateFor(quint32 r)
     return QStringLiteral("AutoVoid");
 }
 
-void BuildOrders(const QString& dir, int rows)
+void buildOrders(const QString& dir, int rows)
 {
     auto conn = Connection::forTable(dir, QStringLiteral("orders"));
     // A bulk load wants a page cache that holds the growing indexes.
@@ -97,12 +97,12 @@ void BuildOrders(const QString& dir, int rows)
         st.bind(9, QStringLiteral("USA"));
         st.bind(
             10,
-            ToStored(when, FindTableDef(QStringLiteral("orders"))->field(QStringLiteral("IDATE"))));
+            toStored(when, findTableDef(QStringLiteral("orders"))->field(QStringLiteral("IDATE"))));
         st.bind(11, double(r % 50000) / 100.0);
         st.bind(12, (r & 1) ? QStringLiteral("Credit Card") : QStringLiteral("Mail Payment"));
-        st.bind(13, StateFor(r >> 8));
-        st.bind(14, (r & 6) ? QVariant(ToStored(when.addDays(3),
-                                                FindTableDef(QStringLiteral("orders"))
+        st.bind(13, stateFor(r >> 8));
+        st.bind(14, (r & 6) ? QVariant(toStored(when.addDays(3),
+                                                findTableDef(QStringLiteral("orders"))
                                                     ->field(QStringLiteral("LASTMARKED"))))
                             : QVariant());
         st.step();
@@ -131,8 +131,8 @@ void Orders(int rows)
     TMainDataMod::CreateMissingTables(tmp.path());
     QElapsedTimer t;
     t.start();
-    BuildOrders(tmp.path(), rows);
-    std::printf("orders.db of %d rows built in %.0f ms\n", rows, Ms(t));
+    buildOrders(tmp.path(), rows);
+    std::printf("orders.db of %d rows built in %.0f ms\n", rows, ms(t));
 
     Table orders(QStringLiteral("orders"));
     orders.setDirectory(tmp.path());
@@ -143,40 +143,40 @@ void Orders(int rows)
     t.restart();
     orders.open();
     const int a = Read(orders, 50);
-    std::printf("  open on INVDATE, filter New, read %d rows: %8.2f ms\n", a, Ms(t));
+    std::printf("  open on INVDATE, filter New, read %d rows: %8.2f ms\n", a, ms(t));
     t.restart();
     orders.last();
     std::printf("  move to the last row (INV %d):        %8.2f ms\n",
-                orders.value(QStringLiteral("INV")).toInt(), Ms(t));
+                orders.value(QStringLiteral("INV")).toInt(), ms(t));
     t.restart();
     for (int i = 0; i < 50; ++i)
         orders.prior();
-    std::printf("  50 x prior from the last row:         %8.2f ms\n", Ms(t));
+    std::printf("  50 x prior from the last row:         %8.2f ms\n", ms(t));
     t.restart();
     orders.setFilter(QStringLiteral("ORDERSTATE='Complete'"));
     const int b = Read(orders, 50);
-    std::printf("  filter Complete, read %d rows:        %8.2f ms\n", b, Ms(t));
+    std::printf("  filter Complete, read %d rows:        %8.2f ms\n", b, ms(t));
     t.restart();
     const bool found = orders.locate(QStringLiteral("INV"), 100000 + rows / 2 + 3);
     const int mid = Read(orders, 200);
     std::printf("  locate mid-table, read %d rows (%s):  %8.2f ms\n", mid,
-                found ? "found" : "absent", Ms(t));
+                found ? "found" : "absent", ms(t));
     t.restart();
     orders.last();
     for (int i = 0; i < 200; ++i)
         orders.prior();
-    std::printf("  last, then 200 x prior:               %8.2f ms\n", Ms(t));
+    std::printf("  last, then 200 x prior:               %8.2f ms\n", ms(t));
     t.restart();
     orders.setFilter(QStringLiteral("ORDERSTATE='AutoVoid'"));
     const int c = Read(orders, 50);
-    std::printf("  filter AutoVoid, read %d rows:        %8.2f ms\n", c, Ms(t));
+    std::printf("  filter AutoVoid, read %d rows:        %8.2f ms\n", c, ms(t));
     t.restart();
     orders.setFiltered(false);
     orders.last();
-    std::printf("  unfiltered, move to the last row:     %8.2f ms\n", Ms(t));
+    std::printf("  unfiltered, move to the last row:     %8.2f ms\n", ms(t));
     t.restart();
     const int count = orders.recordCount();
-    std::printf("  count all rows (%d):             %8.2f ms\n", count, Ms(t));
+    std::printf("  count all rows (%d):             %8.2f ms\n", count, ms(t));
 }
 
 } // namespace
@@ -194,11 +194,11 @@ int main(int argc, char** argv)
         const bool ok = dm.OpenCompanyDatabase(tmp.path());
         std::printf(
             "first start, empty data directory: 18 tables created and 9 opened in %.1f ms (%s)\n",
-            Ms(t), ok ? "ok" : "FAILED");
+            ms(t), ok ? "ok" : "FAILED");
     }
     Orders(10000);
     Orders(app.arguments().contains(QStringLiteral("--small")) ? 100000 : 1000000);
-    std::printf("peak RSS (VmHWM): %s\n", qPrintable(PeakRss()));
+    std::printf("peak RSS (VmHWM): %s\n", qPrintable(peakRss()));
     setMessageService(nullptr);
     return 0;
 }

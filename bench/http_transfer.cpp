@@ -19,7 +19,7 @@
 
 namespace {
 
-double Median(QList<double> values)
+double median(QList<double> values)
 {
     std::sort(values.begin(), values.end());
     return values.isEmpty() ? 0 : values[values.size() / 2];
@@ -95,8 +95,8 @@ int main(int argc, char** argv)
                 return 1;
             }
         }
-        const double ourMs = Median(ours);
-        const double theirMs = Median(theirs);
+        const double ourMs = median(ours);
+        const double theirMs = median(theirs);
         std::printf("%9d  %13.1f  %6.1f  %7.1f  %6.1f  %5.2f\n", mb, ourMs, mb / (ourMs / 1000.0), theirMs,
                     theirMs > 0 ? mb / (theirMs / 1000.0) : 0.0, theirMs > 0 ? ourMs / theirMs : 0.0);
         std::fflush(stdout);

@@ -6,9 +6,9 @@
 #include "common/store_sim.h"
 #include "common/temp_home.h"
 
-#include "app/main_services.h"
-#include "app/settings.h"
-#include "data/datamodule.h"
+#include "base/main_services.h"
+#include "base/settings.h"
+#include "data/main_data_mod.h"
 #include "sync/import_steps.h"
 #include "sync/store_session.h"
 
@@ -169,7 +169,7 @@ void run(StoreSim& sim, int orders)
     // machine is shared), each time into a new file.
     QFile work(home.path(QStringLiteral("orders.dat")));
     work.open(QIODevice::ReadOnly);
-    const QList<QStringList> records = ReadRecords(work.readAll());
+    const QList<QStringList> records = readRecords(work.readAll());
     double importMs = 1e300, plainMs = 1e300, indexedMs = 1e300;
     for (int round = 0; round < 3; ++round) {
         g_homes.push_back(std::make_unique<TempHome>());

@@ -5,6 +5,9 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
+# House rules first: they take seconds and name the file at fault.
+scripts/check-layers.sh
+scripts/check-format.sh
 rm -rf build-test
 cmake -S . -B build-test -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DOS_WERROR=ON
 cmake --build build-test -j"$(nproc)"

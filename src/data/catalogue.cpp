@@ -24,7 +24,7 @@ QStringList Keys(const char* list)
 
 // Customer and address columns, shared by customers.db and orders.db (an
 // order keeps the addresses it was placed with).
-QList<FieldDef> AccountColumns()
+QList<FieldDef> accountColumns()
 {
     return {F("CUSTID", FieldType::Long),
             A("PASS", 20),
@@ -53,7 +53,7 @@ QList<TableDef> Build()
     using T = FieldType;
     QList<TableDef> c;
 
-    TableDef customers{QStringLiteral("customers"), AccountColumns(), Keys("CUSTID"), {}};
+    TableDef customers{QStringLiteral("customers"), accountColumns(), Keys("CUSTID"), {}};
     customers.fields << F("SUBSCRIBE", T::Logical);
     c << customers;
 
@@ -89,7 +89,7 @@ QList<TableDef> Build()
                   {}};
 
     TableDef orders{QStringLiteral("orders"), {F("INV", T::Long)}, Keys("INV"), {}};
-    orders.fields << AccountColumns();
+    orders.fields << accountColumns();
     orders.fields << F("IDATE", T::Timestamp) << F("TOTAL", T::Money) << A("METHOD", 50)
                   << A("CARDNUM", 26) << A("CARDTYPE", 25) << A("CCMONTH", 2) << A("CCYEAR", 2)
                   << A("CCPHONE", 25) << A("PURCHASEORDER", 17) << F("AFFILIATECODE", T::Long)
@@ -157,27 +157,27 @@ QList<TableDef> Build()
 
 } // namespace
 
-const QList<TableDef>& Catalogue()
+const QList<TableDef>& catalogue()
 {
     static const QList<TableDef> catalogue = Build();
     return catalogue;
 }
 
-const TableDef* FindTableDef(const QString& name)
+const TableDef* findTableDef(const QString& name)
 {
     QString n = name.trimmed();
     if (n.size() >= 2 && n.startsWith(QLatin1Char('"')) && n.endsWith(QLatin1Char('"')))
         n = n.mid(1, n.size() - 2);
     if (n.endsWith(QLatin1String(".db"), Qt::CaseInsensitive))
         n.chop(3);
-    for (const TableDef& t : Catalogue()) {
+    for (const TableDef& t : catalogue()) {
         if (t.name.compare(n, Qt::CaseInsensitive) == 0)
             return &t;
     }
     return nullptr;
 }
 
-QStringList FilterColumns(const TableDef& def)
+QStringList filterColumns(const TableDef& def)
 {
     // The orders browser filters by state in every order it offers.
     if (def.name == QLatin1String("orders"))
@@ -217,7 +217,7 @@ QStringList TableDef::fieldNames() const
     return names;
 }
 
-QString FieldTypeName(FieldType type)
+QString fieldTypeName(FieldType type)
 {
     switch (type) {
     case FieldType::Alpha:
@@ -244,15 +244,15 @@ QString FieldTypeName(FieldType type)
     return {};
 }
 
-bool IsTextType(FieldType type)
+bool isTextType(FieldType type)
 {
     return type == FieldType::Alpha || type == FieldType::Memo;
 }
-bool IsIntegerType(FieldType type)
+bool isIntegerType(FieldType type)
 {
     return type == FieldType::Long || type == FieldType::Short || type == FieldType::Autoinc;
 }
-bool IsFloatType(FieldType type)
+bool isFloatType(FieldType type)
 {
     return type == FieldType::Money || type == FieldType::Number;
 }

@@ -52,19 +52,19 @@ struct TableDef
 };
 
 // The eighteen tables in creation order.
-const QList<TableDef>& Catalogue();
+const QList<TableDef>& catalogue();
 
 // "orders", "orders.db", "ORDERS.DB", a quoted "form_letters.db": the table's
 // definition, or null when the catalogue has no such table.
-const TableDef* FindTableDef(const QString& name);
+const TableDef* findTableDef(const QString& name);
 
 // Column names the engine indexes alongside the catalogue's indexes so that a
 // filter on them stays fast (an engine detail, see docs/data.md).
-QStringList FilterColumns(const TableDef& def);
+QStringList filterColumns(const TableDef& def);
 
-QString FieldTypeName(FieldType type); // "Alpha", "Long", ...
-bool IsTextType(FieldType type);       // Alpha, Memo
-bool IsIntegerType(FieldType type);    // Long, Short, Autoinc
-bool IsFloatType(FieldType type);      // Money, Number
+QString fieldTypeName(FieldType type); // "Alpha", "Long", ...
+bool isTextType(FieldType type);       // Alpha, Memo
+bool isIntegerType(FieldType type);    // Long, Short, Autoinc
+bool isFloatType(FieldType type);      // Money, Number
 
 } // namespace os

@@ -23,13 +23,13 @@ namespace os {
 namespace {
 
 // Canonical file path -> the live connection on it.
-QHash<QString, std::weak_ptr<Connection>>& Registry()
+QHash<QString, std::weak_ptr<Connection>>& registry()
 {
     static QHash<QString, std::weak_ptr<Connection>> registry;
     return registry;
 }
 
-QString BareName(const QString& tableName)
+QString bareName(const QString& tableName)
 {
     QString n = tableName.trimmed();
     if (n.size() >= 2 && n.startsWith(QLatin1Char('"')) && n.endsWith(QLatin1Char('"')))
@@ -39,7 +39,7 @@ QString BareName(const QString& tableName)
     return n;
 }
 
-QString EngineText(sqlite3* db, int rc)
+QString engineText(sqlite3* db, int rc)
 {
     QString msg =
         db ? QString::fromUtf8(sqlite3_errmsg(db)) : QString::fromUtf8(sqlite3_errstr(rc));
@@ -49,12 +49,12 @@ QString EngineText(sqlite3* db, int rc)
     return msg;
 }
 
-void ExecOn(sqlite3* db, const QString& sql)
+void execOn(sqlite3* db, const QString& sql)
 {
     char* err = nullptr;
     const int rc = sqlite3_exec(db, sql.toUtf8().constData(), nullptr, nullptr, &err);
     if (rc != SQLITE_OK) {
-        QString text = EngineText(db, rc);
+        QString text = engineText(db, rc);
         sqlite3_free(err);
         throw DbError(text);
     }
@@ -62,50 +62,50 @@ void ExecOn(sqlite3* db, const QString& sql)
 
 // Settings every connection to a table file gets: write-ahead log (a killed
 // process leaves the committed rows), a short wait on a lock held elsewhere.
-void Configure(sqlite3* db)
+void configure(sqlite3* db)
 {
     sqlite3_busy_timeout(db, 2000);
     sqlite3_extended_result_codes(db, 1);
-    ExecOn(db, QStringLiteral("PRAGMA journal_mode=WAL"));
-    ExecOn(db, QStringLiteral("PRAGMA synchronous=NORMAL"));
+    execOn(db, QStringLiteral("PRAGMA journal_mode=WAL"));
+    execOn(db, QStringLiteral("PRAGMA synchronous=NORMAL"));
 }
 
-QString MissingText(const QString& path)
+QString missingText(const QString& path)
 {
     return QStringLiteral("Table does not exist: %1").arg(path);
 }
 
-QString OpenFailText(const QString& path, const QString& engine)
+QString openFailText(const QString& path, const QString& engine)
 {
     return QStringLiteral("Cannot open table %1.\r%2").arg(path, engine);
 }
 
-QString TimestampText(const QDateTime& dt)
+QString timestampText(const QDateTime& dt)
 {
     return dt.toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss"));
 }
-QString DateText(const QDate& d)
+QString dateText(const QDate& d)
 {
     return d.toString(QStringLiteral("yyyy-MM-dd"));
 }
 
-QString FieldName(const FieldDef* def)
+QString fieldName(const FieldDef* def)
 {
     return def ? def->name : QString();
 }
 
 } // namespace
 
-QString QuoteIdent(const QString& name)
+QString quoteIdent(const QString& name)
 {
     QString q = name;
     q.replace(QLatin1Char('"'), QLatin1String("\"\""));
     return QLatin1Char('"') + q + QLatin1Char('"');
 }
 
-QString TableFilePath(const QString& dir, const QString& tableName)
+QString tableFilePath(const QString& dir, const QString& tableName)
 {
-    const QString file = BareName(tableName) + QStringLiteral(".db");
+    const QString file = bareName(tableName) + QStringLiteral(".db");
     const QDir d(dir);
     const QString exact = d.filePath(file.toLower());
     if (QFileInfo::exists(exact))
@@ -119,9 +119,9 @@ QString TableFilePath(const QString& dir, const QString& tableName)
     return exact;
 }
 
-bool TableFileExists(const QString& dir, const QString& tableName)
+bool tableFileExists(const QString& dir, const QString& tableName)
 {
-    return QFileInfo::exists(TableFilePath(dir, tableName));
+    return QFileInfo::exists(tableFilePath(dir, tableName));
 }
 
 Connection::Connection(sqlite3* db, const QString& path, const QString& table)
@@ -137,12 +137,12 @@ Connection::~Connection()
 
 std::shared_ptr<Connection> Connection::forTable(const QString& dir, const QString& tableName)
 {
-    const QString path = TableFilePath(dir, tableName);
+    const QString path = tableFilePath(dir, tableName);
     const QFileInfo info(path);
     if (!info.exists())
-        throw DbError(MissingText(path));
+        throw DbError(missingText(path));
     const QString key = info.canonicalFilePath();
-    auto& reg = Registry();
+    auto& reg = registry();
     if (auto live = reg.value(key).lock())
         return live;
 
@@ -150,27 +150,27 @@ std::shared_ptr<Connection> Connection::forTable(const QString& dir, const QStri
     int rc =
         sqlite3_open_v2(QFile::encodeName(key).constData(), &db, SQLITE_OPEN_READWRITE, nullptr);
     if (rc != SQLITE_OK) {
-        const QString text = OpenFailText(path, EngineText(db, rc));
+        const QString text = openFailText(path, engineText(db, rc));
         sqlite3_close_v2(db);
         throw DbError(text);
     }
     QString stored;
     try {
-        Configure(db);
+        configure(db);
         Statement st(
             db,
             QStringLiteral(
                 "SELECT name FROM sqlite_master WHERE type='table' AND name=?1 COLLATE NOCASE"));
-        st.bind(1, BareName(tableName));
+        st.bind(1, bareName(tableName));
         if (st.step())
             stored = st.column(0).toString();
     } catch (const DbError& e) {
         sqlite3_close_v2(db);
-        throw DbError(OpenFailText(path, e.text()));
+        throw DbError(openFailText(path, e.text()));
     }
     if (stored.isEmpty()) {
         sqlite3_close_v2(db);
-        throw DbError(MissingText(path));
+        throw DbError(missingText(path));
     }
     std::shared_ptr<Connection> conn(new Connection(db, path, stored));
     reg.insert(key, conn);
@@ -184,7 +184,7 @@ bool Connection::inTransaction() const
 
 void Connection::exec(const QString& sql)
 {
-    ExecOn(m_db, sql);
+    execOn(m_db, sql);
 }
 
 void Connection::execPrepared(const QString& sql)
@@ -214,15 +214,15 @@ void Connection::releaseSavepointName(const QString& name)
 
 QString Connection::errorText(int rc) const
 {
-    return EngineText(m_db, rc);
+    return engineText(m_db, rc);
 }
 
 QString Connection::attach(const QString& dir, const QString& tableName)
 {
-    const QString path = TableFilePath(dir, tableName);
+    const QString path = tableFilePath(dir, tableName);
     const QFileInfo info(path);
     if (!info.exists())
-        throw DbError(MissingText(path));
+        throw DbError(missingText(path));
     const QString canonical = info.canonicalFilePath();
     if (canonical == QFileInfo(m_path).canonicalFilePath())
         return QStringLiteral("main");
@@ -236,23 +236,23 @@ QString Connection::attach(const QString& dir, const QString& tableName)
     const int limit = sqlite3_limit(m_db, SQLITE_LIMIT_ATTACHED, -1);
     for (int i = 0; i < m_attached.size() && m_attached.size() >= limit;) {
         try {
-            exec(QStringLiteral("DETACH DATABASE %1").arg(QuoteIdent(m_attached.at(i))));
+            exec(QStringLiteral("DETACH DATABASE %1").arg(quoteIdent(m_attached.at(i))));
             m_attached.removeAt(i);
             m_attachedPaths.removeAt(i);
         } catch (const DbError&) {
             ++i; // still in use by an open query
         }
     }
-    QString schema = QStringLiteral("t_") + BareName(tableName).toLower();
+    QString schema = QStringLiteral("t_") + bareName(tableName).toLower();
     for (int n = 2; m_attached.contains(schema); ++n)
-        schema = QStringLiteral("t_%1_%2").arg(BareName(tableName).toLower()).arg(n);
+        schema = QStringLiteral("t_%1_%2").arg(bareName(tableName).toLower()).arg(n);
     {
-        Statement st(m_db, QStringLiteral("ATTACH DATABASE ?1 AS %1").arg(QuoteIdent(schema)));
+        Statement st(m_db, QStringLiteral("ATTACH DATABASE ?1 AS %1").arg(quoteIdent(schema)));
         st.bind(1, canonical);
         try {
             st.step();
         } catch (const DbError& e) {
-            throw DbError(OpenFailText(path, e.text()));
+            throw DbError(openFailText(path, e.text()));
         }
     }
     bool present = false;
@@ -261,16 +261,16 @@ QString Connection::attach(const QString& dir, const QString& tableName)
             m_db,
             QStringLiteral(
                 "SELECT 1 FROM %1.sqlite_master WHERE type='table' AND name=?1 COLLATE NOCASE")
-                .arg(QuoteIdent(schema)));
-        st.bind(1, BareName(tableName));
+                .arg(quoteIdent(schema)));
+        st.bind(1, bareName(tableName));
         present = st.step();
     } catch (const DbError& e) {
-        ExecOn(m_db, QStringLiteral("DETACH DATABASE %1").arg(QuoteIdent(schema)));
-        throw DbError(OpenFailText(path, e.text()));
+        execOn(m_db, QStringLiteral("DETACH DATABASE %1").arg(quoteIdent(schema)));
+        throw DbError(openFailText(path, e.text()));
     }
     if (!present) {
-        ExecOn(m_db, QStringLiteral("DETACH DATABASE %1").arg(QuoteIdent(schema)));
-        throw DbError(MissingText(path));
+        execOn(m_db, QStringLiteral("DETACH DATABASE %1").arg(quoteIdent(schema)));
+        throw DbError(missingText(path));
     }
     m_attached << schema;
     m_attachedPaths << canonical;
@@ -284,7 +284,7 @@ Statement::Statement(sqlite3* db, const QString& sql) : m_db(db)
     const QByteArray utf8 = sql.toUtf8();
     const int rc = sqlite3_prepare_v2(db, utf8.constData(), int(utf8.size()), &m_stmt, nullptr);
     if (rc != SQLITE_OK) {
-        const QString text = EngineText(db, rc);
+        const QString text = engineText(db, rc);
         sqlite3_finalize(m_stmt);
         m_stmt = nullptr;
         throw DbError(text);
@@ -320,12 +320,12 @@ void Statement::bind(int index, const QVariant& value)
             rc = sqlite3_bind_double(m_stmt, index, value.toDouble());
             break;
         case QMetaType::QDateTime: {
-            const QByteArray t = TimestampText(value.toDateTime()).toUtf8();
+            const QByteArray t = timestampText(value.toDateTime()).toUtf8();
             rc = sqlite3_bind_text(m_stmt, index, t.constData(), int(t.size()), SQLITE_TRANSIENT);
             break;
         }
         case QMetaType::QDate: {
-            const QByteArray t = DateText(value.toDate()).toUtf8();
+            const QByteArray t = dateText(value.toDate()).toUtf8();
             rc = sqlite3_bind_text(m_stmt, index, t.constData(), int(t.size()), SQLITE_TRANSIENT);
             break;
         }
@@ -336,7 +336,7 @@ void Statement::bind(int index, const QVariant& value)
         }
     }
     if (rc != SQLITE_OK)
-        throw DbError(EngineText(m_db, rc));
+        throw DbError(engineText(m_db, rc));
 }
 
 bool Statement::step()
@@ -346,7 +346,7 @@ bool Statement::step()
         return true;
     if (rc == SQLITE_DONE)
         return false;
-    const QString text = EngineText(m_db, rc);
+    const QString text = engineText(m_db, rc);
     sqlite3_reset(m_stmt);
     throw DbError(text);
 }
@@ -387,12 +387,12 @@ QVariant Statement::column(int column) const
 
 QVariant Statement::column(int column, const FieldDef* def) const
 {
-    return FromStored(this->column(column), def);
+    return fromStored(this->column(column), def);
 }
 
 // ---- values ----
 
-QVariant ToStored(const QVariant& value, const FieldDef* def)
+QVariant toStored(const QVariant& value, const FieldDef* def)
 {
     if (!def)
         return value;
@@ -408,7 +408,7 @@ QVariant ToStored(const QVariant& value, const FieldDef* def)
         return QVariant();
     auto invalid = [&](const char* kind) {
         return DbError(QStringLiteral("'%1' is not a valid %2 value for field %3.")
-                           .arg(value.toString(), QLatin1String(kind), FieldName(def)));
+                           .arg(value.toString(), QLatin1String(kind), fieldName(def)));
     };
     switch (def->type) {
     case FieldType::Alpha: {
@@ -470,7 +470,7 @@ QVariant ToStored(const QVariant& value, const FieldDef* def)
             dt = QDateTime::fromString(text.trimmed(), Qt::ISODate);
         if (!dt.isValid())
             throw invalid("timestamp");
-        return TimestampText(dt);
+        return timestampText(dt);
     }
     case FieldType::Date: {
         QDate d;
@@ -483,13 +483,13 @@ QVariant ToStored(const QVariant& value, const FieldDef* def)
         }
         if (!d.isValid())
             throw invalid("date");
-        return DateText(d);
+        return dateText(d);
     }
     }
     return value;
 }
 
-QVariant FromStored(const QVariant& stored, const FieldDef* def)
+QVariant fromStored(const QVariant& stored, const FieldDef* def)
 {
     if (!def || stored.isNull())
         return stored;
@@ -522,7 +522,7 @@ QVariant FromStored(const QVariant& stored, const FieldDef* def)
 
 namespace {
 
-QString ColumnSql(const FieldDef& f)
+QString columnSql(const FieldDef& f)
 {
     QString type;
     switch (f.type) {
@@ -556,44 +556,44 @@ QString ColumnSql(const FieldDef& f)
         type = QStringLiteral("TEXT");
         break;
     }
-    return QuoteIdent(f.name) + QLatin1Char(' ') + type;
+    return quoteIdent(f.name) + QLatin1Char(' ') + type;
 }
 
 } // namespace
 
-QString IndexColumnSql(const TableDef& def, const QString& field, bool descending,
+QString indexColumnSql(const TableDef& def, const QString& field, bool descending,
                        bool caseInsensitive)
 {
     const FieldDef* f = def.field(field);
-    QString s = QuoteIdent(f ? f->name : field);
-    if (caseInsensitive && f && IsTextType(f->type))
+    QString s = quoteIdent(f ? f->name : field);
+    if (caseInsensitive && f && isTextType(f->type))
         s += QStringLiteral(" COLLATE NOCASE");
     if (descending)
         s += QStringLiteral(" DESC");
     return s;
 }
 
-QStringList EngineIndexSql(const TableDef& def)
+QStringList engineIndexSql(const TableDef& def)
 {
     QStringList out;
-    const QString table = QuoteIdent(def.name);
-    for (const QString& fc : FilterColumns(def)) {
+    const QString table = quoteIdent(def.name);
+    for (const QString& fc : filterColumns(def)) {
         for (const IndexDef& ix : def.indexes) {
-            QStringList cols{QuoteIdent(fc) + QStringLiteral(" COLLATE NOCASE")};
+            QStringList cols{quoteIdent(fc) + QStringLiteral(" COLLATE NOCASE")};
             for (const QString& f : ix.fields)
-                cols << IndexColumnSql(def, f, ix.descending, ix.caseInsensitive);
+                cols << indexColumnSql(def, f, ix.descending, ix.caseInsensitive);
             out << QStringLiteral("CREATE INDEX IF NOT EXISTS %1 ON %2 (%3)")
-                       .arg(QuoteIdent(QStringLiteral("os_%1_%2").arg(fc, ix.name)), table,
+                       .arg(quoteIdent(QStringLiteral("os_%1_%2").arg(fc, ix.name)), table,
                             cols.join(QStringLiteral(", ")));
         }
     }
     return out;
 }
 
-void CreateTable(const QString& dir, const TableDef& def)
+void createTable(const QString& dir, const TableDef& def)
 {
-    if (TableFileExists(dir, def.name))
-        throw DbError(QStringLiteral("Table already exists: %1").arg(TableFilePath(dir, def.name)));
+    if (tableFileExists(dir, def.name))
+        throw DbError(QStringLiteral("Table already exists: %1").arg(tableFilePath(dir, def.name)));
     const QString path = QDir(dir).filePath(def.fileName());
     // Built under a temporary name and linked into place when complete, so a
     // crash never leaves a half-made table that would pass for an existing one.
@@ -615,36 +615,36 @@ void CreateTable(const QString& dir, const TableDef& def)
     int rc = sqlite3_open_v2(workNative.constData(), &db, SQLITE_OPEN_READWRITE, nullptr);
     try {
         if (rc != SQLITE_OK)
-            throw DbError(EngineText(db, rc));
+            throw DbError(engineText(db, rc));
         // Nobody else sees the file yet: no journal, one sync at the end.
-        ExecOn(db, QStringLiteral("PRAGMA journal_mode=OFF"));
-        ExecOn(db, QStringLiteral("PRAGMA synchronous=OFF"));
-        ExecOn(db, QStringLiteral("BEGIN"));
+        execOn(db, QStringLiteral("PRAGMA journal_mode=OFF"));
+        execOn(db, QStringLiteral("PRAGMA synchronous=OFF"));
+        execOn(db, QStringLiteral("BEGIN"));
         QStringList cols;
         for (const FieldDef& f : def.fields)
-            cols << ColumnSql(f);
-        ExecOn(db, QStringLiteral("CREATE TABLE %1 (%2)")
-                       .arg(QuoteIdent(def.name), cols.join(QStringLiteral(", "))));
+            cols << columnSql(f);
+        execOn(db, QStringLiteral("CREATE TABLE %1 (%2)")
+                       .arg(quoteIdent(def.name), cols.join(QStringLiteral(", "))));
         if (!def.primaryKey.isEmpty()) {
             QStringList k;
             for (const QString& f : def.primaryKey)
-                k << QuoteIdent(f);
-            ExecOn(db, QStringLiteral("CREATE UNIQUE INDEX \"PrimaryIndex\" ON %1 (%2)")
-                           .arg(QuoteIdent(def.name), k.join(QStringLiteral(", "))));
+                k << quoteIdent(f);
+            execOn(db, QStringLiteral("CREATE UNIQUE INDEX \"PrimaryIndex\" ON %1 (%2)")
+                           .arg(quoteIdent(def.name), k.join(QStringLiteral(", "))));
         }
         for (const IndexDef& ix : def.indexes) {
             QStringList k;
             for (const QString& f : ix.fields)
-                k << IndexColumnSql(def, f, ix.descending, ix.caseInsensitive);
-            ExecOn(db, QStringLiteral("CREATE INDEX %1 ON %2 (%3)")
-                           .arg(QuoteIdent(ix.name), QuoteIdent(def.name),
+                k << indexColumnSql(def, f, ix.descending, ix.caseInsensitive);
+            execOn(db, QStringLiteral("CREATE INDEX %1 ON %2 (%3)")
+                           .arg(quoteIdent(ix.name), quoteIdent(def.name),
                                 k.join(QStringLiteral(", "))));
         }
-        for (const QString& sql : EngineIndexSql(def))
-            ExecOn(db, sql);
-        ExecOn(db, QStringLiteral("COMMIT"));
+        for (const QString& sql : engineIndexSql(def))
+            execOn(db, sql);
+        execOn(db, QStringLiteral("COMMIT"));
         // Write-ahead log from the first real use on (kept in the file header).
-        ExecOn(db, QStringLiteral("PRAGMA journal_mode=WAL"));
+        execOn(db, QStringLiteral("PRAGMA journal_mode=WAL"));
         rc = sqlite3_close(db);
         db = nullptr;
         if (rc != SQLITE_OK)
@@ -666,11 +666,11 @@ void CreateTable(const QString& dir, const TableDef& def)
     QFile::remove(work);
 }
 
-QStringList StoredColumnNames(const QString& dir, const QString& tableName)
+QStringList storedColumnNames(const QString& dir, const QString& tableName)
 {
-    const QString path = TableFilePath(dir, tableName);
+    const QString path = tableFilePath(dir, tableName);
     if (!QFileInfo::exists(path))
-        throw DbError(MissingText(path));
+        throw DbError(missingText(path));
     sqlite3* db = nullptr;
     // Immutable: the check leaves no lock, log or shared-memory file behind.
     const QByteArray uri = QByteArrayLiteral("file:") +
@@ -681,19 +681,19 @@ QStringList StoredColumnNames(const QString& dir, const QString& tableName)
     QStringList names;
     try {
         if (rc != SQLITE_OK)
-            throw DbError(EngineText(db, rc));
+            throw DbError(engineText(db, rc));
         sqlite3_busy_timeout(db, 2000);
         Statement st(db, QStringLiteral("SELECT name FROM pragma_table_info(?1)"));
-        st.bind(1, BareName(tableName));
+        st.bind(1, bareName(tableName));
         while (st.step())
             names << st.column(0).toString();
     } catch (const DbError& e) {
         sqlite3_close_v2(db);
-        throw DbError(OpenFailText(path, e.text()));
+        throw DbError(openFailText(path, e.text()));
     }
     sqlite3_close_v2(db);
     if (names.isEmpty())
-        throw DbError(MissingText(path));
+        throw DbError(missingText(path));
     return names;
 }
 

@@ -89,32 +89,32 @@ private:
 };
 
 // Identifiers always go through here ("TO" and "FROM" are SQL words).
-QString QuoteIdent(const QString& name);
+QString quoteIdent(const QString& name);
 
 // The path of `<dir>/<table>.db`: the existing file whose name matches without
 // case, else the lower-case name the engine creates.
-QString TableFilePath(const QString& dir, const QString& tableName);
-bool TableFileExists(const QString& dir, const QString& tableName);
+QString tableFilePath(const QString& dir, const QString& tableName);
+bool tableFileExists(const QString& dir, const QString& tableName);
 
 // Creates `<dir>/<table>.db` (owner read/write only) with its columns, the
 // primary index "PrimaryIndex" and the secondary indexes in order. Refuses to
 // touch an existing file. Throws DbError with the engine's text.
-void CreateTable(const QString& dir, const TableDef& def);
+void createTable(const QString& dir, const TableDef& def);
 
 // "COL" [COLLATE NOCASE] [DESC] as the table's indexes and cursors order by it
 // (the collation only for text columns, so an index and an ORDER BY agree).
-QString IndexColumnSql(const TableDef& def, const QString& field, bool descending,
+QString indexColumnSql(const TableDef& def, const QString& field, bool descending,
                        bool caseInsensitive);
 
 // The engine's own indexes for fast filters (FilterColumns), CREATE ... IF NOT EXISTS.
-QStringList EngineIndexSql(const TableDef& def);
+QStringList engineIndexSql(const TableDef& def);
 
 // Column names of the table as stored in its file (opened by itself, read only).
-QStringList StoredColumnNames(const QString& dir, const QString& tableName);
+QStringList storedColumnNames(const QString& dir, const QString& tableName);
 
 // Value conversion between the program and the stored form: text for Alpha and
 // Memo, integers, reals, 0/1 for Logical, ISO-8601 text for Timestamp and Date.
-QVariant ToStored(const QVariant& value, const FieldDef* def);
-QVariant FromStored(const QVariant& stored, const FieldDef* def);
+QVariant toStored(const QVariant& value, const FieldDef* def);
+QVariant fromStored(const QVariant& stored, const FieldDef* def);
 
 } // namespace os

@@ -10,7 +10,7 @@ namespace os {
 
 namespace {
 
-bool IsWordChar(QChar c)
+bool isWordChar(QChar c)
 {
     return c.isLetterOrNumber() || c == QLatin1Char('_');
 }
@@ -24,7 +24,7 @@ struct TableRef
 
 // Finds the table references written as files (orders.db, "form_letters.db")
 // outside string literals and comments.
-QList<TableRef> FindTableRefs(const QString& sql)
+QList<TableRef> findTableRefs(const QString& sql)
 {
     QList<TableRef> refs;
     const int n = int(sql.size());
@@ -58,13 +58,13 @@ QList<TableRef> FindTableRefs(const QString& sql)
             if (inner.endsWith(QLatin1String(".db"), Qt::CaseInsensitive) && inner.size() > 3)
                 refs << TableRef{i, end - i + 1, inner.left(inner.size() - 3)};
             i = end + 1;
-        } else if (IsWordChar(c)) {
+        } else if (isWordChar(c)) {
             const int start = i;
-            while (i < n && IsWordChar(sql.at(i)))
+            while (i < n && isWordChar(sql.at(i)))
                 ++i;
             if (i + 3 <= n &&
                 sql.mid(i, 3).compare(QLatin1String(".db"), Qt::CaseInsensitive) == 0 &&
-                (i + 3 == n || !IsWordChar(sql.at(i + 3))) &&
+                (i + 3 == n || !isWordChar(sql.at(i + 3))) &&
                 (start == 0 || sql.at(start - 1) != QLatin1Char(':'))) {
                 refs << TableRef{start, i + 3 - start, sql.mid(start, i - start)};
                 i += 3;
@@ -115,7 +115,7 @@ void Query::clearParams()
 
 QString Query::translate(std::shared_ptr<Connection>& conn) const
 {
-    const QList<TableRef> refs = FindTableRefs(m_sql);
+    const QList<TableRef> refs = findTableRefs(m_sql);
     if (refs.isEmpty())
         throw DbError(QStringLiteral("No table named in query: %1").arg(m_sql));
     // The connection of the first table named; the others are attached to it.
@@ -125,11 +125,11 @@ QString Query::translate(std::shared_ptr<Connection>& conn) const
     for (const TableRef& r : refs) {
         out += m_sql.mid(pos, r.start - pos);
         const QString schema = conn->attach(m_dir, r.table);
-        const TableDef* def = FindTableDef(r.table);
+        const TableDef* def = findTableDef(r.table);
         const QString name = def ? def->name : r.table.toLower();
         out += schema == QLatin1String("main")
-                   ? QuoteIdent(name)
-                   : QuoteIdent(schema) + QLatin1Char('.') + QuoteIdent(name);
+                   ? quoteIdent(name)
+                   : quoteIdent(schema) + QLatin1Char('.') + quoteIdent(name);
         pos = r.start + r.length;
     }
     out += m_sql.mid(pos);
@@ -162,7 +162,7 @@ void Query::open()
         m_columns << m_stmt->columnName(i);
         const char* table = sqlite3_column_table_name(m_stmt->handle(), i);
         const char* origin = sqlite3_column_origin_name(m_stmt->handle(), i);
-        const TableDef* def = table ? FindTableDef(QString::fromUtf8(table)) : nullptr;
+        const TableDef* def = table ? findTableDef(QString::fromUtf8(table)) : nullptr;
         m_columnDefs << (def && origin ? def->field(QString::fromUtf8(origin)) : nullptr);
     }
     m_active = true;

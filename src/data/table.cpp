@@ -24,7 +24,7 @@ struct Segment
 } // namespace
 
 Table::Table(const QString& tableName, QObject* parent)
-    : QObject(parent), m_def(FindTableDef(tableName))
+    : QObject(parent), m_def(findTableDef(tableName))
 {
     if (!m_def)
         throw DbError(QStringLiteral("Unknown table: %1").arg(tableName));
@@ -67,7 +67,7 @@ void Table::setupOrder()
         m_orderCols << m_def->fieldIndex(f);
         m_orderDesc << (ix && ix->descending);
         m_orderNoCase << (ix && ix->caseInsensitive &&
-                          IsTextType(m_def->fields.at(m_def->fieldIndex(f)).type));
+                          isTextType(m_def->fields.at(m_def->fieldIndex(f)).type));
     }
 }
 
@@ -94,7 +94,7 @@ void Table::ensureEngineIndexes()
 {
     // Tables made before the engine kept an index get it on first open;
     // a read-only file simply goes without.
-    for (const QString& sql : EngineIndexSql(*m_def)) {
+    for (const QString& sql : engineIndexSql(*m_def)) {
         try {
             m_conn->exec(sql);
         } catch (const DbError&) {
@@ -140,7 +140,7 @@ bool Table::checkBrowseMode()
 
 QString Table::orderExpr(int i) const
 {
-    return IndexColumnSql(*m_def, m_def->fields.at(m_orderCols.at(i)).name, false,
+    return indexColumnSql(*m_def, m_def->fields.at(m_orderCols.at(i)).name, false,
                           m_orderNoCase.at(i));
 }
 
@@ -148,7 +148,7 @@ QString Table::selectList() const
 {
     QStringList cols{QStringLiteral("rowid")};
     for (const FieldDef& f : m_def->fields)
-        cols << QuoteIdent(f.name);
+        cols << quoteIdent(f.name);
     return cols.join(QStringLiteral(", "));
 }
 
@@ -172,16 +172,16 @@ void Table::whereClause(QStringList& terms, QVariantList& binds) const
     if (m_filtered) {
         for (const Cond& c : m_filterTerms) {
             const FieldDef& f = m_def->fields.at(c.column);
-            const QString col = QuoteIdent(f.name);
+            const QString col = quoteIdent(f.name);
             if (c.value.isNull()) {
                 terms << (c.op == QLatin1String("<>") ? col + QStringLiteral(" IS NOT NULL")
                                                       : col + QStringLiteral(" IS NULL"));
                 continue;
             }
-            if (IsTextType(f.type) && m_filterNoCase) {
+            if (isTextType(f.type) && m_filterNoCase) {
                 terms << QStringLiteral("%1 COLLATE NOCASE %2 ?").arg(col, c.op);
                 binds << c.value;
-            } else if (IsTextType(f.type) && c.op == QLatin1String("=")) {
+            } else if (isTextType(f.type) && c.op == QLatin1String("=")) {
                 // The case-blind term lets the engine's index narrow the rows;
                 // the exact term decides.
                 terms << QStringLiteral("%1 COLLATE NOCASE = ?").arg(col)
@@ -200,8 +200,8 @@ void Table::whereClause(QStringList& terms, QVariantList& binds) const
         }
         for (int i = 0; i < m_detailCols.size(); ++i) {
             const FieldDef& f = m_def->fields.at(m_detailCols.at(i));
-            terms << QuoteIdent(f.name) + QStringLiteral(" = ?");
-            binds << ToStored(m_master->value(m_masterFields.at(i)), &f);
+            terms << quoteIdent(f.name) + QStringLiteral(" = ?");
+            binds << toStored(m_master->value(m_masterFields.at(i)), &f);
         }
     }
 }
@@ -302,7 +302,7 @@ QList<Table::Row> Table::fetch(Dir dir, const Row* from, bool inclusive, int lim
         if (!seg.where.isEmpty())
             terms << seg.where;
         QString sql =
-            QStringLiteral("SELECT %1 FROM %2").arg(selectList(), QuoteIdent(m_conn->tableName()));
+            QStringLiteral("SELECT %1 FROM %2").arg(selectList(), quoteIdent(m_conn->tableName()));
         if (!terms.isEmpty())
             sql += QStringLiteral(" WHERE ") + terms.join(QStringLiteral(" AND "));
         sql += QStringLiteral(" ORDER BY ") + orderBy.join(QStringLiteral(", "));
@@ -428,7 +428,7 @@ std::optional<Table::Row> Table::readRow(qint64 rowid) const
     terms << QStringLiteral("rowid = ?");
     binds << rowid;
     Statement st(m_conn->handle(), QStringLiteral("SELECT %1 FROM %2 WHERE %3")
-                                       .arg(selectList(), QuoteIdent(m_conn->tableName()),
+                                       .arg(selectList(), quoteIdent(m_conn->tableName()),
                                             terms.join(QStringLiteral(" AND "))));
     for (int i = 0; i < binds.size(); ++i)
         st.bind(i + 1, binds.at(i));
@@ -490,7 +490,7 @@ int Table::recordCount() const
     QStringList terms;
     QVariantList binds;
     whereClause(terms, binds);
-    QString sql = QStringLiteral("SELECT COUNT(*) FROM %1").arg(QuoteIdent(m_conn->tableName()));
+    QString sql = QStringLiteral("SELECT COUNT(*) FROM %1").arg(quoteIdent(m_conn->tableName()));
     if (!terms.isEmpty())
         sql += QStringLiteral(" WHERE ") + terms.join(QStringLiteral(" AND "));
     Statement st(m_conn->handle(), sql);
@@ -506,9 +506,9 @@ QVariant Table::valueAt(int column) const
         return {};
     const FieldDef* f = &m_def->fields.at(column);
     if (m_state == State::Edit || m_state == State::Insert)
-        return FromStored(m_edit.values.at(column), f);
+        return fromStored(m_edit.values.at(column), f);
     const Row* cur = currentRow();
-    return cur ? FromStored(cur->values.at(column), f) : QVariant();
+    return cur ? fromStored(cur->values.at(column), f) : QVariant();
 }
 
 QVariant Table::value(const QString& field) const
@@ -526,7 +526,7 @@ void Table::setValue(const QString& field, const QVariant& value)
         throw DbError(QStringLiteral("Field '%1' not found in %2.").arg(field, m_def->name));
     if (m_state != State::Edit && m_state != State::Insert)
         throw DbError(QStringLiteral("Table is not in edit or insert mode (%1).").arg(m_def->name));
-    m_edit.values[i] = ToStored(value, &m_def->fields.at(i));
+    m_edit.values[i] = toStored(value, &m_def->fields.at(i));
 }
 
 void Table::insert()
@@ -542,7 +542,7 @@ void Table::insert()
         for (int i = 0; i < m_detailCols.size(); ++i) {
             const int c = m_detailCols.at(i);
             m_edit.values[c] =
-                ToStored(m_master->value(m_masterFields.at(i)), &m_def->fields.at(c));
+                toStored(m_master->value(m_masterFields.at(i)), &m_def->fields.at(c));
         }
     }
     setState(State::Insert);
@@ -576,13 +576,13 @@ bool Table::post()
     if (m_beforePost && !m_beforePost(*this))
         return false;
     sqlite3* db = m_conn->handle();
-    const QString table = QuoteIdent(m_conn->tableName());
+    const QString table = quoteIdent(m_conn->tableName());
     qint64 rowid = m_edit.rowid;
     if (m_state == State::Insert) {
         QStringList cols;
         QStringList marks;
         for (const FieldDef& f : m_def->fields) {
-            cols << QuoteIdent(f.name);
+            cols << quoteIdent(f.name);
             marks << QStringLiteral("?");
         }
         Statement st(
@@ -601,7 +601,7 @@ bool Table::post()
             const QVariant old = cur && cur->rowid == m_edit.rowid ? cur->values.at(i) : QVariant();
             if (cur && cur->rowid == m_edit.rowid && v == old && v.isNull() == old.isNull())
                 continue;
-            sets << QuoteIdent(m_def->fields.at(i).name) + QStringLiteral(" = ?");
+            sets << quoteIdent(m_def->fields.at(i).name) + QStringLiteral(" = ?");
             binds << v;
         }
         if (!sets.isEmpty()) {
@@ -651,7 +651,7 @@ void Table::remove()
     const Row old = *cur;
     Statement st(
         m_conn->handle(),
-        QStringLiteral("DELETE FROM %1 WHERE rowid = ?").arg(QuoteIdent(m_conn->tableName())));
+        QStringLiteral("DELETE FROM %1 WHERE rowid = ?").arg(quoteIdent(m_conn->tableName())));
     st.bind(1, old.rowid);
     st.step();
     positionAt(0, &old);
@@ -663,7 +663,7 @@ void Table::remove()
 
 namespace {
 
-bool ParseFilter(const QString& text, QList<std::tuple<QString, QString, QString, bool>>& out)
+bool parseFilter(const QString& text, QList<std::tuple<QString, QString, QString, bool>>& out)
 {
     // COL op 'value' | "value" | number [AND ...]
     int i = 0;
@@ -740,7 +740,7 @@ void Table::setFilter(const QString& expression)
     QList<Cond> conds;
     if (!expression.trimmed().isEmpty()) {
         QList<std::tuple<QString, QString, QString, bool>> parts;
-        if (!ParseFilter(expression, parts))
+        if (!parseFilter(expression, parts))
             throw DbError(QStringLiteral("Invalid filter expression: %1").arg(expression));
         for (const auto& [col, op, value, quoted] : parts) {
             const int c = m_def->fieldIndex(col);
@@ -748,11 +748,11 @@ void Table::setFilter(const QString& expression)
                 throw DbError(QStringLiteral("Field '%1' not found in %2.").arg(col, m_def->name));
             const FieldDef& f = m_def->fields.at(c);
             QVariant stored;
-            if (IsTextType(f.type))
+            if (isTextType(f.type))
                 stored = value.isEmpty() ? QVariant()
                                          : QVariant(value); // never cut: compare what was typed
             else
-                stored = ToStored(value, &f);
+                stored = toStored(value, &f);
             conds << Cond{c, op, stored};
         }
     }
@@ -833,13 +833,13 @@ bool Table::locate(const QStringList& fields, const QVariantList& values, bool c
                 QStringLiteral("Field '%1' not found in %2.").arg(fields.at(i), m_def->name));
         const FieldDef& f = m_def->fields.at(c);
         const QVariant v = i < values.size() ? values.at(i) : QVariant();
-        const QVariant stored = IsTextType(f.type)
+        const QVariant stored = isTextType(f.type)
                                     ? (v.toString().isEmpty() ? QVariant() : QVariant(v.toString()))
-                                    : ToStored(v, &f);
+                                    : toStored(v, &f);
         if (stored.isNull()) {
-            terms << QuoteIdent(f.name) + QStringLiteral(" IS NULL");
+            terms << quoteIdent(f.name) + QStringLiteral(" IS NULL");
         } else {
-            terms << QuoteIdent(f.name) + (caseInsensitive && IsTextType(f.type)
+            terms << quoteIdent(f.name) + (caseInsensitive && isTextType(f.type)
                                                ? QStringLiteral(" COLLATE NOCASE = ?")
                                                : QStringLiteral(" = ?"));
             binds << stored;
@@ -851,7 +851,7 @@ bool Table::locate(const QStringList& fields, const QVariantList& values, bool c
     orderBy << QStringLiteral("rowid");
     Statement st(m_conn->handle(),
                  QStringLiteral("SELECT rowid FROM %1 WHERE %2 ORDER BY %3 LIMIT 1")
-                     .arg(QuoteIdent(m_conn->tableName()), terms.join(QStringLiteral(" AND ")),
+                     .arg(quoteIdent(m_conn->tableName()), terms.join(QStringLiteral(" AND ")),
                           orderBy.join(QStringLiteral(", "))));
     for (int i = 0; i < binds.size(); ++i)
         st.bind(i + 1, binds.at(i));

@@ -1,6 +1,6 @@
 #include "net/secure_http.h"
 
-#include "app/owner_only_file.h"
+#include "base/owner_only_file.h"
 #include "net/transfer_errors.h"
 
 #include <QEventLoop>
@@ -40,7 +40,7 @@ struct CurlListFree
 };
 using CurlList = std::unique_ptr<curl_slist, CurlListFree>;
 
-void InitCurlOnce()
+void initCurlOnce()
 {
     static std::once_flag once;
     std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
@@ -55,7 +55,7 @@ const QString kClosed = QStringLiteral("Successfully closed the connection to th
 const QString kIntermediate =
     QStringLiteral("Received an intermediate (100 level) status code message from the server.");
 
-QString AddressText(const sockaddr* address)
+QString addressText(const sockaddr* address)
 {
     char text[INET6_ADDRSTRLEN] = {};
     if (address->sa_family == AF_INET) {
@@ -71,7 +71,7 @@ QString AddressText(const sockaddr* address)
     return QStringLiteral("?");
 }
 
-int AddressPort(const sockaddr* address)
+int addressPort(const sockaddr* address)
 {
     if (address->sa_family == AF_INET)
         return ntohs(reinterpret_cast<const sockaddr_in*>(address)->sin_port);
@@ -80,20 +80,20 @@ int AddressPort(const sockaddr* address)
     return 0;
 }
 
-QString SocketAddressText(const QString& ip, int port)
+QString socketAddressText(const QString& ip, int port)
 {
     return (ip.contains(':') ? '[' + ip + ']' : ip) + ':' + QString::number(port);
 }
 
 // Where the verify callback finds the post it belongs to: an ex-data slot of
 // the SSL_CTX that libcurl makes for the connection.
-int JobIndex()
+int jobIndex()
 {
     static const int index = SSL_CTX_get_ex_new_index(0, nullptr, nullptr, nullptr, nullptr);
     return index;
 }
 
-bool IsRedirectStatus(int code)
+bool isRedirectStatus(int code)
 {
     return code == 301 || code == 302 || code == 303 || code == 307 || code == 308;
 }
@@ -322,7 +322,7 @@ QString SecureHTTP::Job::outcome(CURLcode code)
         return {};
     }
     // A refused peer whose chain had no fault was refused for its name.
-    return TransferErrorText(code, certificateError, refusedRedirect);
+    return transferErrorText(code, certificateError, refusedRedirect);
 }
 
 bool SecureHTTP::Job::openFile()
@@ -330,7 +330,7 @@ bool SecureHTTP::Job::openFile()
     // Replies carry card numbers and customer data: owner-only, also when an
     // older work file was left with wider rights.
     file = std::make_unique<QFile>(localFile);
-    if (localFile.isEmpty() || !OpenOwnerOnly(*file, QIODevice::WriteOnly | QIODevice::Truncate)) {
+    if (localFile.isEmpty() || !openOwnerOnly(*file, QIODevice::WriteOnly | QIODevice::Truncate)) {
         file.reset();
         return false;
     }
@@ -357,7 +357,7 @@ size_t SecureHTTP::Job::onHeader(char* data, size_t size, size_t count, void* se
         if (job->responseCode < 200)
             return length;
         job->pushStatus(kReceived);
-        if (IsRedirectStatus(job->responseCode) && !job->location.isEmpty()) {
+        if (isRedirectStatus(job->responseCode) && !job->location.isEmpty()) {
             char* current = nullptr;
             curl_easy_getinfo(job->curl, CURLINFO_EFFECTIVE_URL, &current);
             const QUrl target = QUrl(QString::fromLatin1(current ? current : job->url.constData()))
@@ -442,13 +442,13 @@ curl_socket_t SecureHTTP::Job::onOpenSocket(void* self, curlsocktype purpose, cu
     const curl_socket_t socket = ::socket(address->family, address->socktype, address->protocol);
     if (purpose != CURLSOCKTYPE_IPCXN || socket == CURL_SOCKET_BAD)
         return socket;
-    const QString ip = AddressText(&address->addr);
+    const QString ip = addressText(&address->addr);
     if (job->lookupPending) {
         job->lookupPending = false;
         job->pushStatus(QStringLiteral("Successfully found the IP address ") + ip);
     }
     job->pushStatus(QStringLiteral("Connecting to the socket address ")
-                    + SocketAddressText(ip, AddressPort(&address->addr)));
+                    + socketAddressText(ip, addressPort(&address->addr)));
     job->openingSockets.insert(socket);
     return socket;
 }
@@ -475,7 +475,7 @@ int SecureHTTP::Job::onPrerequest(void* self, char* ip, char*, int port, int)
         job->connectedSockets.merge(job->openingSockets);
         job->openingSockets.clear();
         job->pushStatus(QStringLiteral("Successfully connected to ")
-                        + SocketAddressText(QString::fromLatin1(ip), port));
+                        + socketAddressText(QString::fromLatin1(ip), port));
     }
     return CURL_PREREQFUNC_OK;
 }
@@ -494,7 +494,7 @@ CURLcode SecureHTTP::Job::onSslContext(CURL*, void* sslContext, void* self)
         if (X509_STORE_load_file(SSL_CTX_get_cert_store(context), path.constData()) != 1)
             return CURLE_SSL_CACERT_BADFILE;
     }
-    if (SSL_CTX_set_ex_data(context, JobIndex(), job) != 1)
+    if (SSL_CTX_set_ex_data(context, jobIndex(), job) != 1)
         return CURLE_SSL_CONNECT_ERROR;
     SSL_CTX_set_verify(context, SSL_CTX_get_verify_mode(context), &Job::onVerify);
     return CURLE_OK;
@@ -510,7 +510,7 @@ int SecureHTTP::Job::onVerify(int preverifyOk, X509_STORE_CTX* context)
     if (preverifyOk)
         return 1;
     auto* ssl = static_cast<SSL*>(X509_STORE_CTX_get_ex_data(context, SSL_get_ex_data_X509_STORE_CTX_idx()));
-    auto* job = ssl ? static_cast<Job*>(SSL_CTX_get_ex_data(SSL_get_SSL_CTX(ssl), JobIndex())) : nullptr;
+    auto* job = ssl ? static_cast<Job*>(SSL_CTX_get_ex_data(SSL_get_SSL_CTX(ssl), jobIndex())) : nullptr;
     const int error = X509_STORE_CTX_get_error(context);
     if (job && job->ignoreInvalidCert && X509_STORE_CTX_get_error_depth(context) == 0
         && (error == X509_V_ERR_CERT_HAS_EXPIRED || error == X509_V_ERR_CERT_NOT_YET_VALID)) {
@@ -526,7 +526,7 @@ int SecureHTTP::Job::onVerify(int preverifyOk, X509_STORE_CTX* context)
 
 SecureHTTP::SecureHTTP(QObject* parent) : QObject(parent)
 {
-    InitCurlOnce();
+    initCurlOnce();
 }
 
 SecureHTTP::~SecureHTTP()

@@ -13,7 +13,7 @@ struct Numbered
     const char* description;
 };
 
-Numbered CertificateError(long verifyResult)
+Numbered certificateError(long verifyResult)
 {
     switch (verifyResult) {
     case X509_V_OK:   // the chain was good: libcurl refused the host name
@@ -35,13 +35,13 @@ Numbered CertificateError(long verifyResult)
 
 } // namespace
 
-QString NumberedErrorText(int number, const QString& description)
+QString numberedErrorText(int number, const QString& description)
 {
     return QStringLiteral("[%1] %2").arg(number).arg(
         description.isEmpty() ? QStringLiteral("(no description available)") : description);
 }
 
-QString TransferErrorText(int curlCode, long verifyResult, int refusedRedirect)
+QString transferErrorText(int curlCode, long verifyResult, int refusedRedirect)
 {
     Numbered known{0, nullptr};
     switch (curlCode) {
@@ -84,20 +84,20 @@ QString TransferErrorText(int curlCode, long verifyResult, int refusedRedirect)
         known = {12157, "An error occurred in the secure channel support."};
         break;
     case CURLE_PEER_FAILED_VERIFICATION:
-        known = CertificateError(verifyResult);
+        known = certificateError(verifyResult);
         break;
     default:
         break;
     }
     if (known.number)
-        return NumberedErrorText(known.number, QString::fromLatin1(known.description));
+        return numberedErrorText(known.number, QString::fromLatin1(known.description));
     const char* text = curl_easy_strerror(static_cast<CURLcode>(curlCode));
     QString description = text ? QString::fromLatin1(text) : QString();
     if (description.startsWith(QLatin1String("Unknown error")))
         description.clear();
     else if (!description.isEmpty() && !description.endsWith('.'))
         description += '.';
-    return NumberedErrorText(curlCode, description);
+    return numberedErrorText(curlCode, description);
 }
 
 } // namespace os

@@ -17,9 +17,9 @@ constexpr int kHttpsToHttpRedirect = 12040;
 // certificate verification result when the peer was refused;
 // `refusedRedirect` is kHttpToHttpsRedirect/kHttpsToHttpRedirect when a
 // redirect to the other scheme came, 0 otherwise.
-QString TransferErrorText(int curlCode, long verifyResult, int refusedRedirect);
+QString transferErrorText(int curlCode, long verifyResult, int refusedRedirect);
 
 // "[%d] %s", or "[%d] (no description available)" for an empty description.
-QString NumberedErrorText(int number, const QString& description);
+QString numberedErrorText(int number, const QString& description);
 
 } // namespace os

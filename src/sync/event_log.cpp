@@ -9,7 +9,7 @@ EventLog::EventLog(QObject* parent) : QAbstractTableModel(parent) {}
 bool EventLog::LogEvent(const QString& type, const QString& message)
 {
     // Progress texts of the transfer client that say nothing to the user.
-    if (TrimControl(message).isEmpty() || message.startsWith(QLatin1String("Unknown state"))
+    if (trimControl(message).isEmpty() || message.startsWith(QLatin1String("Unknown state"))
         || message.contains(QLatin1String("(100")))
         return false;
 

@@ -1,11 +1,11 @@
 #include "sync/headless.h"
 
-#include "app/error.h"
-#include "app/main_services.h"
-#include "app/messages.h"
-#include "app/paths.h"
-#include "app/settings.h"
-#include "data/datamodule.h"
+#include "base/error.h"
+#include "base/main_services.h"
+#include "base/messages.h"
+#include "base/paths.h"
+#include "base/settings.h"
+#include "data/main_data_mod.h"
 #include "sync/store_session.h"
 
 #include <QCoreApplication>
@@ -78,16 +78,16 @@ std::optional<QString> readSecretLine(const char* prompt)
 class HeadlessHost : public SessionHost
 {
 public:
-    void SetSessionControlsEnabled(bool) override {}
-    void SetTransferPanelVisible(bool) override {}
-    void SetTransferCount(qint64) override {}
-    void PasswordEmptied() override {}
+    void setSessionControlsEnabled(bool) override {}
+    void setTransferPanelVisible(bool) override {}
+    void setTransferCount(qint64) override {}
+    void passwordEmptied() override {}
 
-    std::optional<QString> AskNewPassword() override
+    std::optional<QString> askNewPassword() override
     {
         const std::optional<QString> password = readSecretLine("New Password: ");
         const std::optional<QString> confirmation = readSecretLine("Confirm Password: ");
-        if (!password || !confirmation || !IsAcceptableNewPassword(*password, *confirmation)) {
+        if (!password || !confirmation || !isAcceptableNewPassword(*password, *confirmation)) {
             m_refused = true;
             messages().error(QStringLiteral("Password must be letters and numbers only and must be at least 5 "
                                             "characters. Your password is case sensitive."));
@@ -103,7 +103,7 @@ private:
 
 } // namespace
 
-void PrintLogRow(const QString& type, const QString& message)
+void printLogRow(const QString& type, const QString& message)
 {
     const QByteArray line = (type + QLatin1Char('\t') + displayText(message)).toUtf8();
     std::fwrite(line.constData(), 1, size_t(line.size()), stdout);
@@ -111,7 +111,7 @@ void PrintLogRow(const QString& type, const QString& message)
     std::fflush(stdout);
 }
 
-int RunHeadlessSession(const QString& action)
+int runHeadlessSession(const QString& action)
 {
     if (!StoreSession::Actions().contains(action)) {
         std::fprintf(stderr, "Unknown session action \"%s\". The actions are:\n", action.toLocal8Bit().constData());
@@ -134,7 +134,7 @@ int RunHeadlessSession(const QString& action)
     LoadSettings();
 
     std::unique_ptr<TMainDataMod> ownData;
-    if (StoreSession::ActionNeedsTables(action)) {
+    if (StoreSession::actionNeedsTables(action)) {
         TMainDataMod* data = TMainDataMod::instance();
         if (!data) {
             ownData = std::make_unique<TMainDataMod>();
@@ -161,7 +161,7 @@ int RunHeadlessSession(const QString& action)
     NullMainServices main;
     HeadlessHost host;
     StoreSession session(&main, &host);
-    QObject::connect(&session.eventLog(), &EventLog::rowAdded, &session, &PrintLogRow);
+    QObject::connect(&session.eventLog(), &EventLog::rowAdded, &session, &printLogRow);
     session.setPassword(*password);
     session.RunSession(action);
 

@@ -14,10 +14,10 @@ namespace os {
 // (a transfer failure, "Invalid Password!", any error shown), 2 for an
 // unknown action text (the valid ones are listed on standard error) or a
 // missing password. The program's home must be set before.
-int RunHeadlessSession(const QString& action);
+int runHeadlessSession(const QString& action);
 
 // One event-log row on standard output, as the headless modes print them:
 // the type, a tab, the message (a "\r" in it shown as a line break).
-void PrintLogRow(const QString& type, const QString& message);
+void printLogRow(const QString& type, const QString& message);
 
 } // namespace os

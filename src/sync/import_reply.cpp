@@ -1,10 +1,10 @@
 #include "sync/import_reply.h"
 
-#include "app/error.h"
-#include "app/messages.h"
-#include "app/paths.h"
-#include "app/single_instance.h"
-#include "data/datamodule.h"
+#include "base/error.h"
+#include "base/messages.h"
+#include "base/paths.h"
+#include "base/single_instance.h"
+#include "data/main_data_mod.h"
 #include "sync/event_log.h"
 #include "sync/headless.h"
 #include "sync/import_steps.h"
@@ -17,7 +17,7 @@
 
 namespace os {
 
-int RunImportReply(const QString& file)
+int runImportReply(const QString& file)
 {
     ErrorCountingMessages counting;
 
@@ -41,12 +41,12 @@ int RunImportReply(const QString& file)
 
     const QString dataDir = AppPaths::dataDir();
     if (!QDir(AppPaths::htmlDirOf(dataDir)).exists()) {
-        messages().error(MissingHtmlDirMessage(dataDir));
+        messages().error(missingHtmlDirMessage(dataDir));
         return 1;
     }
 
     EventLog log;
-    QObject::connect(&log, &EventLog::rowAdded, &PrintLogRow);
+    QObject::connect(&log, &EventLog::rowAdded, &printLogRow);
 
     try {
         TMainDataMod data;
@@ -56,7 +56,7 @@ int RunImportReply(const QString& file)
         ctx.dataDir = dataDir;
         ctx.workDir = AppPaths::home();
         ctx.log = [&log](const QString& type, const QString& message) { log.LogEvent(type, message); };
-        RunImportSteps(reply, ctx);
+        runImportSteps(reply, ctx);
     } catch (const ProgramTermination& t) {
         return t.code();
     } catch (const Error& e) {

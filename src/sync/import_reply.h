@@ -13,6 +13,6 @@ namespace os {
 // Returns 0 when every step ran and nothing was refused, 1 when the import
 // ended on an error or a record was refused, 2 when the file is not a kept
 // store reply or cannot be read. The program's home must be set before.
-int RunImportReply(const QString& file);
+int runImportReply(const QString& file);
 
 } // namespace os

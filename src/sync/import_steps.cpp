@@ -1,14 +1,14 @@
 #include "sync/import_steps.h"
 
-#include "app/paths.h"
+#include "base/paths.h"
 
-#include "app/clock.h"
-#include "app/messages.h"
-#include "app/owner_only_file.h"
-#include "app/text_utils.h"
+#include "base/clock.h"
+#include "base/messages.h"
+#include "base/owner_only_file.h"
+#include "base/text_utils.h"
 #include "data/catalogue.h"
 #include "data/connection.h"
-#include "data/datamodule.h"
+#include "data/main_data_mod.h"
 #include "data/db_error.h"
 #include "data/table.h"
 #include "data/transaction.h"
@@ -30,22 +30,22 @@ namespace os {
 
 // ---- Conversions --------------------------------------------------------------
 
-int ReadInteger(const QString& text)
+int readInteger(const QString& text)
 {
-    const std::optional<int> value = ParseInteger(text);
+    const std::optional<int> value = parseInteger(text);
     if (!value)
         throw ConversionError(QStringLiteral("'%1' is not a valid integer value").arg(text));
     return *value;
 }
 
-int ReadIntegerOr(const QString& text, int fallback)
+int readIntegerOr(const QString& text, int fallback)
 {
-    return ParseInteger(text).value_or(fallback);
+    return parseInteger(text).value_or(fallback);
 }
 
-double ReadMoney(const QString& text)
+double readMoney(const QString& text)
 {
-    const QString t = TrimControl(text);
+    const QString t = trimControl(text);
     bool ok = false;
     double value = QLocale().toDouble(t, &ok);
     if (!ok) {
@@ -60,11 +60,11 @@ double ReadMoney(const QString& text)
     return std::round(value * 10000.0) / 10000.0;
 }
 
-QString PaymentMethodText(const QString& code)
+QString paymentMethodText(const QString& code)
 {
     static const char* const kMethods[] = {"Credit Card",        "Credit Card by Phone", "COD",
                                            "Purchase Order",     "Remote Credit Card",   "Mail Payment"};
-    const QString c = TrimControl(code);
+    const QString c = trimControl(code);
     if (c.size() == 1 && c[0] >= u'1' && c[0] <= u'6')
         return QString::fromLatin1(kMethods[c[0].unicode() - u'1']);
     return QStringLiteral("Unknown");
@@ -193,7 +193,7 @@ bool DateReader::tryFormat(const Format& f, const QString& text, QDateTime& out)
 
 QDateTime DateReader::dateTime(const QString& text)
 {
-    const QString t = TrimControl(text);
+    const QString t = trimControl(text);
     QDateTime out;
     if (!t.isEmpty()) {
         if (m_last >= 0 && tryFormat(m_formats[m_last], t, out))
@@ -217,40 +217,40 @@ QDate DateReader::date(const QString& text)
     }
 }
 
-QVariantList OrderRowValues(const QStringList& f, DateReader& dates, const QDateTime& now)
+QVariantList orderRowValues(const QStringList& f, DateReader& dates, const QDateTime& now)
 {
     Q_ASSERT(f.size() >= kOrderFields);
     QVariantList v;
     v.reserve(34);
-    v.append(ReadInteger(f[0]));    // INV
-    v.append(ReadInteger(f[1]));    // CUSTID
+    v.append(readInteger(f[0]));    // INV
+    v.append(readInteger(f[1]));    // CUSTID
     for (int i = 2; i <= 20; ++i)   // PASS .. NOTES
         v.append(f[i]);
     v.append(dates.dateTime(f[21]));   // IDATE
-    v.append(ReadMoney(f[22]));        // TOTAL
-    v.append(PaymentMethodText(f[23]));
+    v.append(readMoney(f[22]));        // TOTAL
+    v.append(paymentMethodText(f[23]));
     for (int i = 24; i <= 29; ++i)   // CARDNUM .. PURCHASEORDER
         v.append(f[i]);
-    v.append(ReadIntegerOr(f[30], 0));   // AFFILIATECODE
+    v.append(readIntegerOr(f[30], 0));   // AFFILIATECODE
     v.append(f[31]);                // COUPON
     v.append(f[32]);                // ORDERSTATE
     v.append(now);                  // LASTMARKED
     return v;
 }
 
-QVariantList AccountRowValues(const QStringList& f)
+QVariantList accountRowValues(const QStringList& f)
 {
     Q_ASSERT(f.size() >= kAccountFields);
     QVariantList v;
     v.reserve(21);
-    v.append(ReadInteger(f[0]));
+    v.append(readInteger(f[0]));
     for (int i = 1; i <= 19; ++i)
         v.append(f[i]);
     v.append(f[20] == QLatin1String("1"));
     return v;
 }
 
-QList<QStringList> ReadRecords(const QByteArray& text)
+QList<QStringList> readRecords(const QByteArray& text)
 {
     QList<QStringList> records;
     qsizetype from = 0;
@@ -259,12 +259,12 @@ QList<QStringList> ReadRecords(const QByteArray& text)
         if (lf < 0)
             lf = text.size();
         // SplitFields at "|", with the one-character split (several times faster).
-        const QString line = DecodeStoreText(QByteArrayView(text).sliced(from, lf - from));
+        const QString line = decodeStoreText(QByteArrayView(text).sliced(from, lf - from));
         QStringList fields;
         if (line.contains(u'|')) {
             fields = line.split(u'|', Qt::KeepEmptyParts);
             for (QString& f : fields)
-                f = TrimControl(f);
+                f = trimControl(f);
         }
         records.append(std::move(fields));
         from = lf + 1;
@@ -277,7 +277,7 @@ QList<QStringList> ReadRecords(const QByteArray& text)
 QString ImportContext::htmlDir() const { return AppPaths::htmlDirOf(dataDir); }
 QString ImportContext::workFile(const QString& name) const { return workDir + QLatin1Char('/') + name; }
 
-const QList<SectionFile>& WorkFileSections()
+const QList<SectionFile>& workFileSections()
 {
     static const QList<SectionFile> sections{
         {markers::OrdersStart, markers::OrdersEnd, "orders.dat"},
@@ -289,17 +289,17 @@ const QList<SectionFile>& WorkFileSections()
     return sections;
 }
 
-void WriteWorkFiles(const QByteArray& reply, const ImportContext& ctx)
+void writeWorkFiles(const QByteArray& reply, const ImportContext& ctx)
 {
-    for (const SectionFile& s : WorkFileSections()) {
+    for (const SectionFile& s : workFileSections()) {
         const QString path = ctx.workFile(QString::fromLatin1(s.file));
         QFile file(path);
         // Work files hold card numbers: owner only, also a file left wider.
-        if (!OpenOwnerOnly(file, QIODevice::WriteOnly | QIODevice::Truncate))
-            throw SessionError(CannotCreateFileText(path, file.errorString()));
+        if (!openOwnerOnly(file, QIODevice::WriteOnly | QIODevice::Truncate))
+            throw SessionError(cannotCreateFileText(path, file.errorString()));
         const QByteArray text = ExtractSection(reply, s.start, s.end) + "\r\n";
         if (file.write(text) != text.size() || !file.flush())
-            throw SessionError(CannotWriteFileText(path, file.errorString()));
+            throw SessionError(cannotWriteFileText(path, file.errorString()));
     }
 }
 
@@ -326,7 +326,7 @@ public:
 
     // A column whose value is the same for every row (an import's time
     // stamp): converted once, bound instead of values[index].
-    void setFixed(int index, const QVariant& value) { m_fixed.insert(index, ToStored(value, m_defs.value(index))); }
+    void setFixed(int index, const QVariant& value) { m_fixed.insert(index, toStored(value, m_defs.value(index))); }
 
     // Runs the statement; returns the rows it changed. Throws DbError.
     int run(const QVariantList& values)
@@ -335,7 +335,7 @@ public:
         m_stmt.reset();
         for (int i = 0; i < values.size(); ++i) {
             const auto fixed = m_fixed.constFind(i);
-            m_stmt.bind(i + 1, fixed != m_fixed.cend() ? *fixed : ToStored(values[i], m_defs.value(i)));
+            m_stmt.bind(i + 1, fixed != m_fixed.cend() ? *fixed : toStored(values[i], m_defs.value(i)));
         }
         try {
             m_stmt.step();
@@ -355,7 +355,7 @@ public:
     {
         m_stmt.reset();
         for (int i = 0; i < values.size(); ++i)
-            m_stmt.bind(i + 1, ToStored(values[i], m_defs.value(i)));
+            m_stmt.bind(i + 1, toStored(values[i], m_defs.value(i)));
         std::optional<QVariant> result;
         try {
             if (m_stmt.step())
@@ -403,8 +403,8 @@ private:
 struct TableFile
 {
     TableFile(const QString& dir, const char* table)
-        : def(FindTableDef(QString::fromLatin1(table))), conn(Connection::forTable(dir, def->name)),
-          quoted(QuoteIdent(conn->tableName()))
+        : def(findTableDef(QString::fromLatin1(table))), conn(Connection::forTable(dir, def->name)),
+          quoted(quoteIdent(conn->tableName()))
     {
     }
     const FieldDef* field(const char* name) const { return def->field(QString::fromLatin1(name)); }
@@ -419,7 +419,7 @@ struct TableFile
     {
         QStringList names;
         for (const FieldDef* f : defs)
-            names.append(QuoteIdent(f->name));
+            names.append(quoteIdent(f->name));
         return names.join(QLatin1Char(','));
     }
     QString insertSql(const QList<const FieldDef*>& defs) const
@@ -516,7 +516,7 @@ void refreshShared(Table* table)
 
 void ImportOrders(ImportContext& ctx)
 {
-    const QList<QStringList> records = ReadRecords(readWorkFile(ctx, "orders.dat"));
+    const QList<QStringList> records = readRecords(readWorkFile(ctx, "orders.dat"));
     TableFile orders(ctx.dataDir, "orders");
     const QList<const FieldDef*> defs = orders.allFields();
     Prepared insert(orders.conn, orders.insertSql(defs), defs);
@@ -528,7 +528,7 @@ void ImportOrders(ImportContext& ctx)
         for (const QStringList& rec : records) {
             if (rec.size() < kOrderFields)
                 continue;
-            const QVariantList values = OrderRowValues(rec, dates, now);
+            const QVariantList values = orderRowValues(rec, dates, now);
             const qint64 inv = values[0].toLongLong();
             ctx.imported.insert(inv);
             try {
@@ -549,24 +549,24 @@ void ImportOrders(ImportContext& ctx)
 
 void ImportAccounts(ImportContext& ctx)
 {
-    const QList<QStringList> records = ReadRecords(readWorkFile(ctx, "accts.dat"));
+    const QList<QStringList> records = readRecords(readWorkFile(ctx, "accts.dat"));
     TableFile customers(ctx.dataDir, "customers");
     const QList<const FieldDef*> defs = customers.allFields();
     const FieldDef* custid = customers.field("CUSTID");
     Prepared insert(customers.conn, customers.insertSql(defs), defs);
     Prepared lookup(customers.conn,
                     QStringLiteral("SELECT %1 FROM %2 WHERE %3=?")
-                        .arg(QuoteIdent(QStringLiteral("EMAIL")), customers.quoted, QuoteIdent(custid->name)),
+                        .arg(quoteIdent(QStringLiteral("EMAIL")), customers.quoted, quoteIdent(custid->name)),
                     {custid});
     Prepared remove(customers.conn,
-                    QStringLiteral("DELETE FROM %1 WHERE %2=?").arg(customers.quoted, QuoteIdent(custid->name)),
+                    QStringLiteral("DELETE FROM %1 WHERE %2=?").arg(customers.quoted, quoteIdent(custid->name)),
                     {custid});
 
     inTransaction(ctx.dataDir, "customers", [&] {
         for (const QStringList& rec : records) {
             if (rec.size() < kAccountFields)
                 continue;
-            const QVariantList values = AccountRowValues(rec);
+            const QVariantList values = accountRowValues(rec);
             // An account without an e-mail (NULL) is matched as "".
             const std::optional<QVariant> stored = lookup.firstValue({values[0]});
             if (stored && stored->toString() != rec[2]) {
@@ -601,7 +601,7 @@ void ImportAccounts(ImportContext& ctx)
 
 void ImportNotes(ImportContext& ctx)
 {
-    const QList<QStringList> records = ReadRecords(readWorkFile(ctx, "notes.dat"));
+    const QList<QStringList> records = readRecords(readWorkFile(ctx, "notes.dat"));
     TableFile notes(ctx.dataDir, "invoice_notes");
     const QList<const FieldDef*> defs{notes.field("INVOICE"), notes.field("IDATE"), notes.field("NOTE")};
     Prepared insert(notes.conn, notes.insertSql(defs), defs);
@@ -613,7 +613,7 @@ void ImportNotes(ImportContext& ctx)
                 continue;
             int inv = 0;
             try {
-                inv = ReadInteger(rec[0]);
+                inv = readInteger(rec[0]);
             } catch (const ConversionError&) {
                 // logged below, as a zero is
             }
@@ -640,11 +640,11 @@ void ImportNotes(ImportContext& ctx)
 
 void ApplyInvoiceMarks(ImportContext& ctx)
 {
-    const QList<QStringList> records = ReadRecords(readWorkFile(ctx, "invmarks.dat"));
+    const QList<QStringList> records = readRecords(readWorkFile(ctx, "invmarks.dat"));
     TableFile orders(ctx.dataDir, "orders");
     Prepared update(orders.conn,
                     QStringLiteral("UPDATE %1 SET %2=? WHERE %3=?")
-                        .arg(orders.quoted, QuoteIdent(QStringLiteral("ORDERSTATE")), QuoteIdent(QStringLiteral("INV"))),
+                        .arg(orders.quoted, quoteIdent(QStringLiteral("ORDERSTATE")), quoteIdent(QStringLiteral("INV"))),
                     {orders.field("ORDERSTATE"), orders.field("INV")});
 
     inTransaction(ctx.dataDir, "orders", [&] {
@@ -652,7 +652,7 @@ void ApplyInvoiceMarks(ImportContext& ctx)
             if (rec.size() < kMarkFields || rec[0].isEmpty() || rec[1].isEmpty())
                 continue;
             try {
-                const int inv = ReadInteger(rec[0]);
+                const int inv = readInteger(rec[0]);
                 Savepoint sp(orders.conn);
                 const int changed = update.run({rec[1], inv});
                 sp.release();
@@ -673,7 +673,7 @@ void ApplyInvoiceMarks(ImportContext& ctx)
 
 void ApplyInvoiceStatus(ImportContext& ctx)
 {
-    const QList<QStringList> records = ReadRecords(readWorkFile(ctx, "invstats.dat"));
+    const QList<QStringList> records = readRecords(readWorkFile(ctx, "invstats.dat"));
     TableFile results(ctx.dataDir, "invoice_result");
     const QList<const FieldDef*> defs{results.field("INVOICE"), results.field("INFSTRING")};
     Prepared insert(results.conn, results.insertSql(defs), defs);
@@ -683,7 +683,7 @@ void ApplyInvoiceStatus(ImportContext& ctx)
             if (rec.size() < kStatusFields || rec[0].isEmpty() || rec[1].isEmpty())
                 continue;
             try {
-                const int inv = ReadInteger(rec[0]);
+                const int inv = readInteger(rec[0]);
                 Savepoint sp(results.conn);
                 const int added = insert.run({inv, rec[1]});
                 sp.release();
@@ -703,9 +703,9 @@ void ApplyInvoiceStatus(ImportContext& ctx)
         refreshShared(dm->ORDER_STATS);
 }
 
-void RunImportSteps(const QByteArray& reply, ImportContext& ctx)
+void runImportSteps(const QByteArray& reply, ImportContext& ctx)
 {
-    WriteWorkFiles(reply, ctx);
+    writeWorkFiles(reply, ctx);
     ImportOrders(ctx);
     ExtractInvoices(ExtractSection(reply, markers::HtmlStart, markers::HtmlEnd), ctx);
     ImportAccounts(ctx);

@@ -29,18 +29,18 @@ public:
 
 // A 32-bit decimal integer, surrounding blanks ignored (ParseInteger);
 // throws ConversionError "'<text>' is not a valid integer value".
-int ReadInteger(const QString& text);
+int readInteger(const QString& text);
 // The same, or `fallback` for text that is not such an integer.
-int ReadIntegerOr(const QString& text, int fallback);
+int readIntegerOr(const QString& text, int fallback);
 
 // A money amount in the desktop's format (QLocale()), or with a full stop as
 // the decimal separator; rounded to four decimals. Throws ConversionError
 // "'<text>' is not a valid floating point value".
-double ReadMoney(const QString& text);
+double readMoney(const QString& text);
 
 // The text stored in orders.METHOD for a store payment code ("1" to "6",
 // compared trimmed); "Unknown" for anything else.
-QString PaymentMethodText(const QString& code);
+QString paymentMethodText(const QString& code);
 
 // Reads dates in the desktop's regional format (short date, optionally with
 // the time) and in ISO 8601 ("2024-03-05", "2024-03-05 14:07:09",
@@ -78,15 +78,15 @@ constexpr int kStatusFields = 2;
 // The 34 values of an orders.db row, in column order, from an order record of
 // at least 33 trimmed fields; `now` goes to LASTMARKED. Throws ConversionError
 // for INV, CUSTID, IDATE and TOTAL.
-QVariantList OrderRowValues(const QStringList& fields, DateReader& dates, const QDateTime& now);
+QVariantList orderRowValues(const QStringList& fields, DateReader& dates, const QDateTime& now);
 
 // The 21 values of a customers.db row, in column order, from an account
 // record of at least 21 trimmed fields. Throws ConversionError for CUSTID.
-QVariantList AccountRowValues(const QStringList& fields);
+QVariantList accountRowValues(const QStringList& fields);
 
 // The records of a work file or section text: one per line, split at "|",
 // every field trimmed. A line without "|" gives an empty record.
-QList<QStringList> ReadRecords(const QByteArray& text);
+QList<QStringList> readRecords(const QByteArray& text);
 
 // ---- The import steps --------------------------------------------------------
 
@@ -120,13 +120,13 @@ struct SectionFile
     const char* end;
     const char* file;
 };
-const QList<SectionFile>& WorkFileSections();
+const QList<SectionFile>& workFileSections();
 
 // Saves the Orders, Accounts, InvoiceStatus, InvMarks and Notes sections of a
 // get_new_stuff reply, each followed by CR LF, as orders.dat, accts.dat,
 // invstats.dat, invmarks.dat and notes.dat (a missing section gives a file
 // holding only the line end). A file that cannot be written ends the session.
-void WriteWorkFiles(const QByteArray& reply, const ImportContext& ctx);
+void writeWorkFiles(const QByteArray& reply, const ImportContext& ctx);
 
 // Each step reads its work file and works on the tables of ctx.dataDir in one
 // transaction with a savepoint per record, so a refused record costs only
@@ -141,6 +141,6 @@ void ApplyInvoiceStatus(ImportContext& ctx);
 
 // Everything after the clean-up: the work files, the orders, the invoices,
 // the accounts, the notes, the marks and the status texts.
-void RunImportSteps(const QByteArray& reply, ImportContext& ctx);
+void runImportSteps(const QByteArray& reply, ImportContext& ctx);
 
 } // namespace os

@@ -1,7 +1,7 @@
 #include "sync/integrity.h"
 
-#include "app/messages.h"
-#include "app/paths.h"
+#include "base/messages.h"
+#include "base/paths.h"
 #include "data/db_error.h"
 #include "data/query.h"
 #include "sync/import_steps.h"
@@ -39,12 +39,12 @@ qint64 HighestOrderNumber(const QString& dataDir)
 QString FindLocalAccount(const QString& dataDir, const QString& email, const QString& number)
 {
     try {
-        const int custid = ReadInteger(number);
+        const int custid = readInteger(number);
         Query q;
         q.setDirectory(dataDir);
         q.setSql(QStringLiteral(
             "SELECT EMAIL, CUSTID FROM customers.db WHERE EMAIL=:EMAIL OR CUSTID=:CUSTID ORDER BY CUSTID"));
-        q.setParam(QStringLiteral("EMAIL"), TrimControl(email));
+        q.setParam(QStringLiteral("EMAIL"), trimControl(email));
         q.setParam(QStringLiteral("CUSTID"), custid);
         q.open();
         if (q.eof())
@@ -57,15 +57,15 @@ QString FindLocalAccount(const QString& dataDir, const QString& email, const QSt
     }
 }
 
-QString AccountFixList(const QString& dataDir, const QStringList& records)
+QString accountFixList(const QString& dataDir, const QStringList& records)
 {
     QString list;
     for (const QString& record : records) {
-        const QString r = TrimControl(record);
+        const QString r = trimControl(record);
         if (r.isEmpty())
             continue;
         const QStringList fields = SplitFields(r, QStringLiteral("^"));
-        if (fields.size() != 2 || TrimControl(fields[1]).isEmpty())
+        if (fields.size() != 2 || trimControl(fields[1]).isEmpty())
             continue;
         const QString local = FindLocalAccount(dataDir, fields[1], fields[0]);
         if (!local.isEmpty())
@@ -81,21 +81,21 @@ bool CheckDataIntegrity(StoreSession& session)
     const qint64 accounts = HighestCustomerNumber(dataDir);
     const qint64 invoices = HighestOrderNumber(dataDir);
 
-    const QString action = session.PostCommand(CheckDataIntegrityCommand(session.password(), accounts, invoices));
+    const QString action = session.PostCommand(checkDataIntegrityCommand(session.password(), accounts, invoices));
     if (action == QLatin1String("PASS_INVALID")) {
-        session.ReportInvalidPassword();
+        session.reportInvalidPassword();
         return false;
     }
     if (action == QLatin1String("NO_NEED"))
         return false;   // nothing to retrieve
     if (action == QLatin1String("LOCKERROR")) {
-        session.MarkFailed();
+        session.markFailed();
         messages().error(QStringLiteral("Site is locked, you may need to  unlock it!"));
         return false;
     }
     session.LogEvent(QStringLiteral("Important"), QStringLiteral("I had to lock Vendix to retrieve records!"));
 
-    const QString section = DecodeStoreText(
+    const QString section = decodeStoreText(
         ExtractSection(session.responseBuffer(), markers::DataIntStart, markers::DataIntEnd));
     // A section without a "|" holds no records: no fix is due.
     const QStringList records = SplitFields(section, QStringLiteral("|"));
@@ -103,13 +103,13 @@ bool CheckDataIntegrity(StoreSession& session)
         return true;
 
     session.LogEvent(QStringLiteral("Function"), QStringLiteral("Starting local account data integrity process."));
-    const QString fixList = AccountFixList(dataDir, records);
+    const QString fixList = accountFixList(dataDir, records);
     session.LogEvent(QStringLiteral("Function"), QStringLiteral("Completed local account data integrity process."));
 
     const QString fixAction
-        = session.PostCommand(DataIntFixAcctCommand(session.password(), accounts, invoices, fixList));
+        = session.PostCommand(dataIntFixAcctCommand(session.password(), accounts, invoices, fixList));
     if (fixAction == QLatin1String("PASS_INVALID")) {
-        session.ReportInvalidPassword();
+        session.reportInvalidPassword();
         return false;
     }
     return true;

@@ -23,7 +23,7 @@ QString FindLocalAccount(const QString& dataDir, const QString& email, const QSt
 // ("num^email|num^email|..." split at "|" by SplitFields): for each record of
 // exactly two fields with an e-mail, the local account it matches
 // (FindLocalAccount) followed by "|".
-QString AccountFixList(const QString& dataDir, const QStringList& records);
+QString accountFixList(const QString& dataDir, const QStringList& records);
 
 // The first step of a retrieval: tells the store the highest local numbers,
 // lets it lock itself, and answers its list of accounts that may clash.

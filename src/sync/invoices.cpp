@@ -1,7 +1,7 @@
 #include "sync/invoices.h"
 
-#include "app/messages.h"
-#include "app/owner_only_file.h"
+#include "base/messages.h"
+#include "base/owner_only_file.h"
 #include "sync/import_steps.h"
 #include "sync/protocol.h"
 
@@ -20,12 +20,12 @@ bool writeInvoice(const QString& path, QByteArrayView page)
 {
     QFile file(path);
     // An invoice holds the customer's name and addresses: owner only.
-    if (!OpenOwnerOnly(file, QIODevice::WriteOnly | QIODevice::Truncate)) {
-        messages().error(CannotCreateFileText(path, file.errorString()));
+    if (!openOwnerOnly(file, QIODevice::WriteOnly | QIODevice::Truncate)) {
+        messages().error(cannotCreateFileText(path, file.errorString()));
         return false;
     }
     if (file.write(page.data(), page.size()) != page.size() || file.write("\r\n", 2) != 2 || !file.flush()) {
-        messages().error(CannotWriteFileText(path, file.errorString()));
+        messages().error(cannotWriteFileText(path, file.errorString()));
         return false;
     }
     return true;
@@ -42,7 +42,7 @@ void ExtractInvoices(const QByteArray& html, ImportContext& ctx)
         // Without a separator no invoice can follow: nothing more to cut.
         if (separator < 0)
             return;
-        const int number = ReadInteger(DecodeStoreText(text.sliced(numberAt, separator - numberAt)));
+        const int number = readInteger(decodeStoreText(text.sliced(numberAt, separator - numberAt)));
         const qsizetype pageAt = separator + kSeparator.size();
         const qsizetype end = text.indexOf(kEnd, pageAt);
         const QByteArrayView page = end < 0 ? QByteArrayView() : text.sliced(pageAt, end - pageAt);

@@ -1,7 +1,7 @@
 #include "sync/protocol.h"
 
-#include "app/program_version.h"
-#include "app/text_utils.h"
+#include "base/program_version.h"
+#include "base/text_utils.h"
 #include "sync/event_log.h"
 
 #include <QStringDecoder>
@@ -30,7 +30,7 @@ QByteArrayView markedLine(QByteArrayView reply, QByteArrayView marker, bool* fou
     if (lf < 0)
         return {};
     *terminated = true;
-    return TrimControl(reply.sliced(from, lf + 1 - from));
+    return trimControl(reply.sliced(from, lf + 1 - from));
 }
 
 StoreCommand makeCommand(QByteArray body, const char* workFile, const char* stepText)
@@ -40,7 +40,7 @@ StoreCommand makeCommand(QByteArray body, const char* workFile, const char* step
 
 } // namespace
 
-QString DecodeStoreText(QByteArrayView bytes)
+QString decodeStoreText(QByteArrayView bytes)
 {
     QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
     QString text = utf8(bytes);
@@ -49,7 +49,7 @@ QString DecodeStoreText(QByteArrayView bytes)
     return QString::fromLatin1(bytes);
 }
 
-QStringList StoreMessages(QByteArrayView reply, bool* hasMessageLine)
+QStringList storeMessages(QByteArrayView reply, bool* hasMessageLine)
 {
     bool found = false;
     bool terminated = false;
@@ -59,7 +59,7 @@ QStringList StoreMessages(QByteArrayView reply, bool* hasMessageLine)
     if (!found)
         return {};
     // A message line that never ends is shown as "NULL" (the store did not finish it).
-    const QString text = terminated ? DecodeStoreText(line) : QStringLiteral("NULL");
+    const QString text = terminated ? decodeStoreText(line) : QStringLiteral("NULL");
 
     // Cutting at the first "::" again and again gives the runs between them.
     return text.split(kMessageSeparator, Qt::KeepEmptyParts);
@@ -68,7 +68,7 @@ QStringList StoreMessages(QByteArrayView reply, bool* hasMessageLine)
 void ShowStoreMessages(QByteArrayView reply, EventLog& log)
 {
     bool hasMessageLine = false;
-    const QStringList parts = StoreMessages(reply, &hasMessageLine);
+    const QStringList parts = storeMessages(reply, &hasMessageLine);
     if (!hasMessageLine) {
         log.LogEvent(QStringLiteral("Vendix"), QStringLiteral("No response received from ordersentinel.cgi!"));
         return;
@@ -84,7 +84,7 @@ QString GetStoreAction(QByteArrayView reply)
     const QByteArrayView line = markedLine(reply, kActionMarker, &found, &terminated);
     if (!terminated)
         return {};
-    return DecodeStoreText(line);
+    return decodeStoreText(line);
 }
 
 QByteArray ExtractSection(QByteArrayView reply, QByteArrayView startMarker, QByteArrayView endMarker)
@@ -102,7 +102,7 @@ QByteArray ExtractSection(QByteArrayView reply, QByteArrayView startMarker, QByt
     // leave nothing between them.
     if (end <= from)
         return {};
-    return TrimControl(reply.sliced(from, end - from)).toByteArray();
+    return trimControl(reply.sliced(from, end - from)).toByteArray();
 }
 
 QStringList SplitFields(const QString& text, const QString& separator)
@@ -114,99 +114,99 @@ QStringList SplitFields(const QString& text, const QString& separator)
 
 namespace {
 // The password field every command but poll_server opens with.
-QByteArray PasswordField(const QString& password)
+QByteArray passwordField(const QString& password)
 {
     return UrlEncode(QStringLiteral("crypt_keeper")) + '=' + UrlEncode(password);
 }
 } // namespace
 
-QByteArray CommandBody(const QString& password, const QString& command)
+QByteArray commandBody(const QString& password, const QString& command)
 {
-    return PasswordField(password) + "&command=" + UrlEncode(command);
+    return passwordField(password) + "&command=" + UrlEncode(command);
 }
 
-StoreCommand GetNewStuffCommand(const QString& password)
+StoreCommand getNewStuffCommand(const QString& password)
 {
-    return makeCommand(CommandBody(password, QStringLiteral("get_new_stuff")), "~g1.tmp",
+    return makeCommand(commandBody(password, QStringLiteral("get_new_stuff")), "~g1.tmp",
                        "Connecting to Vendix to retrieve information...");
 }
 
-StoreCommand CleanUpInvoiceCommand(const QString& password)
+StoreCommand cleanUpInvoiceCommand(const QString& password)
 {
-    return makeCommand(CommandBody(password, QStringLiteral("clean_up_invoice")), "~g1.tmp",
+    return makeCommand(commandBody(password, QStringLiteral("clean_up_invoice")), "~g1.tmp",
                        "Telling Vendix to Clean Up and Unlock Site!");
 }
 
-StoreCommand CheckDataIntegrityCommand(const QString& password, qint64 accounts, qint64 invoices)
+StoreCommand checkDataIntegrityCommand(const QString& password, qint64 accounts, qint64 invoices)
 {
-    QByteArray body = CommandBody(password, QStringLiteral("check_data_integrity"));
+    QByteArray body = commandBody(password, QStringLiteral("check_data_integrity"));
     body += "&hacc=" + QByteArray::number(accounts) + "&hinv=" + QByteArray::number(invoices);
     return makeCommand(std::move(body), "~gin1.tmp", "Connecting to Vendix to check status.");
 }
 
-StoreCommand DataIntFixAcctCommand(const QString& password, qint64 accounts, qint64 invoices,
+StoreCommand dataIntFixAcctCommand(const QString& password, qint64 accounts, qint64 invoices,
                                    const QString& mailFix)
 {
-    QByteArray body = CommandBody(password, QStringLiteral("data_int_fix_acct"));
+    QByteArray body = commandBody(password, QStringLiteral("data_int_fix_acct"));
     body += "&hacc=" + QByteArray::number(accounts) + "&hinv=" + QByteArray::number(invoices)
         + "&mailfix=" + UrlEncode(mailFix);
     return makeCommand(std::move(body), "~gin3.tmp", "Connecting to check account data integrity");
 }
 
-StoreCommand GenConfigsCommand(const QString& password, const QByteArray& fields)
+StoreCommand genConfigsCommand(const QString& password, const QByteArray& fields)
 {
-    QByteArray body = PasswordField(password) + "&command=genconfigs=&" + fields;
+    QByteArray body = passwordField(password) + "&command=genconfigs=&" + fields;
     return makeCommand(std::move(body), "~g1.tmp", "Connecting to Vendix to update general configs....");
 }
 
-StoreCommand EmergencyUnlockCommand(const QString& password)
+StoreCommand emergencyUnlockCommand(const QString& password)
 {
-    return makeCommand(CommandBody(password, QStringLiteral("emergency_unlock")), "~g1.tmp",
+    return makeCommand(commandBody(password, QStringLiteral("emergency_unlock")), "~g1.tmp",
                        "Connecting to Vendix for unlock!");
 }
 
-StoreCommand LockVendixCommand(const QString& password)
+StoreCommand lockVendixCommand(const QString& password)
 {
-    return makeCommand(CommandBody(password, QStringLiteral("lock_vendix")), "~g3.tmp",
+    return makeCommand(commandBody(password, QStringLiteral("lock_vendix")), "~g3.tmp",
                        "Connecting to Vendix to create lock...");
 }
 
-StoreCommand PollServerCommand(const QString& password)
+StoreCommand pollServerCommand(const QString& password)
 {
     // The one body that names the password field unencoded.
     QByteArray body = "crypt_keeper=" + UrlEncode(password) + "&command=" + UrlEncode(QStringLiteral("poll_server"));
     return makeCommand(std::move(body), "~g3.tmp", "Connecting to Vendix Polling...");
 }
 
-StoreCommand ChangePassCommand(const QString& password, const QString& newPassword)
+StoreCommand changePassCommand(const QString& password, const QString& newPassword)
 {
-    QByteArray body = PasswordField(password) + "&command=changepass&newpass=" + UrlEncode(newPassword);
+    QByteArray body = passwordField(password) + "&command=changepass&newpass=" + UrlEncode(newPassword);
     return makeCommand(std::move(body), "~g3.tmp", "Connecting to Change Password....");
 }
 
-QString StoreUserAgent()
+QString storeUserAgent()
 {
-    return QStringLiteral("Vendix Ordersentinel Version ") + ProgramVersion();
+    return QStringLiteral("Vendix Ordersentinel Version ") + programVersion();
 }
 
-bool IsStorePasswordChar(QChar c)
+bool isStorePasswordChar(QChar c)
 {
     const char16_t u = c.unicode();
     return (u >= u'0' && u <= u'9') || (u >= u'A' && u <= u'Z') || (u >= u'a' && u <= u'z') || u == u'_';
 }
 
-bool NewPasswordConfirmed(const QString& password, const QString& confirmation)
+bool newPasswordConfirmed(const QString& password, const QString& confirmation)
 {
     return password.size() >= MinimumPasswordLength && confirmation.size() >= MinimumPasswordLength
         && password == confirmation;
 }
 
-bool IsAcceptableNewPassword(const QString& password, const QString& confirmation)
+bool isAcceptableNewPassword(const QString& password, const QString& confirmation)
 {
-    if (!NewPasswordConfirmed(password, confirmation))
+    if (!newPasswordConfirmed(password, confirmation))
         return false;
     for (const QChar c : password) {
-        if (!IsStorePasswordChar(c))
+        if (!isStorePasswordChar(c))
             return false;
     }
     return true;

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/text_utils.h"
+#include "base/text_utils.h"
 
 #include <QByteArray>
 #include <QByteArrayView>
@@ -20,7 +20,7 @@ class EventLog;
 // Store text: UTF-8, or Latin-1 when the bytes are not valid UTF-8 (an older
 // store writing its single-byte code page). Messages, actions and data
 // sections are all read so.
-QString DecodeStoreText(QByteArrayView bytes);
+QString decodeStoreText(QByteArrayView bytes);
 
 // Logs the messages of the reply's message line with type "Vendix"
 // (messages are separated by "::"); logs "No response received from
@@ -29,7 +29,7 @@ void ShowStoreMessages(QByteArrayView reply, EventLog& log);
 
 // The messages that ShowStoreMessages logs, in order (blank ones included;
 // the log drops them). Empty when the reply has no message line.
-QStringList StoreMessages(QByteArrayView reply, bool* hasMessageLine = nullptr);
+QStringList storeMessages(QByteArrayView reply, bool* hasMessageLine = nullptr);
 
 // The action word of the reply; empty when there is no action line or the
 // line is not ended by a line feed. Compared exactly by the callers.
@@ -73,22 +73,22 @@ struct StoreCommand
 
 // The form body shared by most commands:
 // E(crypt_keeper) "=" E(password) "&command=" E(command).
-QByteArray CommandBody(const QString& password, const QString& command);
+QByteArray commandBody(const QString& password, const QString& command);
 
-StoreCommand GetNewStuffCommand(const QString& password);
-StoreCommand CleanUpInvoiceCommand(const QString& password);
-StoreCommand CheckDataIntegrityCommand(const QString& password, qint64 accounts, qint64 invoices);
-StoreCommand DataIntFixAcctCommand(const QString& password, qint64 accounts, qint64 invoices,
+StoreCommand getNewStuffCommand(const QString& password);
+StoreCommand cleanUpInvoiceCommand(const QString& password);
+StoreCommand checkDataIntegrityCommand(const QString& password, qint64 accounts, qint64 invoices);
+StoreCommand dataIntFixAcctCommand(const QString& password, qint64 accounts, qint64 invoices,
                                    const QString& mailFix);
 // `fields` are the configuration fields, already form-encoded and joined.
-StoreCommand GenConfigsCommand(const QString& password, const QByteArray& fields);
-StoreCommand EmergencyUnlockCommand(const QString& password);
-StoreCommand LockVendixCommand(const QString& password);
-StoreCommand PollServerCommand(const QString& password);
-StoreCommand ChangePassCommand(const QString& password, const QString& newPassword);
+StoreCommand genConfigsCommand(const QString& password, const QByteArray& fields);
+StoreCommand emergencyUnlockCommand(const QString& password);
+StoreCommand lockVendixCommand(const QString& password);
+StoreCommand pollServerCommand(const QString& password);
+StoreCommand changePassCommand(const QString& password, const QString& newPassword);
 
 // The User-Agent of every post: "Vendix Ordersentinel Version " + version.
-QString StoreUserAgent();
+QString storeUserAgent();
 
 // A new store password: letters, digits and "_" only (typed keys are
 // filtered by IsStorePasswordChar), at least 5 characters, and confirmed by a
@@ -96,8 +96,8 @@ QString StoreUserAgent();
 // length and the equality only (what the dialog can check of pasted text);
 // IsAcceptableNewPassword checks the characters too.
 inline constexpr int MinimumPasswordLength = 5;
-bool IsStorePasswordChar(QChar c);
-bool NewPasswordConfirmed(const QString& password, const QString& confirmation);
-bool IsAcceptableNewPassword(const QString& password, const QString& confirmation);
+bool isStorePasswordChar(QChar c);
+bool newPasswordConfirmed(const QString& password, const QString& confirmation);
+bool isAcceptableNewPassword(const QString& password, const QString& confirmation);
 
 } // namespace os

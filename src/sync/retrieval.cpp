@@ -1,9 +1,9 @@
 #include "sync/retrieval.h"
 
-#include "app/clock.h"
-#include "app/messages.h"
-#include "app/owner_only_file.h"
-#include "app/paths.h"
+#include "base/clock.h"
+#include "base/messages.h"
+#include "base/owner_only_file.h"
+#include "base/paths.h"
 #include "sync/import_steps.h"
 #include "sync/integrity.h"
 #include "sync/protocol.h"
@@ -15,13 +15,13 @@
 
 namespace os {
 
-QString MissingHtmlDirMessage(const QString& dataDir)
+QString missingHtmlDirMessage(const QString& dataDir)
 {
     // Named as a directory, with the separator at the end.
     return QStringLiteral("The \"%1/\" HTML invoice export directory does not exist!").arg(AppPaths::htmlDirOf(dataDir));
 }
 
-QString KeepReply(const QByteArray& reply, const QString& home)
+QString keepReply(const QByteArray& reply, const QString& home)
 {
     const QString dir = home + QStringLiteral("/retrievals");
     if (!QDir().mkpath(dir))
@@ -34,19 +34,19 @@ QString KeepReply(const QByteArray& reply, const QString& home)
         QFile file(path);
         // NewOnly: an existing kept reply is never replaced. Card numbers
         // inside: owner only from the first byte.
-        if (!OpenOwnerOnly(file, QIODevice::WriteOnly | QIODevice::NewOnly)) {
+        if (!openOwnerOnly(file, QIODevice::WriteOnly | QIODevice::NewOnly)) {
             if (QFile::exists(path) && n < 10000)
                 continue;
-            throw SessionError(CannotCreateFileText(path, file.errorString()));
+            throw SessionError(cannotCreateFileText(path, file.errorString()));
         }
         // The store forgets the data once told to clean up: the copy must be
         // on disk, its name included, before that.
-        const QString why = file.write(reply) != reply.size() ? file.errorString() : SyncToDisk(file);
+        const QString why = file.write(reply) != reply.size() ? file.errorString() : syncToDisk(file);
         if (!why.isEmpty()) {
             file.remove();   // half a reply is no copy to import later
-            throw SessionError(CannotWriteFileText(path, why));
+            throw SessionError(cannotWriteFileText(path, why));
         }
-        if (!SyncDirectory(dir) || !SyncDirectory(home))
+        if (!syncDirectory(dir) || !syncDirectory(home))
             throw SessionError(QStringLiteral("Cannot write directory \"%1\".").arg(dir));
         return path;
     }
@@ -56,17 +56,17 @@ void RetrieveOrders(StoreSession& session)
 {
     const QString dataDir = AppPaths::dataDir();
     if (!QDir(AppPaths::htmlDirOf(dataDir)).exists()) {
-        session.MarkFailed();
-        messages().error(MissingHtmlDirMessage(dataDir));
+        session.markFailed();
+        messages().error(missingHtmlDirMessage(dataDir));
         return;
     }
     if (!CheckDataIntegrity(session))
         return;
 
     session.responseBuffer().clear();
-    const QString action = session.PostCommand(GetNewStuffCommand(session.password()));
+    const QString action = session.PostCommand(getNewStuffCommand(session.password()));
     if (action == QLatin1String("PASS_INVALID")) {
-        session.ReportInvalidPassword();
+        session.reportInvalidPassword();
         return;
     }
     if (action != QLatin1String("DataSuccess"))
@@ -77,11 +77,11 @@ void RetrieveOrders(StoreSession& session)
     // import can stop early: the whole reply is kept first. A copy that
     // cannot be kept ends the session before the clean-up, so the store
     // still holds everything for the next retrieval.
-    KeepReply(reply, AppPaths::home());
+    keepReply(reply, AppPaths::home());
 
-    const QString cleanUp = session.PostCommand(CleanUpInvoiceCommand(session.password()));
+    const QString cleanUp = session.PostCommand(cleanUpInvoiceCommand(session.password()));
     if (cleanUp == QLatin1String("PASS_INVALID")) {
-        session.ReportInvalidPassword();
+        session.reportInvalidPassword();
         return;
     }
 
@@ -89,7 +89,7 @@ void RetrieveOrders(StoreSession& session)
     ctx.dataDir = dataDir;
     ctx.workDir = AppPaths::home();
     ctx.log = [&session](const QString& type, const QString& message) { session.LogEvent(type, message); };
-    RunImportSteps(reply, ctx);
+    runImportSteps(reply, ctx);
 
     if (cleanUp != QLatin1String("UNLOCKED!"))
         messages().info(QStringLiteral("Press F9"));

@@ -14,7 +14,7 @@ void RetrieveOrders(StoreSession& session);
 
 // The message shown when the company's invoice directory is missing:
 // The "<dataDir>/html/" HTML invoice export directory does not exist!
-QString MissingHtmlDirMessage(const QString& dataDir);
+QString missingHtmlDirMessage(const QString& dataDir);
 
 // Keeps a get_new_stuff reply in <home>/retrievals/ as
 // "yyyy-MM-dd_HH-mm-ss.reply" (now from os::Clock; "_2", "_3", ... added when
@@ -22,6 +22,6 @@ QString MissingHtmlDirMessage(const QString& dataDir);
 // store forgets its data once told to clean up, so this copy is what
 // --import-reply can import again. Returns the file's path; throws
 // SessionError when it cannot be written.
-QString KeepReply(const QByteArray& reply, const QString& home);
+QString keepReply(const QByteArray& reply, const QString& home);
 
 } // namespace os

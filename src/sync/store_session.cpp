@@ -1,11 +1,11 @@
 #include "sync/store_session.h"
 
-#include "app/busy_cursor.h"
-#include "app/clock.h"
-#include "app/main_services.h"
-#include "app/messages.h"
-#include "app/paths.h"
-#include "app/settings.h"
+#include "base/busy_cursor.h"
+#include "base/clock.h"
+#include "base/main_services.h"
+#include "base/messages.h"
+#include "base/paths.h"
+#include "base/settings.h"
 #include "net/secure_http.h"
 #include "sync/retrieval.h"
 #include "sync/session_error.h"
@@ -63,7 +63,7 @@ QStringList StoreSession::Actions()
     return {GetOrdersAction, PollServerAction, PublishAction, LockAction, UnlockAction, ChangePasswordAction};
 }
 
-bool StoreSession::ActionNeedsTables(const QString& action)
+bool StoreSession::actionNeedsTables(const QString& action)
 {
     // The unlock may go on with a full retrieval.
     return action == GetOrdersAction || action == PublishAction || action == UnlockAction;
@@ -74,7 +74,7 @@ StoreSession::StoreSession(MainServices* main, SessionHost* host, QObject* paren
 {
     connect(m_http, &SecureHTTP::transfer, this, [this](qint64 bytesSoFar, const QByteArray& chunk) {
         m_buffer.append(chunk);
-        m_host->SetTransferCount(bytesSoFar);
+        m_host->setTransferCount(bytesSoFar);
     });
     connect(m_http, &SecureHTTP::status, this,
             [this](const QString& text) { LogEvent(QStringLiteral("Agent"), text); });
@@ -91,7 +91,7 @@ void StoreSession::LogEvent(const QString& type, const QString& message)
     m_log.LogEvent(type, message);
 }
 
-QString StoreSession::SessionTimeText(const QDateTime& when)
+QString StoreSession::sessionTimeText(const QDateTime& when)
 {
     const QLocale locale;
     return locale.toString(when.date(), QLocale::ShortFormat) + QLatin1Char(' ')
@@ -101,7 +101,7 @@ QString StoreSession::SessionTimeText(const QDateTime& when)
 void StoreSession::prepareClient()
 {
     m_http->setIgnoreInvalidCert(settings().IGNORE_INVALID_CERT);
-    m_http->setUserAgent(StoreUserAgent());
+    m_http->setUserAgent(storeUserAgent());
 }
 
 QString StoreSession::PostCommand(const QByteArray& body, const QString& workFile, const QString& stepText)
@@ -126,15 +126,15 @@ QString StoreSession::PostCommand(const StoreCommand& command)
     return PostCommand(command.body, command.workFile, command.stepText);
 }
 
-void StoreSession::ReportInvalidPassword()
+void StoreSession::reportInvalidPassword()
 {
     m_failed = true;
     messages().error(kInvalidPassword);
 }
 
-void StoreSession::SetTransferPanelVisible(bool visible)
+void StoreSession::setTransferPanelVisible(bool visible)
 {
-    m_host->SetTransferPanelVisible(visible);
+    m_host->setTransferPanelVisible(visible);
 }
 
 void StoreSession::RunSession(const QString& action)
@@ -150,14 +150,14 @@ void StoreSession::RunSession(const QString& action)
 
     {
         BusyCursor busy;
-        m_host->SetSessionControlsEnabled(false);
-        LogEvent(QStringLiteral("Notice"), QStringLiteral("Starting Session: ") + SessionTimeText(Clock::now()));
+        m_host->setSessionControlsEnabled(false);
+        LogEvent(QStringLiteral("Notice"), QStringLiteral("Starting Session: ") + sessionTimeText(Clock::now()));
         m_main->SetCommandsEnabled(false);
 
         SessionClosing closing([this] {
-            m_host->SetSessionControlsEnabled(true);
-            m_host->SetTransferCount(0);
-            m_host->SetTransferPanelVisible(false);
+            m_host->setSessionControlsEnabled(true);
+            m_host->setTransferCount(0);
+            m_host->setTransferPanelVisible(false);
             m_main->SetCommandsEnabled(true);
         });
         try {
@@ -172,14 +172,14 @@ void StoreSession::RunSession(const QString& action)
         }
     }
     // Logged after the cursor and controls are back, as the last row.
-    LogEvent(QStringLiteral("Notice"), QStringLiteral("Session Complete: ") + SessionTimeText(Clock::now()));
+    LogEvent(QStringLiteral("Notice"), QStringLiteral("Session Complete: ") + sessionTimeText(Clock::now()));
     m_running = false;
 }
 
 void StoreSession::runAction(const QString& action)
 {
     if (action == GetOrdersAction) {
-        SetTransferPanelVisible(true);
+        setTransferPanelVisible(true);
         RetrieveOrders(*this);
     } else if (action == PollServerAction) {
         PollServer();
@@ -190,7 +190,7 @@ void StoreSession::runAction(const QString& action)
     } else if (action == UnlockAction) {
         EmergencyUnlock();
     } else if (action == ChangePasswordAction) {
-        const std::optional<QString> newPassword = m_host->AskNewPassword();
+        const std::optional<QString> newPassword = m_host->askNewPassword();
         if (newPassword)
             ChangeStorePassword(*newPassword);
     }
@@ -199,19 +199,19 @@ void StoreSession::runAction(const QString& action)
 void StoreSession::PollServer()
 {
     // The poll's result is in the store's messages, already logged.
-    if (PostCommand(PollServerCommand(m_password)) == QLatin1String("PASS_INVALID"))
-        ReportInvalidPassword();
+    if (PostCommand(pollServerCommand(m_password)) == QLatin1String("PASS_INVALID"))
+        reportInvalidPassword();
 }
 
 void StoreSession::LockStore()
 {
-    if (PostCommand(LockVendixCommand(m_password)) == QLatin1String("PASS_INVALID"))
-        ReportInvalidPassword();
+    if (PostCommand(lockVendixCommand(m_password)) == QLatin1String("PASS_INVALID"))
+        reportInvalidPassword();
 }
 
 void StoreSession::EmergencyUnlock()
 {
-    const QString action = PostCommand(EmergencyUnlockCommand(m_password));
+    const QString action = PostCommand(emergencyUnlockCommand(m_password));
     if (action == QLatin1String("NOLOCKSTOP")) {
         messages().info(QStringLiteral(
             "The site was not locked. You should only perform this action when Vendix tells you it is needed."));
@@ -224,7 +224,7 @@ void StoreSession::EmergencyUnlock()
     if (action == QLatin1String("WASUNLOCK"))
         LogEvent(QStringLiteral("Vendix"), QStringLiteral("Ordersentinel must now perform order retrieval!"));
     if (action == QLatin1String("PASS_INVALID")) {
-        ReportInvalidPassword();
+        reportInvalidPassword();
         return;
     }
     // Fetch what the store held while it was locked, so that it cleans up
@@ -234,7 +234,7 @@ void StoreSession::EmergencyUnlock()
 
 void StoreSession::ChangeStorePassword(const QString& newPassword)
 {
-    const QString action = PostCommand(ChangePassCommand(m_password, newPassword));
+    const QString action = PostCommand(changePassCommand(m_password, newPassword));
     if (action == QLatin1String("PASS_INVALID")) {
         m_failed = true;
         messages().error(kInvalidPassword
@@ -243,7 +243,7 @@ void StoreSession::ChangeStorePassword(const QString& newPassword)
     } else if (action == QLatin1String("PASSCHANGED")) {
         messages().info(QStringLiteral("Your password has been changed!"));
         m_password.clear();
-        m_host->PasswordEmptied();
+        m_host->passwordEmptied();
     }
 }
 

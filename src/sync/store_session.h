@@ -23,17 +23,17 @@ class SessionHost
 public:
     virtual ~SessionHost() = default;
     // Enables or disables "Close" and "Start Session" while a session runs.
-    virtual void SetSessionControlsEnabled(bool enabled) = 0;
+    virtual void setSessionControlsEnabled(bool enabled) = 0;
     // Shows or hides the transfer panel (the byte counter under the action list).
-    virtual void SetTransferPanelVisible(bool visible) = 0;
+    virtual void setTransferPanelVisible(bool visible) = 0;
     // The running byte count of the reply being received ("0" between posts).
-    virtual void SetTransferCount(qint64 bytes) = 0;
+    virtual void setTransferCount(qint64 bytes) = 0;
     // Asks for a new store password (the change-password dialog); nothing
     // when the user cancels.
-    virtual std::optional<QString> AskNewPassword() = 0;
+    virtual std::optional<QString> askNewPassword() = 0;
     // The password was emptied after a successful change: the password box
     // is emptied, which keeps "Start Session" disabled until one is typed.
-    virtual void PasswordEmptied() = 0;
+    virtual void passwordEmptied() = 0;
 };
 
 // A host without windows: controls and panels do not exist, and no new
@@ -41,11 +41,11 @@ public:
 class NullSessionHost : public SessionHost
 {
 public:
-    void SetSessionControlsEnabled(bool) override {}
-    void SetTransferPanelVisible(bool) override {}
-    void SetTransferCount(qint64) override {}
-    std::optional<QString> AskNewPassword() override { return std::nullopt; }
-    void PasswordEmptied() override {}
+    void setSessionControlsEnabled(bool) override {}
+    void setTransferPanelVisible(bool) override {}
+    void setTransferCount(qint64) override {}
+    std::optional<QString> askNewPassword() override { return std::nullopt; }
+    void passwordEmptied() override {}
 };
 
 // One store session at a time: the transfer client, the response buffer,
@@ -68,7 +68,7 @@ public:
     static const QString ChangePasswordAction;  // "Change Password"
     static QStringList Actions();
     // Whether the action works on the company database (retrieval, publishing).
-    static bool ActionNeedsTables(const QString& action);
+    static bool actionNeedsTables(const QString& action);
 
     // `main` and `host` are not owned and must outlive the session.
     StoreSession(MainServices* main, SessionHost* host, QObject* parent = nullptr);
@@ -106,13 +106,13 @@ public:
 
     // Shows "Invalid Password!" and marks the session failed; for every
     // step that receives "PASS_INVALID".
-    void ReportInvalidPassword();
+    void reportInvalidPassword();
     // Marks the session failed without raising (a step that showed its own error).
-    void MarkFailed() { m_failed = true; }
+    void markFailed() { m_failed = true; }
 
     // Shows or hides the transfer panel during a session (hidden again by
     // the closing steps).
-    void SetTransferPanelVisible(bool visible);
+    void setTransferPanelVisible(bool visible);
 
     // The session actions (each posts through PostCommand).
     void PollServer();
@@ -125,7 +125,7 @@ public:
 
     // "Starting Session: " / "Session Complete: " time stamps: the locale's
     // short date and long time (without a time zone).
-    static QString SessionTimeText(const QDateTime& when);
+    static QString sessionTimeText(const QDateTime& when);
 
 private:
     void runAction(const QString& action);

@@ -1,4 +1,4 @@
-#include "app/ini_file.h"
+#include "base/ini_file.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -12,9 +12,9 @@ using namespace os;
 
 namespace {
 
-using test::ReadAll;
-using test::UnixMode;
-using test::WriteAll;
+using test::readAll;
+using test::unixMode;
+using test::writeAll;
 
 } // namespace
 
@@ -35,8 +35,8 @@ private slots:
         ini.setValue("B", "k2", "v2");
         ini.setValue("A", "k3", "v3");
         QVERIFY(ini.save());
-        QCOMPARE(ReadAll(file("new.ini")), QByteArray("[A]\nk1=v1\nk3=v3\n[B]\nk2=v2\n"));
-        QCOMPARE(UnixMode(file("new.ini")), 0600);
+        QCOMPARE(readAll(file("new.ini")), QByteArray("[A]\nk1=v1\nk3=v3\n[B]\nk2=v2\n"));
+        QCOMPARE(unixMode(file("new.ini")), 0600);
     }
 
     void otherLinesAreKeptAndKeysKeepTheirPlace()
@@ -54,7 +54,7 @@ private slots:
             "; leads into the next section\n"
             "[Other]\n"
             "x=1\n";
-        QVERIFY(WriteAll(file("keep.ini"), original));
+        QVERIFY(writeAll(file("keep.ini"), original));
         IniFile ini(file("keep.ini"));
         QVERIFY(ini.load());
         QCOMPARE(ini.value("mainc", "companyname", "?"), QStringLiteral("Acme"));
@@ -70,7 +70,7 @@ private slots:
         ini.setValue("MAINC", "NewKey", "n");
         ini.setValue("NEW", "a", "b");
         QVERIFY(ini.save());
-        QCOMPARE(ReadAll(file("keep.ini")), QByteArray(
+        QCOMPARE(readAll(file("keep.ini")), QByteArray(
             "; written by hand\n"
             "stray=before any section\n"
             "\n"
@@ -90,7 +90,7 @@ private slots:
 
     void firstOfRepeatedNamesWins()
     {
-        QVERIFY(WriteAll(file("dup.ini"), "[S]\nk=first\nK=second\n[s]\nk=third\nonly=here\n"));
+        QVERIFY(writeAll(file("dup.ini"), "[S]\nk=first\nK=second\n[s]\nk=third\nonly=here\n"));
         IniFile ini(file("dup.ini"));
         QVERIFY(ini.load());
         QCOMPARE(ini.value("S", "k", "?"), QStringLiteral("first"));
@@ -101,7 +101,7 @@ private slots:
 
     void truncatedAndBrokenLinesAreTolerated()
     {
-        QVERIFY(WriteAll(file("cut.ini"), "[A]\nk=1\n[B\nj=2\n[C]\nSMTPPORT=2"));
+        QVERIFY(writeAll(file("cut.ini"), "[A]\nk=1\n[B\nj=2\n[C]\nSMTPPORT=2"));
         IniFile ini(file("cut.ini"));
         QVERIFY(ini.load());
         QCOMPARE(ini.value("C", "SMTPPORT", "?"), QStringLiteral("2"));
@@ -114,16 +114,16 @@ private slots:
 
     void windowsLineBreaksAndCodePageAreRead()
     {
-        QVERIFY(WriteAll(file("win.ini"), "[A]\r\nCity=M\xFCnchen\r\n"));
+        QVERIFY(writeAll(file("win.ini"), "[A]\r\nCity=M\xFCnchen\r\n"));
         IniFile ini(file("win.ini"));
         QVERIFY(ini.load());
         // Not UTF-8 (a lone 0xFC): read as Latin-1, written back as UTF-8.
         QCOMPARE(ini.value("A", "City", "?"), QStringLiteral("M\u00fcnchen"));
         ini.setValue("A", "Zip", "80331");
         QVERIFY(ini.save());
-        QCOMPARE(ReadAll(file("win.ini")), QByteArray("[A]\r\nCity=M\xC3\xBCnchen\r\nZip=80331\r\n"));
+        QCOMPARE(readAll(file("win.ini")), QByteArray("[A]\r\nCity=M\xC3\xBCnchen\r\nZip=80331\r\n"));
 
-        QVERIFY(WriteAll(file("bom.ini"), "\xEF\xBB\xBF[A]\r\nCity=M\xC3\xBCnchen\r\n"));
+        QVERIFY(writeAll(file("bom.ini"), "\xEF\xBB\xBF[A]\r\nCity=M\xC3\xBCnchen\r\n"));
         IniFile bom(file("bom.ini"));
         QVERIFY(bom.load());
         QCOMPARE(bom.sections(), QStringList({"A"}));
@@ -143,25 +143,25 @@ private slots:
 
     void saveTightensPermissions()
     {
-        QVERIFY(WriteAll(file("open.ini"), "[A]\nk=1\n"));
+        QVERIFY(writeAll(file("open.ini"), "[A]\nk=1\n"));
         QFile::setPermissions(file("open.ini"), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup
                                                     | QFileDevice::ReadOther);
         IniFile ini(file("open.ini"));
         QVERIFY(ini.load());
         ini.setValue("A", "k", "2");
         QVERIFY(ini.save());
-        QCOMPARE(UnixMode(file("open.ini")), 0600);
+        QCOMPARE(unixMode(file("open.ini")), 0600);
     }
 
     void failedSaveReportsAndLeavesNoFile()
     {
         // The directory does not exist (and cannot: a file stands in its way).
-        QVERIFY(WriteAll(file("blocker"), "x"));
+        QVERIFY(writeAll(file("blocker"), "x"));
         IniFile ini(file("blocker/zr.ini"));
         ini.setValue("A", "k", "v");
         QVERIFY(!ini.save());
         QVERIFY(!ini.errorString().isEmpty());
-        QCOMPARE(ReadAll(file("blocker")), QByteArray("x"));
+        QCOMPARE(readAll(file("blocker")), QByteArray("x"));
     }
 };
 

@@ -1,6 +1,6 @@
 #include "common/scripted_messages.h"
 
-#include "app/messages.h"
+#include "base/messages.h"
 
 #include <QTest>
 

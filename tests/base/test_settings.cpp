@@ -1,7 +1,7 @@
-#include "app/ini_file.h"
-#include "app/paths.h"
-#include "app/settings.h"
-#include "app/text_utils.h"
+#include "base/ini_file.h"
+#include "base/paths.h"
+#include "base/settings.h"
+#include "base/text_utils.h"
 #include "common/scripted_messages.h"
 #include "common/temp_home.h"
 
@@ -21,9 +21,9 @@ using namespace os;
 
 namespace {
 
-using test::ReadAll;
-using test::UnixMode;
-using test::WriteAll;
+using test::readAll;
+using test::unixMode;
+using test::writeAll;
 
 const QString kSecPrefix = QStringLiteral("^https?://([a-zA-Z0-9\\-\\.]*\\.)?");
 
@@ -137,28 +137,28 @@ private slots:
         QVERIFY(sm.texts().isEmpty());
 
         QVERIFY(SaveSettings());
-        QCOMPARE(ReadAll(home.path("data/zr.ini")), kDefaultFile);
-        QCOMPARE(UnixMode(home.path("data/zr.ini")), 0600);
+        QCOMPARE(readAll(home.path("data/zr.ini")), kDefaultFile);
+        QCOMPARE(unixMode(home.path("data/zr.ini")), 0600);
     }
 
     void secUrlDefaultComesFromTheStoreDomain()
     {
-        QCOMPARE(SuggestedSecURL(QString()), kSecPrefix + QStringLiteral("/"));
-        QCOMPARE(SuggestedSecURL(QStringLiteral("myshop.example.com")),
+        QCOMPARE(suggestedSecURL(QString()), kSecPrefix + QStringLiteral("/"));
+        QCOMPARE(suggestedSecURL(QStringLiteral("myshop.example.com")),
                  kSecPrefix + QStringLiteral("myshop\\.example\\.com/"));
-        QCOMPARE(SuggestedSecURL(QStringLiteral(".myshop.com")), kSecPrefix + QStringLiteral("myshop\\.com/"));
-        QCOMPARE(SuggestedSecURL(QStringLiteral("..odd.com")), kSecPrefix + QStringLiteral("\\.odd\\.com/"));
+        QCOMPARE(suggestedSecURL(QStringLiteral(".myshop.com")), kSecPrefix + QStringLiteral("myshop\\.com/"));
+        QCOMPARE(suggestedSecURL(QStringLiteral("..odd.com")), kSecPrefix + QStringLiteral("\\.odd\\.com/"));
 
         test::TempHome home;
-        QVERIFY(SaveStoreDomain(QStringLiteral(".myshop.com")));
-        QCOMPARE(ReadAll(home.path("ordersentinel.ini")), QByteArray("[Installation]\nStoreDomain=.myshop.com\n"));
+        QVERIFY(saveStoreDomain(QStringLiteral(".myshop.com")));
+        QCOMPARE(readAll(home.path("ordersentinel.ini")), QByteArray("[Installation]\nStoreDomain=.myshop.com\n"));
         settings() = Settings();
         LoadSettings();
         QCOMPARE(settings().storeDomain, QStringLiteral(".myshop.com"));
         QCOMPARE(settings().SecURL, QStringLiteral("^https?://([a-zA-Z0-9\\-\\.]*\\.)?myshop\\.com/"));
 
         // A SecURL in the file wins over the default.
-        QVERIFY(WriteAll(home.path("data/zr.ini"), "[SECINFO]\nSecURL=^https://shop\\.example/\n"));
+        QVERIFY(writeAll(home.path("data/zr.ini"), "[SECINFO]\nSecURL=^https://shop\\.example/\n"));
         LoadSettings();
         QCOMPARE(settings().SecURL, QStringLiteral("^https://shop\\.example/"));
     }
@@ -166,9 +166,9 @@ private slots:
     void programDirectoryFileIsMovedIntoTheDataDirectory()
     {
         test::TempHome home;
-        QVERIFY(WriteAll(home.path("zr.ini"),
+        QVERIFY(writeAll(home.path("zr.ini"),
                  "[MAINC]\r\nCompanyName=Acme Tools\r\nCODFEE=7.5\r\nLegacyKey=dropped\r\n[SECINFO]\r\nSecRef=0\r\n"));
-        QVERIFY(WriteAll(home.path("data/zr.ini"), "; the company's own notes\n[MAINC]\nCompanyName=Old Name\nMine=kept\n"));
+        QVERIFY(writeAll(home.path("data/zr.ini"), "; the company's own notes\n[MAINC]\nCompanyName=Old Name\nMine=kept\n"));
         LoadSettings();
         QCOMPARE(settings().CompanyName, QStringLiteral("Acme Tools"));
         QCOMPARE(settings().CODFEE, 7.5);
@@ -192,14 +192,14 @@ private slots:
     {
         test::TempHome home(false);
         const QByteArray merchant = "[MAINC]\nCompanyName=Acme Tools\n";
-        QVERIFY(WriteAll(home.path("zr.ini"), merchant));
-        QVERIFY(WriteAll(home.path("ccitems.txt"), "Visa\n"));
-        QVERIFY(WriteAll(home.path("data"), "a file where the data directory belongs"));
+        QVERIFY(writeAll(home.path("zr.ini"), merchant));
+        QVERIFY(writeAll(home.path("ccitems.txt"), "Visa\n"));
+        QVERIFY(writeAll(home.path("data"), "a file where the data directory belongs"));
         test::ScriptedMessages sm;
         LoadSettings();
         QCOMPARE(settings().CompanyName, QStringLiteral("Acme Tools"));
-        QCOMPARE(ReadAll(home.path("zr.ini")), merchant);
-        QCOMPARE(ReadAll(home.path("ccitems.txt")), QByteArray("Visa\n"));
+        QCOMPARE(readAll(home.path("zr.ini")), merchant);
+        QCOMPARE(readAll(home.path("ccitems.txt")), QByteArray("Visa\n"));
         QVERIFY(!SaveSettings());
         QVERIFY(sm.texts().isEmpty());
     }
@@ -207,10 +207,10 @@ private slots:
     void cardListIsMovedIntoTheDataDirectory()
     {
         test::TempHome home;
-        QVERIFY(WriteAll(home.path("ccitems.txt"), "Visa\r\nMasterCard\r\nAmerican Express"));
-        QVERIFY(WriteAll(home.path("data/ccitems.txt"), "Old Card\n"));
+        QVERIFY(writeAll(home.path("ccitems.txt"), "Visa\r\nMasterCard\r\nAmerican Express"));
+        QVERIFY(writeAll(home.path("data/ccitems.txt"), "Old Card\n"));
         LoadSettings();
-        QCOMPARE(ReadAll(home.path("data/ccitems.txt")), QByteArray("Visa\r\nMasterCard\r\nAmerican Express"));
+        QCOMPARE(readAll(home.path("data/ccitems.txt")), QByteArray("Visa\r\nMasterCard\r\nAmerican Express"));
         QVERIFY(!QFile::exists(home.path("ccitems.txt")));
         QVERIFY(!QFile::exists(home.path("data/zr.ini")));   // no zr.ini was moved
     }
@@ -238,7 +238,7 @@ private slots:
     {
         test::TempHome home;
         test::ScriptedMessages sm;
-        QVERIFY(WriteAll(home.path("data/zr.ini"),
+        QVERIFY(writeAll(home.path("data/zr.ini"),
                  "[MAINC]\n"
                  "BGColor=white\n"
                  "CODFEE=six\n"
@@ -284,10 +284,10 @@ private slots:
     void truncatedLastLineIsRead()
     {
         test::TempHome home;
-        QVERIFY(WriteAll(home.path("data/zr.ini"), "[MAINC]\nCompanyName=Acme\nSMTPPORT=2"));
+        QVERIFY(writeAll(home.path("data/zr.ini"), "[MAINC]\nCompanyName=Acme\nSMTPPORT=2"));
         LoadSettings();
         QCOMPARE(settings().SMTPPORT, 2);
-        QVERIFY(WriteAll(home.path("data/zr.ini"), "[MAINC]\nCompanyName=Acme\nBasic_BaseShipp"));
+        QVERIFY(writeAll(home.path("data/zr.ini"), "[MAINC]\nCompanyName=Acme\nBasic_BaseShipp"));
         LoadSettings();
         QCOMPARE(settings().CompanyName, QStringLiteral("Acme"));
         QCOMPARE(settings().Basic_BaseShipping, 5.0);
@@ -301,7 +301,7 @@ private slots:
     void existingKeysKeepPlaceAndSpellingNewOnesAreAppended()
     {
         test::TempHome home;
-        QVERIFY(WriteAll(home.path("data/zr.ini"),
+        QVERIFY(writeAll(home.path("data/zr.ini"),
                  "[mainc]\n"
                  "companyname=Acme\n"
                  "Custom=keep\n"
@@ -317,7 +317,7 @@ private slots:
         QCOMPARE(settings().SecRef, false);
         settings().CompanyName = QStringLiteral("Acme Two");
         QVERIFY(SaveSettings());
-        const QString text = QString::fromUtf8(ReadAll(home.path("data/zr.ini")));
+        const QString text = QString::fromUtf8(readAll(home.path("data/zr.ini")));
         QVERIFY2(text.startsWith(QStringLiteral("[mainc]\ncompanyname=Acme Two\nCustom=keep\nChecksByMail=1\nAskCCPhone=1\n")),
                  qPrintable(text));
         QVERIFY(text.contains(QStringLiteral("AllAccountsDiscount=0.03000\n\n; about security\n[SecInfo]\nsecref=0\n"
@@ -332,12 +332,12 @@ private slots:
         test::TempHome home;
         LoadSettings();
         QVERIFY(SaveSettings());
-        const QByteArray before = ReadAll(home.path("data/zr.ini"));
+        const QByteArray before = readAll(home.path("data/zr.ini"));
 
         // The currency editor only stores into the record.
         settings().DefaultCurrencySymbol = QStringLiteral("\u20ac");
         settings().DefaultCurrencyDisclaimer = QStringLiteral("EUR");
-        QCOMPARE(ReadAll(home.path("data/zr.ini")), before);
+        QCOMPARE(readAll(home.path("data/zr.ini")), before);
         LoadSettings();   // the next start
         QCOMPARE(settings().DefaultCurrencySymbol, QStringLiteral("$"));
 
@@ -396,7 +396,7 @@ private slots:
         QCOMPARE(settings().Basic_BasePercentage, 0.2);
 
         // A file written under a full-stop locale reads as 0 here.
-        QVERIFY(WriteAll(home.path("data/zr.ini"), "[MAINC]\nCODFEE=6.00\n"));
+        QVERIFY(writeAll(home.path("data/zr.ini"), "[MAINC]\nCODFEE=6.00\n"));
         LoadSettings();
         QCOMPARE(settings().CODFEE, 0.0);
     }
@@ -405,13 +405,13 @@ private slots:
     {
         test::TempHome home;
         const QByteArray big = bigIni("Acme");
-        QVERIFY(WriteAll(home.path("data/zr.ini"), big));
+        QVERIFY(writeAll(home.path("data/zr.ini"), big));
         LoadSettings();
         settings().CompanyName = QStringLiteral("Changed");
         bool saved = true;
         withFullDisk([&] { saved = SaveSettings(); });
         QVERIFY(!saved);
-        QCOMPARE(ReadAll(home.path("data/zr.ini")), big);
+        QCOMPARE(readAll(home.path("data/zr.ini")), big);
         QCOMPARE(QDir(home.path("data")).entryList(QDir::Files), QStringList({"zr.ini"}));
     }
 
@@ -424,22 +424,22 @@ private slots:
         QByteArray cards;
         while (cards.size() < 64 * 1024)
             cards += "Card " + QByteArray::number(cards.size()) + "\n";
-        QVERIFY(WriteAll(home.path("zr.ini"), merchant));
-        QVERIFY(WriteAll(home.path("ccitems.txt"), cards));
-        QVERIFY(WriteAll(home.path("data/zr.ini"), company));
-        QVERIFY(WriteAll(home.path("data/ccitems.txt"), "Visa\n"));
+        QVERIFY(writeAll(home.path("zr.ini"), merchant));
+        QVERIFY(writeAll(home.path("ccitems.txt"), cards));
+        QVERIFY(writeAll(home.path("data/zr.ini"), company));
+        QVERIFY(writeAll(home.path("data/ccitems.txt"), "Visa\n"));
         withFullDisk([] { LoadSettings(); });
         QCOMPARE(settings().CompanyName, QStringLiteral("Merchant"));
-        QCOMPARE(ReadAll(home.path("zr.ini")), merchant);
-        QCOMPARE(ReadAll(home.path("ccitems.txt")), cards);
-        QCOMPARE(ReadAll(home.path("data/zr.ini")), company);
-        QCOMPARE(ReadAll(home.path("data/ccitems.txt")), QByteArray("Visa\n"));
+        QCOMPARE(readAll(home.path("zr.ini")), merchant);
+        QCOMPARE(readAll(home.path("ccitems.txt")), cards);
+        QCOMPARE(readAll(home.path("data/zr.ini")), company);
+        QCOMPARE(readAll(home.path("data/ccitems.txt")), QByteArray("Visa\n"));
 
         // With room on the disk the next start completes the move.
         LoadSettings();
         QVERIFY(!QFile::exists(home.path("zr.ini")));
         QVERIFY(!QFile::exists(home.path("ccitems.txt")));
-        QCOMPARE(ReadAll(home.path("data/ccitems.txt")), cards);
+        QCOMPARE(readAll(home.path("data/ccitems.txt")), cards);
         IniFile data(home.path("data/zr.ini"));
         QVERIFY(data.load());
         QCOMPARE(data.value("MAINC", "CompanyName", "?"), QStringLiteral("Merchant"));

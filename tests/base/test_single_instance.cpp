@@ -1,5 +1,5 @@
-#include "app/paths.h"
-#include "app/single_instance.h"
+#include "base/paths.h"
+#include "base/single_instance.h"
 #include "common/scripted_messages.h"
 
 #include <QCoreApplication>

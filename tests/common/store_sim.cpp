@@ -11,13 +11,13 @@ namespace os::test {
 
 namespace {
 
-[[noreturn]] void Fail(const QString& text)
+[[noreturn]] void fail(const QString& text)
 {
     qWarning("StoreSim: %s", qPrintable(text));
     throw std::runtime_error(text.toStdString());
 }
 
-QList<qint64> Ids(const QJsonValue& v)
+QList<qint64> ids(const QJsonValue& v)
 {
     QList<qint64> ids;
     for (const QJsonValue& id : v.toArray())
@@ -25,7 +25,7 @@ QList<qint64> Ids(const QJsonValue& v)
     return ids;
 }
 
-QList<QPair<QString, QString>> Pairs(const QJsonValue& v)
+QList<QPair<QString, QString>> pairs(const QJsonValue& v)
 {
     QList<QPair<QString, QString>> pairs;
     for (const QJsonValue& p : v.toArray())
@@ -213,7 +213,7 @@ QJsonObject StoreSim::control(const QByteArray& method, const QString& path, con
     const QByteArray answer = httpRequest(method, path, payload, &status);
     const QJsonObject json = QJsonDocument::fromJson(answer).object();
     if (status != 200 || !json.value(QStringLiteral("ok")).toBool())
-        Fail(QStringLiteral("control %1 /_sim/%2 failed (status %3): %4")
+        fail(QStringLiteral("control %1 /_sim/%2 failed (status %3): %4")
                  .arg(QString::fromLatin1(method), path).arg(status)
                  .arg(json.value(QStringLiteral("error")).toString(QString::fromUtf8(answer))));
     return json;
@@ -221,25 +221,25 @@ QJsonObject StoreSim::control(const QByteArray& method, const QString& path, con
 
 QList<qint64> StoreSim::addOrders(const QJsonArray& orders)
 {
-    return Ids(control("POST", QStringLiteral("orders"), {{QStringLiteral("orders"), orders}}).value(QStringLiteral("invs")));
+    return ids(control("POST", QStringLiteral("orders"), {{QStringLiteral("orders"), orders}}).value(QStringLiteral("invs")));
 }
 
 QList<qint64> StoreSim::generateOrders(int count, int invoiceBytes)
 {
-    return Ids(control("POST", QStringLiteral("orders"),
+    return ids(control("POST", QStringLiteral("orders"),
                        {{QStringLiteral("generate"), count}, {QStringLiteral("invoiceSize"), invoiceBytes}})
                    .value(QStringLiteral("invs")));
 }
 
 QList<qint64> StoreSim::addAccounts(const QJsonArray& accounts)
 {
-    return Ids(control("POST", QStringLiteral("accounts"), {{QStringLiteral("accounts"), accounts}})
+    return ids(control("POST", QStringLiteral("accounts"), {{QStringLiteral("accounts"), accounts}})
                    .value(QStringLiteral("custids")));
 }
 
 QList<qint64> StoreSim::generateAccounts(int count)
 {
-    return Ids(control("POST", QStringLiteral("accounts"), {{QStringLiteral("generate"), count}})
+    return ids(control("POST", QStringLiteral("accounts"), {{QStringLiteral("generate"), count}})
                    .value(QStringLiteral("custids")));
 }
 
@@ -314,16 +314,16 @@ StoreSim::Request StoreSim::lastRequest()
     r.valid = j.value(QStringLiteral("valid")).toBool();
     r.method = j.value(QStringLiteral("method")).toString();
     r.path = j.value(QStringLiteral("path")).toString();
-    for (const auto& [n, v] : Pairs(j.value(QStringLiteral("headers"))))
+    for (const auto& [n, v] : pairs(j.value(QStringLiteral("headers"))))
         r.headers.append({n.toLatin1(), v.toLatin1()});
     r.body = j.value(QStringLiteral("body")).toString().toLatin1();
-    r.fields = Pairs(j.value(QStringLiteral("fields")));
+    r.fields = pairs(j.value(QStringLiteral("fields")));
     return r;
 }
 
 QList<QPair<QString, QString>> StoreSim::lastConfig()
 {
-    return Pairs(control("GET", QStringLiteral("config")).value(QStringLiteral("fields")));
+    return pairs(control("GET", QStringLiteral("config")).value(QStringLiteral("fields")));
 }
 
 QStringList StoreSim::commands()

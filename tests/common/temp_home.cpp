@@ -1,6 +1,6 @@
 #include "common/temp_home.h"
 
-#include "app/paths.h"
+#include "base/paths.h"
 
 #include <QDir>
 

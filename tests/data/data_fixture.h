@@ -11,13 +11,13 @@
 namespace os::test {
 
 // Reads a whole file (to prove a table file was not rewritten).
-inline QByteArray FileBytes(const QString& path)
+inline QByteArray fileBytes(const QString& path)
 {
     QFile f(path);
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
-inline void WriteBytes(const QString& path, const QByteArray& bytes)
+inline void writeBytes(const QString& path, const QByteArray& bytes)
 {
     QFile f(path);
     if (f.open(QIODevice::WriteOnly | QIODevice::Truncate))
@@ -25,7 +25,7 @@ inline void WriteBytes(const QString& path, const QByteArray& bytes)
 }
 
 // Runs one SQL text on a table file directly (for set-up and inspection).
-inline QVariant Scalar(const QString& dir, const QString& table, const QString& sql)
+inline QVariant scalar(const QString& dir, const QString& table, const QString& sql)
 {
     auto conn = Connection::forTable(dir, table);
     Statement st(conn->handle(), sql);
@@ -36,5 +36,5 @@ inline QVariant Scalar(const QString& dir, const QString& table, const QString& 
 
 // Child modes of the test executable (a process that is killed or runs as
 // another user); each returns the process exit code.
-int RunPostLoopChild(const QString& dir);
-int RunCreateChild(const QString& dir);
+int runPostLoopChild(const QString& dir);
+int runCreateChild(const QString& dir);

@@ -10,9 +10,9 @@ int main(int argc, char** argv)
     QCoreApplication app(argc, argv);
     const QStringList args = app.arguments();
     if (args.size() == 3 && args.at(1) == QLatin1String("--post-loop"))
-        return RunPostLoopChild(args.at(2));
+        return runPostLoopChild(args.at(2));
     if (args.size() == 3 && args.at(1) == QLatin1String("--create"))
-        return RunCreateChild(args.at(2));
+        return runCreateChild(args.at(2));
     int status = 0;
     TestEngine engine;
     status |= QTest::qExec(&engine, argc, argv);

@@ -2,10 +2,10 @@
 
 #include "data_fixture.h"
 
-#include "app/clock.h"
-#include "app/error.h"
+#include "base/clock.h"
+#include "base/error.h"
 #include "common/scripted_messages.h"
-#include "data/datamodule.h"
+#include "data/main_data_mod.h"
 #include "data/db_error.h"
 #include "data/table.h"
 
@@ -25,19 +25,19 @@ const QString kPercentage = QStringLiteral("Percentages should be in 0.00 format
                                            "would be 25 percent, while 0.025 would be 2.5 "
                                            "percent.\r\rAnything over 1 is over 100 percent!");
 
-QList<Table*> SharedNine(TMainDataMod& dm)
+QList<Table*> sharedNine(TMainDataMod& dm)
 {
     return {dm.CUSTOMERS, dm.CustomerNotes, dm.ORDERs,       dm.ORDER_STATS,        dm.merchant,
             dm.DocsTable, dm.Shipping_LOG,  dm.InvoiceNotes, dm.currency_conversion};
 }
 
-QList<Table*> AllTables(TMainDataMod& dm)
+QList<Table*> allTables(TMainDataMod& dm)
 {
     return dm.findChildren<Table*>();
 }
 
 // Opens a fresh company database in `tmp` with the shared objects ready.
-bool OpenFresh(TMainDataMod& dm, QTemporaryDir& tmp, ScriptedMessages& sm)
+bool openFresh(TMainDataMod& dm, QTemporaryDir& tmp, ScriptedMessages& sm)
 {
     const bool ok = dm.OpenCompanyDatabase(tmp.path());
     sm.clear();
@@ -55,9 +55,9 @@ void TestDataModule::emptyDirectoryCreatesAllAndOpensNine()
     QVERIFY(dm.OpenCompanyDatabase(tmp.path()));
     QCOMPARE(sm.texts(), QStringList({kNotice}));
     QCOMPARE(sm.shown().at(0).kind, MessageKind::Info);
-    for (const TableDef& def : Catalogue())
+    for (const TableDef& def : catalogue())
         QVERIFY(QFileInfo::exists(tmp.path() + "/" + def.fileName()));
-    for (Table* t : SharedNine(dm))
+    for (Table* t : sharedNine(dm))
         QVERIFY2(t->isOpen(), qPrintable(t->objectName()));
     for (Table* t : {dm.ShipIt, dm.ShipItExt, dm.Taxes, dm.SmartTaxes, dm.Coupons, dm.GiftTable,
                      dm.OUTBOX, dm.SENDBOX})
@@ -70,7 +70,7 @@ void TestDataModule::emptyDirectoryCreatesAllAndOpensNine()
 
     // Opening again: nothing to create, no notice.
     dm.CloseCompanyDatabase();
-    for (Table* t : AllTables(dm))
+    for (Table* t : allTables(dm))
         QVERIFY(!t->isOpen());
     sm.clear();
     QVERIFY(dm.OpenCompanyDatabase(tmp.path()));
@@ -92,18 +92,18 @@ void TestDataModule::onlyTodoMissingIsCompletedSilently()
         QVERIFY(c.post());
     }
     QVERIFY(QFile::remove(tmp.path() + "/todo.db"));
-    const QByteArray ordersBefore = FileBytes(tmp.path() + "/orders.db");
+    const QByteArray ordersBefore = fileBytes(tmp.path() + "/orders.db");
     ScriptedMessages sm;
     TMainDataMod dm;
     QVERIFY(dm.OpenCompanyDatabase(tmp.path()));
     QVERIFY(sm.texts().isEmpty());
     QVERIFY(QFileInfo::exists(tmp.path() + "/todo.db"));
     QCOMPARE(
-        Scalar(tmp.path(), "todo", "SELECT COUNT(*) FROM sqlite_master WHERE name='IMP'").toInt(),
+        scalar(tmp.path(), "todo", "SELECT COUNT(*) FROM sqlite_master WHERE name='IMP'").toInt(),
         1);
-    QCOMPARE(FileBytes(tmp.path() + "/orders.db"), ordersBefore);
+    QCOMPARE(fileBytes(tmp.path() + "/orders.db"), ordersBefore);
     QCOMPARE(dm.CUSTOMERS->recordCount(), 0); // follows an empty ORDERs
-    QCOMPARE(Scalar(tmp.path(), "customers", "SELECT CUSTID FROM customers").toInt(), 9);
+    QCOMPARE(scalar(tmp.path(), "customers", "SELECT CUSTID FROM customers").toInt(), 9);
 }
 
 void TestDataModule::oldLayoutEndsTheProgramTouchingNothing()
@@ -114,14 +114,14 @@ void TestDataModule::oldLayoutEndsTheProgramTouchingNothing()
     QVERIFY(QFile::remove(dir + "/orders.db"));
     {
         // An orders table of the older layout.
-        TableDef old = *FindTableDef("orders");
+        TableDef old = *findTableDef("orders");
         old.fields.insert(1, FieldDef{"DATE", FieldType::Date, 0});
         old.indexes.clear();
-        CreateTable(dir, old);
+        createTable(dir, old);
     }
     QMap<QString, QByteArray> before;
     for (const QString& f : QDir(dir).entryList(QDir::Files))
-        before.insert(f, FileBytes(dir + "/" + f));
+        before.insert(f, fileBytes(dir + "/" + f));
 
     ScriptedMessages sm;
     TMainDataMod dm;
@@ -137,11 +137,11 @@ void TestDataModule::oldLayoutEndsTheProgramTouchingNothing()
              "Ordersentinel will shut down now.\r\r" + all}));
     for (const auto& shown : sm.shown())
         QCOMPARE(shown.kind, MessageKind::Error);
-    for (Table* t : AllTables(dm))
+    for (Table* t : allTables(dm))
         QVERIFY(!t->isOpen());
     QVERIFY(!dm.isOpen());
     for (auto it = before.cbegin(); it != before.cend(); ++it)
-        QCOMPARE(FileBytes(dir + "/" + it.key()), it.value());
+        QCOMPARE(fileBytes(dir + "/" + it.key()), it.value());
     QCOMPARE(QDir(dir).entryList(QDir::Files).size(), before.size());
 }
 
@@ -152,7 +152,7 @@ void TestDataModule::garbageTableFailsTheOpenAndClosesAgain()
     TMainDataMod::CreateMissingTables(dir);
     const QByteArray garbage("\x01\x02 not a table at all \xff", 24);
     QVERIFY(QFile::remove(dir + "/shipped_info.db"));
-    WriteBytes(dir + "/shipped_info.db", garbage);
+    writeBytes(dir + "/shipped_info.db", garbage);
 
     ScriptedMessages sm;
     TMainDataMod dm;
@@ -162,21 +162,21 @@ void TestDataModule::garbageTableFailsTheOpenAndClosesAgain()
         QStringList({QStringLiteral("Cannot open table %1/shipped_info.db.\rfile is not a database")
                          .arg(dir)}));
     QCOMPARE(sm.shown().at(0).kind, MessageKind::Error);
-    for (Table* t : AllTables(dm))
+    for (Table* t : allTables(dm))
         QVERIFY2(!t->isOpen(), qPrintable(t->objectName()));
-    QCOMPARE(FileBytes(dir + "/shipped_info.db"), garbage);
+    QCOMPARE(fileBytes(dir + "/shipped_info.db"), garbage);
 
     // A garbage orders table already fails the format check.
     QVERIFY(QFile::remove(dir + "/shipped_info.db"));
     QVERIFY(QFile::remove(dir + "/orders.db"));
-    WriteBytes(dir + "/orders.db", garbage);
+    writeBytes(dir + "/orders.db", garbage);
     sm.clear();
     QVERIFY(!dm.OpenCompanyDatabase(dir));
     QCOMPARE(
         sm.texts(),
         QStringList(
             {QStringLiteral("Cannot open table %1/orders.db.\rfile is not a database").arg(dir)}));
-    QCOMPARE(FileBytes(dir + "/orders.db"), garbage);
+    QCOMPARE(fileBytes(dir + "/orders.db"), garbage);
     QVERIFY(QFileInfo::exists(dir + "/shipped_info.db")); // the missing one was made again
 }
 
@@ -203,7 +203,7 @@ void TestDataModule::movingTheOrderMovesItsDetails()
     QTemporaryDir tmp;
     ScriptedMessages sm;
     TMainDataMod dm;
-    QVERIFY(OpenFresh(dm, tmp, sm));
+    QVERIFY(openFresh(dm, tmp, sm));
     Table* o = dm.ORDERs;
     for (int inv : {501, 502}) {
         o->insert();
@@ -253,7 +253,7 @@ void TestDataModule::documentRule()
     QTemporaryDir tmp;
     ScriptedMessages sm;
     TMainDataMod dm;
-    QVERIFY(OpenFresh(dm, tmp, sm));
+    QVERIFY(openFresh(dm, tmp, sm));
     Table* t = dm.DocsTable;
     t->insert();
     t->setValue("DOCNAME", "Shipped");
@@ -274,7 +274,7 @@ void TestDataModule::shippingRules()
     QTemporaryDir tmp;
     ScriptedMessages sm;
     TMainDataMod dm;
-    QVERIFY(OpenFresh(dm, tmp, sm));
+    QVERIFY(openFresh(dm, tmp, sm));
     dm.ShipIt->open();
     dm.ShipIt->insert();
     dm.ShipIt->setValue("WEIGHT", 5);
@@ -317,7 +317,7 @@ void TestDataModule::taxRules()
     QTemporaryDir tmp;
     ScriptedMessages sm;
     TMainDataMod dm;
-    QVERIFY(OpenFresh(dm, tmp, sm));
+    QVERIFY(openFresh(dm, tmp, sm));
     Table* t = dm.Taxes;
     t->open();
     t->insert();
@@ -340,7 +340,7 @@ void TestDataModule::taxRules()
     QCOMPARE(t->value("DT").toString(), QStringLiteral("Sales tax"));
     t->setValue("TS", false);
     QVERIFY(t->post());
-    QCOMPARE(Scalar(tmp.path(), "taxes", "SELECT CODE || ':' || TS FROM taxes").toString(),
+    QCOMPARE(scalar(tmp.path(), "taxes", "SELECT CODE || ':' || TS FROM taxes").toString(),
              QStringLiteral("CA:0"));
 
     // Editing an existing row runs the same rule.
@@ -358,7 +358,7 @@ void TestDataModule::smartTaxRules()
     QTemporaryDir tmp;
     ScriptedMessages sm;
     TMainDataMod dm;
-    QVERIFY(OpenFresh(dm, tmp, sm));
+    QVERIFY(openFresh(dm, tmp, sm));
     Table* t = dm.SmartTaxes;
     t->open();
     t->insert();
@@ -382,7 +382,7 @@ void TestDataModule::couponRules()
     QTemporaryDir tmp;
     ScriptedMessages sm;
     TMainDataMod dm;
-    QVERIFY(OpenFresh(dm, tmp, sm));
+    QVERIFY(openFresh(dm, tmp, sm));
     Table* t = dm.Coupons;
     t->open();
     t->insert();
@@ -397,7 +397,7 @@ void TestDataModule::couponRules()
     QCOMPARE(t->state(), Table::State::Insert);
     t->setValue("DISCOUNT", 0.10);
     QVERIFY(t->post());
-    QCOMPARE(Scalar(tmp.path(), "coupons", "SELECT CODE FROM coupons").toString(),
+    QCOMPARE(scalar(tmp.path(), "coupons", "SELECT CODE FROM coupons").toString(),
              QStringLiteral("SPRING"));
 }
 
@@ -406,7 +406,7 @@ void TestDataModule::outboxRule()
     QTemporaryDir tmp;
     ScriptedMessages sm;
     TMainDataMod dm;
-    QVERIFY(OpenFresh(dm, tmp, sm));
+    QVERIFY(openFresh(dm, tmp, sm));
     Table* t = dm.OUTBOX;
     t->open();
     t->insert();
@@ -429,7 +429,7 @@ void TestDataModule::notesAndShippingLogGetTodaysDate()
     QTemporaryDir tmp;
     ScriptedMessages sm;
     TMainDataMod dm;
-    QVERIFY(OpenFresh(dm, tmp, sm));
+    QVERIFY(openFresh(dm, tmp, sm));
     Clock::pin(QDateTime(QDate(2023, 5, 17), QTime(10, 0)));
     Table* o = dm.ORDERs;
     o->insert();
@@ -445,7 +445,7 @@ void TestDataModule::notesAndShippingLogGetTodaysDate()
         QCOMPARE(t->value("IDATE").toDate(), QDate(2020, 2, 29));
     }
     Clock::pin(QDateTime());
-    QCOMPARE(Scalar(tmp.path(), "invoice_notes", "SELECT group_concat(IDATE) FROM invoice_notes")
+    QCOMPARE(scalar(tmp.path(), "invoice_notes", "SELECT group_concat(IDATE) FROM invoice_notes")
                  .toString(),
              QStringLiteral("2023-05-17,2020-02-29"));
     QVERIFY(sm.texts().isEmpty());

@@ -4,7 +4,7 @@
 
 #include "data/catalogue.h"
 #include "data/connection.h"
-#include "data/datamodule.h"
+#include "data/main_data_mod.h"
 #include "data/db_error.h"
 #include "data/query.h"
 #include "data/table.h"
@@ -26,13 +26,13 @@ using namespace os::test;
 
 namespace {
 
-QString MakeDb(QTemporaryDir& tmp)
+QString makeDb(QTemporaryDir& tmp)
 {
     TMainDataMod::CreateMissingTables(tmp.path());
     return tmp.path();
 }
 
-void AddOrder(Table& t, int inv, const QString& state, const QVariant& lastMarked = {},
+void addOrder(Table& t, int inv, const QString& state, const QVariant& lastMarked = {},
               int custid = 1)
 {
     t.insert();
@@ -44,7 +44,7 @@ void AddOrder(Table& t, int inv, const QString& state, const QVariant& lastMarke
     QVERIFY(t.post());
 }
 
-QList<int> Walk(Table& t, const char* field = "INV")
+QList<int> walk(Table& t, const char* field = "INV")
 {
     QList<int> seen;
     for (t.first(); !t.eof(); t.next())
@@ -52,7 +52,7 @@ QList<int> Walk(Table& t, const char* field = "INV")
     return seen;
 }
 
-QList<int> WalkBack(Table& t, const char* field = "INV")
+QList<int> walkBack(Table& t, const char* field = "INV")
 {
     QList<int> seen;
     for (t.last(); !t.bof(); t.prior())
@@ -65,9 +65,9 @@ QList<int> WalkBack(Table& t, const char* field = "INV")
 void TestEngine::catalogueMatchesCreatedFiles()
 {
     QTemporaryDir tmp;
-    const QString dir = MakeDb(tmp);
+    const QString dir = makeDb(tmp);
     QStringList names;
-    for (const TableDef& def : Catalogue())
+    for (const TableDef& def : catalogue())
         names << def.name;
     QCOMPARE(names, QStringList({"customers", "todo", "customersnotes", "form_letters", "gift",
                                  "invoice_notes", "merchantaccounts", "orders", "outbox", "coupons",
@@ -75,7 +75,7 @@ void TestEngine::catalogueMatchesCreatedFiles()
                                  "taxes", "invoice_result", "currency_conversion"}));
     QCOMPARE(QDir(dir).entryList({"*.db"}, QDir::Files).size(), 18);
 
-    for (const TableDef& def : Catalogue()) {
+    for (const TableDef& def : catalogue()) {
         QVERIFY2(QFileInfo::exists(dir + "/" + def.name + ".db"), qPrintable(def.name));
         auto conn = Connection::forTable(dir, def.name);
         QCOMPARE(conn->tableName(), def.name);
@@ -90,9 +90,9 @@ void TestEngine::catalogueMatchesCreatedFiles()
                 const FieldDef& f = def.fields.at(i++);
                 if (f.type == FieldType::Alpha)
                     QCOMPARE(type, QStringLiteral("VARCHAR(%1)").arg(f.size));
-                else if (IsIntegerType(f.type))
+                else if (isIntegerType(f.type))
                     QVERIFY2(type.contains("INT"), qPrintable(def.name + "." + f.name));
-                else if (IsFloatType(f.type))
+                else if (isFloatType(f.type))
                     QCOMPARE(type, QStringLiteral("REAL"));
                 else if (f.type != FieldType::Logical)
                     QCOMPARE(type, QStringLiteral("TEXT"));
@@ -138,7 +138,7 @@ void TestEngine::catalogueMatchesCreatedFiles()
         for (const IndexDef& ix : def.indexes) {
             QStringList want;
             for (const QString& f : ix.fields) {
-                const bool text = IsTextType(def.field(f)->type);
+                const bool text = isTextType(def.field(f)->type);
                 want << f + (ix.descending ? " DESC" : "") +
                             (ix.caseInsensitive && text ? " NOCASE" : "");
             }
@@ -146,21 +146,21 @@ void TestEngine::catalogueMatchesCreatedFiles()
         }
     }
     // The to-do priority index: highest priority first, newest first within it.
-    QCOMPARE(Catalogue().at(1).indexes.size(), 1);
-    QCOMPARE(Catalogue().at(1).indexes.at(0).fields, QStringList({"PRIORITY", "IDATE"}));
-    QVERIFY(Catalogue().at(1).indexes.at(0).descending);
+    QCOMPARE(catalogue().at(1).indexes.size(), 1);
+    QCOMPARE(catalogue().at(1).indexes.at(0).fields, QStringList({"PRIORITY", "IDATE"}));
+    QVERIFY(catalogue().at(1).indexes.at(0).descending);
 
-    QCOMPARE(FindTableDef("ORDERS.DB"), FindTableDef("orders"));
-    QCOMPARE(FindTableDef("\"form_letters.db\"")->name, QStringLiteral("form_letters"));
-    QVERIFY(FindTableDef("nosuch.db") == nullptr);
+    QCOMPARE(findTableDef("ORDERS.DB"), findTableDef("orders"));
+    QCOMPARE(findTableDef("\"form_letters.db\"")->name, QStringLiteral("form_letters"));
+    QVERIFY(findTableDef("nosuch.db") == nullptr);
 }
 
 void TestEngine::tableFilesAreOwnerOnly()
 {
     QTemporaryDir tmp;
-    const QString dir = MakeDb(tmp);
-    for (const TableDef& def : Catalogue())
-        QCOMPARE(UnixMode(dir + "/" + def.name + ".db"), mode_t(0600));
+    const QString dir = makeDb(tmp);
+    for (const TableDef& def : catalogue())
+        QCOMPARE(unixMode(dir + "/" + def.name + ".db"), mode_t(0600));
     Table t("todo");
     t.setDirectory(dir);
     t.open();
@@ -168,16 +168,16 @@ void TestEngine::tableFilesAreOwnerOnly()
     t.setValue("DESCRIPTION", "call the bank");
     QVERIFY(t.post());
     // The write-ahead log and its index exist while the table is open.
-    QCOMPARE(UnixMode(dir + "/todo.db-wal"), mode_t(0600));
-    QCOMPARE(UnixMode(dir + "/todo.db-shm"), mode_t(0600));
+    QCOMPARE(unixMode(dir + "/todo.db-wal"), mode_t(0600));
+    QCOMPARE(unixMode(dir + "/todo.db-shm"), mode_t(0600));
 }
 
 void TestEngine::tableNamesIgnoreCase()
 {
     QTemporaryDir tmp;
-    const QString dir = MakeDb(tmp);
+    const QString dir = makeDb(tmp);
     QVERIFY(QFile::rename(dir + "/coupons.db", dir + "/COUPONS.DB"));
-    QVERIFY(TableFileExists(dir, "coupons.db"));
+    QVERIFY(tableFileExists(dir, "coupons.db"));
     Table t("Coupons.DB");
     t.setDirectory(dir);
     t.open();
@@ -196,7 +196,7 @@ void TestEngine::tableNamesIgnoreCase()
 void TestEngine::cursorWalksBothWaysAcrossWindows()
 {
     QTemporaryDir tmp;
-    const QString dir = MakeDb(tmp);
+    const QString dir = makeDb(tmp);
     Table t("orders");
     t.setDirectory(dir);
     t.open();
@@ -206,16 +206,16 @@ void TestEngine::cursorWalksBothWaysAcrossWindows()
     {
         Transaction tr(dir, "orders");
         for (int i = 300; i >= 1; --i) {
-            AddOrder(t, i * 10, "New");
+            addOrder(t, i * 10, "New");
             expected.prepend(i * 10);
         }
         tr.commit();
     }
     QCOMPARE(t.recordCount(), 300);
-    QCOMPARE(Walk(t), expected);
+    QCOMPARE(walk(t), expected);
     QVERIFY(t.eof());
     QCOMPARE(t.value("INV").toInt(), 3000); // stays on the last row
-    QCOMPARE(WalkBack(t), expected);
+    QCOMPARE(walkBack(t), expected);
     QVERIFY(t.bof());
     QCOMPARE(t.value("INV").toInt(), 10);
 
@@ -223,8 +223,8 @@ void TestEngine::cursorWalksBothWaysAcrossWindows()
     t.setIndexName("INVDATE");
     QList<int> reversed = expected;
     std::reverse(reversed.begin(), reversed.end());
-    QCOMPARE(Walk(t), reversed);
-    QCOMPARE(WalkBack(t), reversed);
+    QCOMPARE(walk(t), reversed);
+    QCOMPARE(walkBack(t), reversed);
 
     QVERIFY(t.locate("INV", 1500));
     QCOMPARE(t.value("INV").toInt(), 1500);
@@ -258,7 +258,7 @@ void TestEngine::cursorWalksBothWaysAcrossWindows()
 void TestEngine::secondaryIndexOrderWithEmptyKeys()
 {
     QTemporaryDir tmp;
-    const QString dir = MakeDb(tmp);
+    const QString dir = makeDb(tmp);
     Table t("orders");
     t.setDirectory(dir);
     t.open();
@@ -269,7 +269,7 @@ void TestEngine::secondaryIndexOrderWithEmptyKeys()
             const QVariant marked =
                 i % 3 == 0 ? QVariant()
                            : QVariant(QDateTime(QDate(2021, 1, 1 + (i % 7)), QTime(9, 0)));
-            AddOrder(t, i, "New", marked);
+            addOrder(t, i, "New", marked);
         }
         tr.commit();
     }
@@ -282,26 +282,26 @@ void TestEngine::secondaryIndexOrderWithEmptyKeys()
             expected << st.column(0).toInt();
     }
     t.setIndexName("MODS");
-    QCOMPARE(Walk(t), expected);
-    QCOMPARE(WalkBack(t), expected);
+    QCOMPARE(walk(t), expected);
+    QCOMPARE(walkBack(t), expected);
 
     t.setIndexName("ORDERDATE");
     t.setFilter("ORDERSTATE='New'");
     t.setFiltered(true);
-    QCOMPARE(Walk(t).size(), 250);
+    QCOMPARE(walk(t).size(), 250);
 }
 
 void TestEngine::filtersBindTheirValues()
 {
     QTemporaryDir tmp;
-    const QString dir = MakeDb(tmp);
+    const QString dir = makeDb(tmp);
     Table t("orders");
     t.setDirectory(dir);
     t.open();
-    AddOrder(t, 1, "New");
-    AddOrder(t, 2, "Payment Received");
-    AddOrder(t, 3, "New");
-    AddOrder(t, 4, "Shipped");
+    addOrder(t, 1, "New");
+    addOrder(t, 2, "Payment Received");
+    addOrder(t, 3, "New");
+    addOrder(t, 4, "Shipped");
     t.edit();
     t.setValue("NAME", "Pat O'Brien");
     QVERIFY(t.post());
@@ -309,23 +309,23 @@ void TestEngine::filtersBindTheirValues()
     t.setFilter("ORDERSTATE='New'");
     QCOMPARE(t.recordCount(), 4); // not filtered yet
     t.setFiltered(true);
-    QCOMPARE(Walk(t), QList<int>({1, 3}));
+    QCOMPARE(walk(t), QList<int>({1, 3}));
     t.setFilter("ORDERSTATE = \"Payment Received\"");
-    QCOMPARE(Walk(t), QList<int>({2}));
+    QCOMPARE(walk(t), QList<int>({2}));
     t.setFilter("NAME='Pat O''Brien'");
-    QCOMPARE(Walk(t), QList<int>({4}));
+    QCOMPARE(walk(t), QList<int>({4}));
     t.setFilter("NAME=\"Pat O'Brien\"");
-    QCOMPARE(Walk(t), QList<int>({4}));
+    QCOMPARE(walk(t), QList<int>({4}));
     t.setFilter("ORDERSTATE='new'");
     QVERIFY(t.isEmpty());
     t.setFilterCaseInsensitive(true);
-    QCOMPARE(Walk(t), QList<int>({1, 3}));
+    QCOMPARE(walk(t), QList<int>({1, 3}));
     t.setFilter("ORDERSTATE='NEW' and CUSTID='1'");
     QCOMPARE(t.recordCount(), 2);
     // Text that looks like SQL is only ever a value.
     t.setFilter("ORDERSTATE='x'' OR ''1''=''1'");
     QVERIFY(t.isEmpty());
-    QCOMPARE(Scalar(dir, "orders", "SELECT COUNT(*) FROM orders").toInt(), 4);
+    QCOMPARE(scalar(dir, "orders", "SELECT COUNT(*) FROM orders").toInt(), 4);
 
     try {
         t.setFilter("ORDERSTATE='New");
@@ -346,7 +346,7 @@ void TestEngine::filtersBindTheirValues()
 void TestEngine::masterDetailFollowsAndInsertTakesKey()
 {
     QTemporaryDir tmp;
-    const QString dir = MakeDb(tmp);
+    const QString dir = makeDb(tmp);
     Table orders("orders");
     orders.setDirectory(dir);
     Table log("shipped_info");
@@ -355,8 +355,8 @@ void TestEngine::masterDetailFollowsAndInsertTakesKey()
     log.open();
     QVERIFY(log.isEmpty()); // master closed: nothing to show
     orders.open();
-    AddOrder(orders, 100, "Shipped");
-    AddOrder(orders, 200, "Shipped");
+    addOrder(orders, 100, "Shipped");
+    addOrder(orders, 200, "Shipped");
     QCOMPARE(orders.value("INV").toInt(), 200);
 
     log.insert();
@@ -384,13 +384,13 @@ void TestEngine::masterDetailFollowsAndInsertTakesKey()
     QCOMPARE(log.value("TRACKINGCODE").toString(), QStringLiteral("T-200-b"));
     log.next();
     QVERIFY(log.eof());
-    QCOMPARE(Scalar(dir, "shipped_info", "SELECT COUNT(*) FROM shipped_info").toInt(), 3);
+    QCOMPARE(scalar(dir, "shipped_info", "SELECT COUNT(*) FROM shipped_info").toInt(), 3);
 }
 
 void TestEngine::autoincNeverReused()
 {
     QTemporaryDir tmp;
-    const QString dir = MakeDb(tmp);
+    const QString dir = makeDb(tmp);
     Table t("invoice_notes");
     t.setDirectory(dir);
     t.open();
@@ -425,7 +425,7 @@ void TestEngine::autoincNeverReused()
 void TestEngine::keyViolationLeavesRowInInsert()
 {
     QTemporaryDir tmp;
-    const QString dir = MakeDb(tmp);
+    const QString dir = makeDb(tmp);
     Table t("coupons");
     t.setDirectory(dir);
     t.open();
@@ -453,7 +453,7 @@ void TestEngine::keyViolationLeavesRowInInsert()
 void TestEngine::logicalHasThreeStates()
 {
     QTemporaryDir tmp;
-    const QString dir = MakeDb(tmp);
+    const QString dir = makeDb(tmp);
     Table t("customers");
     t.setDirectory(dir);
     t.open();
@@ -472,13 +472,13 @@ void TestEngine::logicalHasThreeStates()
     QCOMPARE(t.value("SUBSCRIBE"), QVariant(true));
     t.next();
     QCOMPARE(t.value("SUBSCRIBE"), QVariant(false));
-    QCOMPARE(Scalar(dir, "customers", "SELECT SUBSCRIBE FROM customers WHERE CUSTID=3").toInt(), 0);
+    QCOMPARE(scalar(dir, "customers", "SELECT SUBSCRIBE FROM customers WHERE CUSTID=3").toInt(), 0);
 }
 
 void TestEngine::queriesRunTheProgramsSql()
 {
     QTemporaryDir tmp;
-    const QString dir = MakeDb(tmp);
+    const QString dir = makeDb(tmp);
     Query q;
     q.setDirectory(dir);
     q.setSql("SELECT MAX(INV) as MAXINVOICE FROM orders.db");
@@ -574,7 +574,7 @@ void TestEngine::queriesRunTheProgramsSql()
 void TestEngine::queryMissingFileIsReportedNotCreated()
 {
     QTemporaryDir tmp;
-    const QString dir = MakeDb(tmp);
+    const QString dir = makeDb(tmp);
     QVERIFY(QFile::remove(dir + "/gift.db"));
     Query q;
     q.setDirectory(dir);
@@ -597,13 +597,13 @@ void TestEngine::queryMissingFileIsReportedNotCreated()
 void TestEngine::queriesAttachBeyondTheEngineLimit()
 {
     QTemporaryDir tmp;
-    const QString dir = MakeDb(tmp);
+    const QString dir = makeDb(tmp);
     Query q;
     q.setDirectory(dir);
     // Every other table joined to orders in turn: more files than the engine
     // keeps attached at once.
     for (int round = 0; round < 2; ++round) {
-        for (const TableDef& def : Catalogue()) {
+        for (const TableDef& def : catalogue()) {
             if (def.name == "orders")
                 continue;
             q.setSql(
@@ -620,7 +620,7 @@ void TestEngine::queriesAttachBeyondTheEngineLimit()
 void TestEngine::savepointNamesAreReusedOnlyWhenFree()
 {
     QTemporaryDir tmp;
-    const QString dir = MakeDb(tmp);
+    const QString dir = makeDb(tmp);
     Query q;
     q.setDirectory(dir);
     q.setSql("INSERT INTO todo.db (PRIORITY, DESCRIPTION) VALUES (1, :D)");
@@ -680,14 +680,14 @@ void TestEngine::savepointNamesAreReusedOnlyWhenFree()
 void TestEngine::transactionsAndSavepointsCoverTablesAndQueries()
 {
     QTemporaryDir tmp;
-    const QString dir = MakeDb(tmp);
+    const QString dir = makeDb(tmp);
     Table t("todo");
     t.setDirectory(dir);
     t.open();
     Query q;
     q.setDirectory(dir);
     q.setSql("INSERT INTO todo.db (PRIORITY, DESCRIPTION) VALUES (:P, :D)");
-    auto count = [&] { return Scalar(dir, "todo", "SELECT COUNT(*) FROM todo").toInt(); };
+    auto count = [&] { return scalar(dir, "todo", "SELECT COUNT(*) FROM todo").toInt(); };
     {
         Transaction tr(dir, "todo");
         q.setParam("P", 1);
@@ -761,11 +761,11 @@ void TestEngine::transactionsAndSavepointsCoverTablesAndQueries()
 void TestEngine::garbageFileIsReportedAndKept()
 {
     QTemporaryDir tmp;
-    const QString dir = MakeDb(tmp);
+    const QString dir = makeDb(tmp);
     const QString path = dir + "/orders.db";
     QVERIFY(QFile::remove(path));
     const QByteArray garbage = QByteArray("this is not a table\n").repeated(300);
-    WriteBytes(path, garbage);
+    writeBytes(path, garbage);
     Table t("orders");
     t.setDirectory(dir);
     try {
@@ -776,12 +776,12 @@ void TestEngine::garbageFileIsReportedAndKept()
                  QStringLiteral("Cannot open table %1.\rfile is not a database").arg(path));
     }
     QVERIFY(!t.isOpen());
-    QVERIFY_THROWS_EXCEPTION(DbError, StoredColumnNames(dir, "orders"));
+    QVERIFY_THROWS_EXCEPTION(DbError, storedColumnNames(dir, "orders"));
     TMainDataMod::CreateMissingTables(dir); // exists: left alone
-    QCOMPARE(FileBytes(path), garbage);
+    QCOMPARE(fileBytes(path), garbage);
 }
 
-int RunCreateChild(const QString& dir)
+int runCreateChild(const QString& dir)
 {
     // Run as an unprivileged user where possible, so the directory's mode counts.
     if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0))
@@ -823,7 +823,7 @@ void TestEngine::creationRefusedInReadOnlyDirectory()
     }
 }
 
-int RunPostLoopChild(const QString& dir)
+int runPostLoopChild(const QString& dir)
 {
     QTextStream out(stdout);
     Table t("outbox");
@@ -854,7 +854,7 @@ int RunPostLoopChild(const QString& dir)
 void TestEngine::killedWriterKeepsCommittedRows()
 {
     QTemporaryDir tmp;
-    const QString dir = MakeDb(tmp);
+    const QString dir = makeDb(tmp);
     QProcess child;
     child.start(QCoreApplication::applicationFilePath(), {"--post-loop", dir});
     QVERIFY(child.waitForStarted());
@@ -870,9 +870,9 @@ void TestEngine::killedWriterKeepsCommittedRows()
     QVERIFY(child.waitForFinished(10000));
     QCOMPARE(child.exitStatus(), QProcess::CrashExit);
 
-    QCOMPARE(Scalar(dir, "outbox", "PRAGMA integrity_check").toString(), QStringLiteral("ok"));
-    QCOMPARE(Scalar(dir, "outbox", "SELECT COUNT(*) FROM outbox").toInt(), 100);
-    QCOMPARE(Scalar(dir, "outbox", "SELECT COUNT(*) FROM outbox WHERE \"TO\" LIKE 'uncommitted%'")
+    QCOMPARE(scalar(dir, "outbox", "PRAGMA integrity_check").toString(), QStringLiteral("ok"));
+    QCOMPARE(scalar(dir, "outbox", "SELECT COUNT(*) FROM outbox").toInt(), 100);
+    QCOMPARE(scalar(dir, "outbox", "SELECT COUNT(*) FROM outbox WHERE \"TO\" LIKE 'uncommitted%'")
                  .toInt(),
              0);
     Table t("outbox");
@@ -884,6 +884,6 @@ void TestEngine::killedWriterKeepsCommittedRows()
     t.setValue("TO", "after@example.com");
     QVERIFY(t.post());
     QCOMPARE(t.value("ID").toInt(), 101);
-    for (const TableDef& def : Catalogue())
-        QCOMPARE(Scalar(dir, def.name, "PRAGMA quick_check").toString(), QStringLiteral("ok"));
+    for (const TableDef& def : catalogue())
+        QCOMPARE(scalar(dir, def.name, "PRAGMA quick_check").toString(), QStringLiteral("ok"));
 }

@@ -4,7 +4,7 @@
 #include "sync/import_steps.h"
 #include "sync/invoices.h"
 
-#include "app/messages.h"
+#include "base/messages.h"
 
 #include <QDir>
 #include <QTemporaryDir>

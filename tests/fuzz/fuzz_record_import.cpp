@@ -5,8 +5,8 @@
 #include "silent_messages.h"
 #include "sync/import_steps.h"
 
-#include "app/messages.h"
-#include "data/datamodule.h"
+#include "base/messages.h"
+#include "data/main_data_mod.h"
 #include "data/query.h"
 
 #include <QFile>

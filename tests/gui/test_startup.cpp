@@ -2,7 +2,7 @@
 
 #include "common/temp_home.h"
 
-#include "app/single_instance.h"
+#include "base/single_instance.h"
 
 #include <QDir>
 #include <QFile>
@@ -98,6 +98,10 @@ private slots:
             "Usage: ordersentinel [--home DIR] [--session ACTION | --import-reply FILE]\n")));
         QVERIFY(r.out.contains(QStringLiteral("--session ACTION")));
         QVERIFY(r.err.isEmpty());
+
+        const Run v = runProgram({QStringLiteral("--version")});
+        QCOMPARE(v.code, 0);
+        QCOMPARE(v.out, QStringLiteral("ordersentinel 1.0.0.1\n"));
     }
 
     void badCommandLinesAreRefusedBeforeAnythingRuns()

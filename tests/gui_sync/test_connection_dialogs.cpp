@@ -1,10 +1,10 @@
 // The connection settings dialogs and the change-password dialog, offscreen.
-#include "app/change_password.h"
-#include "app/help_window.h"
-#include "app/manager_connection.h"
-#include "app/security_stuff.h"
-#include "app/settings.h"
-#include "app/webdocs.h"
+#include "gui/settings/change_password.h"
+#include "gui/app/help_window.h"
+#include "gui/settings/manager_connection.h"
+#include "gui/settings/security_stuff.h"
+#include "base/settings.h"
+#include "gui/settings/web_docs_form.h"
 #include "common/scripted_messages.h"
 #include "common/temp_home.h"
 
@@ -68,7 +68,7 @@ void TestConnectionDialogs::init()
 
 void TestConnectionDialogs::cleanup()
 {
-    CloseHelpWindow();
+    closeHelpWindow();
     m_messages.reset();
     m_home.reset();
 }
@@ -122,7 +122,7 @@ void TestConnectionDialogs::netConnectionPortLimitsAndCancel()
     QCOMPARE(dialog.result(), int(QDialog::Rejected));
     QCOMPARE(settings().VendixManagerURL, Settings().VendixManagerURL);
     QCOMPARE(settings().SMTPPORT, 25);
-    QVERIFY(!QFile::exists(SettingsFile()));
+    QVERIFY(!QFile::exists(settingsFile()));
 }
 
 void TestConnectionDialogs::netConnectionHelloNotice()
@@ -200,7 +200,7 @@ void TestConnectionDialogs::webDocsSecureOnlyQuestion()
     QCOMPARE(m_messages->texts(), (QStringList{question, question}));
     QVERIFY(dialog.SSLOnlyBox->isChecked());
     QVERIFY(THelpWindow::current());
-    QCOMPARE(THelpWindow::current()->browser()->source(), HelpTopicUrl(61));
+    QCOMPARE(THelpWindow::current()->browser()->source(), helpTopicUrl(61));
 
     // Cancel stores nothing.
     QTest::mouseClick(dialog.CancelBtn, Qt::LeftButton);

@@ -1,12 +1,12 @@
 // The Connections window offscreen, with real sessions against the store simulator.
-#include "app/change_password.h"
-#include "app/main_services.h"
-#include "app/settings.h"
+#include "gui/settings/change_password.h"
+#include "base/main_services.h"
+#include "base/settings.h"
 #include "common/scripted_messages.h"
 #include "common/store_sim.h"
 #include "common/temp_home.h"
-#include "data/datamodule.h"
-#include "sync/updatesite.h"
+#include "data/main_data_mod.h"
+#include "gui/sync/update_site_form.h"
 
 #include <QApplication>
 #include <QDir>

@@ -57,19 +57,19 @@ struct Recorder
     QList<QPair<QString, QString>> headers;
 };
 
-QByteArray ReadFile(const QString& path)
+QByteArray readFile(const QString& path)
 {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
 }
 
-QByteArray PollBody(const QString& password)
+QByteArray pollBody(const QString& password)
 {
     return "crypt_keeper=" + password.toLatin1() + "&command=poll%5fserver";
 }
 
 // Runs the post and returns the error text, or an empty text on success.
-QString PostError(SecureHTTP& http, const QString& url, const QByteArray& body, const QString& file)
+QString postError(SecureHTTP& http, const QString& url, const QByteArray& body, const QString& file)
 {
     try {
         http.post(url, body, QStringLiteral("application/x-www-form-urlencoded"), file);
@@ -165,14 +165,14 @@ void TestSecureHttp::postDeliversReplyToFileAndChunks()
 
     SecureHTTP http;
     Recorder seen(http);
-    http.post(sim.url(), PollBody(sim.password()), kFormType, file);
+    http.post(sim.url(), pollBody(sim.password()), kFormType, file);
 
     QCOMPARE(http.statusCode(), 200);
     QCOMPARE(seen.buffer.size(), 100000);
     QVERIFY(seen.buffer.startsWith("VendixResponse:Big reply"));
-    QCOMPARE(ReadFile(file), seen.buffer);
+    QCOMPARE(readFile(file), seen.buffer);
     // The older work file was made with default rights; replies hold card data.
-    QCOMPARE(os::test::UnixMode(file), 0600);
+    QCOMPARE(os::test::unixMode(file), 0600);
     qint64 total = 0;
     for (int i = 0; i < seen.chunks.size(); ++i) {
         QVERIFY(!seen.chunks[i].isEmpty());
@@ -186,10 +186,10 @@ void TestSecureHttp::postDeliversReplyToFileAndChunks()
     // A second post on the same object: an ordinary store reply, counted afresh.
     http.reset();
     Recorder second(http);
-    http.post(sim.url(), PollBody(sim.password()), kFormType, file);
+    http.post(sim.url(), pollBody(sim.password()), kFormType, file);
     QVERIFY(second.buffer.contains("VendixAction:POLLED\n"));
     QCOMPARE(second.counts.last(), qint64(second.buffer.size()));
-    QCOMPARE(ReadFile(file), second.buffer);
+    QCOMPARE(readFile(file), second.buffer);
 }
 
 void TestSecureHttp::sendsFixedRequestHeaders()
@@ -198,7 +198,7 @@ void TestSecureHttp::sendsFixedRequestHeaders()
     QVERIFY2(sim.isRunning(), qPrintable(sim.errorString()));
     SecureHTTP http;
     http.setUserAgent(QStringLiteral("Vendix Ordersentinel Version 1.2.3.4"));
-    const QByteArray body = PollBody(sim.password());
+    const QByteArray body = pollBody(sim.password());
     http.post(sim.url(), body, kFormType, m_dir->filePath("reply"));
 
     const StoreSim::Request request = sim.lastRequest();
@@ -229,10 +229,10 @@ void TestSecureHttp::emptyReplyEmptiesTheFile()
     sim.rawReply(QByteArray());
     SecureHTTP http;
     Recorder seen(http);
-    http.post(sim.url(), PollBody(sim.password()), kFormType, file);
+    http.post(sim.url(), pollBody(sim.password()), kFormType, file);
     QVERIFY(seen.chunks.isEmpty());
     QVERIFY(QFile::exists(file));
-    QCOMPARE(ReadFile(file), QByteArray());
+    QCOMPARE(readFile(file), QByteArray());
 }
 
 void TestSecureHttp::progressTextsOfAPlainPost()
@@ -241,7 +241,7 @@ void TestSecureHttp::progressTextsOfAPlainPost()
     QVERIFY2(sim.isRunning(), qPrintable(sim.errorString()));
     SecureHTTP http;
     Recorder seen(http);
-    http.post(sim.url(), PollBody(sim.password()), kFormType, m_dir->filePath("reply"));
+    http.post(sim.url(), pollBody(sim.password()), kFormType, m_dir->filePath("reply"));
     const QString address = QStringLiteral("127.0.0.1:%1").arg(sim.port());
     const QStringList expected = {
         "Looking up the IP address 127.0.0.1",
@@ -268,20 +268,20 @@ void TestSecureHttp::httpsWithTestAuthorityAccepted()
     SecureHTTP strict;
     strict.setExtraCaFile(m_certs->caCert());
     Recorder seen(strict);
-    QCOMPARE(PostError(strict, sim->url(), PollBody(sim->password()), file), QString());
+    QCOMPARE(postError(strict, sim->url(), pollBody(sim->password()), file), QString());
     QVERIFY(seen.buffer.contains("VendixAction:POLLED\n"));
-    QCOMPARE(ReadFile(file), seen.buffer);
+    QCOMPARE(readFile(file), seen.buffer);
 
     // The same authority named through the environment instead.
     qputenv(SecureHTTP::kCaFileVariable, QFile::encodeName(m_certs->caCert()));
     SecureHTTP fromEnvironment;
-    const QString error = PostError(fromEnvironment, sim->url(), PollBody(sim->password()), file);
+    const QString error = postError(fromEnvironment, sim->url(), pollBody(sim->password()), file);
     qunsetenv(SecureHTTP::kCaFileVariable);
     QCOMPARE(error, QString());
 
     // Without the test authority the system's store does not know it.
     SecureHTTP systemOnly;
-    QCOMPARE(PostError(systemOnly, sim->url(), PollBody(sim->password()), file),
+    QCOMPARE(postError(systemOnly, sim->url(), pollBody(sim->password()), file),
              QStringLiteral("[12045] Invalid Certification Authority."));
 }
 
@@ -319,7 +319,7 @@ void TestSecureHttp::certificateOption()
     http.setExtraCaFile(m_certs->caCert());
     http.setIgnoreInvalidCert(ignoreInvalid);
     Recorder seen(http);
-    QCOMPARE(PostError(http, sim->url(), PollBody(sim->password()), file), error);
+    QCOMPARE(postError(http, sim->url(), pollBody(sim->password()), file), error);
     if (error.isEmpty()) {
         QVERIFY(seen.buffer.contains("VendixAction:POLLED\n"));
     } else {
@@ -355,7 +355,7 @@ void TestSecureHttp::redirectToOtherSchemeRefused()
         http.setExtraCaFile(m_certs->caCert());
         http.setIgnoreInvalidCert(ignoreInvalid);
         Recorder seen(http);
-        QCOMPARE(PostError(http, from.url(), PollBody(from.password()), m_dir->filePath("reply")), error);
+        QCOMPARE(postError(http, from.url(), pollBody(from.password()), m_dir->filePath("reply")), error);
         QVERIFY(seen.chunks.isEmpty());
         QVERIFY(to.commands().isEmpty());   // nothing reached the other site
         QCOMPARE(http.statusCode(), 302);
@@ -374,7 +374,7 @@ void TestSecureHttp::sameSchemeRedirectFollowed()
     moved.control("POST", "fault", QJsonObject{{"kind", "redirect"}, {"location", target.url()}, {"status", 307}});
     SecureHTTP http;
     Recorder seen(http);
-    http.post(moved.url(), PollBody(target.password()), kFormType, m_dir->filePath("reply"));
+    http.post(moved.url(), pollBody(target.password()), kFormType, m_dir->filePath("reply"));
     QVERIFY(seen.buffer.contains("VendixAction:POLLED\n"));
     QCOMPARE(target.commands(), QStringList{"poll_server"});
     QVERIFY2(seen.statuses.contains("An HTTP request is about to automatically redirect the request to " + target.url()),
@@ -387,7 +387,7 @@ void TestSecureHttp::sameSchemeRedirectFollowed()
     SecureHTTP tls;
     tls.setExtraCaFile(m_certs->caCert());
     Recorder tlsSeen(tls);
-    tls.post(secure->url(), PollBody(secure->password()), kFormType, m_dir->filePath("reply"));
+    tls.post(secure->url(), pollBody(secure->password()), kFormType, m_dir->filePath("reply"));
     QVERIFY(tlsSeen.statuses.contains("An HTTP request is about to automatically redirect the request to " + secure->url()));
     QCOMPARE(tls.statusCode(), 200);
 }
@@ -411,7 +411,7 @@ void TestSecureHttp::errorStatusGivesStatusLine()
     const QString file = m_dir->filePath("~g1.tmp");
     SecureHTTP http;
     Recorder seen(http);
-    QCOMPARE(PostError(http, sim.url(), PollBody(sim.password()), file), error);
+    QCOMPARE(postError(http, sim.url(), pollBody(sim.password()), file), error);
     QCOMPARE(http.statusCode(), status);
     QVERIFY(seen.chunks.isEmpty());   // an error page is not the reply
     QVERIFY(!QFile::exists(file));
@@ -427,7 +427,7 @@ void TestSecureHttp::replyThatNeverComesIsInterrupted()
     Recorder seen(http);
     QElapsedTimer clock;
     clock.start();
-    const QString error = PostError(http, sim.url(), PollBody(sim.password()), m_dir->filePath("reply"));
+    const QString error = postError(http, sim.url(), pollBody(sim.password()), m_dir->filePath("reply"));
     const qint64 elapsed = clock.elapsed();
     sim.clearFaults();
     QCOMPARE(error, QStringLiteral("Interrupted."));
@@ -443,7 +443,7 @@ void TestSecureHttp::cutOffReplyFails()
     sim.cutOffReply();
     SecureHTTP http;
     Recorder seen(http);
-    QCOMPARE(PostError(http, sim.url(), PollBody(sim.password()), m_dir->filePath("reply")),
+    QCOMPARE(postError(http, sim.url(), pollBody(sim.password()), m_dir->filePath("reply")),
              QStringLiteral("[12030] The connection with the server was terminated abnormally."));
     QVERIFY(!seen.buffer.isEmpty());   // what came before the cut was delivered
 }
@@ -454,7 +454,7 @@ void TestSecureHttp::unwritableLocalFile()
     QVERIFY2(sim.isRunning(), qPrintable(sim.errorString()));
     SecureHTTP http;
     Recorder seen(http);
-    QCOMPARE(PostError(http, sim.url(), PollBody(sim.password()), m_dir->filePath("missing/dir/~g1.tmp")),
+    QCOMPARE(postError(http, sim.url(), pollBody(sim.password()), m_dir->filePath("missing/dir/~g1.tmp")),
              QStringLiteral("Can't open local file for writing."));
     QVERIFY(seen.chunks.isEmpty());
 
@@ -462,7 +462,7 @@ void TestSecureHttp::unwritableLocalFile()
     const QString blocked = m_dir->filePath("~g3.tmp");
     QVERIFY(QDir().mkpath(blocked));
     sim.rawReply(QByteArray());
-    QCOMPARE(PostError(http, sim.url(), PollBody(sim.password()), blocked),
+    QCOMPARE(postError(http, sim.url(), pollBody(sim.password()), blocked),
              QStringLiteral("Can't open local file for writing."));
 }
 
@@ -474,10 +474,10 @@ void TestSecureHttp::writeErrorOnLocalFile()
     QVERIFY2(sim.isRunning(), qPrintable(sim.errorString()));
     SecureHTTP http;
     sim.bigReply(200000);   // fails while the reply streams in
-    QCOMPARE(PostError(http, sim.url(), PollBody(sim.password()), "/dev/full"),
+    QCOMPARE(postError(http, sim.url(), pollBody(sim.password()), "/dev/full"),
              QStringLiteral("Error writing to LocalFile"));
     sim.rawReply("VendixResponse:short\nVendixAction:POLLED\n");   // fails when the file is closed
-    QCOMPARE(PostError(http, sim.url(), PollBody(sim.password()), "/dev/full"),
+    QCOMPARE(postError(http, sim.url(), pollBody(sim.password()), "/dev/full"),
              QStringLiteral("Error writing to LocalFile"));
 }
 
@@ -500,7 +500,7 @@ void TestSecureHttp::badUrls()
     QFETCH(QString, error);
     SecureHTTP http;
     Recorder seen(http);
-    QCOMPARE(PostError(http, url, "a=b", m_dir->filePath("reply")), error);
+    QCOMPARE(postError(http, url, "a=b", m_dir->filePath("reply")), error);
     QVERIFY(seen.statuses.isEmpty());
     QVERIFY(!http.isBusy());
 }
@@ -513,7 +513,7 @@ void TestSecureHttp::connectionRefused()
     const quint16 port = probe.serverPort();
     probe.close();
     SecureHTTP http;
-    QCOMPARE(PostError(http, QStringLiteral("http://127.0.0.1:%1/x").arg(port), "a=b", m_dir->filePath("reply")),
+    QCOMPARE(postError(http, QStringLiteral("http://127.0.0.1:%1/x").arg(port), "a=b", m_dir->filePath("reply")),
              QStringLiteral("[12029] A connection with the server could not be established."));
 }
 
@@ -524,7 +524,7 @@ void TestSecureHttp::authenticationChallengeAnswered()
     sim.requireAuth();
     SecureHTTP http;
     Recorder seen(http);
-    http.post(sim.url(), PollBody(sim.password()), kFormType, m_dir->filePath("reply"));
+    http.post(sim.url(), pollBody(sim.password()), kFormType, m_dir->filePath("reply"));
     QVERIFY(seen.buffer.contains("VendixAction:POLLED\n"));
     QVERIFY(!seen.buffer.contains("Unauthorized"));   // the challenge page is not part of the reply
     QCOMPARE(sim.lastRequest().header("Authorization"), "Basic " + QByteArray("osdesk:sentinel1").toBase64());
@@ -543,7 +543,7 @@ void TestSecureHttp::eventLoopRunsDuringPost()
     SecureHTTP http;
     bool busyDuringPost = false;
     QTimer::singleShot(200, [&] { busyDuringPost = http.isBusy(); });
-    http.post(sim.url(), PollBody(sim.password()), kFormType, m_dir->filePath("reply"));
+    http.post(sim.url(), pollBody(sim.password()), kFormType, m_dir->filePath("reply"));
     QVERIFY2(ticks >= 10, qPrintable(QString::number(ticks)));
     QVERIFY(busyDuringPost);
     QVERIFY(!http.isBusy());
@@ -551,8 +551,8 @@ void TestSecureHttp::eventLoopRunsDuringPost()
     // A second post while one runs is refused; the first still completes.
     sim.delayReply(0.5);
     QString nestedError;
-    QTimer::singleShot(100, [&] { nestedError = PostError(http, sim.url(), "x", m_dir->filePath("other")); });
-    http.post(sim.url(), PollBody(sim.password()), kFormType, m_dir->filePath("reply"));
+    QTimer::singleShot(100, [&] { nestedError = postError(http, sim.url(), "x", m_dir->filePath("other")); });
+    http.post(sim.url(), pollBody(sim.password()), kFormType, m_dir->filePath("reply"));
     QCOMPARE(nestedError, QStringLiteral("A transfer is already in progress."));
     QVERIFY(!QFile::exists(m_dir->filePath("other")));
 }
@@ -580,7 +580,7 @@ void TestSecureHttp::intermediateStatusReported()
     const QString file = m_dir->filePath("reply");
     http.post(QStringLiteral("http://127.0.0.1:%1/cgi").arg(server.serverPort()), "a=b", kFormType, file);
     QCOMPARE(seen.buffer, QByteArray("hello"));
-    QCOMPARE(ReadFile(file), QByteArray("hello"));
+    QCOMPARE(readFile(file), QByteArray("hello"));
     QCOMPARE(seen.statuses.count(
                  "Received an intermediate (100 level) status code message from the server."), 1);
     const int intermediate = seen.statuses.indexOf(
@@ -599,7 +599,7 @@ void TestSecureHttp::destroyedWhileWaiting()
     QTimer::singleShot(300, [http] { delete http; });
     QElapsedTimer clock;
     clock.start();
-    const QString error = PostError(*http, sim.url(), PollBody(sim.password()), m_dir->filePath("reply"));
+    const QString error = postError(*http, sim.url(), pollBody(sim.password()), m_dir->filePath("reply"));
     sim.clearFaults();
     QCOMPARE(error, QStringLiteral("Interrupted."));
     QVERIFY2(clock.elapsed() < 5000, qPrintable(QString::number(clock.elapsed())));
@@ -612,18 +612,18 @@ void TestSecureHttp::resetClearsRequestHeaders()
     SecureHTTP http;
     http.setRequestHeader("X-Test", "one");
     http.setRequestHeader("x-test", "two");
-    http.post(sim.url(), PollBody(sim.password()), kFormType, m_dir->filePath("reply"));
+    http.post(sim.url(), pollBody(sim.password()), kFormType, m_dir->filePath("reply"));
     QCOMPARE(sim.lastRequest().header("X-Test"), QByteArray("two"));
     http.reset();
-    http.post(sim.url(), PollBody(sim.password()), kFormType, m_dir->filePath("reply"));
+    http.post(sim.url(), pollBody(sim.password()), kFormType, m_dir->filePath("reply"));
     QCOMPARE(sim.lastRequest().header("X-Test"), QByteArray());
     QCOMPARE(http.statusCode(), 200);
 }
 
 void TestSecureHttp::unknownErrorNumberHasNoDescription()
 {
-    QCOMPARE(os::TransferErrorText(9999, 0, 0), QStringLiteral("[9999] (no description available)"));
-    QCOMPARE(os::NumberedErrorText(12045, QString()), QStringLiteral("[12045] (no description available)"));
+    QCOMPARE(os::transferErrorText(9999, 0, 0), QStringLiteral("[9999] (no description available)"));
+    QCOMPARE(os::numberedErrorText(12045, QString()), QStringLiteral("[12045] (no description available)"));
 }
 
 QTEST_GUILESS_MAIN(TestSecureHttp)

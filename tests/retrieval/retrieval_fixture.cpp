@@ -1,6 +1,6 @@
 #include "retrieval_fixture.h"
 
-#include "app/settings.h"
+#include "base/settings.h"
 #include "data/query.h"
 
 #include <QFile>
@@ -72,7 +72,7 @@ QByteArray RetrievalFixture::readFile(const QString& relative) const
     return f.readAll();
 }
 
-QString OrderLine(int inv, int custid, const QString& date, const QString& total, const QString& method)
+QString orderLine(int inv, int custid, const QString& date, const QString& total, const QString& method)
 {
     QStringList f{QString::number(inv), QString::number(custid), QStringLiteral("pw"),
                   QStringLiteral("c%1@example.com").arg(custid)};
@@ -86,7 +86,7 @@ QString OrderLine(int inv, int custid, const QString& date, const QString& total
     return f.join(QLatin1Char('|'));
 }
 
-QString AccountLine(int custid, const QString& email, const QString& name, const QString& subscribed)
+QString accountLine(int custid, const QString& email, const QString& name, const QString& subscribed)
 {
     QStringList f{QString::number(custid), QStringLiteral("pw"), email, QStringLiteral("Acme"), name};
     for (int i = 0; i < 15; ++i)

@@ -1,10 +1,10 @@
 #pragma once
 
-#include "app/main_services.h"
+#include "base/main_services.h"
 #include "common/scripted_messages.h"
 #include "common/store_sim.h"
 #include "common/temp_home.h"
-#include "data/datamodule.h"
+#include "data/main_data_mod.h"
 #include "sync/store_session.h"
 
 #include <QStringList>
@@ -45,9 +45,9 @@ public:
 
 // An order record of the store (33 fields) with the given number, customer,
 // date, total and payment code; other fields believable.
-QString OrderLine(int inv, int custid, const QString& date = QStringLiteral("2024-03-05 14:07:09"),
+QString orderLine(int inv, int custid, const QString& date = QStringLiteral("2024-03-05 14:07:09"),
                   const QString& total = QStringLiteral("12.50"), const QString& method = QStringLiteral("1"));
 // An account record (21 fields).
-QString AccountLine(int custid, const QString& email, const QString& name, const QString& subscribed);
+QString accountLine(int custid, const QString& email, const QString& name, const QString& subscribed);
 
 } // namespace os::test

@@ -4,7 +4,7 @@
 #include "common/scripted_messages.h"
 #include "common/temp_home.h"
 #include "data/connection.h"
-#include "data/datamodule.h"
+#include "data/main_data_mod.h"
 #include "data/db_error.h"
 #include "data/query.h"
 #include "sync/import_steps.h"
@@ -37,21 +37,21 @@ private slots:
 
     void integers()
     {
-        QCOMPARE(ReadInteger(QStringLiteral(" 42 ")), 42);
-        QCOMPARE(ReadInteger(QStringLiteral("-7")), -7);
+        QCOMPARE(readInteger(QStringLiteral(" 42 ")), 42);
+        QCOMPARE(readInteger(QStringLiteral("-7")), -7);
         for (const char* bad : {"abc", "", "12a", "0x1F", "99999999999", "+"}) {
             try {
-                ReadInteger(QString::fromLatin1(bad));
+                readInteger(QString::fromLatin1(bad));
                 QFAIL(bad);
             } catch (const ConversionError& e) {
                 QCOMPARE(e.text(), QStringLiteral("'%1' is not a valid integer value").arg(QString::fromLatin1(bad)));
             }
-            QCOMPARE(ReadIntegerOr(QString::fromLatin1(bad), -1), -1);
+            QCOMPARE(readIntegerOr(QString::fromLatin1(bad), -1), -1);
         }
-        QCOMPARE(ReadIntegerOr(QStringLiteral("\t+12\x01"), -1), 12);
-        QCOMPARE(ReadIntegerOr(QStringLiteral("-2147483648"), 0), -2147483648);
-        QCOMPARE(ReadIntegerOr(QStringLiteral("2147483648"), 5), 5);
-        QCOMPARE(ReadIntegerOr(QStringLiteral("1 2"), 5), 5);
+        QCOMPARE(readIntegerOr(QStringLiteral("\t+12\x01"), -1), 12);
+        QCOMPARE(readIntegerOr(QStringLiteral("-2147483648"), 0), -2147483648);
+        QCOMPARE(readIntegerOr(QStringLiteral("2147483648"), 5), 5);
+        QCOMPARE(readIntegerOr(QStringLiteral("1 2"), 5), 5);
 
         // The affiliate code is 0 when it is not an integer.
         QStringList order(kOrderFields, QStringLiteral("x"));
@@ -62,18 +62,18 @@ private slots:
         DateReader dates;
         for (const auto& [code, stored] : {std::pair{"9", 9}, std::pair{"abc", 0}, std::pair{"7.5", 0}}) {
             order[30] = QString::fromLatin1(code);
-            QCOMPARE(OrderRowValues(order, dates, QDateTime()).at(30), QVariant(stored));
+            QCOMPARE(orderRowValues(order, dates, QDateTime()).at(30), QVariant(stored));
         }
     }
 
     void moneyInTheDesktopFormatAndWithAFullStop()
     {
-        QCOMPARE(ReadMoney(QStringLiteral("12.345678")), 12.3457);
+        QCOMPARE(readMoney(QStringLiteral("12.345678")), 12.3457);
         QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
-        QCOMPARE(ReadMoney(QStringLiteral("1.234,50")), 1234.5);
-        QCOMPARE(ReadMoney(QStringLiteral("19.99")), 19.99);
+        QCOMPARE(readMoney(QStringLiteral("1.234,50")), 1234.5);
+        QCOMPARE(readMoney(QStringLiteral("19.99")), 19.99);
         try {
-            ReadMoney(QStringLiteral("lots"));
+            readMoney(QStringLiteral("lots"));
             QFAIL("no error");
         } catch (const ConversionError& e) {
             QCOMPARE(e.text(), QStringLiteral("'lots' is not a valid floating point value"));
@@ -130,12 +130,12 @@ private slots:
                                 "Remote Credit Card", "Mail Payment",        "Unknown", "Unknown"};
         const QStringList codes{"1", " 2 ", "3", "4", "5", "6", "7", ""};
         for (int i = 0; i < codes.size(); ++i)
-            QCOMPARE(PaymentMethodText(codes[i]), texts[i]);
+            QCOMPARE(paymentMethodText(codes[i]), texts[i]);
     }
 
     void recordsAreTrimmedLines()
     {
-        const QList<QStringList> r = ReadRecords(" 1 | a |\r\nno bar\r\n\r\n2|caf\xc3\xa9\nlatin|\xe9\r\n");
+        const QList<QStringList> r = readRecords(" 1 | a |\r\nno bar\r\n\r\n2|caf\xc3\xa9\nlatin|\xe9\r\n");
         QCOMPARE(r.size(), 5);
         QCOMPARE(r[0], (QStringList{"1", "a", ""}));
         QCOMPARE(r[1], QStringList());
@@ -204,7 +204,7 @@ private slots:
             f[30] = QStringLiteral("0");
             dat += f.join(QLatin1Char('|')).toUtf8() + "\r\n";
         }
-        QVERIFY(WriteAll(home.path(QStringLiteral("orders.dat")), dat));
+        QVERIFY(writeAll(home.path(QStringLiteral("orders.dat")), dat));
 
         // The import's own connection may grow the file by two pages only.
         const auto conn = Connection::forTable(home.dataDir(), QStringLiteral("orders"));
@@ -256,10 +256,10 @@ private slots:
         QCOMPARE(FindLocalAccount(dir, QStringLiteral("x@x.com"), QStringLiteral("seven")), QString());
         QCOMPARE(FindLocalAccount(home.path(QStringLiteral("nowhere")), QStringLiteral("x@x.com"), QStringLiteral("7")),
                  QString());
-        QCOMPARE(AccountFixList(dir, SplitFields(QStringLiteral("7^x@x.com"), QStringLiteral("|"))), QString());
-        QCOMPARE(AccountFixList(dir, SplitFields(QStringLiteral("9^y@y.com| |1^a^b|7^^|"), QStringLiteral("|"))),
+        QCOMPARE(accountFixList(dir, SplitFields(QStringLiteral("7^x@x.com"), QStringLiteral("|"))), QString());
+        QCOMPARE(accountFixList(dir, SplitFields(QStringLiteral("9^y@y.com| |1^a^b|7^^|"), QStringLiteral("|"))),
                  QStringLiteral("y@y.com::12|"));
-        QCOMPARE(AccountFixList(dir, QStringList{QStringLiteral("12^n@n.com"), QStringLiteral("7^z@z.com")}),
+        QCOMPARE(accountFixList(dir, QStringList{QStringLiteral("12^n@n.com"), QStringLiteral("7^z@z.com")}),
                  QStringLiteral("y@y.com::12|x@x.com::7|"));
     }
 };

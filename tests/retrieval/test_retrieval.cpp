@@ -2,8 +2,8 @@
 // tables, the invoice files, the work files and the kept replies afterwards.
 #include "retrieval_fixture.h"
 
-#include "app/clock.h"
-#include "app/settings.h"
+#include "base/clock.h"
+#include "base/settings.h"
 #include "common/file_utils.h"
 #include "common/test_certs.h"
 #include "data/db_error.h"
@@ -201,16 +201,16 @@ private slots:
     void recordShapesAndPaymentCodes()
     {
         sim().addOrders({order(1999, 5, QStringLiteral("x"))});
-        QStringList f32 = OrderLine(2001, 5).split(QLatin1Char('|'));
+        QStringList f32 = orderLine(2001, 5).split(QLatin1Char('|'));
         f32.removeLast();
         sim().addRaw(QStringLiteral("Orders"), f32.join(QLatin1Char('|')));
-        sim().addRaw(QStringLiteral("Orders"), OrderLine(2002, 5));
-        sim().addRaw(QStringLiteral("Orders"), OrderLine(2003, 5) + QStringLiteral("|extra"));
-        sim().addRaw(QStringLiteral("Orders"), OrderLine(2004, 5, QStringLiteral("2024-03-05T08:00:00"),
+        sim().addRaw(QStringLiteral("Orders"), orderLine(2002, 5));
+        sim().addRaw(QStringLiteral("Orders"), orderLine(2003, 5) + QStringLiteral("|extra"));
+        sim().addRaw(QStringLiteral("Orders"), orderLine(2004, 5, QStringLiteral("2024-03-05T08:00:00"),
                                                          QStringLiteral("1,234.5"), QStringLiteral("7")));
-        sim().addRaw(QStringLiteral("Orders"), OrderLine(2005, 5, QStringLiteral("2024-03-05 08:00"),
+        sim().addRaw(QStringLiteral("Orders"), orderLine(2005, 5, QStringLiteral("2024-03-05 08:00"),
                                                          QStringLiteral("3"), QString()));
-        sim().addRaw(QStringLiteral("Orders"), OrderLine(2006, 5, QStringLiteral("2024-03-05"),
+        sim().addRaw(QStringLiteral("Orders"), orderLine(2006, 5, QStringLiteral("2024-03-05"),
                                                          QStringLiteral(" 4.25 "), QStringLiteral(" 2 ")));
         RetrievalFixture f(sim());
         f.run();
@@ -228,8 +228,8 @@ private slots:
     void badOrderDateEndsTheSessionKeepingEarlierRows()
     {
         sim().addOrders({order(2999, 5, QStringLiteral("x"))});
-        sim().addRaw(QStringLiteral("Orders"), OrderLine(3000, 5, QStringLiteral("yesterday")));
-        sim().addRaw(QStringLiteral("Orders"), OrderLine(3001, 5));
+        sim().addRaw(QStringLiteral("Orders"), orderLine(3000, 5, QStringLiteral("yesterday")));
+        sim().addRaw(QStringLiteral("Orders"), orderLine(3001, 5));
         sim().addNote(2999, QString(), QStringLiteral("never imported"));
         RetrievalFixture f(sim());
         f.run();
@@ -249,14 +249,14 @@ private slots:
         f.run();
         QCOMPARE(f.column(QStringLiteral("SELECT CUSTID FROM customers.db ORDER BY CUSTID")), (QVariantList{50, 51}));
 
-        sim().addRaw(QStringLiteral("Accounts"), AccountLine(50, QStringLiteral("b@x.com"), QStringLiteral("New"), "1"));
-        sim().addRaw(QStringLiteral("Accounts"), AccountLine(51, QStringLiteral("c@x.com"), QStringLiteral("New"), "0"));
-        sim().addRaw(QStringLiteral("Accounts"), AccountLine(52, QStringLiteral("d@x.com"), QStringLiteral("Dee"), "1"));
+        sim().addRaw(QStringLiteral("Accounts"), accountLine(50, QStringLiteral("b@x.com"), QStringLiteral("New"), "1"));
+        sim().addRaw(QStringLiteral("Accounts"), accountLine(51, QStringLiteral("c@x.com"), QStringLiteral("New"), "0"));
+        sim().addRaw(QStringLiteral("Accounts"), accountLine(52, QStringLiteral("d@x.com"), QStringLiteral("Dee"), "1"));
         // Local accounts without an e-mail: only an empty address matches them.
         f.exec(QStringLiteral("INSERT INTO customers.db (CUSTID, EMAIL, NAME) VALUES (53, NULL, 'Blank')"));
         f.exec(QStringLiteral("INSERT INTO customers.db (CUSTID, EMAIL, NAME) VALUES (54, NULL, 'Blank')"));
-        sim().addRaw(QStringLiteral("Accounts"), AccountLine(53, QStringLiteral("e@x.com"), QStringLiteral("New"), "1"));
-        sim().addRaw(QStringLiteral("Accounts"), AccountLine(54, QString(), QStringLiteral("New"), "1"));
+        sim().addRaw(QStringLiteral("Accounts"), accountLine(53, QStringLiteral("e@x.com"), QStringLiteral("New"), "1"));
+        sim().addRaw(QStringLiteral("Accounts"), accountLine(54, QString(), QStringLiteral("New"), "1"));
         sim().addOrders({order(4000, 52, QStringLiteral("x"))});
         f.session->eventLog().clear();
         f.run();
@@ -418,7 +418,7 @@ private slots:
         const QStringList kept = keptReplies(f);
         QCOMPARE(kept.size(), 1);
         sim().clearCommands();
-        QCOMPARE(RunImportReply(f.home.path(QStringLiteral("retrievals/") + kept.first())), 0);
+        QCOMPARE(runImportReply(f.home.path(QStringLiteral("retrievals/") + kept.first())), 0);
         QCOMPARE(sim().commands(), QStringList());
         QCOMPARE(f.column(QStringLiteral("SELECT INV FROM orders.db")), (QVariantList{5000}));
         QCOMPARE(f.readFile(QStringLiteral("data/html/5000inv.html")), QByteArray("<b>5000</b>\r\n"));
@@ -449,16 +449,16 @@ private slots:
         const QString orders = f.home.path(QStringLiteral("orders.dat"));
         const QString invoice = f.home.path(QStringLiteral("data/html/5200inv.html"));
         for (const QString& path : {orders, invoice}) {
-            QVERIFY(WriteAll(path, "old"));
+            QVERIFY(writeAll(path, "old"));
             QVERIFY(QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner
                                                     | QFileDevice::ReadGroup | QFileDevice::ReadOther));
-            QCOMPARE(UnixMode(path), 0644);
+            QCOMPARE(unixMode(path), 0644);
         }
         f.run();
         QCOMPARE(f.shown(), QStringList());
         for (const char* name : {"orders.dat", "accts.dat", "invstats.dat", "invmarks.dat", "notes.dat",
                                  "data/html/5200inv.html", "data/html/5201inv.html"})
-            QCOMPARE(UnixMode(f.home.path(QString::fromLatin1(name))), 0600);
+            QCOMPARE(unixMode(f.home.path(QString::fromLatin1(name))), 0600);
         QCOMPARE(f.readFile(QStringLiteral("data/html/5200inv.html")), QByteArray("p5200\r\n"));
     }
 
@@ -493,7 +493,7 @@ private slots:
         for (const char* t : {"orders.db", "customers.db", "invoice_result.db"})
             f.exec(QStringLiteral("DELETE FROM %1").arg(QString::fromLatin1(t)));
         QVERIFY(QFile::remove(f.home.path(QStringLiteral("data/html/7000inv.html"))));
-        QCOMPARE(RunImportReply(kept), 0);
+        QCOMPARE(runImportReply(kept), 0);
         QCOMPARE(f.shown(), QStringList());
         QCOMPARE(f.column(QStringLiteral("SELECT INV FROM orders.db ORDER BY INV")), (QVariantList{7000, 7001}));
         QCOMPARE(f.column(QStringLiteral("SELECT NAME FROM customers.db")), (QVariantList{"Sue"}));
@@ -501,7 +501,7 @@ private slots:
         QCOMPARE(f.readFile(QStringLiteral("data/html/7000inv.html")), QByteArray("p7000\r\n"));
 
         // A second import finds every order there already: refused, reported, exit 1.
-        QCOMPARE(RunImportReply(kept), 1);
+        QCOMPARE(runImportReply(kept), 1);
         QCOMPARE(f.shown().size(), 3);   // two orders and the status text
         // Something that is no kept reply is not imported over the work files.
         QFile junk(f.home.path(QStringLiteral("junk.txt")));
@@ -509,15 +509,15 @@ private slots:
         junk.write("hello");
         junk.close();
         f.messages.clear();
-        QCOMPARE(RunImportReply(junk.fileName()), 2);
+        QCOMPARE(runImportReply(junk.fileName()), 2);
         QCOMPARE(f.shown(), QStringList{QStringLiteral("\"%1\" is not a kept store reply with data.").arg(junk.fileName())});
     }
 
     void keptRepliesAreNeverOverwritten()
     {
         TempHome home;
-        const QString first = KeepReply("one", home.home());
-        const QString second = KeepReply("two", home.home());
+        const QString first = keepReply("one", home.home());
+        const QString second = keepReply("two", home.home());
         QCOMPARE(first, home.path(QStringLiteral("retrievals/2024-06-01_09-30-00.reply")));
         QCOMPARE(second, home.path(QStringLiteral("retrievals/2024-06-01_09-30-00_2.reply")));
         QFile a(first);

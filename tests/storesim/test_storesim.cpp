@@ -70,7 +70,7 @@ HttpReply Post(quint16 port, const QByteArray& body, const QByteArray& extraHead
     return r;
 }
 
-QByteArray Cmd(const QByteArray& password, const QByteArray& command, const QByteArray& rest = {})
+QByteArray cmd(const QByteArray& password, const QByteArray& command, const QByteArray& rest = {})
 {
     return "crypt%5fkeeper=" + password + "&command=" + QByteArray(command).replace("_", "%5f") + rest;
 }
@@ -86,7 +86,7 @@ QByteArray Section(const QByteArray& reply, const QByteArray& name)
     return reply.mid(s + start.size(), e - s - start.size());
 }
 
-QList<QByteArray> Lines(const QByteArray& section)
+QList<QByteArray> lines(const QByteArray& section)
 {
     QList<QByteArray> lines = section.split('\n');
     if (!lines.isEmpty() && lines.last().isEmpty())
@@ -125,7 +125,7 @@ void TestStoreSim::wrongPasswordRefusesEveryCommand()
     sim.generateOrders(2);
     for (const char* command : {"get_new_stuff", "clean_up_invoice", "check_data_integrity", "data_int_fix_acct",
                                 "emergency_unlock", "lock_vendix", "poll_server", "changepass"}) {
-        const HttpReply r = Post(sim.port(), Cmd("wrong", command, "&hacc=0&hinv=0&newpass=abcdef"));
+        const HttpReply r = Post(sim.port(), cmd("wrong", command, "&hacc=0&hinv=0&newpass=abcdef"));
         QCOMPARE(r.status, 200);
         QCOMPARE(r.body, QByteArray("VendixResponse:Invalid password.\nVendixAction:PASS_INVALID\n"));
     }
@@ -147,33 +147,33 @@ void TestStoreSim::pollLockAndUnlockOutcomes()
     QCOMPARE(Post(sim.port(), "crypt_keeper=secret1&command=poll_server").body,
              QByteArray("VendixResponse:0 new orders waiting.::0 account updates waiting.::"
                         "0 notes, 0 order marks and 0 status texts waiting.::Site is not locked.\nVendixAction:POLLED\n"));
-    QCOMPARE(Post(sim.port(), Cmd("secret1", "emergency_unlock")).body,
+    QCOMPARE(Post(sim.port(), cmd("secret1", "emergency_unlock")).body,
              QByteArray("VendixResponse:The site is not locked.\nVendixAction:NOLOCKSTOP\n"));
-    QCOMPARE(Post(sim.port(), Cmd("secret1", "lock_vendix")).body,
+    QCOMPARE(Post(sim.port(), cmd("secret1", "lock_vendix")).body,
              QByteArray("VendixResponse:Site locked.\nVendixAction:LOCKED\n"));
-    QCOMPARE(Post(sim.port(), Cmd("secret1", "lock_vendix")).body,
+    QCOMPARE(Post(sim.port(), cmd("secret1", "lock_vendix")).body,
              QByteArray("VendixResponse:Site was already locked.\nVendixAction:LOCKED\n"));
-    QVERIFY(Post(sim.port(), Cmd("secret1", "poll_server")).body.contains("::Site is locked.\n"));
-    QCOMPARE(Post(sim.port(), Cmd("secret1", "emergency_unlock")).body,
+    QVERIFY(Post(sim.port(), cmd("secret1", "poll_server")).body.contains("::Site is locked.\n"));
+    QCOMPARE(Post(sim.port(), cmd("secret1", "emergency_unlock")).body,
              QByteArray("VendixResponse:Site unlocked.\nVendixAction:UNLOCKED\n"));
 
     // Locked with data still waiting: the desktop must retrieve.
     sim.generateOrders(3);
     sim.setLock("retrieval");
-    QCOMPARE(Post(sim.port(), Cmd("secret1", "emergency_unlock")).body,
+    QCOMPARE(Post(sim.port(), cmd("secret1", "emergency_unlock")).body,
              QByteArray("VendixResponse:Site unlocked.::3 new orders are still waiting to be retrieved.\n"
                         "VendixAction:WASUNLOCK\n"));
     QCOMPARE(sim.state().value("lock").toString(), QString("none"));
 
     sim.setLock("manual");
-    const HttpReply manual = Post(sim.port(), Cmd("secret1", "emergency_unlock"));
+    const HttpReply manual = Post(sim.port(), cmd("secret1", "emergency_unlock"));
     QVERIFY(manual.body.endsWith("\nVendixAction:MANUALUNLOCK\n"));
     QCOMPARE(sim.state().value("lock").toString(), QString("manual"));
 
     sim.setLock("other");
-    QCOMPARE(Post(sim.port(), Cmd("secret1", "lock_vendix")).body,
+    QCOMPARE(Post(sim.port(), cmd("secret1", "lock_vendix")).body,
              QByteArray("VendixResponse:Site is locked by another session.\nVendixAction:LOCKERROR\n"));
-    QCOMPARE(Post(sim.port(), Cmd("secret1", "check_data_integrity", "&hacc=0&hinv=0")).body,
+    QCOMPARE(Post(sim.port(), cmd("secret1", "check_data_integrity", "&hacc=0&hinv=0")).body,
              QByteArray("VendixResponse:Site is locked by another session.\nVendixAction:LOCKERROR\n"));
     QCOMPARE(sim.commands(), QStringList({"poll_server", "emergency_unlock", "lock_vendix", "lock_vendix", "poll_server",
                                           "emergency_unlock", "emergency_unlock", "emergency_unlock", "lock_vendix",
@@ -184,9 +184,9 @@ void TestStoreSim::retrievalCycleForgetsOnlyOnCleanUp()
 {
     StoreSim sim;
     QVERIFY2(sim.isRunning(), qPrintable(sim.errorString()));
-    QCOMPARE(Post(sim.port(), Cmd("secret1", "check_data_integrity", "&hacc=0&hinv=0")).body,
+    QCOMPARE(Post(sim.port(), cmd("secret1", "check_data_integrity", "&hacc=0&hinv=0")).body,
              QByteArray("VendixResponse:No new data waiting.\nVendixAction:NO_NEED\n"));
-    QCOMPARE(Post(sim.port(), Cmd("secret1", "get_new_stuff")).body,
+    QCOMPARE(Post(sim.port(), cmd("secret1", "get_new_stuff")).body,
              QByteArray("VendixResponse:Site is not locked for a retrieval; the data check must come first.\n"
                         "VendixAction:NOTLOCKED\n"));
 
@@ -201,14 +201,14 @@ void TestStoreSim::retrievalCycleForgetsOnlyOnCleanUp()
     sim.addMark(500, "Payment Received");
     sim.addStatus(500, "Card authorised");
 
-    const HttpReply check = Post(sim.port(), Cmd("secret1", "check_data_integrity", "&hacc=0&hinv=0"));
+    const HttpReply check = Post(sim.port(), cmd("secret1", "check_data_integrity", "&hacc=0&hinv=0"));
     QCOMPARE(check.body, QByteArray("VendixResponse:Site locked for retrieval.::0 accounts to check.\n"
                                     "VendixAction:DATACHECK\nDATAINTSTARTVendixResponse||DATAINTENDVendixResponse\n"));
     QCOMPARE(sim.state().value("lock").toString(), QString("retrieval"));
 
-    const HttpReply first = Post(sim.port(), Cmd("secret1", "get_new_stuff"));
+    const HttpReply first = Post(sim.port(), cmd("secret1", "get_new_stuff"));
     QVERIFY(first.body.startsWith("VendixResponse:3 new orders and 2 accounts sent.\nVendixAction:DataSuccess\n"));
-    const QList<QByteArray> orders = Lines(Section(first.body, "Orders"));
+    const QList<QByteArray> orders = lines(Section(first.body, "Orders"));
     QCOMPARE(orders.size(), 3);
     const QList<QByteArray> o500 = orders[0].split('|');
     QCOMPARE(o500.size(), 33);
@@ -221,7 +221,7 @@ void TestStoreSim::retrievalCycleForgetsOnlyOnCleanUp()
     QCOMPARE(o500[32], QByteArray("New"));
     for (const QByteArray& line : orders)
         QCOMPARE(line.split('|').size(), 33);
-    const QList<QByteArray> accounts = Lines(Section(first.body, "Accounts"));
+    const QList<QByteArray> accounts = lines(Section(first.body, "Accounts"));
     QCOMPARE(accounts.size(), 2);   // the generated order's new shopper and account 17
     for (const QByteArray& line : accounts)
         QCOMPARE(line.split('|').size(), 21);
@@ -240,14 +240,14 @@ void TestStoreSim::retrievalCycleForgetsOnlyOnCleanUp()
 
     // A broken-off retrieval asks again: the same data comes again.
     sim.addOrders(QJsonArray{QJsonObject{{"INV", 900}, {"CUSTID", 17}}});   // arrives meanwhile
-    const HttpReply again = Post(sim.port(), Cmd("secret1", "get_new_stuff"));
-    QCOMPARE(Lines(Section(again.body, "Orders")).size(), 4);
+    const HttpReply again = Post(sim.port(), cmd("secret1", "get_new_stuff"));
+    QCOMPARE(lines(Section(again.body, "Orders")).size(), 4);
     QVERIFY(again.body.contains(first.body.mid(first.body.indexOf("STARTVendixResponse|Orders:\n"), 200)));
     QCOMPARE(sim.state().value("pendingOrders").toInt(), 4);
 
     // Clean-up forgets what was delivered by the last delivery and unlocks.
     sim.addOrders(QJsonArray{QJsonObject{{"INV", 901}, {"CUSTID", 17}}});   // after the delivery: kept
-    QCOMPARE(Post(sim.port(), Cmd("secret1", "clean_up_invoice")).body,
+    QCOMPARE(Post(sim.port(), cmd("secret1", "clean_up_invoice")).body,
              QByteArray("VendixResponse:Site cleaned up and unlocked.\nVendixAction:UNLOCKED!\n"));
     const QJsonObject s = sim.state();
     QCOMPARE(s.value("lock").toString(), QString("none"));
@@ -270,12 +270,12 @@ void TestStoreSim::integrityListsClashesAndFixRenumbers()
                                QJsonObject{{"CUSTID", 30}, {"EMAIL", "w@example.com"}}});
     sim.addOrders(QJsonArray{QJsonObject{{"INV", 1}, {"CUSTID", 9}}});
     sim.addRaw("DataInt", "55^raw@example.com");
-    const HttpReply check = Post(sim.port(), Cmd("secret1", "check_data_integrity", "&hacc=12&hinv=4"));
+    const HttpReply check = Post(sim.port(), cmd("secret1", "check_data_integrity", "&hacc=12&hinv=4"));
     QCOMPARE(check.body, QByteArray("VendixResponse:Site locked for retrieval.::4 accounts to check.\n"
                                     "VendixAction:DATACHECK\nDATAINTSTARTVendixResponse|7^x@example.com|9^y@example.com|"
                                     "12^z@example.com|55^raw@example.com||DATAINTENDVendixResponse\n"));
     // The desktop knows y@ as 12: the store's 9 becomes 12, the store's old 12 moves aside.
-    const HttpReply fix = Post(sim.port(), Cmd("secret1", "data_int_fix_acct",
+    const HttpReply fix = Post(sim.port(), cmd("secret1", "data_int_fix_acct",
                                                "&hacc=12&hinv=4&mailfix=y%40example%2ecom%3a%3a12%7c"));
     QCOMPARE(fix.body, QByteArray("VendixResponse:1 store accounts renumbered.\nVendixAction:FIXED\n"));
     QCOMPARE(sim.lastRequest().field("mailfix"), QString("y@example.com::12|"));
@@ -299,14 +299,14 @@ void TestStoreSim::datesAndTotalsInChosenFormat()
     sim.addOrders(QJsonArray{QJsonObject{{"INV", 44}, {"IDATE", "2024-06-03 14:05:09"}, {"TOTAL", 1234.5}}});
     sim.addNote(44, "2024-06-04 08:00:00", "n");
     sim.setLock("desktop");
-    const QByteArray r = Post(sim.port(), Cmd("secret1", "get_new_stuff")).body;
-    const QList<QByteArray> f = Lines(Section(r, "Orders")).value(0).split('|');
+    const QByteArray r = Post(sim.port(), cmd("secret1", "get_new_stuff")).body;
+    const QList<QByteArray> f = lines(Section(r, "Orders")).value(0).split('|');
     QCOMPARE(f.value(21), QByteArray("06/03/2024 02:05:09 PM"));
     QCOMPARE(f.value(22), QByteArray("1234,50"));
     QCOMPARE(Section(r, "Notes"), QByteArray("44|06/04/2024 08:00:00 AM|n\n"));
     sim.setDateFormat("dd.MM.yyyy HH:mm");
     sim.setDecimalSeparator(".");
-    const QList<QByteArray> g = Lines(Section(Post(sim.port(), Cmd("secret1", "get_new_stuff")).body, "Orders")).value(0).split('|');
+    const QList<QByteArray> g = lines(Section(Post(sim.port(), cmd("secret1", "get_new_stuff")).body, "Orders")).value(0).split('|');
     QCOMPARE(g.value(21), QByteArray("03.06.2024 14:05"));
     QCOMPARE(g.value(22), QByteArray("1234.50"));
 }
@@ -320,15 +320,15 @@ void TestStoreSim::rawRecordsAndReplies()
     sim.addRaw("HTML", "VendixBeginInvoice|abc<!--END-->bad");
     sim.addRaw("Notes", "0|2024-01-01|zero");
     sim.setLock("retrieval");
-    const QByteArray r = Post(sim.port(), Cmd("secret1", "get_new_stuff")).body;
+    const QByteArray r = Post(sim.port(), cmd("secret1", "get_new_stuff")).body;
     QCOMPARE(Section(r, "Orders"), short32 + "\n");
     QCOMPARE(Section(r, "HTML"), QByteArray("VendixBeginInvoice|abc<!--END-->bad"));
     QCOMPARE(Section(r, "Notes"), QByteArray("0|2024-01-01|zero\n"));
-    Post(sim.port(), Cmd("secret1", "clean_up_invoice"));
+    Post(sim.port(), cmd("secret1", "clean_up_invoice"));
     QCOMPARE(sim.state().value("raw").toArray().size(), 0);
 
     sim.rawReply("VendixResponse:x\nVendixAction:SOMETHING\n");
-    QCOMPARE(Post(sim.port(), Cmd("secret1", "clean_up_invoice")).body, QByteArray("VendixResponse:x\nVendixAction:SOMETHING\n"));
+    QCOMPARE(Post(sim.port(), cmd("secret1", "clean_up_invoice")).body, QByteArray("VendixResponse:x\nVendixAction:SOMETHING\n"));
     QCOMPARE(sim.state().value("counters").toObject().value("cleanups").toInt(), 1);   // not run
 }
 
@@ -373,13 +373,13 @@ void TestStoreSim::changepassPutsNewPasswordInForce()
     QCOMPARE(Post(sim.port(), "crypt%5fkeeper=secret1&command=changepass&newpass=new%5fpass1").body,
              QByteArray("VendixResponse:Password changed.\nVendixAction:PASSCHANGED\n"));
     QCOMPARE(sim.password(), QString("new_pass1"));
-    QCOMPARE(Post(sim.port(), Cmd("secret1", "poll_server")).body,
+    QCOMPARE(Post(sim.port(), cmd("secret1", "poll_server")).body,
              QByteArray("VendixResponse:Invalid password.\nVendixAction:PASS_INVALID\n"));
-    QVERIFY(Post(sim.port(), Cmd("new%5fpass1", "poll_server")).body.endsWith("VendixAction:POLLED\n"));
+    QVERIFY(Post(sim.port(), cmd("new%5fpass1", "poll_server")).body.endsWith("VendixAction:POLLED\n"));
     QCOMPARE(Post(sim.port(), "crypt%5fkeeper=new%5fpass1&command=changepass&newpass=").body,
              QByteArray("VendixResponse:The new password is empty; password not changed.\nVendixAction:PASSNOTCHANGED\n"));
     sim.setPassword("a b&c");
-    QVERIFY(Post(sim.port(), Cmd("a+b%26c", "poll_server")).body.endsWith("VendixAction:POLLED\n"));
+    QVERIFY(Post(sim.port(), cmd("a+b%26c", "poll_server")).body.endsWith("VendixAction:POLLED\n"));
 }
 
 void TestStoreSim::faultsStatusHtmlRedirectBig()
@@ -388,26 +388,26 @@ void TestStoreSim::faultsStatusHtmlRedirectBig()
     QVERIFY2(sim.isRunning(), qPrintable(sim.errorString()));
     sim.failWithStatus(500, "Script Failed", 2);
     for (int i = 0; i < 2; ++i) {
-        const HttpReply r = Post(sim.port(), Cmd("secret1", "lock_vendix"));
+        const HttpReply r = Post(sim.port(), cmd("secret1", "lock_vendix"));
         QCOMPARE(r.statusLine, QByteArray("HTTP/1.1 500 Internal Server Error"));
         QVERIFY(r.body.contains("<h1>Script Failed</h1>"));
     }
     QCOMPARE(sim.state().value("lock").toString(), QString("none"));   // the command never ran
-    QCOMPARE(Post(sim.port(), Cmd("secret1", "lock_vendix")).status, 200);   // faults used up
+    QCOMPARE(Post(sim.port(), cmd("secret1", "lock_vendix")).status, 200);   // faults used up
 
     sim.replyNonStore();
-    const HttpReply html = Post(sim.port(), Cmd("secret1", "poll_server"));
+    const HttpReply html = Post(sim.port(), cmd("secret1", "poll_server"));
     QCOMPARE(html.status, 200);
     QVERIFY(html.body.startsWith("<html>"));
     QVERIFY(!html.body.contains("VendixResponse:"));
 
     sim.redirectTo("https://127.0.0.1:1/elsewhere");
-    const HttpReply moved = Post(sim.port(), Cmd("secret1", "poll_server"));
+    const HttpReply moved = Post(sim.port(), cmd("secret1", "poll_server"));
     QCOMPARE(moved.status, 302);
     QCOMPARE(moved.header("Location"), QByteArray("https://127.0.0.1:1/elsewhere"));
 
     sim.bigReply(3 * 1024 * 1024 + 17);
-    const HttpReply big = Post(sim.port(), Cmd("secret1", "poll_server"));
+    const HttpReply big = Post(sim.port(), cmd("secret1", "poll_server"));
     QCOMPARE(big.status, 200);
     QCOMPARE(big.body.size(), 3 * 1024 * 1024 + 17);
     QVERIFY(big.body.startsWith("VendixResponse:Big reply\nVendixAction:BIG\nabcdefghij"));
@@ -421,20 +421,20 @@ void TestStoreSim::faultsDelayNeverCutoff()
     sim.delayReply(1.2);
     QElapsedTimer t;
     t.start();
-    const HttpReply slow = Post(sim.port(), Cmd("secret1", "lock_vendix"));
+    const HttpReply slow = Post(sim.port(), cmd("secret1", "lock_vendix"));
     QVERIFY(t.elapsed() >= 1150);
     QCOMPARE(slow.body, QByteArray("VendixResponse:Site locked.\nVendixAction:LOCKED\n"));
 
     sim.neverReply();
     t.restart();
-    const HttpReply none = Post(sim.port(), Cmd("secret1", "poll_server"), {}, 1500);
+    const HttpReply none = Post(sim.port(), cmd("secret1", "poll_server"), {}, 1500);
     QVERIFY(!none.answered);
     QVERIFY(t.elapsed() >= 1400);
     sim.clearFaults();   // lets the held request go
-    QVERIFY(Post(sim.port(), Cmd("secret1", "poll_server")).body.endsWith("VendixAction:POLLED\n"));
+    QVERIFY(Post(sim.port(), cmd("secret1", "poll_server")).body.endsWith("VendixAction:POLLED\n"));
 
     sim.cutOffReply();
-    const HttpReply cut = Post(sim.port(), Cmd("secret1", "emergency_unlock"));
+    const HttpReply cut = Post(sim.port(), cmd("secret1", "emergency_unlock"));
     QCOMPARE(cut.status, 200);
     const QByteArray full = "VendixResponse:Site unlocked.\nVendixAction:UNLOCKED\n";
     QCOMPARE(cut.contentLength, qint64(full.size() * 2));
@@ -446,16 +446,16 @@ void TestStoreSim::faultAuthChallenge()
     StoreSim sim;
     QVERIFY2(sim.isRunning(), qPrintable(sim.errorString()));
     sim.requireAuth();
-    const HttpReply challenge = Post(sim.port(), Cmd("secret1", "poll_server"));
+    const HttpReply challenge = Post(sim.port(), cmd("secret1", "poll_server"));
     QCOMPARE(challenge.status, 401);
     QCOMPARE(challenge.header("WWW-Authenticate"), QByteArray("Basic realm=\"Vendix Store\""));
     const QByteArray wrong = "Authorization: Basic " + QByteArray("osdesk:nope").toBase64() + "\r\n";
-    QCOMPARE(Post(sim.port(), Cmd("secret1", "poll_server"), wrong).status, 401);
+    QCOMPARE(Post(sim.port(), cmd("secret1", "poll_server"), wrong).status, 401);
     const QByteArray right = "Authorization: Basic " + QByteArray("osdesk:sentinel1").toBase64() + "\r\n";
-    const HttpReply passed = Post(sim.port(), Cmd("secret1", "poll_server"), right);
+    const HttpReply passed = Post(sim.port(), cmd("secret1", "poll_server"), right);
     QCOMPARE(passed.status, 200);
     QVERIFY(passed.body.endsWith("VendixAction:POLLED\n"));
-    QCOMPARE(Post(sim.port(), Cmd("secret1", "poll_server")).status, 200);   // challenge passed once
+    QCOMPARE(Post(sim.port(), cmd("secret1", "poll_server")).status, 200);   // challenge passed once
 }
 
 void TestStoreSim::faultForOneCommandOnly()
@@ -464,13 +464,13 @@ void TestStoreSim::faultForOneCommandOnly()
     QVERIFY2(sim.isRunning(), qPrintable(sim.errorString()));
     sim.generateOrders(1);
     sim.failWithStatus(503, QString(), 1, "clean_up_invoice");
-    QVERIFY(Post(sim.port(), Cmd("secret1", "check_data_integrity", "&hacc=0&hinv=0")).body.contains("DATACHECK"));
-    QVERIFY(Post(sim.port(), Cmd("secret1", "get_new_stuff")).body.contains("DataSuccess"));
-    QCOMPARE(Post(sim.port(), Cmd("secret1", "clean_up_invoice")).status, 503);
+    QVERIFY(Post(sim.port(), cmd("secret1", "check_data_integrity", "&hacc=0&hinv=0")).body.contains("DATACHECK"));
+    QVERIFY(Post(sim.port(), cmd("secret1", "get_new_stuff")).body.contains("DataSuccess"));
+    QCOMPARE(Post(sim.port(), cmd("secret1", "clean_up_invoice")).status, 503);
     // The failed clean-up forgot nothing and left the site locked.
     QCOMPARE(sim.state().value("pendingOrders").toInt(), 1);
     QCOMPARE(sim.state().value("lock").toString(), QString("retrieval"));
-    QVERIFY(Post(sim.port(), Cmd("secret1", "clean_up_invoice")).body.endsWith("UNLOCKED!\n"));
+    QVERIFY(Post(sim.port(), cmd("secret1", "clean_up_invoice")).body.endsWith("UNLOCKED!\n"));
     QCOMPARE(sim.state().value("pendingOrders").toInt(), 0);
 }
 
@@ -481,8 +481,8 @@ void TestStoreSim::stateSurvivesRestart()
     sim.generateOrders(5);
     sim.addMark(1001, "Void");
     Post(sim.port(), "crypt%5fkeeper=secret1&command=changepass&newpass=after1");
-    Post(sim.port(), Cmd("after1", "check_data_integrity", "&hacc=0&hinv=0"));
-    Post(sim.port(), Cmd("after1", "get_new_stuff"));
+    Post(sim.port(), cmd("after1", "check_data_integrity", "&hacc=0&hinv=0"));
+    Post(sim.port(), cmd("after1", "get_new_stuff"));
     Post(sim.port(), "crypt%5fkeeper=after1&command=genconfigs=&CONFIG_body=kept");
     const quint16 port = sim.port();
     QVERIFY2(sim.restart(), qPrintable(sim.errorString()));
@@ -495,7 +495,7 @@ void TestStoreSim::stateSurvivesRestart()
     QCOMPARE(sim.lastConfig(), (QList<QPair<QString, QString>>{{"CONFIG_body", "kept"}}));
     // What was delivered before the restart is still the delivery the clean-up forgets.
     sim.addOrders(QJsonArray{QJsonObject{{"INV", 7000}}});
-    QVERIFY(Post(sim.port(), Cmd("after1", "clean_up_invoice")).body.endsWith("UNLOCKED!\n"));
+    QVERIFY(Post(sim.port(), cmd("after1", "clean_up_invoice")).body.endsWith("UNLOCKED!\n"));
     QCOMPARE(sim.state().value("pendingOrders").toInt(), 1);
     // The file holds card numbers and the password: owner only.
     QCOMPARE(QFile::permissions(sim.stateFile()) & (QFile::ReadGroup | QFile::ReadOther), QFile::Permissions());
@@ -510,12 +510,12 @@ void TestStoreSim::demoSeedIsBelievableAndRepeatable()
     QVERIFY2(a.isRunning() && b.isRunning(), qPrintable(a.errorString() + b.errorString()));
     QCOMPARE(a.password(), QString("demo1234"));
     for (StoreSim* sim : {&a, &b}) {
-        Post(sim->port(), Cmd("demo1234", "lock_vendix"));
+        Post(sim->port(), cmd("demo1234", "lock_vendix"));
     }
-    const QByteArray ra = Post(a.port(), Cmd("demo1234", "get_new_stuff")).body;
-    const QByteArray rb = Post(b.port(), Cmd("demo1234", "get_new_stuff")).body;
+    const QByteArray ra = Post(a.port(), cmd("demo1234", "get_new_stuff")).body;
+    const QByteArray rb = Post(b.port(), cmd("demo1234", "get_new_stuff")).body;
     QCOMPARE(ra, rb);
-    const QList<QByteArray> orders = Lines(Section(ra, "Orders"));
+    const QList<QByteArray> orders = lines(Section(ra, "Orders"));
     QVERIFY(orders.size() >= 200);
     int fresh = 0;
     QSet<QByteArray> methods, cards;
@@ -533,10 +533,10 @@ void TestStoreSim::demoSeedIsBelievableAndRepeatable()
     QVERIFY(methods.size() >= 4);
     QVERIFY(cards.contains("Visa") && cards.contains("MasterCard"));
     QCOMPARE(ra.count("VendixBeginInvoice|"), orders.size());
-    QVERIFY(Lines(Section(ra, "Accounts")).size() >= 100);
-    QVERIFY(Lines(Section(ra, "Notes")).size() >= 10);
-    QVERIFY(Lines(Section(ra, "InvMarks")).size() >= 10);
-    QVERIFY(Lines(Section(ra, "InvoiceStatus")).size() >= 10);
+    QVERIFY(lines(Section(ra, "Accounts")).size() >= 100);
+    QVERIFY(lines(Section(ra, "Notes")).size() >= 10);
+    QVERIFY(lines(Section(ra, "InvMarks")).size() >= 10);
+    QVERIFY(lines(Section(ra, "InvoiceStatus")).size() >= 10);
 }
 
 void TestStoreSim::httpsServes()
@@ -559,7 +559,7 @@ void TestStoreSim::httpsServes()
              QByteArray("VendixResponse:2 new orders waiting.::1 account updates waiting.::"
                         "0 notes, 0 order marks and 0 status texts waiting.::Site is not locked.\nVendixAction:POLLED\n"));
     // Plain HTTP on the TLS port gets no store reply.
-    QVERIFY(!Post(sim.port(), Cmd("secret1", "poll_server"), {}, 3000).body.contains("VendixResponse"));
+    QVERIFY(!Post(sim.port(), cmd("secret1", "poll_server"), {}, 3000).body.contains("VendixResponse"));
 }
 
 QTEST_GUILESS_MAIN(TestStoreSim)

@@ -1,6 +1,6 @@
 // `ordersentinel --home DIR --session ACTION`: the real executable against
 // the real store simulator, the password on standard input.
-#include "app/settings.h"
+#include "base/settings.h"
 #include "common/store_sim.h"
 #include "common/temp_home.h"
 

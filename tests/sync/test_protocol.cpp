@@ -1,6 +1,6 @@
 // The store protocol without a store: reply readers, command bodies, the
 // event log's filters and the new-password rule.
-#include "app/program_version.h"
+#include "base/program_version.h"
 #include "sync/event_log.h"
 #include "sync/protocol.h"
 
@@ -81,7 +81,7 @@ void TestProtocol::separatorsOnlyAndDoubledSeparators()
     QCOMPARE(rowsOf(log), QStringList{"Vendix|only one"});
 
     // The readers see what the separators cut, nothing more.
-    QCOMPARE(StoreMessages(QByteArrayLiteral("VendixResponse:a:::b\n")), (QStringList{"a", ":b"}));
+    QCOMPARE(storeMessages(QByteArrayLiteral("VendixResponse:a:::b\n")), (QStringList{"a", ":b"}));
 }
 
 void TestProtocol::replyWithoutMessageLine()
@@ -115,12 +115,12 @@ void TestProtocol::firstMarkerWinsAndLinesAreTrimmed()
 void TestProtocol::latin1AndUtf8Lines()
 {
     // An older store writes its single-byte code page; a newer one UTF-8.
-    QCOMPARE(StoreMessages(QByteArrayLiteral("VendixResponse:Caf\xe9 open::na\xefve\nVendixAction:D\xe9j\xe0\n")),
+    QCOMPARE(storeMessages(QByteArrayLiteral("VendixResponse:Caf\xe9 open::na\xefve\nVendixAction:D\xe9j\xe0\n")),
              (QStringList{QStringLiteral("Caf\u00e9 open"), QStringLiteral("na\u00efve")}));
     QCOMPARE(GetStoreAction(QByteArrayLiteral("VendixAction:D\xe9j\xe0\n")), QStringLiteral("D\u00e9j\u00e0"));
-    QCOMPARE(StoreMessages(QByteArrayLiteral("VendixResponse:Caf\xc3\xa9\n")), QStringList{QStringLiteral("Caf\u00e9")});
+    QCOMPARE(storeMessages(QByteArrayLiteral("VendixResponse:Caf\xc3\xa9\n")), QStringList{QStringLiteral("Caf\u00e9")});
     QCOMPARE(GetStoreAction(QByteArrayLiteral("VendixAction:D\xc3\xa9j\xc3\xa0\n")), QStringLiteral("D\u00e9j\u00e0"));
-    QCOMPARE(DecodeStoreText(QByteArrayLiteral("\xe9t\xe9")), QStringLiteral("\u00e9t\u00e9"));
+    QCOMPARE(decodeStoreText(QByteArrayLiteral("\xe9t\xe9")), QStringLiteral("\u00e9t\u00e9"));
 }
 
 void TestProtocol::extractSection_data()
@@ -184,26 +184,26 @@ void TestProtocol::commandBodies()
         QString step;
     };
     const QList<Expect> expected = {
-        {GetNewStuffCommand(p), "crypt%5fkeeper=Secret%5f1&command=get%5fnew%5fstuff", "~g1.tmp",
+        {getNewStuffCommand(p), "crypt%5fkeeper=Secret%5f1&command=get%5fnew%5fstuff", "~g1.tmp",
          "Connecting to Vendix to retrieve information..."},
-        {CleanUpInvoiceCommand(p), "crypt%5fkeeper=Secret%5f1&command=clean%5fup%5finvoice", "~g1.tmp",
+        {cleanUpInvoiceCommand(p), "crypt%5fkeeper=Secret%5f1&command=clean%5fup%5finvoice", "~g1.tmp",
          "Telling Vendix to Clean Up and Unlock Site!"},
-        {CheckDataIntegrityCommand(p, 120, 4077),
+        {checkDataIntegrityCommand(p, 120, 4077),
          "crypt%5fkeeper=Secret%5f1&command=check%5fdata%5fintegrity&hacc=120&hinv=4077", "~gin1.tmp",
          "Connecting to Vendix to check status."},
-        {DataIntFixAcctCommand(p, 0, 9, QStringLiteral("a@b.c::17|")),
+        {dataIntFixAcctCommand(p, 0, 9, QStringLiteral("a@b.c::17|")),
          "crypt%5fkeeper=Secret%5f1&command=data%5fint%5ffix%5facct&hacc=0&hinv=9&mailfix=a%40b%2ec%3a%3a17%7c",
          "~gin3.tmp", "Connecting to check account data integrity"},
-        {GenConfigsCommand(p, "CompanyName=Shop&SMTPPORT=25"),
+        {genConfigsCommand(p, "CompanyName=Shop&SMTPPORT=25"),
          "crypt%5fkeeper=Secret%5f1&command=genconfigs=&CompanyName=Shop&SMTPPORT=25", "~g1.tmp",
          "Connecting to Vendix to update general configs...."},
-        {EmergencyUnlockCommand(p), "crypt%5fkeeper=Secret%5f1&command=emergency%5funlock", "~g1.tmp",
+        {emergencyUnlockCommand(p), "crypt%5fkeeper=Secret%5f1&command=emergency%5funlock", "~g1.tmp",
          "Connecting to Vendix for unlock!"},
-        {LockVendixCommand(p), "crypt%5fkeeper=Secret%5f1&command=lock%5fvendix", "~g3.tmp",
+        {lockVendixCommand(p), "crypt%5fkeeper=Secret%5f1&command=lock%5fvendix", "~g3.tmp",
          "Connecting to Vendix to create lock..."},
-        {PollServerCommand(p), "crypt_keeper=Secret%5f1&command=poll%5fserver", "~g3.tmp",
+        {pollServerCommand(p), "crypt_keeper=Secret%5f1&command=poll%5fserver", "~g3.tmp",
          "Connecting to Vendix Polling..."},
-        {ChangePassCommand(p, QStringLiteral("New_pass9")),
+        {changePassCommand(p, QStringLiteral("New_pass9")),
          "crypt%5fkeeper=Secret%5f1&command=changepass&newpass=New%5fpass9", "~g3.tmp",
          "Connecting to Change Password...."},
     };
@@ -216,19 +216,19 @@ void TestProtocol::commandBodies()
 
 void TestProtocol::passwordWithSpaceAndAmpersand()
 {
-    QCOMPARE(PollServerCommand(QStringLiteral("my pass&word")).body,
+    QCOMPARE(pollServerCommand(QStringLiteral("my pass&word")).body,
              QByteArray("crypt_keeper=my+pass%26word&command=poll%5fserver"));
-    QCOMPARE(LockVendixCommand(QStringLiteral("a b&c=d%")).body,
+    QCOMPARE(lockVendixCommand(QStringLiteral("a b&c=d%")).body,
              QByteArray("crypt%5fkeeper=a+b%26c%3dd%25&command=lock%5fvendix"));
     // Letters and digits go out unchanged.
-    QCOMPARE(CommandBody(QStringLiteral("Abc123xyz"), QStringLiteral("x")),
+    QCOMPARE(commandBody(QStringLiteral("Abc123xyz"), QStringLiteral("x")),
              QByteArray("crypt%5fkeeper=Abc123xyz&command=x"));
 }
 
 void TestProtocol::userAgent()
 {
-    const QString agent = StoreUserAgent();
-    QCOMPARE(agent, QStringLiteral("Vendix Ordersentinel Version ") + ProgramVersion());
+    const QString agent = storeUserAgent();
+    QCOMPARE(agent, QStringLiteral("Vendix Ordersentinel Version ") + programVersion());
     QVERIFY2(QRegularExpression(QStringLiteral("^Vendix Ordersentinel Version \\d+\\.\\d+\\.\\d+\\.\\d+$"))
                  .match(agent)
                  .hasMatch(),
@@ -290,18 +290,18 @@ void TestProtocol::logModel()
 void TestProtocol::newPasswordRule()
 {
     for (const QChar c : QStringLiteral("azAZ09_"))
-        QVERIFY(IsStorePasswordChar(c));
+        QVERIFY(isStorePasswordChar(c));
     for (const QChar c : QStringLiteral("-. &é\t"))
-        QVERIFY2(!IsStorePasswordChar(c), qPrintable(QString(c)));
+        QVERIFY2(!isStorePasswordChar(c), qPrintable(QString(c)));
 
-    QVERIFY(NewPasswordConfirmed(QStringLiteral("abc12"), QStringLiteral("abc12")));
-    QVERIFY(!NewPasswordConfirmed(QStringLiteral("abC12"), QStringLiteral("abc12")));
-    QVERIFY(!NewPasswordConfirmed(QStringLiteral("abc1"), QStringLiteral("abc1")));
+    QVERIFY(newPasswordConfirmed(QStringLiteral("abc12"), QStringLiteral("abc12")));
+    QVERIFY(!newPasswordConfirmed(QStringLiteral("abC12"), QStringLiteral("abc12")));
+    QVERIFY(!newPasswordConfirmed(QStringLiteral("abc1"), QStringLiteral("abc1")));
     // Pasted text is checked for length and equality only ...
-    QVERIFY(NewPasswordConfirmed(QStringLiteral("a-b c"), QStringLiteral("a-b c")));
+    QVERIFY(newPasswordConfirmed(QStringLiteral("a-b c"), QStringLiteral("a-b c")));
     // ... the full rule also checks the characters.
-    QVERIFY(!IsAcceptableNewPassword(QStringLiteral("a-b c"), QStringLiteral("a-b c")));
-    QVERIFY(IsAcceptableNewPassword(QStringLiteral("New_pass9"), QStringLiteral("New_pass9")));
+    QVERIFY(!isAcceptableNewPassword(QStringLiteral("a-b c"), QStringLiteral("a-b c")));
+    QVERIFY(isAcceptableNewPassword(QStringLiteral("New_pass9"), QStringLiteral("New_pass9")));
 }
 
 QTEST_GUILESS_MAIN(TestProtocol)

@@ -1,14 +1,14 @@
 // Store sessions against the real store simulator over HTTP and HTTPS.
-#include "app/clock.h"
-#include "app/main_services.h"
-#include "app/paths.h"
-#include "app/program_version.h"
-#include "app/settings.h"
+#include "base/clock.h"
+#include "base/main_services.h"
+#include "base/paths.h"
+#include "base/program_version.h"
+#include "base/settings.h"
 #include "common/scripted_messages.h"
 #include "common/store_sim.h"
 #include "common/temp_home.h"
 #include "common/test_certs.h"
-#include "data/datamodule.h"
+#include "data/main_data_mod.h"
 #include "net/secure_http.h"
 #include "sync/store_session.h"
 
@@ -37,20 +37,20 @@ public:
 class RecordingHost : public SessionHost
 {
 public:
-    void SetSessionControlsEnabled(bool enabled) override { calls << (enabled ? "controls on" : "controls off"); }
-    void SetTransferPanelVisible(bool visible) override { calls << (visible ? "panel shown" : "panel hidden"); }
-    void SetTransferCount(qint64 bytes) override
+    void setSessionControlsEnabled(bool enabled) override { calls << (enabled ? "controls on" : "controls off"); }
+    void setTransferPanelVisible(bool visible) override { calls << (visible ? "panel shown" : "panel hidden"); }
+    void setTransferCount(qint64 bytes) override
     {
         if (bytes > maxCount)
             maxCount = bytes;
         lastCount = bytes;
     }
-    std::optional<QString> AskNewPassword() override
+    std::optional<QString> askNewPassword() override
     {
         calls << "asked new password";
         return newPassword;
     }
-    void PasswordEmptied() override { calls << "password emptied"; }
+    void passwordEmptied() override { calls << "password emptied"; }
 
     QStringList calls;
     qint64 maxCount = 0;
@@ -58,7 +58,7 @@ public:
     std::optional<QString> newPassword;
 };
 
-QString stamp() { return StoreSession::SessionTimeText(kPinned); }
+QString stamp() { return StoreSession::sessionTimeText(kPinned); }
 
 // Every row but the transfer client's progress and the server's name, which
 // depend on the connection.
@@ -151,7 +151,7 @@ void TestStoreSession::startSession(const QString& url, const QString& password)
 void TestStoreSession::sessionTimeText()
 {
     // The tests run in the C locale: short date, then the time without a zone.
-    QCOMPARE(StoreSession::SessionTimeText(kPinned), QStringLiteral("5 Mar 2024 14:07:09"));
+    QCOMPARE(StoreSession::sessionTimeText(kPinned), QStringLiteral("5 Mar 2024 14:07:09"));
 }
 
 void TestStoreSession::pollOverHttp()
@@ -182,7 +182,7 @@ void TestStoreSession::pollOverHttp()
     const StoreSim::Request request = m_sim->lastRequest();
     QCOMPARE(request.method, QStringLiteral("POST"));
     QCOMPARE(request.body, QByteArray("crypt_keeper=secret1&command=poll%5fserver"));
-    QCOMPARE(request.header("User-Agent"), ("Vendix Ordersentinel Version " + ProgramVersion()).toUtf8());
+    QCOMPARE(request.header("User-Agent"), ("Vendix Ordersentinel Version " + programVersion()).toUtf8());
     QCOMPARE(request.header("Content-Type"), QByteArray("application/x-www-form-urlencoded"));
 
     // The reply went to the work file in the program's own directory and to the buffer.
@@ -487,7 +487,7 @@ void TestStoreSession::passwordNeverWritten()
         const QByteArray content = f.readAll();
         ++files;
         QVERIFY2(!content.contains(password.toUtf8()), qPrintable(f.fileName()));
-        QVERIFY2(!content.contains(PollServerCommand(password).body), qPrintable(f.fileName()));
+        QVERIFY2(!content.contains(pollServerCommand(password).body), qPrintable(f.fileName()));
     }
     QVERIFY(files >= 2);
 }

@@ -50,7 +50,7 @@ const char* const kNotes[] = {"", "", "", "", "", "Please leave the parcel at th
 const char* const kCoupons[] = {"", "", "", "", "", "", "SPRING10", "WELCOME5"};
 
 template <typename T, size_t N, typename Rng>
-const T& Pick(const T (&list)[N], Rng& rng)
+const T& pick(const T (&list)[N], Rng& rng)
 {
     return list[std::uniform_int_distribution<size_t>(0, N - 1)(rng)];
 }
@@ -63,9 +63,9 @@ QString Phone(const char* area, std::mt19937& rng)
     return QStringLiteral("(%1) 555-%2").arg(QLatin1String(area)).arg(Between(rng, 100, 9999), 4, 10, QLatin1Char('0'));
 }
 
-double Round2(double v) { return std::round(v * 100.0) / 100.0; }
+double round2(double v) { return std::round(v * 100.0) / 100.0; }
 
-const Place& PlaceOf(const QString& state)
+const Place& placeOf(const QString& state)
 {
     for (const Place& p : kPlaces)
         if (state == QLatin1String(p.state))
@@ -73,23 +73,23 @@ const Place& PlaceOf(const QString& state)
     return kPlaces[0];
 }
 
-QString Html(const QString& text) { return text.toHtmlEscaped(); }
+QString html(const QString& text) { return text.toHtmlEscaped(); }
 
 } // namespace
 
-QJsonObject MakeAccount(qint64 custId, std::mt19937& rng)
+QJsonObject makeAccount(qint64 custId, std::mt19937& rng)
 {
-    const QString first = QLatin1String(Pick(kFirst, rng));
-    const QString last = QLatin1String(Pick(kLast, rng));
-    const Place& place = Pick(kPlaces, rng);
-    const QString street = QStringLiteral("%1 %2").arg(Between(rng, 10, 9899)).arg(QLatin1String(Pick(kStreets, rng)));
+    const QString first = QLatin1String(pick(kFirst, rng));
+    const QString last = QLatin1String(pick(kLast, rng));
+    const Place& place = pick(kPlaces, rng);
+    const QString street = QStringLiteral("%1 %2").arg(Between(rng, 10, 9899)).arg(QLatin1String(pick(kStreets, rng)));
     const QString phone = Phone(place.area, rng);
     QJsonObject a;
     a[QStringLiteral("CUSTID")] = custId;
     a[QStringLiteral("PASS")] = QStringLiteral("pw%1").arg(Between(rng, 10000, 99999));
     a[QStringLiteral("EMAIL")] = QStringLiteral("%1.%2%3@%4").arg(first.toLower(), last.toLower())
-                                     .arg(custId % 100).arg(QLatin1String(Pick(kDomains, rng)));
-    a[QStringLiteral("COMPANY")] = QLatin1String(Pick(kCompanies, rng));
+                                     .arg(custId % 100).arg(QLatin1String(pick(kDomains, rng)));
+    a[QStringLiteral("COMPANY")] = QLatin1String(pick(kCompanies, rng));
     a[QStringLiteral("NAME")] = first + QLatin1Char(' ') + last;
     a[QStringLiteral("STREET")] = street;
     a[QStringLiteral("CITY")] = QLatin1String(place.city);
@@ -99,10 +99,10 @@ QJsonObject MakeAccount(qint64 custId, std::mt19937& rng)
     a[QStringLiteral("PHONE")] = phone;
     // Most shoppers ship to themselves; some send to a friend.
     const bool other = Between(rng, 0, 4) == 0;
-    const Place& sp = other ? Pick(kPlaces, rng) : place;
+    const Place& sp = other ? pick(kPlaces, rng) : place;
     a[QStringLiteral("SCOMPANY")] = other ? QString() : a[QStringLiteral("COMPANY")].toString();
-    a[QStringLiteral("SNAME")] = other ? QStringLiteral("%1 %2").arg(QLatin1String(Pick(kFirst, rng)), last) : first + QLatin1Char(' ') + last;
-    a[QStringLiteral("SSTREET")] = other ? QStringLiteral("%1 %2").arg(Between(rng, 10, 9899)).arg(QLatin1String(Pick(kStreets, rng))) : street;
+    a[QStringLiteral("SNAME")] = other ? QStringLiteral("%1 %2").arg(QLatin1String(pick(kFirst, rng)), last) : first + QLatin1Char(' ') + last;
+    a[QStringLiteral("SSTREET")] = other ? QStringLiteral("%1 %2").arg(Between(rng, 10, 9899)).arg(QLatin1String(pick(kStreets, rng))) : street;
     a[QStringLiteral("SCITY")] = QLatin1String(sp.city);
     a[QStringLiteral("SSTATE")] = QLatin1String(sp.state);
     a[QStringLiteral("SZIP")] = QLatin1String(sp.zip);
@@ -113,20 +113,20 @@ QJsonObject MakeAccount(qint64 custId, std::mt19937& rng)
     return a;
 }
 
-QList<InvoiceItem> OrderItems(qint64 inv)
+QList<InvoiceItem> orderItems(qint64 inv)
 {
     // A small engine: this runs for every invoice of every delivery.
     std::minstd_rand rng(static_cast<quint32>(inv * 2654435761u) | 1u);
     QList<InvoiceItem> items;
     const int n = Between(rng, 1, 4);
     for (int i = 0; i < n; ++i) {
-        const Product& p = Pick(kProducts, rng);
+        const Product& p = pick(kProducts, rng);
         items.append({QLatin1String(p.sku), QLatin1String(p.name), Between(rng, 1, 3), p.price});
     }
     return items;
 }
 
-double OrderShipping(qint64 inv)
+double orderShipping(qint64 inv)
 {
     static const double rates[] = {0.0, 5.95, 7.50, 9.95};
     return rates[inv % 4];
@@ -134,19 +134,19 @@ double OrderShipping(qint64 inv)
 
 namespace {
 
-double Subtotal(qint64 inv)
+double subtotal(qint64 inv)
 {
     double sum = 0;
-    for (const InvoiceItem& item : OrderItems(inv))
+    for (const InvoiceItem& item : orderItems(inv))
         sum += item.quantity * item.price;
-    return Round2(sum);
+    return round2(sum);
 }
 
-double Tax(qint64 inv, const QString& shipState) { return Round2(Subtotal(inv) * PlaceOf(shipState).tax); }
+double Tax(qint64 inv, const QString& shipState) { return round2(subtotal(inv) * placeOf(shipState).tax); }
 
 } // namespace
 
-QJsonObject MakeOrder(qint64 inv, const QJsonObject& account, const QDateTime& when, std::mt19937& rng)
+QJsonObject makeOrder(qint64 inv, const QJsonObject& account, const QDateTime& when, std::mt19937& rng)
 {
     QJsonObject o;
     o[QStringLiteral("INV")] = inv;
@@ -154,13 +154,13 @@ QJsonObject MakeOrder(qint64 inv, const QJsonObject& account, const QDateTime& w
                             "COUNTRY", "PHONE", "SCOMPANY", "SNAME", "SSTREET", "SCITY", "SSTATE", "SZIP",
                             "SCOUNTRY", "SPHONE"})
         o[QLatin1String(key)] = account.value(QLatin1String(key));
-    o[QStringLiteral("NOTES")] = QLatin1String(Pick(kNotes, rng));
+    o[QStringLiteral("NOTES")] = QLatin1String(pick(kNotes, rng));
     o[QStringLiteral("IDATE")] = when.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
     const QString shipState = account.value(QStringLiteral("SSTATE")).toString();
-    o[QStringLiteral("TOTAL")] = Round2(Subtotal(inv) + OrderShipping(inv) + Tax(inv, shipState));
+    o[QStringLiteral("TOTAL")] = round2(subtotal(inv) + orderShipping(inv) + Tax(inv, shipState));
     // Mostly cards taken on the site; now and then the other ways to pay.
     static const char* const methods[] = {"1", "1", "1", "1", "1", "1", "2", "3", "4", "5", "6"};
-    const QString method = QLatin1String(Pick(methods, rng));
+    const QString method = QLatin1String(pick(methods, rng));
     o[QStringLiteral("METHOD")] = method;
     const bool card = method == QLatin1String("1") || method == QLatin1String("2") || method == QLatin1String("5");
     const int c = Between(rng, 0, 5);
@@ -171,27 +171,27 @@ QJsonObject MakeOrder(qint64 inv, const QJsonObject& account, const QDateTime& w
     o[QStringLiteral("CCPHONE")] = method == QLatin1String("2") ? account.value(QStringLiteral("PHONE")).toString() : QString();
     o[QStringLiteral("PURCHASEORDER")] = method == QLatin1String("4") ? QStringLiteral("PO-%1").arg(Between(rng, 10000, 99999)) : QString();
     o[QStringLiteral("AFFILIATECODE")] = Between(rng, 0, 9) == 0 ? QString::number(Between(rng, 1, 40)) : QStringLiteral("0");
-    o[QStringLiteral("COUPON")] = QLatin1String(Pick(kCoupons, rng));
+    o[QStringLiteral("COUPON")] = QLatin1String(pick(kCoupons, rng));
     o[QStringLiteral("ORDERSTATE")] = Between(rng, 0, 14) == 0 ? QStringLiteral("Status Pending") : QStringLiteral("New");
     return o;
 }
 
-void CompleteOrder(QJsonObject& order, const QJsonObject* account)
+void completeOrder(QJsonObject& order, const QJsonObject* account)
 {
     const qint64 inv = order.value(QStringLiteral("INV")).toInteger();
     std::mt19937 rng(static_cast<quint32>(inv));
-    QJsonObject shopper = account ? *account : MakeAccount(order.value(QStringLiteral("CUSTID")).toInteger(), rng);
+    QJsonObject shopper = account ? *account : makeAccount(order.value(QStringLiteral("CUSTID")).toInteger(), rng);
     shopper[QStringLiteral("CUSTID")] = order.value(QStringLiteral("CUSTID"));
     const QDateTime when(QDate(2024, 6, 3), QTime(9, 0).addSecs(static_cast<int>(inv % 36000)));
-    const QJsonObject made = MakeOrder(inv, shopper, when, rng);
+    const QJsonObject made = makeOrder(inv, shopper, when, rng);
     for (auto it = made.begin(); it != made.end(); ++it)
         if (!order.contains(it.key()))
             order.insert(it.key(), it.value());
 }
 
-QByteArray InvoicePage(const QJsonObject& order, int minSize)
+QByteArray invoicePage(const QJsonObject& order, int minSize)
 {
-    auto v = [&](const char* key) { return Html(order.value(QLatin1String(key)).toVariant().toString()); };
+    auto v = [&](const char* key) { return html(order.value(QLatin1String(key)).toVariant().toString()); };
     const qint64 inv = order.value(QStringLiteral("INV")).toInteger();
     QString page;
     page.reserve(4096);
@@ -208,12 +208,12 @@ QByteArray InvoicePage(const QJsonObject& order, int minSize)
                 .arg(v("NAME"), v("COMPANY"), v("STREET"), v("CITY"), v("STATE"), v("ZIP"), v("COUNTRY"))
                 .arg(v("SNAME"), v("SCOMPANY"), v("SSTREET"), v("SCITY"), v("SSTATE"), v("SZIP"), v("SCOUNTRY"));
     page += QStringLiteral("<table><tr><th>Item</th><th>Description</th><th>Qty</th><th>Price</th><th>Amount</th></tr>\n");
-    for (const InvoiceItem& item : OrderItems(inv))
+    for (const InvoiceItem& item : orderItems(inv))
         page += QStringLiteral("<tr><td>%1</td><td>%2</td><td class=n>%3</td><td class=n>%4</td><td class=n>%5</td></tr>\n")
-                    .arg(item.sku, Html(item.name)).arg(item.quantity)
+                    .arg(item.sku, html(item.name)).arg(item.quantity)
                     .arg(item.price, 0, 'f', 2).arg(item.quantity * item.price, 0, 'f', 2);
     page += QStringLiteral("<tr><td></td><td>Shipping</td><td></td><td></td><td class=n>%1</td></tr>\n")
-                .arg(OrderShipping(inv), 0, 'f', 2);
+                .arg(orderShipping(inv), 0, 'f', 2);
     page += QStringLiteral("<tr><th></th><th>Total</th><th></th><th></th><th class=n>%1</th></tr></table>\n")
                 .arg(order.value(QStringLiteral("TOTAL")).toVariant().toDouble(), 0, 'f', 2);
     if (!v("NOTES").isEmpty())

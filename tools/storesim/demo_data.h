@@ -22,22 +22,22 @@ struct InvoiceItem
 };
 
 // A shopper account (the account record's names, SUBSCRIBED "1"/"0").
-QJsonObject MakeAccount(qint64 custId, std::mt19937& rng);
+QJsonObject makeAccount(qint64 custId, std::mt19937& rng);
 
 // An order placed by `account` at `when`; its TOTAL matches the items of its
 // invoice (OrderItems) plus shipping and tax.
-QJsonObject MakeOrder(qint64 inv, const QJsonObject& account, const QDateTime& when,
+QJsonObject makeOrder(qint64 inv, const QJsonObject& account, const QDateTime& when,
                       std::mt19937& rng);
 
 // Fills every missing field of an order from its number (deterministic).
-void CompleteOrder(QJsonObject& order, const QJsonObject* account);
+void completeOrder(QJsonObject& order, const QJsonObject* account);
 
 // The items of an order, derived from its number alone.
-QList<InvoiceItem> OrderItems(qint64 inv);
-double OrderShipping(qint64 inv);
+QList<InvoiceItem> orderItems(qint64 inv);
+double orderShipping(qint64 inv);
 
 // A printable invoice page for the order, padded with a terms block to at
 // least `minSize` bytes when minSize is larger than the natural page.
-QByteArray InvoicePage(const QJsonObject& order, int minSize);
+QByteArray invoicePage(const QJsonObject& order, int minSize);
 
 } // namespace storesim

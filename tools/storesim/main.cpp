@@ -85,7 +85,7 @@ private:
     QStringList m_commands;
 };
 
-bool AuthOk(const httplib::Request& req)
+bool authOk(const httplib::Request& req)
 {
     const std::string expected = "Basic " + QByteArray(QByteArray(kAuthUser) + ':' + kAuthPassword).toBase64().toStdString();
     return req.get_header_value("Authorization") == expected;
@@ -98,7 +98,7 @@ bool Simulator::takeFault(const QString& command, const httplib::Request& req, F
             continue;
         *fault = *it;
         // A challenge stays until an authenticated request has passed it.
-        if (it->kind == QLatin1String("auth") && !AuthOk(req))
+        if (it->kind == QLatin1String("auth") && !authOk(req))
             return true;
         if (--it->count <= 0)
             m_faults.erase(it);
@@ -124,7 +124,7 @@ void Simulator::answer(httplib::Response& res, const QByteArray& body)
                              });
 }
 
-QByteArray ErrorPage(int status, const QString& reason)
+QByteArray errorPage(int status, const QString& reason)
 {
     return QStringLiteral("<html><head><title>%1 %2</title></head><body><h1>%2</h1>"
                           "<p>The server encountered an error and could not complete your request.</p>"
@@ -137,7 +137,7 @@ void Simulator::storeRequest(const httplib::Request& req, httplib::Response& res
     const QByteArray body = req.method == "POST" ? postBody
                                                  : QByteArray::fromStdString(req.target.substr(
                                                        std::min(req.target.size(), req.target.find('?') + 1)));
-    const Fields fields = storesim::DecodeForm(body);
+    const Fields fields = storesim::decodeForm(body);
     QString command;
     for (const auto& f : fields)
         if (f.first == QLatin1String("command")) {
@@ -179,20 +179,20 @@ void Simulator::storeRequest(const httplib::Request& req, httplib::Response& res
         const int status = fault.params.value(QStringLiteral("status")).toInt(500);
         res.status = status;
         res.reason = fault.params.value(QStringLiteral("reason")).toString().toStdString();
-        const QByteArray page = ErrorPage(status, fault.params.value(QStringLiteral("reason")).toString(QStringLiteral("Error")));
+        const QByteArray page = errorPage(status, fault.params.value(QStringLiteral("reason")).toString(QStringLiteral("Error")));
         res.set_content(page.constData(), size_t(page.size()), "text/html");
         return;
     } else if (kind == QLatin1String("html")) {
-        answer(res, ErrorPage(500, QStringLiteral("Internal Server Error")));
+        answer(res, errorPage(500, QStringLiteral("Internal Server Error")));
         return;
     } else if (kind == QLatin1String("redirect")) {
         res.set_redirect(fault.params.value(QStringLiteral("location")).toString().toStdString(),
                          fault.params.value(QStringLiteral("status")).toInt(302));
         return;
-    } else if (kind == QLatin1String("auth") && !AuthOk(req)) {
+    } else if (kind == QLatin1String("auth") && !authOk(req)) {
         res.status = 401;
         res.set_header("WWW-Authenticate", "Basic realm=\"Vendix Store\"");
-        res.set_content(ErrorPage(401, QStringLiteral("Unauthorized")).toStdString(), "text/html");
+        res.set_content(errorPage(401, QStringLiteral("Unauthorized")).toStdString(), "text/html");
         return;
     } else if (kind == QLatin1String("reply")) {
         answer(res, fault.params.value(QStringLiteral("body")).toString().toUtf8());
@@ -245,7 +245,7 @@ void Simulator::storeRequest(const httplib::Request& req, httplib::Response& res
     answer(res, reply);
 }
 
-QJsonObject ParseBody(const httplib::Request& req, bool* ok)
+QJsonObject parseBody(const httplib::Request& req, bool* ok)
 {
     *ok = true;
     if (req.body.empty())
@@ -257,7 +257,7 @@ QJsonObject ParseBody(const httplib::Request& req, bool* ok)
     return doc.object();
 }
 
-QJsonArray IdsJson(const QList<qint64>& ids)
+QJsonArray idsJson(const QList<qint64>& ids)
 {
     QJsonArray a;
     for (qint64 id : ids)
@@ -265,7 +265,7 @@ QJsonArray IdsJson(const QList<qint64>& ids)
     return a;
 }
 
-QJsonArray PairsJson(const QList<QPair<QString, QString>>& pairs)
+QJsonArray pairsJson(const QList<QPair<QString, QString>>& pairs)
 {
     QJsonArray a;
     for (const auto& [n, v] : pairs)
@@ -299,13 +299,13 @@ void Simulator::control(const QString& what, const QJsonObject& b, const std::st
         if (b.contains(QStringLiteral("generate")))
             invs += m_store.generateOrders(b.value(QStringLiteral("generate")).toInt(),
                                            b.value(QStringLiteral("invoiceSize")).toInt());
-        out[QStringLiteral("invs")] = IdsJson(invs);
+        out[QStringLiteral("invs")] = idsJson(invs);
     } else if (what == QLatin1String("accounts")) {
         needPost();
         QList<qint64> ids = m_store.addAccounts(b.value(QStringLiteral("accounts")).toArray());
         if (b.contains(QStringLiteral("generate")))
             ids += m_store.generateAccounts(b.value(QStringLiteral("generate")).toInt());
-        out[QStringLiteral("custids")] = IdsJson(ids);
+        out[QStringLiteral("custids")] = idsJson(ids);
     } else if (what == QLatin1String("notes")) {
         needPost();
         for (const QJsonValue& v : b.value(QStringLiteral("notes")).toArray())
@@ -343,7 +343,7 @@ void Simulator::control(const QString& what, const QJsonObject& b, const std::st
             headers.append(QJsonArray{QString::fromLatin1(n), QString::fromLatin1(v)});
         out[QStringLiteral("headers")] = headers;
         out[QStringLiteral("body")] = QString::fromLatin1(m_last.body);
-        out[QStringLiteral("fields")] = PairsJson(m_last.fields);
+        out[QStringLiteral("fields")] = pairsJson(m_last.fields);
     } else if (what == QLatin1String("config")) {
         out[QStringLiteral("fields")] = m_store.configJson();
         out[QStringLiteral("received")] = m_store.configReceived();
@@ -381,7 +381,7 @@ void Simulator::controlRequest(const httplib::Request& req, httplib::Response& r
 {
     const QString what = QString::fromStdString(req.path).mid(int(sizeof("/_sim/")) - 1);
     bool ok = false;
-    const QJsonObject body = ParseBody(req, &ok);
+    const QJsonObject body = parseBody(req, &ok);
     QJsonObject out;
     try {
         if (!ok)
@@ -403,7 +403,7 @@ void Simulator::controlRequest(const httplib::Request& req, httplib::Response& r
     res.set_content(QJsonDocument(out).toJson(QJsonDocument::Compact).toStdString(), "application/json");
 }
 
-void Route(httplib::Server& server, Simulator& sim, bool withStore)
+void route(httplib::Server& server, Simulator& sim, bool withStore)
 {
     // Plenty of workers: held and slow replies must not starve the others.
     server.new_task_queue = [] { return new httplib::ThreadPool(32); };
@@ -431,7 +431,7 @@ void Route(httplib::Server& server, Simulator& sim, bool withStore)
     }
 }
 
-int Usage()
+int usage()
 {
     std::fprintf(stderr,
                  "usage: storesim --port N [--bind ADDR] [--cert FILE --key FILE] --state FILE\n"
@@ -454,7 +454,7 @@ int main(int argc, char** argv)
         auto next = [&]() -> QString {
             if (i + 1 >= argc) {
                 std::fprintf(stderr, "storesim: %s needs a value\n", argv[i]);
-                std::exit(Usage());
+                std::exit(usage());
             }
             return QString::fromLocal8Bit(argv[++i]);
         };
@@ -476,11 +476,11 @@ int main(int argc, char** argv)
             if (getppid() != parent)
                 return 1;
         }
-        else return Usage();
+        else return usage();
     }
     if (port < 0 || stateFile.isEmpty() || cert.isEmpty() != key.isEmpty()
         || (seed != QLatin1String("demo") && seed != QLatin1String("empty")))
-        return Usage();
+        return usage();
 
     storesim::Store store(stateFile);
     QString error;
@@ -505,7 +505,7 @@ int main(int argc, char** argv)
     }
     Simulator sim(store);
     sim.tls = tls;
-    Route(*server, sim, true);
+    route(*server, sim, true);
     const std::string host = bind.toStdString();
     int bound = port == 0 ? server->bind_to_any_port(host) : (server->bind_to_port(host, port) ? port : -1);
     if (bound <= 0) {
@@ -519,7 +519,7 @@ int main(int argc, char** argv)
     int boundControl = 0;
     if (controlPort >= 0 || tls) {
         controlServer = std::make_unique<httplib::Server>();
-        Route(*controlServer, sim, false);
+        route(*controlServer, sim, false);
         const int want = controlPort < 0 ? 0 : controlPort;
         boundControl = want == 0 ? controlServer->bind_to_any_port(host)
                                  : (controlServer->bind_to_port(host, want) ? want : -1);

@@ -17,7 +17,7 @@ namespace {
 const QString kCrypt = QStringLiteral("crypt_keeper");
 const QString kCommand = QStringLiteral("command");
 
-int HexValue(char c)
+int hexValue(char c)
 {
     if (c >= '0' && c <= '9') return c - '0';
     if (c >= 'a' && c <= 'f') return c - 'a' + 10;
@@ -25,7 +25,7 @@ int HexValue(char c)
     return -1;
 }
 
-QByteArray Unescape(const QByteArray& in)
+QByteArray unescape(const QByteArray& in)
 {
     QByteArray out;
     out.reserve(in.size());
@@ -33,8 +33,8 @@ QByteArray Unescape(const QByteArray& in)
         const char c = in[i];
         if (c == '+') {
             out += ' ';
-        } else if (c == '%' && i + 2 < in.size() + 0 && HexValue(in[i + 1]) >= 0 && HexValue(in[i + 2]) >= 0) {
-            out += char(HexValue(in[i + 1]) * 16 + HexValue(in[i + 2]));
+        } else if (c == '%' && i + 2 < in.size() + 0 && hexValue(in[i + 1]) >= 0 && hexValue(in[i + 2]) >= 0) {
+            out += char(hexValue(in[i + 1]) * 16 + hexValue(in[i + 2]));
             i += 2;
         } else {
             out += c;
@@ -67,7 +67,7 @@ QString Text(const QJsonValue& v)
     return v.toString();
 }
 
-QJsonArray FieldsJson(const Fields& fields)
+QJsonArray fieldsJson(const Fields& fields)
 {
     QJsonArray a;
     for (const auto& [n, v] : fields)
@@ -75,7 +75,7 @@ QJsonArray FieldsJson(const Fields& fields)
     return a;
 }
 
-Fields FieldsFrom(const QJsonArray& a)
+Fields fieldsFrom(const QJsonArray& a)
 {
     Fields f;
     for (const QJsonValue& p : a)
@@ -83,7 +83,7 @@ Fields FieldsFrom(const QJsonArray& a)
     return f;
 }
 
-QJsonArray ListJson(const QList<QJsonObject>& list)
+QJsonArray listJson(const QList<QJsonObject>& list)
 {
     QJsonArray a;
     for (const QJsonObject& o : list)
@@ -91,7 +91,7 @@ QJsonArray ListJson(const QList<QJsonObject>& list)
     return a;
 }
 
-QList<QJsonObject> ListFrom(const QJsonValue& v)
+QList<QJsonObject> listFrom(const QJsonValue& v)
 {
     QList<QJsonObject> list;
     for (const QJsonValue& o : v.toArray())
@@ -101,9 +101,9 @@ QList<QJsonObject> ListFrom(const QJsonValue& v)
 
 // Qt's JSON writer manages about 10 MB/s; a store with ten thousand waiting
 // orders is rewritten after every command, so the state is written by hand.
-void WriteJson(QByteArray& out, const QJsonValue& v);
+void writeJson(QByteArray& out, const QJsonValue& v);
 
-void WriteString(QByteArray& out, const QString& text)
+void writeString(QByteArray& out, const QString& text)
 {
     const QByteArray utf8 = text.toUtf8();
     out += '"';
@@ -128,7 +128,7 @@ void WriteString(QByteArray& out, const QString& text)
     out += '"';
 }
 
-void WriteJson(QByteArray& out, const QJsonValue& v)
+void writeJson(QByteArray& out, const QJsonValue& v)
 {
     switch (v.type()) {
     case QJsonValue::Null:
@@ -142,7 +142,7 @@ void WriteJson(QByteArray& out, const QJsonValue& v)
             out += QByteArray::number(d, 'g', 17);
         break;
     }
-    case QJsonValue::String: WriteString(out, v.toString()); break;
+    case QJsonValue::String: writeString(out, v.toString()); break;
     case QJsonValue::Array: {
         out += '[';
         bool first = true;
@@ -150,7 +150,7 @@ void WriteJson(QByteArray& out, const QJsonValue& v)
             if (!first)
                 out += ',';
             first = false;
-            WriteJson(out, item);
+            writeJson(out, item);
         }
         out += ']';
         break;
@@ -163,9 +163,9 @@ void WriteJson(QByteArray& out, const QJsonValue& v)
             if (!first)
                 out += ',';
             first = false;
-            WriteString(out, it.key());
+            writeString(out, it.key());
             out += ':';
-            WriteJson(out, it.value());
+            writeJson(out, it.value());
         }
         out += '}';
         break;
@@ -173,7 +173,7 @@ void WriteJson(QByteArray& out, const QJsonValue& v)
     }
 }
 
-void WriteList(QByteArray& out, const char* name, const QList<QJsonObject>& list)
+void writeList(QByteArray& out, const char* name, const QList<QJsonObject>& list)
 {
     out += '"';
     out += name;
@@ -181,13 +181,13 @@ void WriteList(QByteArray& out, const char* name, const QList<QJsonObject>& list
     for (qsizetype i = 0; i < list.size(); ++i) {
         if (i)
             out += ',';
-        WriteJson(out, list[i]);
+        writeJson(out, list[i]);
     }
     out += "],";
 }
 
 // Order dates are kept as ISO text and read as UTC: no time-zone lookups.
-QDateTime IsoDate(const QString& text)
+QDateTime isoDate(const QString& text)
 {
     if (text.size() != 19)
         return QDateTime();
@@ -206,7 +206,7 @@ const QStringList kLocks = {QStringLiteral("none"), QStringLiteral("desktop"), Q
 
 } // namespace
 
-const QStringList& OrderFieldNames()
+const QStringList& orderFieldNames()
 {
     static const QStringList names = QStringLiteral(
         "INV CUSTID PASS EMAIL COMPANY NAME STREET CITY STATE ZIP COUNTRY PHONE SCOMPANY SNAME SSTREET SCITY "
@@ -215,7 +215,7 @@ const QStringList& OrderFieldNames()
     return names;
 }
 
-const QStringList& AccountFieldNames()
+const QStringList& accountFieldNames()
 {
     static const QStringList names = QStringLiteral(
         "CUSTID PASS EMAIL COMPANY NAME STREET CITY STATE ZIP COUNTRY PHONE SCOMPANY SNAME SSTREET SCITY "
@@ -223,7 +223,7 @@ const QStringList& AccountFieldNames()
     return names;
 }
 
-Fields DecodeForm(const QByteArray& body)
+Fields decodeForm(const QByteArray& body)
 {
     Fields fields;
     for (const QByteArray& pair : body.split('&')) {
@@ -232,7 +232,7 @@ Fields DecodeForm(const QByteArray& body)
         const qsizetype eq = pair.indexOf('=');
         const QByteArray name = eq < 0 ? pair : pair.left(eq);
         const QByteArray value = eq < 0 ? QByteArray() : pair.mid(eq + 1);
-        fields.append({QString::fromUtf8(Unescape(name)), QString::fromUtf8(Unescape(value))});
+        fields.append({QString::fromUtf8(unescape(name)), QString::fromUtf8(unescape(value))});
     }
     return fields;
 }
@@ -257,15 +257,15 @@ bool Store::open(const QString& seed, const QString& password, QString* error)
         m_lock = s.value(QStringLiteral("lock")).toString(QStringLiteral("none"));
         m_dateFormat = s.value(QStringLiteral("dateFormat")).toString(m_dateFormat);
         m_decimalSeparator = s.value(QStringLiteral("decimalSeparator")).toString(m_decimalSeparator);
-        m_orders = ListFrom(s.value(QStringLiteral("orders")));
-        m_accounts = ListFrom(s.value(QStringLiteral("accounts")));
-        m_notes = ListFrom(s.value(QStringLiteral("notes")));
-        m_marks = ListFrom(s.value(QStringLiteral("marks")));
-        m_statuses = ListFrom(s.value(QStringLiteral("statuses")));
-        m_raw = ListFrom(s.value(QStringLiteral("raw")));
+        m_orders = listFrom(s.value(QStringLiteral("orders")));
+        m_accounts = listFrom(s.value(QStringLiteral("accounts")));
+        m_notes = listFrom(s.value(QStringLiteral("notes")));
+        m_marks = listFrom(s.value(QStringLiteral("marks")));
+        m_statuses = listFrom(s.value(QStringLiteral("statuses")));
+        m_raw = listFrom(s.value(QStringLiteral("raw")));
         for (const QJsonValue& id : s.value(QStringLiteral("delivered")).toArray())
             m_delivered.insert(id.toInteger());
-        m_config = FieldsFrom(s.value(QStringLiteral("config")).toArray());
+        m_config = fieldsFrom(s.value(QStringLiteral("config")).toArray());
         m_configReceived = s.value(QStringLiteral("configReceived")).toString();
         m_nextInv = s.value(QStringLiteral("nextInv")).toInteger(m_nextInv);
         m_nextCustId = s.value(QStringLiteral("nextCustId")).toInteger(m_nextCustId);
@@ -319,7 +319,7 @@ bool Store::save(QString* error) const
     for (qint64 id : m_delivered)
         delivered.append(id);
     small[QStringLiteral("delivered")] = delivered;
-    small[QStringLiteral("config")] = FieldsJson(m_config);
+    small[QStringLiteral("config")] = fieldsJson(m_config);
     small[QStringLiteral("configReceived")] = m_configReceived;
     small[QStringLiteral("nextInv")] = m_nextInv;
     small[QStringLiteral("nextCustId")] = m_nextCustId;
@@ -332,17 +332,17 @@ bool Store::save(QString* error) const
     // lists are written again only after they changed.
     if (m_listsDirty) {
         m_listsJson.clear();
-        WriteList(m_listsJson, "orders", m_orders);
-        WriteList(m_listsJson, "accounts", m_accounts);
-        WriteList(m_listsJson, "notes", m_notes);
-        WriteList(m_listsJson, "marks", m_marks);
-        WriteList(m_listsJson, "statuses", m_statuses);
-        WriteList(m_listsJson, "raw", m_raw);
+        writeList(m_listsJson, "orders", m_orders);
+        writeList(m_listsJson, "accounts", m_accounts);
+        writeList(m_listsJson, "notes", m_notes);
+        writeList(m_listsJson, "marks", m_marks);
+        writeList(m_listsJson, "statuses", m_statuses);
+        writeList(m_listsJson, "raw", m_raw);
         m_listsDirty = false;
     }
     json += m_listsJson;
     QByteArray rest;
-    WriteJson(rest, small);
+    writeJson(rest, small);
     json += rest.mid(1);   // the small fields close the object
     // Written aside and renamed over the old file, so a kill never leaves half a state.
     QSaveFile file(m_stateFile);
@@ -363,17 +363,17 @@ QJsonObject Store::stateJson() const
     s[QStringLiteral("lock")] = m_lock;
     s[QStringLiteral("dateFormat")] = m_dateFormat;
     s[QStringLiteral("decimalSeparator")] = m_decimalSeparator;
-    s[QStringLiteral("orders")] = ListJson(m_orders);
-    s[QStringLiteral("accounts")] = ListJson(m_accounts);
-    s[QStringLiteral("notes")] = ListJson(m_notes);
-    s[QStringLiteral("marks")] = ListJson(m_marks);
-    s[QStringLiteral("statuses")] = ListJson(m_statuses);
-    s[QStringLiteral("raw")] = ListJson(m_raw);
+    s[QStringLiteral("orders")] = listJson(m_orders);
+    s[QStringLiteral("accounts")] = listJson(m_accounts);
+    s[QStringLiteral("notes")] = listJson(m_notes);
+    s[QStringLiteral("marks")] = listJson(m_marks);
+    s[QStringLiteral("statuses")] = listJson(m_statuses);
+    s[QStringLiteral("raw")] = listJson(m_raw);
     QJsonArray delivered;
     for (qint64 id : m_delivered)
         delivered.append(id);
     s[QStringLiteral("delivered")] = delivered;
-    s[QStringLiteral("config")] = FieldsJson(m_config);
+    s[QStringLiteral("config")] = fieldsJson(m_config);
     s[QStringLiteral("nextInv")] = m_nextInv;
     s[QStringLiteral("nextCustId")] = m_nextCustId;
     s[QStringLiteral("counters")] = m_counters;
@@ -395,7 +395,7 @@ QJsonObject Store::newAccount(QJsonObject account)
     if (custId >= m_nextCustId)
         m_nextCustId = custId + 1;
     std::mt19937 rng(static_cast<quint32>(custId * 7919));
-    const QJsonObject made = MakeAccount(custId, rng);
+    const QJsonObject made = makeAccount(custId, rng);
     for (auto it = made.begin(); it != made.end(); ++it)
         if (!account.contains(it.key()))
             account.insert(it.key(), it.value());
@@ -424,7 +424,7 @@ QJsonObject Store::completeOrder(QJsonObject order)
             if (a.value(QStringLiteral("CUSTID")).toInteger() == custId)
                 account = &a;
     }
-    CompleteOrder(order, account);
+    storesim::completeOrder(order, account);
     order[QStringLiteral("_id")] = nextId();
     return order;
 }
@@ -454,7 +454,7 @@ QList<qint64> Store::generateOrders(int count, int invoiceSize)
             account = &m_accounts.last();
         }
         const qint64 inv = m_nextInv++;
-        QJsonObject o = MakeOrder(inv, *account, start.addSecs(i * 97), rng);
+        QJsonObject o = makeOrder(inv, *account, start.addSecs(i * 97), rng);
         if (invoiceSize > 0)
             o[QStringLiteral("invoiceSize")] = invoiceSize;
         o[QStringLiteral("_id")] = nextId();
@@ -532,7 +532,7 @@ void Store::setFormat(const QString& dateFormat, const QString& decimalSeparator
         m_decimalSeparator = decimalSeparator;
 }
 
-QJsonArray Store::configJson() const { return FieldsJson(m_config); }
+QJsonArray Store::configJson() const { return fieldsJson(m_config); }
 
 void Store::seedDemo()
 {
@@ -542,7 +542,7 @@ void Store::seedDemo()
     const int accounts = 180;
     for (int i = 0; i < accounts; ++i) {
         std::mt19937 arng(rng());
-        QJsonObject a = MakeAccount(m_nextCustId++, arng);
+        QJsonObject a = makeAccount(m_nextCustId++, arng);
         a[QStringLiteral("pending")] = true;
         a[QStringLiteral("_id")] = nextId();
         m_accounts.append(a);
@@ -553,7 +553,7 @@ void Store::seedDemo()
     for (int i = 0; i < orders; ++i) {
         when = when.addSecs(std::uniform_int_distribution<int>(600, 9000)(rng));
         const QJsonObject& account = m_accounts[std::uniform_int_distribution<int>(0, accounts - 1)(rng)];
-        QJsonObject o = MakeOrder(m_nextInv++, account, when, rng);
+        QJsonObject o = makeOrder(m_nextInv++, account, when, rng);
         o[QStringLiteral("_id")] = nextId();
         m_orders.append(o);
     }
@@ -659,7 +659,7 @@ QByteArray Store::handle(const Fields& fields)
 }
 
 namespace {
-QString LockText(const QString& lock)
+QString lockText(const QString& lock)
 {
     if (lock == QLatin1String("desktop"))
         return QStringLiteral("Site is locked.");
@@ -680,14 +680,14 @@ QByteArray Store::pollServer() const
       << QStringLiteral("%1 account updates waiting.").arg(pendingAccounts())
       << QStringLiteral("%1 notes, %2 order marks and %3 status texts waiting.")
              .arg(m_notes.size()).arg(m_marks.size()).arg(m_statuses.size())
-      << LockText(m_lock);
+      << lockText(m_lock);
     return reply(m, QStringLiteral("POLLED"));
 }
 
 QByteArray Store::lockStore()
 {
     if (m_lock == QLatin1String("other") || m_lock == QLatin1String("manual"))
-        return reply({LockText(m_lock)}, QStringLiteral("LOCKERROR"));
+        return reply({lockText(m_lock)}, QStringLiteral("LOCKERROR"));
     if (m_lock != QLatin1String("none"))
         return reply({QStringLiteral("Site was already locked.")}, QStringLiteral("LOCKED"));
     m_lock = QStringLiteral("desktop");
@@ -717,7 +717,7 @@ QByteArray Store::emergencyUnlock()
 QByteArray Store::checkIntegrity(qint64 hacc)
 {
     if (m_lock == QLatin1String("other") || m_lock == QLatin1String("manual"))
-        return reply({LockText(m_lock)}, QStringLiteral("LOCKERROR"));
+        return reply({lockText(m_lock)}, QStringLiteral("LOCKERROR"));
     if (!hasPending())
         return reply({QStringLiteral("No new data waiting.")}, QStringLiteral("NO_NEED"));
     m_lock = QStringLiteral("retrieval");
@@ -793,14 +793,14 @@ QByteArray Store::orderLine(const QJsonObject& order) const
 {
     QByteArray line;
     bool first = true;
-    for (const QString& name : OrderFieldNames()) {
+    for (const QString& name : orderFieldNames()) {
         if (!first)
             line += '|';
         first = false;
         const QJsonValue v = order.value(name);
         QString text;
         if (name == QLatin1String("IDATE")) {
-            const QDateTime d = IsoDate(v.toString());
+            const QDateTime d = isoDate(v.toString());
             text = d.isValid() ? d.toString(m_dateFormat) : v.toString();
         } else if (name == QLatin1String("TOTAL") && v.isDouble()) {
             text = QString::number(v.toDouble(), 'f', 2).replace(QLatin1Char('.'), m_decimalSeparator);
@@ -816,7 +816,7 @@ QByteArray Store::accountLine(const QJsonObject& account) const
 {
     QByteArray line;
     bool first = true;
-    for (const QString& name : AccountFieldNames()) {
+    for (const QString& name : accountFieldNames()) {
         if (!first)
             line += '|';
         first = false;
@@ -831,7 +831,7 @@ QByteArray Store::invoicePage(const QJsonObject& order) const
         return QByteArray();
     if (order.contains(QStringLiteral("INVOICE")))
         return order.value(QStringLiteral("INVOICE")).toString().toUtf8();
-    return InvoicePage(order, order.value(QStringLiteral("invoiceSize")).toInt());
+    return storesim::invoicePage(order, order.value(QStringLiteral("invoiceSize")).toInt());
 }
 
 QByteArray Store::getNewStuff()
@@ -904,7 +904,7 @@ QByteArray Store::getNewStuff()
     start("Notes");
     for (const QJsonObject& n : m_notes) {
         QString date = n.value(QStringLiteral("date")).toString();
-        const QDateTime d = IsoDate(date);
+        const QDateTime d = isoDate(date);
         if (d.isValid())
             date = d.toString(m_dateFormat);
         out += Clean(Text(n.value(QStringLiteral("inv")))) + '|' + Clean(date) + '|'

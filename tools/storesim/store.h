@@ -14,12 +14,12 @@ namespace storesim {
 using Fields = QList<QPair<QString, QString>>;
 
 // Field names of the store's order and account records, in record order.
-const QStringList& OrderFieldNames();
-const QStringList& AccountFieldNames();
+const QStringList& orderFieldNames();
+const QStringList& accountFieldNames();
 
 // Decodes an application/x-www-form-urlencoded body into name/value pairs in
 // order, repeats kept ('+' is a space, %XX a byte; bytes read as UTF-8).
-Fields DecodeForm(const QByteArray& body);
+Fields decodeForm(const QByteArray& body);
 
 // The store's side of the protocol: its state and what it answers to each
 // command. Not thread-safe; the server serialises calls.

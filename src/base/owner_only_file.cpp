@@ -1,0 +1,56 @@
+#include "base/owner_only_file.h"
+
+#include <QDir>
+
+#include <cerrno>
+#include <cstring>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace os {
+
+namespace {
+constexpr QFileDevice::Permissions kOwnerOnly = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
+}
+
+bool openOwnerOnly(QFile& file, QIODevice::OpenMode mode)
+{
+    if (!file.open(mode, kOwnerOnly))
+        return false;
+    // The rights given to open() apply only when the file is created. A file
+    // of another owner cannot be narrowed; it is still written, as before.
+    file.setPermissions(kOwnerOnly);
+    return true;
+}
+
+QString syncToDisk(QFile& file)
+{
+    if (!file.flush())
+        return file.errorString();
+    if (::fsync(file.handle()) != 0)
+        return QString::fromLocal8Bit(std::strerror(errno));
+    return {};
+}
+
+bool syncDirectory(const QString& dir)
+{
+    const int fd = ::open(QFile::encodeName(QDir::toNativeSeparators(dir)).constData(), O_RDONLY | O_DIRECTORY);
+    if (fd < 0)
+        return false;
+    const bool synced = ::fsync(fd) == 0;
+    ::close(fd);
+    return synced;
+}
+
+QString cannotCreateFileText(const QString& path, const QString& why)
+{
+    return QStringLiteral("Cannot create file \"%1\". %2").arg(path, why);
+}
+
+QString cannotWriteFileText(const QString& path, const QString& why)
+{
+    return QStringLiteral("Cannot write file \"%1\". %2").arg(path, why);
+}
+
+} // namespace os

@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QFile>
+#include <QString>
+
+namespace os {
+
+// Files holding card numbers, customer names and addresses (store replies,
+// work files, invoices) are readable and writable by their owner only.
+
+// Opens `file` with `mode`; a new file is created owner-only, and an existing
+// one has its rights narrowed to owner-only as well (a file left by an older
+// version or another program may be wider). False when it cannot be opened.
+bool openOwnerOnly(QFile& file, QIODevice::OpenMode mode);
+
+// Writes the buffered bytes and waits until the file is on disk (fsync).
+// Empty when done, else why not.
+QString syncToDisk(QFile& file);
+
+// Waits until the entries of `dir` (a file just created in it) are on disk.
+// False when the directory cannot be opened or synced.
+bool syncDirectory(const QString& dir);
+
+// "Cannot create file "<path>". <why>" and "Cannot write file "<path>". <why>".
+QString cannotCreateFileText(const QString& path, const QString& why);
+QString cannotWriteFileText(const QString& path, const QString& why);
+
+} // namespace os

@@ -1,0 +1,256 @@
+#include "base/settings.h"
+
+#include "base/ini_file.h"
+#include "base/paths.h"
+#include "base/text_utils.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+
+#include <variant>
+
+namespace os {
+
+namespace {
+
+enum class Kind { Logical, Integer, Text, Amount, Rate };
+
+using Member = std::variant<bool Settings::*, int Settings::*, QString Settings::*, double Settings::*>;
+
+struct KeyDef
+{
+    const char* section;
+    const char* key;
+    Kind kind;
+    Member member;
+};
+
+// Every key in the order SaveSettings writes it; the key text is the member's
+// own name, so the two cannot drift apart.
+#define OS_KEY(sec, kind, name) KeyDef{sec, #name, Kind::kind, &Settings::name}
+const KeyDef kKeys[] = {
+    OS_KEY("MAINC", Logical, ChecksByMail),
+    OS_KEY("MAINC", Logical, AskCCPhone),
+    OS_KEY("MAINC", Logical, CardsByPhone),
+    OS_KEY("MAINC", Logical, VendixGiftMode),
+    OS_KEY("MAINC", Logical, TaxWrapping),
+    OS_KEY("MAINC", Logical, IGNORE_INVALID_CERT),
+    OS_KEY("MAINC", Logical, UseSSL),
+    OS_KEY("MAINC", Logical, SSLOnly),
+    OS_KEY("MAINC", Logical, CC_Local),
+    OS_KEY("MAINC", Logical, CC_Remote),
+    OS_KEY("MAINC", Logical, CC_Rtime),
+    OS_KEY("MAINC", Logical, AskCVV),
+    OS_KEY("MAINC", Logical, AcceptCC),
+    OS_KEY("MAINC", Logical, AcceptCoupons),
+    OS_KEY("MAINC", Logical, TaxableIsDefault),
+    OS_KEY("MAINC", Logical, CodOrders),
+    OS_KEY("MAINC", Logical, PurchaseOrder),
+    OS_KEY("MAINC", Logical, UseShipping),
+    OS_KEY("MAINC", Logical, UseShippingExtensions),
+    OS_KEY("MAINC", Logical, TaxesAsSelect),
+    OS_KEY("MAINC", Text, CGIBINLocation),
+    OS_KEY("MAINC", Text, SSLCGIBINLocation),
+    OS_KEY("MAINC", Text, DefaultShippingMessage),
+    OS_KEY("MAINC", Text, ShippingMethod),
+    OS_KEY("MAINC", Text, VendixManagerURL),
+    OS_KEY("MAINC", Text, store_entrance),
+    OS_KEY("MAINC", Text, policies_page),
+    OS_KEY("MAINC", Text, SMTPhello),
+    OS_KEY("MAINC", Text, SMTPServer),
+    OS_KEY("MAINC", Text, CompanyName),
+    OS_KEY("MAINC", Text, CompanyStreet),
+    OS_KEY("MAINC", Text, CompanyCity),
+    OS_KEY("MAINC", Text, CompanyState),
+    OS_KEY("MAINC", Text, CompanyZip),
+    OS_KEY("MAINC", Text, VendixAffiliatelocation),
+    OS_KEY("MAINC", Text, CompanyPhone),
+    OS_KEY("MAINC", Text, TollFree),
+    OS_KEY("MAINC", Text, OrderEmail),
+    OS_KEY("MAINC", Text, WEbMasterEmail),
+    OS_KEY("MAINC", Text, infoMail),
+    OS_KEY("MAINC", Text, BillingMail),
+    OS_KEY("MAINC", Text, Home_page),
+    OS_KEY("MAINC", Text, DefaultCurrencySymbol),
+    OS_KEY("MAINC", Text, DefaultCurrencyDisclaimer),
+    OS_KEY("MAINC", Text, BGImagePath),
+    OS_KEY("MAINC", Integer, BGColor),
+    OS_KEY("MAINC", Integer, WeightMethod),
+    OS_KEY("MAINC", Integer, TextColor),
+    OS_KEY("MAINC", Integer, LinkColor),
+    OS_KEY("MAINC", Integer, VlinkColor),
+    OS_KEY("MAINC", Integer, ALinkColor),
+    OS_KEY("MAINC", Integer, DefWeight),
+    OS_KEY("MAINC", Integer, SMTPPORT),
+    OS_KEY("MAINC", Amount, CODFEE),
+    OS_KEY("MAINC", Amount, Basic_BaseShipping),
+    OS_KEY("MAINC", Amount, basicPerItem_First),
+    OS_KEY("MAINC", Amount, BasicPerItem_Second),
+    OS_KEY("MAINC", Amount, Weightbased_BaseFee),
+    OS_KEY("MAINC", Amount, AdvWeightBased_BaseFee),
+    OS_KEY("MAINC", Amount, Weightbased_CalcFee),
+    OS_KEY("MAINC", Rate, Basic_BasePercentage),
+    OS_KEY("MAINC", Rate, AllAccountsDiscount),
+    OS_KEY("ADVSHIPSEC", Text, UPSUsername),
+    OS_KEY("ADVSHIPSEC", Text, UPSPassword),
+    OS_KEY("ADVSHIPSEC", Text, UPSKey),
+    OS_KEY("ADVSHIPSEC", Text, USPSUsername),
+    OS_KEY("ADVSHIPSEC", Text, USPSPassword),
+    OS_KEY("ADVSHIPSEC", Text, OriginZip),
+    OS_KEY("ADVSHIPSEC", Rate, AddHandling),
+    OS_KEY("ADVSHIPSEC", Logical, CombineItems),
+    OS_KEY("ADVSHIPSEC", Logical, USEUPS),
+    OS_KEY("ADVSHIPSEC", Logical, USEUSPS),
+    OS_KEY("SECINFO", Text, SecURL),
+    OS_KEY("SECINFO", Logical, SecGet),
+    OS_KEY("SECINFO", Logical, SecPost),
+    OS_KEY("SECINFO", Logical, SecRef),
+};
+#undef OS_KEY
+
+const QString kInstallationSection = QStringLiteral("Installation");
+const QString kStoreDomainKey = QStringLiteral("StoreDomain");
+const QString kSettingsName = QStringLiteral("zr.ini");
+const QString kCardListName = QStringLiteral("ccitems.txt");
+
+// A missing key keeps the default already in `s`. Text that is not an integer
+// keeps it too; an unreadable number becomes 0.
+void readKey(const IniFile& ini, const KeyDef& def, Settings& s)
+{
+    const std::optional<QString> text = ini.value(QLatin1String(def.section), QLatin1String(def.key));
+    if (!text)
+        return;
+    switch (def.kind) {
+    case Kind::Logical:
+        if (const auto v = parseInteger(*text))
+            s.*std::get<bool Settings::*>(def.member) = *v != 0;
+        break;
+    case Kind::Integer:
+        if (const auto v = parseInteger(*text))
+            s.*std::get<int Settings::*>(def.member) = *v;
+        break;
+    case Kind::Text:
+        s.*std::get<QString Settings::*>(def.member) = *text;
+        break;
+    case Kind::Amount:
+    case Kind::Rate:
+        s.*std::get<double Settings::*>(def.member) = ReadNumber(*text);
+        break;
+    }
+}
+
+QString writtenValue(const KeyDef& def, const Settings& s)
+{
+    switch (def.kind) {
+    case Kind::Logical:
+        return s.*std::get<bool Settings::*>(def.member) ? QStringLiteral("1") : QStringLiteral("0");
+    case Kind::Integer:
+        return QString::number(s.*std::get<int Settings::*>(def.member));
+    case Kind::Text:
+        return s.*std::get<QString Settings::*>(def.member);
+    case Kind::Amount:
+        return FormatAmount(s.*std::get<double Settings::*>(def.member));
+    case Kind::Rate:
+        return FormatRate(s.*std::get<double Settings::*>(def.member));
+    }
+    return QString();
+}
+
+// A card list left in the program directory replaces the company's. The
+// program directory's copy goes only once the company copy is safely written.
+void moveCardList()
+{
+    QFile source(AppPaths::homeFile(kCardListName));
+    if (!source.exists() || !source.open(QIODevice::ReadOnly))
+        return;
+    const QByteArray lines = source.readAll();
+    if (source.error() != QFileDevice::NoError)
+        return;
+    source.close();
+    QDir().mkpath(AppPaths::dataDir());
+    QSaveFile target(AppPaths::dataFile(kCardListName));
+    if (!target.open(QIODevice::WriteOnly))
+        return;
+    if (target.write(lines) != lines.size()) {   // a short write is no error to QSaveFile
+        target.cancelWriting();
+        target.commit();
+        return;
+    }
+    if (target.commit())
+        source.remove();   // a failure to delete is of no consequence
+}
+
+} // namespace
+
+Settings& settings()
+{
+    static Settings s;
+    return s;
+}
+
+QString settingsFile() { return AppPaths::dataFile(kSettingsName); }
+
+QString installationFile() { return AppPaths::homeFile(QStringLiteral("ordersentinel.ini")); }
+
+QString suggestedSecURL(const QString& domain)
+{
+    QString d = domain.trimmed();
+    if (d.startsWith(QLatin1Char('.')))
+        d.remove(0, 1);
+    d.replace(QLatin1Char('.'), QLatin1String("\\."));
+    return QStringLiteral("^https?://([a-zA-Z0-9\\-\\.]*\\.)?") + d + QLatin1Char('/');
+}
+
+bool saveStoreDomain(const QString& domain)
+{
+    settings().storeDomain = domain;
+    IniFile ini(installationFile());
+    if (!ini.load() && QFileInfo::exists(ini.path()))
+        return false;   // never replace a file we could not read
+    ini.setValue(kInstallationSection, kStoreDomainKey, domain);
+    return ini.save();
+}
+
+void LoadSettings()
+{
+    Settings s;
+    IniFile installation(installationFile());
+    installation.load();
+    s.storeDomain = installation.value(kInstallationSection, kStoreDomainKey, QString());
+    s.SecURL = suggestedSecURL(s.storeDomain);
+
+    // A zr.ini in the program directory (dropped there by the merchant or an
+    // installer) wins over the company's and is then moved into the data dir.
+    const QString homeIni = AppPaths::homeFile(kSettingsName);
+    const bool fromHome = QFileInfo(homeIni).isFile();
+    IniFile ini(fromHome ? homeIni : settingsFile());
+    ini.load();   // a missing or unreadable file gives every default
+    for (const KeyDef& def : kKeys)
+        readKey(ini, def, s);
+    settings() = s;
+
+    moveCardList();
+
+    // Delete the program directory's copy only once the company's file holds
+    // its values; otherwise the merchant's settings would be lost.
+    if (fromHome && SaveSettings())
+        QFile::remove(homeIni);
+}
+
+bool SaveSettings()
+{
+    QDir().mkpath(AppPaths::dataDir());
+    IniFile ini(settingsFile());
+    // A file that exists but cannot be read is left alone rather than
+    // replaced by one that lacks its other lines.
+    if (!ini.load() && QFileInfo::exists(ini.path()))
+        return false;
+    const Settings& s = settings();
+    for (const KeyDef& def : kKeys)
+        ini.setValue(QLatin1String(def.section), QLatin1String(def.key), writtenValue(def, s));
+    return ini.save();
+}
+
+} // namespace os

@@ -1,0 +1,285 @@
+#include "base/text_utils.h"
+
+#include <QLocale>
+
+#include <cmath>
+
+namespace os {
+
+namespace {
+
+char hexDigit(int v) { return "0123456789abcdef"[v & 0xf]; }
+
+bool isAsciiAlnum(char c)
+{
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+}
+
+QString asciiLower(const QString& s)
+{
+    QString out = s;
+    for (QChar& c : out) {
+        const char16_t u = c.unicode();
+        if (u >= u'A' && u <= u'Z')
+            c = QChar(char16_t(u + (u'a' - u'A')));
+    }
+    return out;
+}
+
+// A finite number as decimal digits rounded half away from zero to `decimals`
+// places. The rounding works on the 15 significant digits a double holds
+// reliably, so 0.825 (stored as 0.82499999...) rounds to 0.83 as a merchant
+// expects, not to 0.82.
+struct Fixed
+{
+    bool negative = false;
+    QString whole;   // no leading zeros, at least "0"
+    QString frac;    // exactly `decimals` digits
+};
+
+bool toFixed(double v, int decimals, Fixed* out)
+{
+    if (!std::isfinite(v))
+        return false;
+    Fixed f;
+    f.negative = std::signbit(v);
+    const double a = std::fabs(v);
+    QString digits;   // all digits, the decimal point after `point` of them
+    int point = 1;
+    if (a == 0) {
+        digits = QStringLiteral("0");
+    } else {
+        const QString e = QString::number(a, 'e', 14);   // d.dddddddddddddde+XX
+        const qsizetype ePos = e.indexOf(QLatin1Char('e'));
+        digits = e.left(1) + e.mid(2, ePos - 2);
+        point = e.mid(ePos + 1).toInt() + 1;
+    }
+    if (point <= 0) {
+        digits = QString(-point, QLatin1Char('0')) + digits;
+        point = 0;
+    } else if (point > digits.size()) {
+        digits += QString(point - digits.size(), QLatin1Char('0'));
+    }
+    // Digits past the wanted decimals decide the rounding, then go.
+    const qsizetype keep = point + decimals;
+    bool roundUp = false;
+    if (digits.size() > keep) {
+        roundUp = digits.at(keep) >= QLatin1Char('5');
+        digits.truncate(keep);
+    } else {
+        digits += QString(keep - digits.size(), QLatin1Char('0'));
+    }
+    if (roundUp) {
+        qsizetype i = digits.size() - 1;
+        for (; i >= 0; --i) {
+            if (digits.at(i) == QLatin1Char('9')) {
+                digits[i] = QLatin1Char('0');
+            } else {
+                digits[i] = QChar(char16_t(digits.at(i).unicode() + 1));
+                break;
+            }
+        }
+        if (i < 0) {
+            digits.prepend(QLatin1Char('1'));
+            ++point;
+        }
+    }
+    f.whole = digits.left(point);
+    f.frac = digits.mid(point);
+    while (f.whole.size() > 1 && f.whole.at(0) == QLatin1Char('0'))
+        f.whole.remove(0, 1);
+    if (f.whole.isEmpty())
+        f.whole = QStringLiteral("0");
+    // A value that rounds to zero has no sign.
+    bool allZero = true;
+    for (QChar c : f.whole + f.frac)
+        allZero = allZero && c == QLatin1Char('0');
+    if (allZero)
+        f.negative = false;
+    *out = f;
+    return true;
+}
+
+QString plainFixed(double v, int decimals)
+{
+    Fixed f;
+    if (!toFixed(v, decimals, &f))
+        return QStringLiteral("0.00");
+    const QLocale loc;
+    return (f.negative ? QStringLiteral("-") : QString()) + f.whole + loc.decimalPoint() + f.frac;
+}
+
+} // namespace
+
+QByteArray UrlEncode(const QString& text)
+{
+    const QByteArray utf8 = text.toUtf8();
+    QByteArray out;
+    out.reserve(utf8.size() * 3);
+    for (char c : utf8) {
+        if (isAsciiAlnum(c)) {
+            out += c;
+        } else if (c == ' ') {
+            out += '+';
+        } else {
+            const auto b = static_cast<unsigned char>(c);
+            out += '%';
+            out += hexDigit(b >> 4);
+            out += hexDigit(b);
+        }
+    }
+    return out;
+}
+
+QString ReplaceTag(const QString& text, const QString& tag, const QString& value)
+{
+    // An empty tag is found everywhere and would never finish.
+    if (tag.isEmpty())
+        return text;
+    const QString shadow = asciiLower(text);
+    const QString lowTag = asciiLower(tag);
+    if (!value.isEmpty()) {
+        // Replacing one occurrence at a time and searching again from the
+        // start, with each inserted value masked by capital X in the shadow,
+        // never matches inside or across an inserted value (the lowered tag
+        // holds no capital); so each next match is simply the next one of the
+        // original text: one pass gives the same result.
+        QString out;
+        out.reserve(text.size());
+        qsizetype pos = 0;
+        for (qsizetype p; (p = shadow.indexOf(lowTag, pos)) >= 0; pos = p + tag.size()) {
+            out += QStringView(text).mid(pos, p - pos);
+            out += value;
+        }
+        out += QStringView(text).mid(pos);
+        return out;
+    }
+    // An empty value closes the text up and an occurrence formed that way is
+    // removed too. Removing the first occurrence each time is removing the one
+    // that ends first; so the text is taken a character at a time and an
+    // occurrence is dropped as soon as its last character arrives.
+    QString out;
+    QString outShadow;
+    out.reserve(text.size());
+    outShadow.reserve(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        out += text.at(i);
+        outShadow += shadow.at(i);
+        if (outShadow.endsWith(lowTag)) {
+            out.chop(tag.size());
+            outShadow.chop(tag.size());
+        }
+    }
+    return out;
+}
+
+QString FormatMoney(double amount)
+{
+    Fixed f;
+    if (!toFixed(amount, 2, &f))
+        return QStringLiteral("00.00");
+    const QLocale loc;
+    const QString group = loc.groupSeparator();
+    QString whole;
+    const qsizetype n = f.whole.size();
+    for (qsizetype i = 0; i < n; ++i) {
+        if (i > 0 && (n - i) % 3 == 0)
+            whole += group;
+        whole += f.whole.at(i);
+    }
+    return (f.negative ? QStringLiteral("-") : QString()) + whole + loc.decimalPoint() + f.frac;
+}
+
+QString FormatAmount(double amount) { return plainFixed(amount, 2); }
+
+QString FormatRate(double rate) { return plainFixed(rate, 5); }
+
+double ReadNumber(const QString& text)
+{
+    QString t = text.left(255).trimmed();
+    const QLocale loc;
+    const QString neg = loc.negativeSign();
+    if (neg != QLatin1String("-") && t.startsWith(neg))
+        t = QLatin1Char('-') + t.mid(neg.size());
+    const QString dec = loc.decimalPoint();
+    if (dec != QLatin1String(".")) {
+        if (t.contains(QLatin1Char('.')))
+            return 0;
+        t.replace(dec, QStringLiteral("."));
+    }
+    // Sign, digits with at most one decimal point, an optional exponent;
+    // nothing else (no thousands separators, no "nan" or "inf").
+    qsizetype i = 0;
+    const qsizetype n = t.size();
+    auto isDigit = [&](qsizetype k) { return k < n && t.at(k) >= QLatin1Char('0') && t.at(k) <= QLatin1Char('9'); };
+    if (i < n && (t.at(i) == QLatin1Char('+') || t.at(i) == QLatin1Char('-')))
+        ++i;
+    int mantissaDigits = 0;
+    while (isDigit(i)) {
+        ++i;
+        ++mantissaDigits;
+    }
+    if (i < n && t.at(i) == QLatin1Char('.')) {
+        ++i;
+        while (isDigit(i)) {
+            ++i;
+            ++mantissaDigits;
+        }
+    }
+    if (mantissaDigits == 0)
+        return 0;
+    if (i < n && (t.at(i) == QLatin1Char('e') || t.at(i) == QLatin1Char('E'))) {
+        ++i;
+        if (i < n && (t.at(i) == QLatin1Char('+') || t.at(i) == QLatin1Char('-')))
+            ++i;
+        if (!isDigit(i))
+            return 0;
+        while (isDigit(i))
+            ++i;
+    }
+    if (i != n)
+        return 0;
+    bool ok = false;
+    const double v = t.toDouble(&ok);   // QString::toDouble reads the C form
+    return ok && std::isfinite(v) ? v : 0;
+}
+
+std::optional<int> parseInteger(const QString& untrimmed)
+{
+    const QString text = trimControl(untrimmed);
+    // Checked by hand: toInt alone would accept some other forms.
+    qsizetype i = !text.isEmpty() && (text[0] == u'-' || text[0] == u'+') ? 1 : 0;
+    if (i == text.size())
+        return std::nullopt;
+    for (; i < text.size(); ++i) {
+        if (text[i] < u'0' || text[i] > u'9')
+            return std::nullopt;
+    }
+    bool ok = false;
+    const int value = text.toInt(&ok, 10);
+    return ok ? std::optional<int>(value) : std::nullopt;
+}
+
+QByteArrayView trimControl(QByteArrayView text)
+{
+    qsizetype begin = 0;
+    qsizetype end = text.size();
+    while (begin < end && static_cast<unsigned char>(text[begin]) <= 0x20)
+        ++begin;
+    while (end > begin && static_cast<unsigned char>(text[end - 1]) <= 0x20)
+        --end;
+    return text.sliced(begin, end - begin);
+}
+
+QString trimControl(const QString& text)
+{
+    qsizetype begin = 0;
+    qsizetype end = text.size();
+    while (begin < end && text[begin].unicode() <= 0x20)
+        ++begin;
+    while (end > begin && text[end - 1].unicode() <= 0x20)
+        --end;
+    return text.mid(begin, end - begin);
+}
+
+} // namespace os

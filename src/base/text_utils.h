@@ -1,0 +1,48 @@
+#pragma once
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QString>
+
+#include <optional>
+
+namespace os {
+
+// Form encoding of the store posts: the text's UTF-8 bytes; A-Z, a-z and 0-9
+// are copied, a space becomes '+', every other byte becomes '%' and two
+// lower-case hex digits ("a b/c" -> "a+b%2fc").
+QByteArray UrlEncode(const QString& text);
+
+// Replaces every occurrence of tag in text by value. The match ignores the case
+// of the ASCII letters A-Z only. A value is never searched again (so a value
+// holding the tag is inserted once); with an empty value the text closes up and
+// an occurrence formed that way is replaced too. An empty tag changes nothing.
+QString ReplaceTag(const QString& text, const QString& tag, const QString& value);
+
+// Money as "#,##0.00" with the locale's thousands separator and decimal point
+// and a leading '-'; rounds half away from zero on the 15-digit decimal value.
+// "00.00" when the amount cannot be formatted (NaN, infinity).
+QString FormatMoney(double amount);
+
+// Settings-file numbers: fixed point with the locale's decimal separator, no
+// thousands separator. FormatAmount keeps 2 decimals, FormatRate 5. Both give
+// "0.00" when the value cannot be formatted.
+QString FormatAmount(double amount);
+QString FormatRate(double rate);
+
+// Reads a number written with the locale's decimal separator (at most the
+// first 255 characters, surrounding blanks ignored, no thousands separator).
+// Text that is not such a number gives 0.
+double ReadNumber(const QString& text);
+
+// A 32-bit decimal integer: an optional sign and the digits 0-9 only, with
+// spaces and control characters around it ignored. Nothing for any other
+// text (empty, other characters, out of range).
+std::optional<int> parseInteger(const QString& text);
+
+// Removes leading and trailing spaces and control characters (every byte or
+// character up to and including the space), as the store's texts need.
+QByteArrayView trimControl(QByteArrayView text);
+QString trimControl(const QString& text);
+
+} // namespace os

@@ -1,0 +1,101 @@
+#include "gui/app/main_commands.h"
+
+#include "gui/app/help_window.h"
+#include "gui/app/main_form.h"
+#include "gui/settings/manager_connection.h"
+#include "gui/settings/security_stuff.h"
+#include "gui/settings/web_docs_form.h"
+
+namespace os {
+
+namespace {
+
+// A settings editor: created anew each time, modal.
+template <class Dialog> void openModal(TMainForm& form)
+{
+    form.runModal<Dialog>();
+}
+
+using P = CommandPlace;
+using I = ToolbarIcon;
+
+// clang-format off
+const MainCommand kCommands[] = {
+    // The menu bar.
+    {P::MenuBar, "&File", "FileMenuAction", "the File menu", nullptr, P::FileMenu},
+    {P::MenuBar, "&Options", "OptionsMenuAction", "the Options menu", nullptr, P::OptionsMenu},
+    {P::MenuBar, "&Window", "WindowMenuAction", "the Window menu", nullptr, P::WindowMenu},
+
+    {P::FileMenu, "E&xit", "ExitItem", "the exit question", [](TMainForm& f) { f.ExitClick(); }},
+
+    {P::OptionsMenu, "Vital Configs (Do These First)", "VitalConfigsMenuAction", "a submenu", nullptr, P::VitalConfigsMenu},
+    {P::VitalConfigsMenu, "&Net Connection Settings", "NetConnectionSettingsItem", "TManagerConnection, modal", openModal<TManagerConnection>},
+    {P::VitalConfigsMenu, "Vendix Location && &Web Documents", "WebDocumentsItem", "TWebDocsForm, modal", openModal<TWebDocsForm>, P::None, true},
+    {P::VitalConfigsMenu, "Advanced Sp&oof Prevention", "SpoofPreventionItem", "TSecurityStuff, modal", openModal<TSecurityStuff>, P::None, true},
+    {P::OptionsMenu, "&Company Information", "CompanyInformationItem", "TCompanyInfoForm, modal", nullptr, P::None, true},
+    {P::OptionsMenu, "St&yles and Colors", "StylesAndColorsItem", "TColorsForm, modal"},
+    {P::OptionsMenu, "&Payment Types and Credit Cards", "PaymentTypesItem", "TOPTIONS_CC_FORM, modal"},
+    {P::OptionsMenu, "&Taxes", "TaxesMenuAction", "a submenu", nullptr, P::TaxesMenu, true},
+    {P::TaxesMenu, "State and &Regional Taxes", "RegionalTaxesItem", "Ttaxesform, modal"},
+    {P::TaxesMenu, "S&mart Taxes", "SmartTaxesItem", "TSmartTaxesForm, modal"},
+    {P::OptionsMenu, "Shippin&g Settings", "ShippingSettingsItem", "TBasicShipForm, modal", nullptr, P::None, true},
+    {P::OptionsMenu, "Currency Conversion Options", "CurrencyConversionItem", "TCurrency_Conversion_fm, modal", nullptr, P::None, true},
+    {P::OptionsMenu, "Co&upons", "CouponsItem", "TCouponForm, modal", nullptr, P::None, true},
+    {P::OptionsMenu, "All Account &Discount", "AllAccountDiscountItem", "TAllAccountDiscount, modal"},
+    {P::OptionsMenu, "&Gift Wrapping", "GiftWrappingItem", "TGiftOptionsForm, modal"},
+    {P::OptionsMenu, "My &Merchant Accounts", "MerchantAccountsItem", "Tmerchant_accountForm, modal", nullptr, P::None, true},
+
+    {P::WindowMenu, "&Minimize All", "MinimizeAllItem", "minimises every child window", [](TMainForm& f) { f.MinimizeAllClick(); }},
+
+    // The toolbar, left to right.
+    {P::ToolBar, "Exit", "ExitButton", "the exit question", [](TMainForm& f) { f.ExitClick(); }, P::None, false, I::Exit},
+    {P::ToolBar, "Orders", "OrdersButton", "TOrdersView, child window", nullptr, P::None, true, I::Orders},
+    {P::ToolBar, "Customers", "CustomersButton", "TMainCustomersView, child window", nullptr, P::None, false, I::Customers},
+    {P::ToolBar, "Post Office", "PostOfficeButton", "a drop-down", nullptr, P::PostOfficeMenu, false, I::PostOffice},
+    {P::ToolBar, "Online", "OnlineButton", "TUpdateSiteForm, maximised child window", [](TMainForm& f) { f.OnlineClick(); }, P::None, false, I::Online},
+    {P::ToolBar, "To-Do", "ToDoButton", "TTODO, modal", nullptr, P::None, false, I::ToDo},
+    {P::ToolBar, "Help", "HelpButton", "the help contents, and a drop-down", [](TMainForm& f) { f.HelpContentsClick(); }, P::HelpMenu, true, I::Help},
+
+    {P::PostOfficeMenu, "OutBox", "OutBoxItem", "TOUTBOXFORM, modal"},
+    {P::PostOfficeMenu, "Sent Items", "SentItemsItem", "TSentItems, modal", nullptr, P::None, true},
+    {P::PostOfficeMenu, "New E-mail Messages", "NewEmailItem", "TNewMailMessage, modal", nullptr, P::None, true},
+    {P::PostOfficeMenu, "Quillform Templates", "QuillformTemplatesItem", "TTextEditor, modal", nullptr, P::None, true},
+    {P::PostOfficeMenu, "Bulk Mailer", "BulkMailerItem", "Tbulkmail, modal", nullptr, P::None, true},
+
+    // The first is the default item (the button itself runs it).
+    {P::HelpMenu, "Main Program Help Contents", "HelpContentsItem", "the help contents", [](TMainForm& f) { f.HelpContentsClick(); }},
+    {P::HelpMenu, "Getting Started", "GettingStartedItem", "help topic 45", [](TMainForm&) { showHelpTopic(45); }},
+    {P::HelpMenu, "Technical Support Information", "TechSupportItem", "help topic 60", [](TMainForm&) { showHelpTopic(60); }},
+};
+// clang-format on
+
+} // namespace
+
+std::span<const MainCommand> mainCommands()
+{
+    return kCommands;
+}
+
+const MainCommand* findMainCommand(const QString& objectName)
+{
+    for (const MainCommand& c : kCommands) {
+        if (objectName == QLatin1String(c.objectName))
+            return &c;
+    }
+    return nullptr;
+}
+
+bool isBuilt(const MainCommand& command)
+{
+    if (command.run)
+        return true;
+    if (command.opensMenu == CommandPlace::None)
+        return false;
+    for (const MainCommand& c : kCommands) {
+        if (c.place == command.opensMenu && isBuilt(c))
+            return true;
+    }
+    return false;
+}
+
+} // namespace os

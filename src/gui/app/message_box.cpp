@@ -1,0 +1,108 @@
+#include "gui/app/message_box.h"
+
+#include "base/busy_cursor.h"
+
+#include <QApplication>
+#include <QGuiApplication>
+
+namespace os {
+
+namespace {
+
+QWidget* dialogParent()
+{
+    if (QWidget* modal = QApplication::activeModalWidget())
+        return modal;
+    return QApplication::activeWindow();
+}
+
+QString title()
+{
+    const QString name = QGuiApplication::applicationDisplayName();
+    return name.isEmpty() ? QStringLiteral("Ordersentinel") : name;
+}
+
+} // namespace
+
+void QtMessageService::show(QMessageBox::Icon icon, const QString& text)
+{
+    QMessageBox box(icon, title(), displayText(text), QMessageBox::Ok, dialogParent());
+    box.exec();
+}
+
+void QtMessageService::info(const QString& text)
+{
+    show(QMessageBox::Information, text);
+}
+void QtMessageService::warning(const QString& text)
+{
+    show(QMessageBox::Warning, text);
+}
+void QtMessageService::error(const QString& text)
+{
+    show(QMessageBox::Critical, text);
+}
+
+QMessageBox::StandardButtons QtMessageService::standardButtons(Buttons buttons)
+{
+    switch (buttons) {
+    case Buttons::Ok:
+        return QMessageBox::Ok;
+    case Buttons::OkCancel:
+        return QMessageBox::Ok | QMessageBox::Cancel;
+    case Buttons::YesNo:
+        return QMessageBox::Yes | QMessageBox::No;
+    case Buttons::YesNoCancel:
+        return QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel;
+    case Buttons::YesNoCancelHelp:
+        return QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel | QMessageBox::Help;
+    }
+    return QMessageBox::Ok;
+}
+
+Answer QtMessageService::answerFor(int pressed, Buttons buttons)
+{
+    switch (pressed) {
+    case QMessageBox::Yes:
+        return Answer::Yes;
+    case QMessageBox::No:
+        return Answer::No;
+    case QMessageBox::Ok:
+        return Answer::Ok;
+    case QMessageBox::Help:
+        return Answer::Help;
+    case QMessageBox::Cancel:
+        return Answer::Cancel;
+    default:
+        // Closed with Escape or the title bar: Cancel where offered, else No.
+        if (buttons == Buttons::YesNo)
+            return Answer::No;
+        return Answer::Cancel;
+    }
+}
+
+Answer QtMessageService::ask(const QString& text, Buttons buttons)
+{
+    QMessageBox box(QMessageBox::Question, title(), displayText(text), standardButtons(buttons),
+                    dialogParent());
+    return answerFor(box.exec(), buttons);
+}
+
+void QtMessageService::beep()
+{
+    QApplication::beep();
+}
+
+void installWindowServices()
+{
+    static QtMessageService service;
+    setMessageService(&service);
+    BusyCursor::setHandler([](bool busy) {
+        if (busy)
+            QApplication::setOverrideCursor(Qt::WaitCursor);
+        else
+            QApplication::restoreOverrideCursor();
+    });
+}
+
+} // namespace os

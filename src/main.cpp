@@ -1,0 +1,273 @@
+// Start-up: one program at a time, then either the windows or one of the
+// headless modes. Each headless mode is one row of kModes below: its flag,
+// the options it takes, its line in --help, and the function that runs it.
+
+#include "base/error.h"
+#include "base/messages.h"
+#include "base/paths.h"
+#include "base/program_version.h"
+#include "base/single_instance.h"
+#include "data/main_data_mod.h"
+#include "gui/app/main_form.h"
+#include "gui/app/message_box.h"
+#include "gui/app/toolbar_icons.h"
+#include "sync/headless.h"
+#include "sync/import_reply.h"
+
+#include <QApplication>
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QMap>
+#include <QScreen>
+#include <QStringList>
+
+#include <cstdio>
+#include <memory>
+
+namespace {
+
+// The options given, by name ("--session"), with their values ("" for a switch).
+using Args = QMap<QString, QString>;
+
+struct Option
+{
+    const char* name;  // "--keep"
+    const char* value; // "N", or null for a switch
+};
+
+struct Mode
+{
+    Option flag;                  // the option that selects the mode
+    std::initializer_list<Option> extras; // further options only this mode takes
+    const char* help;             // its one line in --help
+    bool takesLock;               // main() takes the program lock before it runs
+    int (*run)(const Args& args); // returns the exit code
+};
+
+// clang-format off
+const Mode kModes[] = {
+    {{"--session", "ACTION"}, {},
+     "run one store session (\"Get Orders & Information\", ...); password on stdin", true,
+     [](const Args& a) { return os::runHeadlessSession(a.value(QStringLiteral("--session"))); }},
+    // The import takes the program lock itself (it is also run on its own).
+    {{"--import-reply", "FILE"}, {},
+     "import a kept store reply from DIR/retrievals/ again, without the store", false,
+     [](const Args& a) { return os::runImportReply(a.value(QStringLiteral("--import-reply"))); }},
+};
+// clang-format on
+
+const Option kHome = {"--home", "DIR"};
+const Option kHelp = {"--help", nullptr};
+const Option kVersion = {"--version", nullptr};
+
+QString optionText(const Option& o)
+{
+    return o.value ? QStringLiteral("%1 %2").arg(QLatin1String(o.name), QLatin1String(o.value))
+                   : QString::fromLatin1(o.name);
+}
+
+QString usage()
+{
+    QStringList modes;
+    for (const Mode& m : kModes) {
+        QString text = optionText(m.flag);
+        for (const Option& o : m.extras)
+            text += QStringLiteral(" [%1]").arg(optionText(o));
+        modes << text;
+    }
+    QString out = QStringLiteral("Usage: ordersentinel [--home DIR] [%1]\n\n").arg(modes.join(QStringLiteral(" | ")));
+    auto line = [&out](const QString& option, const QString& help) {
+        out += QStringLiteral("  %1 %2\n").arg(option.leftJustified(22), help);
+    };
+    line(optionText(kHome), QStringLiteral("the program's own directory (data in DIR/data); default: the executable's"));
+    for (const Mode& m : kModes)
+        line(optionText(m.flag), QString::fromUtf8(m.help));
+    line(optionText(kVersion), QStringLiteral("print the program version"));
+    line(optionText(kHelp), QStringLiteral("show this text"));
+    out += QStringLiteral("\nWithout a mode the program opens its windows. Exit codes of the modes: "
+                          "0 done, 1 an error, 2 a wrong command line.\n");
+    return out;
+}
+
+struct CommandLine
+{
+    Args args;
+    const Mode* mode = nullptr;
+    QString error; // why the command line cannot be used
+};
+
+const Option* findOption(const QString& name, const Mode** owner)
+{
+    *owner = nullptr;
+    for (const Option* o : {&kHome, &kHelp, &kVersion}) {
+        if (name == QLatin1String(o->name))
+            return o;
+    }
+    for (const Mode& m : kModes) {
+        *owner = &m;
+        if (name == QLatin1String(m.flag.name))
+            return &m.flag;
+        for (const Option& o : m.extras) {
+            if (name == QLatin1String(o.name))
+                return &o;
+        }
+    }
+    *owner = nullptr;
+    return nullptr;
+}
+
+// Reads the command line before any application object exists, because the
+// mode decides which one to create.
+CommandLine parseArguments(int argc, char** argv)
+{
+    CommandLine c;
+    QStringList args;
+    for (int i = 1; i < argc; ++i)
+        args << QString::fromLocal8Bit(argv[i]);
+
+    QList<const Mode*> extrasOf; // the modes whose extra options were given
+    for (int i = 0; i < args.size() && c.error.isEmpty(); ++i) {
+        QString name = args.at(i);
+        QString value;
+        bool inlineValue = false;
+        const qsizetype eq = name.indexOf(QLatin1Char('='));
+        if (name.startsWith(QLatin1String("--")) && eq > 0) {
+            value = name.mid(eq + 1);
+            name = name.left(eq);
+            inlineValue = true;
+        }
+        if (name == QLatin1String("-h"))
+            name = QString::fromLatin1(kHelp.name);
+        const Mode* owner = nullptr;
+        const Option* option = findOption(name, &owner);
+        if (!option) {
+            c.error = QStringLiteral("unknown argument: %1").arg(args.at(i));
+            break;
+        }
+        if (option->value) {
+            if (!inlineValue) {
+                if (i + 1 < args.size())
+                    value = args.at(++i);
+            }
+            if (value.isEmpty()) {
+                c.error = QStringLiteral("%1 needs a value").arg(name);
+                break;
+            }
+        } else if (inlineValue) {
+            c.error = QStringLiteral("%1 takes no value").arg(name);
+            break;
+        }
+        c.args.insert(name, value);
+        if (!owner)
+            continue;
+        if (option == &owner->flag) {
+            if (c.mode && c.mode != owner)
+                c.error = QStringLiteral("%1 and %2 cannot be used together")
+                              .arg(QLatin1String(c.mode->flag.name), name);
+            c.mode = owner;
+        } else {
+            extrasOf << owner;
+        }
+    }
+    for (const Mode* m : extrasOf) {
+        if (!c.error.isEmpty())
+            break;
+        if (m != c.mode) {
+            for (const Option& o : m->extras) {
+                if (c.args.contains(QLatin1String(o.name)))
+                    c.error = QStringLiteral("%1 needs %2").arg(QLatin1String(o.name), QLatin1String(m->flag.name));
+            }
+        }
+    }
+    return c;
+}
+
+// The home named on the command line must exist; the default is the
+// executable's own directory.
+bool setHome(const Args& args)
+{
+    const QString home = args.value(QLatin1String(kHome.name));
+    if (home.isEmpty()) {
+        os::AppPaths::setHome(QCoreApplication::applicationDirPath());
+        return true;
+    }
+    if (!QFileInfo(home).isDir()) {
+        std::fprintf(stderr, "ordersentinel: --home: no such directory: %s\n",
+                     home.toLocal8Bit().constData());
+        return false;
+    }
+    os::AppPaths::setHome(home);
+    return true;
+}
+
+int runHeadless(int argc, char** argv, const CommandLine& c)
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("Ordersentinel"));
+    if (!setHome(c.args))
+        return 2;
+    try {
+        os::SingleInstance lock;
+        if (c.mode->takesLock && !lock.acquireOrReport())
+            return 1;
+        return c.mode->run(c.args);
+    } catch (const os::ProgramTermination& t) {
+        return t.code();
+    }
+}
+
+int runWindows(int argc, char** argv, const CommandLine& c)
+{
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Ordersentinel"));
+    // Child windows show the program's picture, not the toolkit's.
+    QApplication::setWindowIcon(os::makeToolbarIcon(os::ToolbarIcon::Orders));
+    os::installWindowServices();
+    if (!setHome(c.args))
+        return 2;
+
+    os::SingleInstance lock;
+    if (!lock.acquireOrReport())
+        return 1;
+
+    // The data module outlives the main window and its child windows, which
+    // work on its tables until they are gone.
+    std::unique_ptr<os::TMainDataMod> dataModule;
+    try {
+        os::TMainForm form;
+        // Without a window manager "maximised" means nothing: size it to the
+        // screen as well.
+        if (form.screen())
+            form.setGeometry(form.screen()->availableGeometry());
+        form.showMaximized();
+        dataModule = std::make_unique<os::TMainDataMod>();
+        QCoreApplication::processEvents();
+        form.openDatabaseCommand();
+        return app.exec();
+    } catch (const os::ProgramTermination& t) {
+        return t.code();
+    }
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    const CommandLine c = parseArguments(argc, argv);
+    if (!c.error.isEmpty()) {
+        std::fprintf(stderr, "ordersentinel: %s\n\n%s", c.error.toLocal8Bit().constData(),
+                     usage().toLocal8Bit().constData());
+        return 2;
+    }
+    if (c.args.contains(QLatin1String(kHelp.name))) {
+        std::fputs(usage().toLocal8Bit().constData(), stdout);
+        return 0;
+    }
+    if (c.args.contains(QLatin1String(kVersion.name))) {
+        std::printf("ordersentinel %s\n", os::programVersion().toLatin1().constData());
+        return 0;
+    }
+    if (c.mode)
+        return runHeadless(argc, argv, c);
+    return runWindows(argc, argv, c);
+}
