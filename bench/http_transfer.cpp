@@ -56,7 +56,8 @@ int main(int argc, char** argv)
     const QString workFile = dir.filePath("~g1.tmp");
     const QString curlFile = dir.filePath("curl.out");
 
-    std::printf("reply MB  SecureHTTP ms  MB/s    curl ms  MB/s    ratio  (median of %d runs)\n", runs);
+    std::printf("reply MB  SecureHTTP ms  MB/s    curl ms  MB/s    ratio  (median of %d runs)\n",
+                runs);
     for (int mb : sizes) {
         const qint64 bytes = qint64(mb) * 1000 * 1000;
         QList<double> ours, theirs;
@@ -66,10 +67,13 @@ int main(int argc, char** argv)
             os::SecureHTTP http;
             QByteArray responseBuffer;
             QObject::connect(&http, &os::SecureHTTP::transfer,
-                             [&responseBuffer](qint64, const QByteArray& chunk) { responseBuffer.append(chunk); });
+                             [&responseBuffer](qint64, const QByteArray& chunk) {
+                                 responseBuffer.append(chunk);
+                             });
             QElapsedTimer timer;
             timer.start();
-            http.post(sim.url(), body, QStringLiteral("application/x-www-form-urlencoded"), workFile);
+            http.post(sim.url(), body, QStringLiteral("application/x-www-form-urlencoded"),
+                      workFile);
             ours.append(timer.nsecsElapsed() / 1e6);
             if (responseBuffer.size() != bytes || QFileInfo(workFile).size() != bytes) {
                 std::fprintf(stderr, "short reply: buffer %lld, file %lld, wanted %lld\n",
@@ -83,8 +87,8 @@ int main(int argc, char** argv)
             sim.bigReply(bytes);
             QProcess curl;
             timer.restart();
-            curl.start(curlTool, {"-s", "-S", "-o", curlFile, "-H", "Accept: text/html", "--data-binary",
-                                  QString::fromLatin1(body), sim.url()});
+            curl.start(curlTool, {"-s", "-S", "-o", curlFile, "-H", "Accept: text/html",
+                                  "--data-binary", QString::fromLatin1(body), sim.url()});
             if (!curl.waitForFinished(600000) || curl.exitCode() != 0) {
                 std::fprintf(stderr, "curl failed: %s\n", curl.readAllStandardError().constData());
                 return 1;
@@ -97,8 +101,9 @@ int main(int argc, char** argv)
         }
         const double ourMs = median(ours);
         const double theirMs = median(theirs);
-        std::printf("%9d  %13.1f  %6.1f  %7.1f  %6.1f  %5.2f\n", mb, ourMs, mb / (ourMs / 1000.0), theirMs,
-                    theirMs > 0 ? mb / (theirMs / 1000.0) : 0.0, theirMs > 0 ? ourMs / theirMs : 0.0);
+        std::printf("%9d  %13.1f  %6.1f  %7.1f  %6.1f  %5.2f\n", mb, ourMs, mb / (ourMs / 1000.0),
+                    theirMs, theirMs > 0 ? mb / (theirMs / 1000.0) : 0.0,
+                    theirMs > 0 ? ourMs / theirMs : 0.0);
         std::fflush(stdout);
     }
     if (curlTool.isEmpty())

@@ -14,9 +14,9 @@
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QFileInfo>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonObject>
 
@@ -37,7 +37,8 @@ namespace {
 
 // `table` empty: a new table of 34 columns keyed by the first in a new file;
 // else that existing table (all its indexes) in the file.
-double plainSqliteInsert(const QString& path, const QList<QStringList>& records, const char* table = "")
+double plainSqliteInsert(const QString& path, const QList<QStringList>& records,
+                         const char* table = "")
 {
     sqlite3* db = nullptr;
     sqlite3_open(path.toUtf8().constData(), &db);
@@ -49,15 +50,21 @@ double plainSqliteInsert(const QString& path, const QList<QStringList>& records,
     }
     if (!*table) {
         table = "t";
-        sqlite3_exec(db, QStringLiteral("CREATE TABLE t (%1, PRIMARY KEY(c0))").arg(cols).toUtf8().constData(),
-                     nullptr, nullptr, nullptr);
+        sqlite3_exec(
+            db,
+            QStringLiteral("CREATE TABLE t (%1, PRIMARY KEY(c0))").arg(cols).toUtf8().constData(),
+            nullptr, nullptr, nullptr);
     }
     QElapsedTimer timer;
     timer.start();
     sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr);
     sqlite3_stmt* stmt = nullptr;
-    sqlite3_prepare_v2(db, QStringLiteral("INSERT INTO %1 VALUES (%2)").arg(QLatin1String(table), marks).toUtf8().constData(), -1, &stmt,
-                       nullptr);
+    sqlite3_prepare_v2(db,
+                       QStringLiteral("INSERT INTO %1 VALUES (%2)")
+                           .arg(QLatin1String(table), marks)
+                           .toUtf8()
+                           .constData(),
+                       -1, &stmt, nullptr);
     for (const QStringList& r : records) {
         if (r.size() < 33)
             continue;
@@ -91,7 +98,8 @@ double plainFileWrites(const QString& dir, int count, int bytes)
     QElapsedTimer timer;
     timer.start();
     for (int i = 0; i < count; ++i) {
-        const QByteArray path = QFile::encodeName(dir + QStringLiteral("/%1inv.html").arg(1001 + i));
+        const QByteArray path =
+            QFile::encodeName(dir + QStringLiteral("/%1inv.html").arg(1001 + i));
         const int fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
         if (fd < 0)
             continue;
@@ -116,7 +124,8 @@ void run(StoreSim& sim, int orders)
     sim.generateAccounts(orders / 2);
     QJsonArray notes, marks, statuses;
     for (qint64 inv : invs) {
-        notes.append(QJsonObject{{"inv", inv}, {"date", "2024-03-06"}, {"text", "Please gift-wrap"}});
+        notes.append(
+            QJsonObject{{"inv", inv}, {"date", "2024-03-06"}, {"text", "Please gift-wrap"}});
         marks.append(QJsonObject{{"inv", inv}, {"state", "Payment Received"}});
         statuses.append(QJsonObject{{"inv", inv}, {"text", "Card authorised"}});
     }
@@ -126,13 +135,14 @@ void run(StoreSim& sim, int orders)
 
     std::fprintf(stderr, "seeded %d orders in %.1f ms\n", orders, ms(seeding));
     g_homes.push_back(std::make_unique<TempHome>());
-    const double filesMs = plainFileWrites(g_homes.back()->path(QStringLiteral("files")), orders, 4096);
+    const double filesMs =
+        plainFileWrites(g_homes.back()->path(QStringLiteral("files")), orders, 4096);
     g_homes.push_back(std::make_unique<TempHome>());
     TempHome& home = *g_homes.back();
     ScriptedMessages shown;
     TMainDataMod data;
     data.OpenCompanyDatabase(home.dataDir());
-    shown.clear();   // the new database's notice; only the session's messages count
+    shown.clear(); // the new database's notice; only the session's messages count
     settings().VendixManagerURL = sim.url();
     NullMainServices main;
     NullSessionHost host;
@@ -144,11 +154,12 @@ void run(StoreSim& sim, int orders)
     // begins (steps log their own type, the posts "Function").
     QList<QPair<double, QString>> phases;
     QString lastType;
-    QObject::connect(&session.eventLog(), &EventLog::rowAdded, [&](const QString& type, const QString& message) {
-        if (type != lastType || type == QLatin1String("Function"))
-            phases.append({ms(timer), type + QStringLiteral(": ") + message});
-        lastType = type;
-    });
+    QObject::connect(&session.eventLog(), &EventLog::rowAdded,
+                     [&](const QString& type, const QString& message) {
+                         if (type != lastType || type == QLatin1String("Function"))
+                             phases.append({ms(timer), type + QStringLiteral(": ") + message});
+                         lastType = type;
+                     });
     timer.start();
     session.RunSession(StoreSession::GetOrdersAction);
     const double sessionMs = ms(timer);
@@ -162,7 +173,8 @@ void run(StoreSim& sim, int orders)
     for (const auto& [at, what] : phases)
         std::fprintf(stderr, "  %9.1f ms  %s\n", at, qPrintable(what.left(90)));
     for (const QString& text : shown.texts())
-        std::fprintf(stderr, "  message: %s\n", qPrintable(QString(text).replace(QLatin1Char('\r'), QLatin1Char(' '))));
+        std::fprintf(stderr, "  message: %s\n",
+                     qPrintable(QString(text).replace(QLatin1Char('\r'), QLatin1Char(' '))));
 
     // ImportOrders alone, from the same work file into a fresh database, and
     // the plain inserts of the same rows: each the best of three (the
@@ -181,22 +193,27 @@ void run(StoreSim& sim, int orders)
         timer.restart();
         ImportOrders(ctx);
         importMs = std::min(importMs, ms(timer));
-        plainMs = std::min(plainMs, plainSqliteInsert(second.path(QStringLiteral("plain.sqlite")), records));
+        plainMs = std::min(plainMs,
+                           plainSqliteInsert(second.path(QStringLiteral("plain.sqlite")), records));
         // The same rows into an empty orders table with all its indexes.
         g_homes.push_back(std::make_unique<TempHome>());
         TempHome& third = *g_homes.back();
         TMainDataMod::CreateMissingTables(third.dataDir());
-        indexedMs = std::min(indexedMs,
-                             plainSqliteInsert(third.dataDir() + QStringLiteral("/orders.db"), records, "orders"));
+        indexedMs =
+            std::min(indexedMs, plainSqliteInsert(third.dataDir() + QStringLiteral("/orders.db"),
+                                                  records, "orders"));
     }
 
-    std::printf("%6d orders: session %8.1f ms (%d imported, %d messages, get_new_stuff reply %.1f MB)\n", orders,
-                sessionMs, imported, int(shown.texts().size()), 0.0 + double(replyBytes) / 1e6);
-    std::printf("%6d orders: ImportOrders %7.1f ms, plain SQLite insert %7.1f ms, ratio %.2f\n", orders, importMs,
-                plainMs, importMs / plainMs);
-    std::printf("%6d orders: plain SQLite insert into orders.db with its indexes %7.1f ms\n", orders, indexedMs);
-    std::printf("%6d orders: %d invoice-sized files with open/write/close %7.1f ms (before the session)\n", orders,
-                orders, filesMs);
+    std::printf(
+        "%6d orders: session %8.1f ms (%d imported, %d messages, get_new_stuff reply %.1f MB)\n",
+        orders, sessionMs, imported, int(shown.texts().size()), 0.0 + double(replyBytes) / 1e6);
+    std::printf("%6d orders: ImportOrders %7.1f ms, plain SQLite insert %7.1f ms, ratio %.2f\n",
+                orders, importMs, plainMs, importMs / plainMs);
+    std::printf("%6d orders: plain SQLite insert into orders.db with its indexes %7.1f ms\n",
+                orders, indexedMs);
+    std::printf(
+        "%6d orders: %d invoice-sized files with open/write/close %7.1f ms (before the session)\n",
+        orders, orders, filesMs);
 }
 
 } // namespace

@@ -37,11 +37,11 @@ struct Option
 
 struct Mode
 {
-    Option flag;                  // the option that selects the mode
+    Option flag;                          // the option that selects the mode
     std::initializer_list<Option> extras; // further options only this mode takes
-    const char* help;             // its one line in --help
-    bool takesLock;               // main() takes the program lock before it runs
-    int (*run)(const Args& args); // returns the exit code
+    const char* help;                     // its one line in --help
+    bool takesLock;                       // main() takes the program lock before it runs
+    int (*run)(const Args& args);         // returns the exit code
 };
 
 // clang-format off
@@ -75,17 +75,21 @@ QString usage()
             text += QStringLiteral(" [%1]").arg(optionText(o));
         modes << text;
     }
-    QString out = QStringLiteral("Usage: ordersentinel [--home DIR] [%1]\n\n").arg(modes.join(QStringLiteral(" | ")));
+    QString out = QStringLiteral("Usage: ordersentinel [--home DIR] [%1]\n\n")
+                      .arg(modes.join(QStringLiteral(" | ")));
     auto line = [&out](const QString& option, const QString& help) {
         out += QStringLiteral("  %1 %2\n").arg(option.leftJustified(22), help);
     };
-    line(optionText(kHome), QStringLiteral("the program's own directory (data in DIR/data); default: the executable's"));
+    line(optionText(kHome),
+         QStringLiteral(
+             "the program's own directory (data in DIR/data); default: the executable's"));
     for (const Mode& m : kModes)
         line(optionText(m.flag), QString::fromUtf8(m.help));
     line(optionText(kVersion), QStringLiteral("print the program version"));
     line(optionText(kHelp), QStringLiteral("show this text"));
-    out += QStringLiteral("\nWithout a mode the program opens its windows. Exit codes of the modes: "
-                          "0 done, 1 an error, 2 a wrong command line.\n");
+    out +=
+        QStringLiteral("\nWithout a mode the program opens its windows. Exit codes of the modes: "
+                       "0 done, 1 an error, 2 a wrong command line.\n");
     return out;
 }
 
@@ -175,7 +179,8 @@ CommandLine parseArguments(int argc, char** argv)
         if (m != c.mode) {
             for (const Option& o : m->extras) {
                 if (c.args.contains(QLatin1String(o.name)))
-                    c.error = QStringLiteral("%1 needs %2").arg(QLatin1String(o.name), QLatin1String(m->flag.name));
+                    c.error = QStringLiteral("%1 needs %2")
+                                  .arg(QLatin1String(o.name), QLatin1String(m->flag.name));
             }
         }
     }

@@ -22,6 +22,9 @@ BusyCursor::~BusyCursor()
         handler()(false);
 }
 
-void BusyCursor::setHandler(std::function<void(bool)> h) { handler() = std::move(h); }
+void BusyCursor::setHandler(std::function<void(bool)> h)
+{
+    handler() = std::move(h);
+}
 
 } // namespace os

@@ -11,8 +11,14 @@ QDateTime Clock::now()
     return g_pinned.isValid() ? g_pinned : QDateTime::currentDateTime();
 }
 
-QDate Clock::today() { return now().date(); }
+QDate Clock::today()
+{
+    return now().date();
+}
 
-void Clock::pin(const QDateTime& when) { g_pinned = when; }
+void Clock::pin(const QDateTime& when)
+{
+    g_pinned = when;
+}
 
 } // namespace os

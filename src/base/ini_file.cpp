@@ -58,7 +58,7 @@ bool IniFile::load()
 
     QStringList raw = text.split(QLatin1Char('\n'));
     if (!raw.isEmpty() && raw.last().isEmpty())
-        raw.removeLast();   // the break after the last line
+        raw.removeLast(); // the break after the last line
     for (QString& r : raw) {
         if (r.endsWith(QLatin1Char('\r')))
             r.chop(1);
@@ -90,8 +90,8 @@ bool IniFile::load()
 int IniFile::findSection(const QString& section) const
 {
     for (int i = 0; i < m_lines.size(); ++i)
-        if (m_lines.at(i).kind == Line::Section
-            && m_lines.at(i).name.compare(section, Qt::CaseInsensitive) == 0)
+        if (m_lines.at(i).kind == Line::Section &&
+            m_lines.at(i).name.compare(section, Qt::CaseInsensitive) == 0)
             return i;
     return -1;
 }
@@ -110,12 +110,16 @@ int IniFile::findKey(int header, const QString& key) const
         return -1;
     const int end = sectionEnd(header);
     for (int i = header + 1; i < end; ++i)
-        if (m_lines.at(i).kind == Line::Entry && m_lines.at(i).name.compare(key, Qt::CaseInsensitive) == 0)
+        if (m_lines.at(i).kind == Line::Entry &&
+            m_lines.at(i).name.compare(key, Qt::CaseInsensitive) == 0)
             return i;
     return -1;
 }
 
-bool IniFile::containsSection(const QString& section) const { return findSection(section) >= 0; }
+bool IniFile::containsSection(const QString& section) const
+{
+    return findSection(section) >= 0;
+}
 
 bool IniFile::contains(const QString& section, const QString& key) const
 {
@@ -130,14 +134,15 @@ std::optional<QString> IniFile::value(const QString& section, const QString& key
     return m_lines.at(i).value;
 }
 
-QString IniFile::value(const QString& section, const QString& key, const QString& defaultValue) const
+QString IniFile::value(const QString& section, const QString& key,
+                       const QString& defaultValue) const
 {
     return value(section, key).value_or(defaultValue);
 }
 
 void IniFile::setValue(const QString& section, const QString& key, const QString& value)
 {
-    const QString v = oneLine(value).trimmed();   // read back trimmed anyway
+    const QString v = oneLine(value).trimmed(); // read back trimmed anyway
     int header = findSection(section);
     if (header < 0) {
         Line h;
@@ -152,7 +157,7 @@ void IniFile::setValue(const QString& section, const QString& key, const QString
         Line& line = m_lines[at];
         if (line.value != v) {
             line.value = v;
-            line.changed = true;   // keeps the key's own spelling
+            line.changed = true; // keeps the key's own spelling
         }
         return;
     }
@@ -219,7 +224,7 @@ bool IniFile::save()
     if (f.write(bytes) != bytes.size()) {
         m_error = f.errorString();
         f.cancelWriting();
-        f.commit();   // drops the temporary file, keeps the old one
+        f.commit(); // drops the temporary file, keeps the old one
         return false;
     }
     if (!f.commit()) {

@@ -41,23 +41,28 @@ public:
     QString value(const QString& section, const QString& key, const QString& defaultValue) const;
     void setValue(const QString& section, const QString& key, const QString& value);
 
-    QStringList sections() const;                    // in file order, as spelled
-    QStringList keys(const QString& section) const;  // in file order, as spelled
-    QString text() const;                            // what save() writes
+    QStringList sections() const;                   // in file order, as spelled
+    QStringList keys(const QString& section) const; // in file order, as spelled
+    QString text() const;                           // what save() writes
 
 private:
     struct Line
     {
-        enum Kind { Other, Section, Entry };
+        enum Kind
+        {
+            Other,
+            Section,
+            Entry
+        };
         Kind kind = Other;
-        QString raw;     // the line as read (Other), or rebuilt when set
-        QString name;    // section name or key, as spelled in the file
-        QString value;   // Entry value
+        QString raw;   // the line as read (Other), or rebuilt when set
+        QString name;  // section name or key, as spelled in the file
+        QString value; // Entry value
         bool changed = false;
     };
-    int findSection(const QString& section) const;            // header line index or -1
-    int sectionEnd(int header) const;                         // index of the next header or size
-    int findKey(int header, const QString& key) const;        // entry line index or -1
+    int findSection(const QString& section) const;     // header line index or -1
+    int sectionEnd(int header) const;                  // index of the next header or size
+    int findKey(int header, const QString& key) const; // entry line index or -1
 
     QString m_path;
     QString m_error;

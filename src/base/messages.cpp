@@ -53,8 +53,14 @@ ErrorCountingMessages::~ErrorCountingMessages()
     g_service = m_previous;
 }
 
-void ErrorCountingMessages::info(const QString& text) { m_inner.info(text); }
-void ErrorCountingMessages::warning(const QString& text) { m_inner.warning(text); }
+void ErrorCountingMessages::info(const QString& text)
+{
+    m_inner.info(text);
+}
+void ErrorCountingMessages::warning(const QString& text)
+{
+    m_inner.warning(text);
+}
 
 void ErrorCountingMessages::error(const QString& text)
 {
@@ -62,8 +68,14 @@ void ErrorCountingMessages::error(const QString& text)
     m_inner.error(text);
 }
 
-Answer ErrorCountingMessages::ask(const QString& text, Buttons buttons) { return m_inner.ask(text, buttons); }
-void ErrorCountingMessages::beep() { m_inner.beep(); }
+Answer ErrorCountingMessages::ask(const QString& text, Buttons buttons)
+{
+    return m_inner.ask(text, buttons);
+}
+void ErrorCountingMessages::beep()
+{
+    m_inner.beep();
+}
 
 QString displayText(const QString& text)
 {
@@ -73,9 +85,18 @@ QString displayText(const QString& text)
     return out;
 }
 
-void StderrMessageService::info(const QString& text) { writeLine("", text); }
-void StderrMessageService::warning(const QString& text) { writeLine("Warning: ", text); }
-void StderrMessageService::error(const QString& text) { writeLine("Error: ", text); }
+void StderrMessageService::info(const QString& text)
+{
+    writeLine("", text);
+}
+void StderrMessageService::warning(const QString& text)
+{
+    writeLine("Warning: ", text);
+}
+void StderrMessageService::error(const QString& text)
+{
+    writeLine("Error: ", text);
+}
 
 Answer StderrMessageService::ask(const QString& text, Buttons buttons)
 {

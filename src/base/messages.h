@@ -10,11 +10,31 @@ namespace os {
 // records every text and answers questions from a queue.
 //
 // A "\r" in a text is a line break (texts are kept as the program states them).
-enum class Answer { Yes, No, Cancel, Ok, Help };
+enum class Answer
+{
+    Yes,
+    No,
+    Cancel,
+    Ok,
+    Help
+};
 
-enum class Buttons { Ok, YesNo, YesNoCancel, YesNoCancelHelp, OkCancel };
+enum class Buttons
+{
+    Ok,
+    YesNo,
+    YesNoCancel,
+    YesNoCancelHelp,
+    OkCancel
+};
 
-enum class MessageKind { Info, Warning, Error, Question };
+enum class MessageKind
+{
+    Info,
+    Warning,
+    Error,
+    Question
+};
 
 class MessageService
 {

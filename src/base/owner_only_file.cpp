@@ -35,7 +35,8 @@ QString syncToDisk(QFile& file)
 
 bool syncDirectory(const QString& dir)
 {
-    const int fd = ::open(QFile::encodeName(QDir::toNativeSeparators(dir)).constData(), O_RDONLY | O_DIRECTORY);
+    const int fd = ::open(QFile::encodeName(QDir::toNativeSeparators(dir)).constData(),
+                          O_RDONLY | O_DIRECTORY);
     if (fd < 0)
         return false;
     const bool synced = ::fsync(fd) == 0;

@@ -21,10 +21,25 @@ QString AppPaths::home()
     return g_home;
 }
 
-QString AppPaths::dataDir() { return home() + QStringLiteral("/data"); }
-QString AppPaths::htmlDir() { return htmlDirOf(dataDir()); }
-QString AppPaths::htmlDirOf(const QString& dataDir) { return dataDir + QStringLiteral("/html"); }
-QString AppPaths::homeFile(const QString& name) { return home() + QLatin1Char('/') + name; }
-QString AppPaths::dataFile(const QString& name) { return dataDir() + QLatin1Char('/') + name; }
+QString AppPaths::dataDir()
+{
+    return home() + QStringLiteral("/data");
+}
+QString AppPaths::htmlDir()
+{
+    return htmlDirOf(dataDir());
+}
+QString AppPaths::htmlDirOf(const QString& dataDir)
+{
+    return dataDir + QStringLiteral("/html");
+}
+QString AppPaths::homeFile(const QString& name)
+{
+    return home() + QLatin1Char('/') + name;
+}
+QString AppPaths::dataFile(const QString& name)
+{
+    return dataDir() + QLatin1Char('/') + name;
+}
 
 } // namespace os

@@ -11,11 +11,11 @@ namespace os {
 class AppPaths
 {
 public:
-    static void setHome(const QString& dir);   // fixed once at start-up
-    static QString home();                      // the program's own directory
-    static QString dataDir();                   // home + "/data"
-    static QString htmlDir();                   // dataDir + "/html"
-    static QString htmlDirOf(const QString& dataDir);   // the invoice directory of a data directory
+    static void setHome(const QString& dir);          // fixed once at start-up
+    static QString home();                            // the program's own directory
+    static QString dataDir();                         // home + "/data"
+    static QString htmlDir();                         // dataDir + "/html"
+    static QString htmlDirOf(const QString& dataDir); // the invoice directory of a data directory
     static QString homeFile(const QString& name);
     static QString dataFile(const QString& name);
 };

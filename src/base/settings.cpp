@@ -15,9 +15,17 @@ namespace os {
 
 namespace {
 
-enum class Kind { Logical, Integer, Text, Amount, Rate };
+enum class Kind
+{
+    Logical,
+    Integer,
+    Text,
+    Amount,
+    Rate
+};
 
-using Member = std::variant<bool Settings::*, int Settings::*, QString Settings::*, double Settings::*>;
+using Member =
+    std::variant<bool Settings::*, int Settings::*, QString Settings::*, double Settings::*>;
 
 struct KeyDef
 {
@@ -29,7 +37,11 @@ struct KeyDef
 
 // Every key in the order SaveSettings writes it; the key text is the member's
 // own name, so the two cannot drift apart.
-#define OS_KEY(sec, kind, name) KeyDef{sec, #name, Kind::kind, &Settings::name}
+#define OS_KEY(sec, kind, name)                                                                    \
+    KeyDef                                                                                         \
+    {                                                                                              \
+        sec, #name, Kind::kind, &Settings::name                                                    \
+    }
 const KeyDef kKeys[] = {
     OS_KEY("MAINC", Logical, ChecksByMail),
     OS_KEY("MAINC", Logical, AskCCPhone),
@@ -119,7 +131,8 @@ const QString kCardListName = QStringLiteral("ccitems.txt");
 // keeps it too; an unreadable number becomes 0.
 void readKey(const IniFile& ini, const KeyDef& def, Settings& s)
 {
-    const std::optional<QString> text = ini.value(QLatin1String(def.section), QLatin1String(def.key));
+    const std::optional<QString> text =
+        ini.value(QLatin1String(def.section), QLatin1String(def.key));
     if (!text)
         return;
     switch (def.kind) {
@@ -145,7 +158,8 @@ QString writtenValue(const KeyDef& def, const Settings& s)
 {
     switch (def.kind) {
     case Kind::Logical:
-        return s.*std::get<bool Settings::*>(def.member) ? QStringLiteral("1") : QStringLiteral("0");
+        return s.*std::get<bool Settings::*>(def.member) ? QStringLiteral("1")
+                                                         : QStringLiteral("0");
     case Kind::Integer:
         return QString::number(s.*std::get<int Settings::*>(def.member));
     case Kind::Text:
@@ -173,13 +187,13 @@ void moveCardList()
     QSaveFile target(AppPaths::dataFile(kCardListName));
     if (!target.open(QIODevice::WriteOnly))
         return;
-    if (target.write(lines) != lines.size()) {   // a short write is no error to QSaveFile
+    if (target.write(lines) != lines.size()) { // a short write is no error to QSaveFile
         target.cancelWriting();
         target.commit();
         return;
     }
     if (target.commit())
-        source.remove();   // a failure to delete is of no consequence
+        source.remove(); // a failure to delete is of no consequence
 }
 
 } // namespace
@@ -190,9 +204,15 @@ Settings& settings()
     return s;
 }
 
-QString settingsFile() { return AppPaths::dataFile(kSettingsName); }
+QString settingsFile()
+{
+    return AppPaths::dataFile(kSettingsName);
+}
 
-QString installationFile() { return AppPaths::homeFile(QStringLiteral("ordersentinel.ini")); }
+QString installationFile()
+{
+    return AppPaths::homeFile(QStringLiteral("ordersentinel.ini"));
+}
 
 QString suggestedSecURL(const QString& domain)
 {
@@ -208,7 +228,7 @@ bool saveStoreDomain(const QString& domain)
     settings().storeDomain = domain;
     IniFile ini(installationFile());
     if (!ini.load() && QFileInfo::exists(ini.path()))
-        return false;   // never replace a file we could not read
+        return false; // never replace a file we could not read
     ini.setValue(kInstallationSection, kStoreDomainKey, domain);
     return ini.save();
 }
@@ -226,7 +246,7 @@ void LoadSettings()
     const QString homeIni = AppPaths::homeFile(kSettingsName);
     const bool fromHome = QFileInfo(homeIni).isFile();
     IniFile ini(fromHome ? homeIni : settingsFile());
-    ini.load();   // a missing or unreadable file gives every default
+    ini.load(); // a missing or unreadable file gives every default
     for (const KeyDef& def : kKeys)
         readKey(ini, def, s);
     settings() = s;

@@ -46,7 +46,8 @@ struct Settings
     QString CompanyCity = QStringLiteral("Orlando");
     QString CompanyState = QStringLiteral("FL");
     QString CompanyZip = QStringLiteral("12345");
-    QString VendixAffiliatelocation = QStringLiteral("http://www.yourdomain.com/cgi-bin/vendixaffiliate.cgi");
+    QString VendixAffiliatelocation =
+        QStringLiteral("http://www.yourdomain.com/cgi-bin/vendixaffiliate.cgi");
     QString CompanyPhone = QStringLiteral("654-123-5467");
     QString TollFree = QStringLiteral("800-123-4567");
     QString OrderEmail = QStringLiteral("info@yourdomain.com");
@@ -57,12 +58,12 @@ struct Settings
     QString DefaultCurrencySymbol = QStringLiteral("$");
     QString DefaultCurrencyDisclaimer = QStringLiteral("USD");
     QString BGImagePath;
-    int BGColor = 16777215;     // white; colours are blue*65536 + green*256 + red
-    int WeightMethod = 1;       // 0 ounces, 1 pounds, 2 pounds and ounces
-    int TextColor = 0;          // black
-    int LinkColor = 255;        // red
-    int VlinkColor = 8388608;   // navy
-    int ALinkColor = 8421504;   // grey
+    int BGColor = 16777215;   // white; colours are blue*65536 + green*256 + red
+    int WeightMethod = 1;     // 0 ounces, 1 pounds, 2 pounds and ounces
+    int TextColor = 0;        // black
+    int LinkColor = 255;      // red
+    int VlinkColor = 8388608; // navy
+    int ALinkColor = 8421504; // grey
     int DefWeight = 5;
     int SMTPPORT = 25;
     double CODFEE = 6.00;
@@ -121,7 +122,7 @@ bool SaveSettings();
 QString suggestedSecURL(const QString& domain);
 
 // The installation's store domain file and its section/key.
-QString installationFile();   // <home>/ordersentinel.ini
+QString installationFile(); // <home>/ordersentinel.ini
 // Stores the domain in the installation file and in settings().storeDomain;
 // false when the file could not be written.
 bool saveStoreDomain(const QString& domain);

@@ -31,15 +31,24 @@ QString lockDir()
     return dir;
 }
 
-QString systemError(int err) { return QString::fromLocal8Bit(std::strerror(err)); }
+QString systemError(int err)
+{
+    return QString::fromLocal8Bit(std::strerror(err));
+}
 
 } // namespace
 
 SingleInstance::SingleInstance() = default;
 
-SingleInstance::~SingleInstance() { release(); }
+SingleInstance::~SingleInstance()
+{
+    release();
+}
 
-QString SingleInstance::lockFilePath() { return lockDir() + QStringLiteral("/ZR"); }
+QString SingleInstance::lockFilePath()
+{
+    return lockDir() + QStringLiteral("/ZR");
+}
 
 bool SingleInstance::tryAcquire()
 {

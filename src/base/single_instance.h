@@ -17,7 +17,7 @@ public:
     static const QString AlreadyRunningMessage;
 
     SingleInstance();
-    ~SingleInstance();   // releases the lock
+    ~SingleInstance(); // releases the lock
     SingleInstance(const SingleInstance&) = delete;
     SingleInstance& operator=(const SingleInstance&) = delete;
 

@@ -8,7 +8,10 @@ namespace os {
 
 namespace {
 
-char hexDigit(int v) { return "0123456789abcdef"[v & 0xf]; }
+char hexDigit(int v)
+{
+    return "0123456789abcdef"[v & 0xf];
+}
 
 bool isAsciiAlnum(char c)
 {
@@ -33,8 +36,8 @@ QString asciiLower(const QString& s)
 struct Fixed
 {
     bool negative = false;
-    QString whole;   // no leading zeros, at least "0"
-    QString frac;    // exactly `decimals` digits
+    QString whole; // no leading zeros, at least "0"
+    QString frac;  // exactly `decimals` digits
 };
 
 bool toFixed(double v, int decimals, Fixed* out)
@@ -44,12 +47,12 @@ bool toFixed(double v, int decimals, Fixed* out)
     Fixed f;
     f.negative = std::signbit(v);
     const double a = std::fabs(v);
-    QString digits;   // all digits, the decimal point after `point` of them
+    QString digits; // all digits, the decimal point after `point` of them
     int point = 1;
     if (a == 0) {
         digits = QStringLiteral("0");
     } else {
-        const QString e = QString::number(a, 'e', 14);   // d.dddddddddddddde+XX
+        const QString e = QString::number(a, 'e', 14); // d.dddddddddddddde+XX
         const qsizetype ePos = e.indexOf(QLatin1Char('e'));
         digits = e.left(1) + e.mid(2, ePos - 2);
         point = e.mid(ePos + 1).toInt() + 1;
@@ -190,9 +193,15 @@ QString FormatMoney(double amount)
     return (f.negative ? QStringLiteral("-") : QString()) + whole + loc.decimalPoint() + f.frac;
 }
 
-QString FormatAmount(double amount) { return plainFixed(amount, 2); }
+QString FormatAmount(double amount)
+{
+    return plainFixed(amount, 2);
+}
 
-QString FormatRate(double rate) { return plainFixed(rate, 5); }
+QString FormatRate(double rate)
+{
+    return plainFixed(rate, 5);
+}
 
 double ReadNumber(const QString& text)
 {
@@ -211,7 +220,9 @@ double ReadNumber(const QString& text)
     // nothing else (no thousands separators, no "nan" or "inf").
     qsizetype i = 0;
     const qsizetype n = t.size();
-    auto isDigit = [&](qsizetype k) { return k < n && t.at(k) >= QLatin1Char('0') && t.at(k) <= QLatin1Char('9'); };
+    auto isDigit = [&](qsizetype k) {
+        return k < n && t.at(k) >= QLatin1Char('0') && t.at(k) <= QLatin1Char('9');
+    };
     if (i < n && (t.at(i) == QLatin1Char('+') || t.at(i) == QLatin1Char('-')))
         ++i;
     int mantissaDigits = 0;
@@ -240,7 +251,7 @@ double ReadNumber(const QString& text)
     if (i != n)
         return 0;
     bool ok = false;
-    const double v = t.toDouble(&ok);   // QString::toDouble reads the C form
+    const double v = t.toDouble(&ok); // QString::toDouble reads the C form
     return ok && std::isfinite(v) ? v : 0;
 }
 

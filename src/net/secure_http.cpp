@@ -106,7 +106,13 @@ struct SecureHTTP::Job
 {
     struct Event
     {
-        enum Kind { Data, Status, Header, Finished } kind;
+        enum Kind
+        {
+            Data,
+            Status,
+            Header,
+            Finished
+        } kind;
         QByteArray data;
         QString first;
         QString second;
@@ -123,7 +129,7 @@ struct SecureHTTP::Job
     int timeoutSeconds = kDefaultTimeoutSeconds;
     QString extraCaFile;
     QList<QPair<QByteArray, QByteArray>> requestHeaders;
-    SecureHTTP* owner = nullptr;   // outlives the worker: its destructor joins it
+    SecureHTTP* owner = nullptr; // outlives the worker: its destructor joins it
     std::atomic<bool> abort{false};
 
     // --- event queue (both threads) ---
@@ -134,18 +140,23 @@ struct SecureHTTP::Job
     // --- worker state ---
     CURL* curl = nullptr;
     int responseCode = 0;
-    QString statusLine;            // "500 Internal Server Error"
+    QString statusLine; // "500 Internal Server Error"
     QByteArray location;
     QString host;
     bool lookupPending = true;
-    std::set<curl_socket_t> openingSockets;     // opened, not yet known to be connected
+    std::set<curl_socket_t> openingSockets; // opened, not yet known to be connected
     std::set<curl_socket_t> connectedSockets;
-    qint64 requestBodyLeft = -1;   // body bytes of this request still to go; -1: sent
+    qint64 requestBodyLeft = -1; // body bytes of this request still to go; -1: sent
     std::unique_ptr<QFile> file;
-    enum class FileFault { None, Open, Write } fileFault = FileFault::None;
-    int certificateError = X509_V_OK;   // the first fault of the server's chain
-    int refusedRedirect = 0;       // error number when a redirect to another scheme came
-    QString error;                 // the outcome: empty on success
+    enum class FileFault
+    {
+        None,
+        Open,
+        Write
+    } fileFault = FileFault::None;
+    int certificateError = X509_V_OK; // the first fault of the server's chain
+    int refusedRedirect = 0;          // error number when a redirect to another scheme came
+    QString error;                    // the outcome: empty on success
 
     // --- owner thread ---
     bool finished = false;
@@ -173,8 +184,8 @@ struct SecureHTTP::Job
         {
             std::lock_guard lock(mutex);
             while (size > 0) {
-                if (events.empty() || events.back().kind != Event::Data
-                    || events.back().data.size() >= kChunkSize)
+                if (events.empty() || events.back().kind != Event::Data ||
+                    events.back().data.size() >= kChunkSize)
                     events.push_back({Event::Data, {}, {}, {}});
                 QByteArray& chunk = events.back().data;
                 if (chunk.capacity() < kChunkSize)
@@ -194,7 +205,8 @@ struct SecureHTTP::Job
     void postDelivery()
     {
         SecureHTTP* target = owner;
-        QMetaObject::invokeMethod(target, [target] { target->deliverEvents(); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            target, [target] { target->deliverEvents(); }, Qt::QueuedConnection);
     }
 
     std::deque<Event> takeEvents()
@@ -225,7 +237,7 @@ void SecureHTTP::Job::run()
 {
     pushStatus(QStringLiteral("Looking up the IP address ") + host);
     {
-        CurlList headers;   // declared first: it must outlive the handle
+        CurlList headers; // declared first: it must outlive the handle
         CurlHandle handle(curl_easy_init());
         curl = handle.get();
         CURLcode code = CURLE_FAILED_INIT;
@@ -240,7 +252,7 @@ void SecureHTTP::Job::run()
                 add("Content-Type: " + contentType);
             add("Cache-Control: no-cache");
             add("Pragma: no-cache");
-            add("Expect:");   // send the body at once, without waiting for "100 Continue"
+            add("Expect:"); // send the body at once, without waiting for "100 Continue"
             for (const auto& [name, value] : requestHeaders)
                 add(name + ": " + value);
             headers.reset(list);
@@ -265,7 +277,7 @@ void SecureHTTP::Job::configure(CURL* c, curl_slist* headers)
     const char* protocol = scheme == QLatin1String("https") ? "https" : "http";
     curl_easy_setopt(c, CURLOPT_URL, url.constData());
     curl_easy_setopt(c, CURLOPT_PROTOCOLS_STR, protocol);
-    curl_easy_setopt(c, CURLOPT_REDIR_PROTOCOLS_STR, protocol);   // no http <-> https redirects
+    curl_easy_setopt(c, CURLOPT_REDIR_PROTOCOLS_STR, protocol); // no http <-> https redirects
     curl_easy_setopt(c, CURLOPT_FOLLOWLOCATION, 1L);
     curl_easy_setopt(c, CURLOPT_MAXREDIRS, 10L);
     curl_easy_setopt(c, CURLOPT_NOSIGNAL, 1L);
@@ -283,7 +295,7 @@ void SecureHTTP::Job::configure(CURL* c, curl_slist* headers)
 
     curl_easy_setopt(c, CURLOPT_SSL_VERIFYPEER, 1L);
     curl_easy_setopt(c, CURLOPT_SSL_VERIFYHOST, ignoreInvalidCert ? 0L : 2L);
-    curl_easy_setopt(c, CURLOPT_CA_CACHE_TIMEOUT, 0L);   // the extra authority is added per post
+    curl_easy_setopt(c, CURLOPT_CA_CACHE_TIMEOUT, 0L); // the extra authority is added per post
     curl_easy_setopt(c, CURLOPT_SSL_CTX_FUNCTION, &Job::onSslContext);
     curl_easy_setopt(c, CURLOPT_SSL_CTX_DATA, this);
 
@@ -291,7 +303,8 @@ void SecureHTTP::Job::configure(CURL* c, curl_slist* headers)
     curl_easy_setopt(c, CURLOPT_HEADERDATA, this);
     curl_easy_setopt(c, CURLOPT_WRITEFUNCTION, &Job::onWrite);
     curl_easy_setopt(c, CURLOPT_WRITEDATA, this);
-    curl_easy_setopt(c, CURLOPT_BUFFERSIZE, 256L * 1024L);   // fewer reads; chunks are cut to size when queued
+    curl_easy_setopt(c, CURLOPT_BUFFERSIZE,
+                     256L * 1024L); // fewer reads; chunks are cut to size when queued
     // The debug stream is how the stages of sending become visible.
     curl_easy_setopt(c, CURLOPT_VERBOSE, 1L);
     curl_easy_setopt(c, CURLOPT_DEBUGFUNCTION, &Job::onDebug);
@@ -345,7 +358,8 @@ size_t SecureHTTP::Job::onHeader(char* data, size_t size, size_t count, void* se
     if (line.startsWith("HTTP/")) {
         // A new response: "HTTP/1.1 500 Internal Server Error".
         const int space = line.indexOf(' ');
-        job->statusLine = space < 0 ? QString() : QString::fromLatin1(line.mid(space + 1)).trimmed();
+        job->statusLine =
+            space < 0 ? QString() : QString::fromLatin1(line.mid(space + 1)).trimmed();
         job->responseCode = job->statusLine.left(3).toInt();
         job->location.clear();
         if (job->responseCode >= 100 && job->responseCode < 200)
@@ -364,10 +378,12 @@ size_t SecureHTTP::Job::onHeader(char* data, size_t size, size_t count, void* se
                                     .resolved(QUrl(QString::fromLatin1(job->location)));
             if (target.scheme().toLower() != job->scheme) {
                 job->refusedRedirect = job->scheme == QLatin1String("https") ? kHttpsToHttpRedirect
-                                                                            : kHttpToHttpsRedirect;
+                                                                             : kHttpToHttpsRedirect;
             } else {
-                job->pushStatus(QStringLiteral("An HTTP request is about to automatically redirect the request to ")
-                                + target.toString());
+                job->pushStatus(
+                    QStringLiteral(
+                        "An HTTP request is about to automatically redirect the request to ") +
+                    target.toString());
                 if (target.host() != job->host) {
                     job->host = target.host();
                     job->lookupPending = true;
@@ -436,7 +452,8 @@ void SecureHTTP::Job::requestSent()
     pushStatus(kWaiting);
 }
 
-curl_socket_t SecureHTTP::Job::onOpenSocket(void* self, curlsocktype purpose, curl_sockaddr* address)
+curl_socket_t SecureHTTP::Job::onOpenSocket(void* self, curlsocktype purpose,
+                                            curl_sockaddr* address)
 {
     auto* job = static_cast<Job*>(self);
     const curl_socket_t socket = ::socket(address->family, address->socktype, address->protocol);
@@ -447,8 +464,8 @@ curl_socket_t SecureHTTP::Job::onOpenSocket(void* self, curlsocktype purpose, cu
         job->lookupPending = false;
         job->pushStatus(QStringLiteral("Successfully found the IP address ") + ip);
     }
-    job->pushStatus(QStringLiteral("Connecting to the socket address ")
-                    + socketAddressText(ip, addressPort(&address->addr)));
+    job->pushStatus(QStringLiteral("Connecting to the socket address ") +
+                    socketAddressText(ip, addressPort(&address->addr)));
     job->openingSockets.insert(socket);
     return socket;
 }
@@ -456,7 +473,7 @@ curl_socket_t SecureHTTP::Job::onOpenSocket(void* self, curlsocktype purpose, cu
 int SecureHTTP::Job::onCloseSocket(void* self, curl_socket_t socket)
 {
     auto* job = static_cast<Job*>(self);
-    job->openingSockets.erase(socket);   // a losing attempt of several addresses
+    job->openingSockets.erase(socket); // a losing attempt of several addresses
     const bool wasConnected = job->connectedSockets.erase(socket) > 0;
     if (wasConnected)
         job->pushStatus(kClosing);
@@ -474,8 +491,8 @@ int SecureHTTP::Job::onPrerequest(void* self, char* ip, char*, int port, int)
     if (!job->openingSockets.empty()) {
         job->connectedSockets.merge(job->openingSockets);
         job->openingSockets.clear();
-        job->pushStatus(QStringLiteral("Successfully connected to ")
-                        + socketAddressText(QString::fromLatin1(ip), port));
+        job->pushStatus(QStringLiteral("Successfully connected to ") +
+                        socketAddressText(QString::fromLatin1(ip), port));
     }
     return CURL_PREREQFUNC_OK;
 }
@@ -509,11 +526,13 @@ int SecureHTTP::Job::onVerify(int preverifyOk, X509_STORE_CTX* context)
 {
     if (preverifyOk)
         return 1;
-    auto* ssl = static_cast<SSL*>(X509_STORE_CTX_get_ex_data(context, SSL_get_ex_data_X509_STORE_CTX_idx()));
-    auto* job = ssl ? static_cast<Job*>(SSL_CTX_get_ex_data(SSL_get_SSL_CTX(ssl), jobIndex())) : nullptr;
+    auto* ssl = static_cast<SSL*>(
+        X509_STORE_CTX_get_ex_data(context, SSL_get_ex_data_X509_STORE_CTX_idx()));
+    auto* job =
+        ssl ? static_cast<Job*>(SSL_CTX_get_ex_data(SSL_get_SSL_CTX(ssl), jobIndex())) : nullptr;
     const int error = X509_STORE_CTX_get_error(context);
-    if (job && job->ignoreInvalidCert && X509_STORE_CTX_get_error_depth(context) == 0
-        && (error == X509_V_ERR_CERT_HAS_EXPIRED || error == X509_V_ERR_CERT_NOT_YET_VALID)) {
+    if (job && job->ignoreInvalidCert && X509_STORE_CTX_get_error_depth(context) == 0 &&
+        (error == X509_V_ERR_CERT_HAS_EXPIRED || error == X509_V_ERR_CERT_NOT_YET_VALID)) {
         X509_STORE_CTX_set_error(context, X509_V_OK);
         return 1;
     }
@@ -572,7 +591,7 @@ void SecureHTTP::post(const QString& url, const QByteArray& body, const QString&
         throw HttpError(QStringLiteral("No server specified in URL."));
 
     auto job = std::make_shared<Job>();
-    job->url = url.toUtf8();   // used as given; libcurl parses it itself
+    job->url = url.toUtf8(); // used as given; libcurl parses it itself
     job->scheme = scheme;
     job->host = parsed.host();
     job->body = body;
@@ -581,7 +600,8 @@ void SecureHTTP::post(const QString& url, const QByteArray& body, const QString&
     job->localFile = localFile;
     job->ignoreInvalidCert = m_ignoreInvalidCert;
     job->timeoutSeconds = m_timeoutSeconds > 0 ? m_timeoutSeconds : kDefaultTimeoutSeconds;
-    job->extraCaFile = m_extraCaFile.isEmpty() ? qEnvironmentVariable(kCaFileVariable) : m_extraCaFile;
+    job->extraCaFile =
+        m_extraCaFile.isEmpty() ? qEnvironmentVariable(kCaFileVariable) : m_extraCaFile;
     job->requestHeaders = m_requestHeaders;
     job->owner = this;
 
@@ -602,11 +622,11 @@ void SecureHTTP::post(const QString& url, const QByteArray& body, const QString&
     }
     if (!job->finished)
         loop.exec();
-    if (!self)   // destroyed while waiting: the destructor stopped the worker
+    if (!self) // destroyed while waiting: the destructor stopped the worker
         throw HttpError(QStringLiteral("Interrupted."));
     m_loop = nullptr;
     m_worker.join();
-    deliverEvents();   // anything queued after the loop ended
+    deliverEvents(); // anything queued after the loop ended
     m_statusCode = job->responseCode;
     m_job.reset();
     m_busy = false;

@@ -50,7 +50,7 @@ public:
     static constexpr const char* kCaFileVariable = "ORDERSENTINEL_CA_FILE";
 
     explicit SecureHTTP(QObject* parent = nullptr);
-    ~SecureHTTP() override;   // a post still running is interrupted and waited for
+    ~SecureHTTP() override; // a post still running is interrupted and waited for
 
     void setUserAgent(const QString& userAgent) { m_userAgent = userAgent; }
     QString userAgent() const { return m_userAgent; }
@@ -83,7 +83,7 @@ public:
     void reset();
 
     bool isBusy() const { return m_busy; }
-    int statusCode() const { return m_statusCode; }   // of the last reply; 0 when none came
+    int statusCode() const { return m_statusCode; } // of the last reply; 0 when none came
 
 signals:
     void transfer(qint64 bytesSoFar, const QByteArray& chunk);

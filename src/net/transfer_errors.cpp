@@ -16,7 +16,7 @@ struct Numbered
 Numbered certificateError(long verifyResult)
 {
     switch (verifyResult) {
-    case X509_V_OK:   // the chain was good: libcurl refused the host name
+    case X509_V_OK: // the chain was good: libcurl refused the host name
         return {12038, "The certificate's name does not match the server's name."};
     case X509_V_ERR_CERT_HAS_EXPIRED:
     case X509_V_ERR_CERT_NOT_YET_VALID:
@@ -50,9 +50,11 @@ QString transferErrorText(int curlCode, long verifyResult, int refusedRedirect)
         return QStringLiteral("Interrupted.");
     case CURLE_UNSUPPORTED_PROTOCOL:
         if (refusedRedirect == kHttpsToHttpRedirect)
-            known = {kHttpsToHttpRedirect, "The redirection from a secure to a non-secure site was refused."};
+            known = {kHttpsToHttpRedirect,
+                     "The redirection from a secure to a non-secure site was refused."};
         else if (refusedRedirect == kHttpToHttpsRedirect)
-            known = {kHttpToHttpsRedirect, "The redirection from a non-secure to a secure site was refused."};
+            known = {kHttpToHttpsRedirect,
+                     "The redirection from a non-secure to a secure site was refused."};
         else
             known = {12006, "The URL scheme could not be recognized or is not supported."};
         break;

@@ -9,12 +9,14 @@ EventLog::EventLog(QObject* parent) : QAbstractTableModel(parent) {}
 bool EventLog::LogEvent(const QString& type, const QString& message)
 {
     // Progress texts of the transfer client that say nothing to the user.
-    if (trimControl(message).isEmpty() || message.startsWith(QLatin1String("Unknown state"))
-        || message.contains(QLatin1String("(100")))
+    if (trimControl(message).isEmpty() || message.startsWith(QLatin1String("Unknown state")) ||
+        message.contains(QLatin1String("(100")))
         return false;
 
     Row row;
-    row.type = message == QLatin1String("Site cleaned up and unlocked.") ? QStringLiteral("Important") : type;
+    row.type = message == QLatin1String("Site cleaned up and unlocked.")
+                   ? QStringLiteral("Important")
+                   : type;
     row.message = message;
     row.waiting = message.startsWith(QLatin1String("Waiting"));
 

@@ -13,8 +13,14 @@ class EventLog : public QAbstractTableModel
 {
     Q_OBJECT
 public:
-    enum Column { TypeColumn = 0, MessageColumn = 1, ColumnCount = 2 };
-    enum Role {
+    enum Column
+    {
+        TypeColumn = 0,
+        MessageColumn = 1,
+        ColumnCount = 2
+    };
+    enum Role
+    {
         // bool: the row's message begins with "Waiting" (shown with the waiting icon).
         WaitingRole = Qt::UserRole + 1,
         // QString: the row's type, whatever column is asked.
@@ -45,7 +51,8 @@ public:
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
     int columnCount(const QModelIndex& parent = QModelIndex()) const override;
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
-    QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
+    QVariant headerData(int section, Qt::Orientation orientation,
+                        int role = Qt::DisplayRole) const override;
     Qt::ItemFlags flags(const QModelIndex& index) const override;
 
 signals:

@@ -38,7 +38,7 @@ public:
     {
         if (m_active) {
             ::tcsetattr(STDIN_FILENO, TCSAFLUSH, &m_saved);
-            std::fputc('\n', stderr);   // the Enter that was not echoed
+            std::fputc('\n', stderr); // the Enter that was not echoed
         }
     }
     NoEcho(const NoEcho&) = delete;
@@ -89,8 +89,9 @@ public:
         const std::optional<QString> confirmation = readSecretLine("Confirm Password: ");
         if (!password || !confirmation || !isAcceptableNewPassword(*password, *confirmation)) {
             m_refused = true;
-            messages().error(QStringLiteral("Password must be letters and numbers only and must be at least 5 "
-                                            "characters. Your password is case sensitive."));
+            messages().error(
+                QStringLiteral("Password must be letters and numbers only and must be at least 5 "
+                               "characters. Your password is case sensitive."));
             return std::nullopt;
         }
         return password;
@@ -114,7 +115,8 @@ void printLogRow(const QString& type, const QString& message)
 int runHeadlessSession(const QString& action)
 {
     if (!StoreSession::Actions().contains(action)) {
-        std::fprintf(stderr, "Unknown session action \"%s\". The actions are:\n", action.toLocal8Bit().constData());
+        std::fprintf(stderr, "Unknown session action \"%s\". The actions are:\n",
+                     action.toLocal8Bit().constData());
         for (const QString& a : StoreSession::Actions())
             std::fprintf(stderr, "  %s\n", a.toLocal8Bit().constData());
         return 2;
@@ -129,7 +131,7 @@ int runHeadlessSession(const QString& action)
         ownApp = std::make_unique<QCoreApplication>(argc, argv);
     }
 
-    ErrorCountingMessages shown;   // standard error unless a caller installed another
+    ErrorCountingMessages shown; // standard error unless a caller installed another
 
     LoadSettings();
 
@@ -142,7 +144,7 @@ int runHeadlessSession(const QString& action)
         }
         try {
             if (!data->isOpen() && !data->OpenCompanyDatabase(AppPaths::dataDir()))
-                return 1;   // the engine's text has been shown
+                return 1; // the engine's text has been shown
         } catch (const ProgramTermination& t) {
             return t.code();
         } catch (const Error& e) {

@@ -14,7 +14,6 @@
 #include <QDir>
 #include <QFile>
 
-
 namespace os {
 
 int runImportReply(const QString& file)
@@ -55,7 +54,9 @@ int runImportReply(const QString& file)
         ImportContext ctx;
         ctx.dataDir = dataDir;
         ctx.workDir = AppPaths::home();
-        ctx.log = [&log](const QString& type, const QString& message) { log.LogEvent(type, message); };
+        ctx.log = [&log](const QString& type, const QString& message) {
+            log.LogEvent(type, message);
+        };
         runImportSteps(reply, ctx);
     } catch (const ProgramTermination& t) {
         return t.code();

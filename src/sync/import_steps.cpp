@@ -8,8 +8,8 @@
 #include "base/text_utils.h"
 #include "data/catalogue.h"
 #include "data/connection.h"
-#include "data/main_data_mod.h"
 #include "data/db_error.h"
+#include "data/main_data_mod.h"
 #include "data/table.h"
 #include "data/transaction.h"
 #include "sync/invoices.h"
@@ -62,8 +62,9 @@ double readMoney(const QString& text)
 
 QString paymentMethodText(const QString& code)
 {
-    static const char* const kMethods[] = {"Credit Card",        "Credit Card by Phone", "COD",
-                                           "Purchase Order",     "Remote Credit Card",   "Mail Payment"};
+    static const char* const kMethods[] = {
+        "Credit Card",    "Credit Card by Phone", "COD",
+        "Purchase Order", "Remote Credit Card",   "Mail Payment"};
     const QString c = trimControl(code);
     if (c.size() == 1 && c[0] >= u'1' && c[0] <= u'6')
         return QString::fromLatin1(kMethods[c[0].unicode() - u'1']);
@@ -86,12 +87,13 @@ DateReader::DateReader()
     addTime(loc.timeFormat(QLocale::ShortFormat));
 
     for (const QString& d : dates) {
-        const bool shortYear = d.contains(QStringLiteral("yy")) && !d.contains(QStringLiteral("yyyy"));
+        const bool shortYear =
+            d.contains(QStringLiteral("yy")) && !d.contains(QStringLiteral("yyyy"));
         QStringList variants{d};
         if (shortYear) {
             QString four = d;
             four.replace(QStringLiteral("yy"), QStringLiteral("yyyy"));
-            variants.prepend(four);   // "3/5/2024" before "3/5/24"
+            variants.prepend(four); // "3/5/2024" before "3/5/24"
         }
         for (const QString& v : variants) {
             const bool two = shortYear && v == d;
@@ -107,8 +109,9 @@ DateReader::DateReader()
     m_formats.append({QStringLiteral("yyyy-MM-dd"), false, false});
 
     for (Format& f : m_formats) {
-        if (f.pattern == QLatin1String("yyyy-MM-dd") || f.pattern == QLatin1String("yyyy-MM-dd HH:mm:ss")
-            || f.pattern == QLatin1String("yyyy-MM-ddTHH:mm:ss"))
+        if (f.pattern == QLatin1String("yyyy-MM-dd") ||
+            f.pattern == QLatin1String("yyyy-MM-dd HH:mm:ss") ||
+            f.pattern == QLatin1String("yyyy-MM-ddTHH:mm:ss"))
             f.isoLength = int(f.pattern.size());
     }
 }
@@ -222,19 +225,19 @@ QVariantList orderRowValues(const QStringList& f, DateReader& dates, const QDate
     Q_ASSERT(f.size() >= kOrderFields);
     QVariantList v;
     v.reserve(34);
-    v.append(readInteger(f[0]));    // INV
-    v.append(readInteger(f[1]));    // CUSTID
-    for (int i = 2; i <= 20; ++i)   // PASS .. NOTES
+    v.append(readInteger(f[0]));  // INV
+    v.append(readInteger(f[1]));  // CUSTID
+    for (int i = 2; i <= 20; ++i) // PASS .. NOTES
         v.append(f[i]);
-    v.append(dates.dateTime(f[21]));   // IDATE
-    v.append(readMoney(f[22]));        // TOTAL
+    v.append(dates.dateTime(f[21])); // IDATE
+    v.append(readMoney(f[22]));      // TOTAL
     v.append(paymentMethodText(f[23]));
-    for (int i = 24; i <= 29; ++i)   // CARDNUM .. PURCHASEORDER
+    for (int i = 24; i <= 29; ++i) // CARDNUM .. PURCHASEORDER
         v.append(f[i]);
-    v.append(readIntegerOr(f[30], 0));   // AFFILIATECODE
-    v.append(f[31]);                // COUPON
-    v.append(f[32]);                // ORDERSTATE
-    v.append(now);                  // LASTMARKED
+    v.append(readIntegerOr(f[30], 0)); // AFFILIATECODE
+    v.append(f[31]);                   // COUPON
+    v.append(f[32]);                   // ORDERSTATE
+    v.append(now);                     // LASTMARKED
     return v;
 }
 
@@ -274,8 +277,14 @@ QList<QStringList> readRecords(const QByteArray& text)
 
 // ---- Work files ---------------------------------------------------------------
 
-QString ImportContext::htmlDir() const { return AppPaths::htmlDirOf(dataDir); }
-QString ImportContext::workFile(const QString& name) const { return workDir + QLatin1Char('/') + name; }
+QString ImportContext::htmlDir() const
+{
+    return AppPaths::htmlDirOf(dataDir);
+}
+QString ImportContext::workFile(const QString& name) const
+{
+    return workDir + QLatin1Char('/') + name;
+}
 
 const QList<SectionFile>& workFileSections()
 {
@@ -310,7 +319,8 @@ QByteArray readWorkFile(const ImportContext& ctx, const char* name)
     const QString path = ctx.workFile(QString::fromLatin1(name));
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
-        throw SessionError(QStringLiteral("Cannot open file \"%1\". %2").arg(path, file.errorString()));
+        throw SessionError(
+            QStringLiteral("Cannot open file \"%1\". %2").arg(path, file.errorString()));
     return file.readAll();
 }
 
@@ -319,14 +329,18 @@ QByteArray readWorkFile(const ImportContext& ctx, const char* name)
 class Prepared
 {
 public:
-    Prepared(const std::shared_ptr<Connection>& conn, const QString& sql, QList<const FieldDef*> defs)
+    Prepared(const std::shared_ptr<Connection>& conn, const QString& sql,
+             QList<const FieldDef*> defs)
         : m_conn(conn), m_stmt(conn->handle(), sql), m_defs(std::move(defs))
     {
     }
 
     // A column whose value is the same for every row (an import's time
     // stamp): converted once, bound instead of values[index].
-    void setFixed(int index, const QVariant& value) { m_fixed.insert(index, toStored(value, m_defs.value(index))); }
+    void setFixed(int index, const QVariant& value)
+    {
+        m_fixed.insert(index, toStored(value, m_defs.value(index)));
+    }
 
     // Runs the statement; returns the rows it changed. Throws DbError.
     int run(const QVariantList& values)
@@ -335,7 +349,8 @@ public:
         m_stmt.reset();
         for (int i = 0; i < values.size(); ++i) {
             const auto fixed = m_fixed.constFind(i);
-            m_stmt.bind(i + 1, fixed != m_fixed.cend() ? *fixed : toStored(values[i], m_defs.value(i)));
+            m_stmt.bind(i + 1,
+                        fixed != m_fixed.cend() ? *fixed : toStored(values[i], m_defs.value(i)));
         }
         try {
             m_stmt.step();
@@ -397,7 +412,7 @@ private:
     Statement m_stmt;
     QList<const FieldDef*> m_defs;
     QHash<int, QVariant> m_fixed;
-    int m_failedCode = SQLITE_OK;   // primary code of the last failed step
+    int m_failedCode = SQLITE_OK; // primary code of the last failed step
 };
 
 struct TableFile
@@ -477,8 +492,7 @@ private:
     bool m_set = false;
 };
 
-template <typename Body>
-void inTransaction(const QString& dir, const char* table, Body&& body)
+template <typename Body> void inTransaction(const QString& dir, const char* table, Body&& body)
 {
     // Set before the transaction begins (it is read then), reset after it ends.
     const SubJournalInMemory journal(Connection::forTable(dir, QString::fromLatin1(table)));
@@ -554,13 +568,15 @@ void ImportAccounts(ImportContext& ctx)
     const QList<const FieldDef*> defs = customers.allFields();
     const FieldDef* custid = customers.field("CUSTID");
     Prepared insert(customers.conn, customers.insertSql(defs), defs);
-    Prepared lookup(customers.conn,
-                    QStringLiteral("SELECT %1 FROM %2 WHERE %3=?")
-                        .arg(quoteIdent(QStringLiteral("EMAIL")), customers.quoted, quoteIdent(custid->name)),
-                    {custid});
-    Prepared remove(customers.conn,
-                    QStringLiteral("DELETE FROM %1 WHERE %2=?").arg(customers.quoted, quoteIdent(custid->name)),
-                    {custid});
+    Prepared lookup(
+        customers.conn,
+        QStringLiteral("SELECT %1 FROM %2 WHERE %3=?")
+            .arg(quoteIdent(QStringLiteral("EMAIL")), customers.quoted, quoteIdent(custid->name)),
+        {custid});
+    Prepared remove(
+        customers.conn,
+        QStringLiteral("DELETE FROM %1 WHERE %2=?").arg(customers.quoted, quoteIdent(custid->name)),
+        {custid});
 
     inTransaction(ctx.dataDir, "customers", [&] {
         for (const QStringList& rec : records) {
@@ -571,8 +587,8 @@ void ImportAccounts(ImportContext& ctx)
             const std::optional<QVariant> stored = lookup.firstValue({values[0]});
             if (stored && stored->toString() != rec[2]) {
                 ctx.write(QStringLiteral("Internal Trouble"),
-                          rec[0] + QStringLiteral(" AND ") + rec[2]
-                              + QStringLiteral(" do not match, record not updated!"));
+                          rec[0] + QStringLiteral(" AND ") + rec[2] +
+                              QStringLiteral(" do not match, record not updated!"));
                 continue;
             }
             // The old row goes and the new one comes in one savepoint: an
@@ -587,7 +603,8 @@ void ImportAccounts(ImportContext& ctx)
             try {
                 insert.run(values);
                 sp.release();
-                ctx.write(QStringLiteral("Account"), rec[0] + QStringLiteral(" New or Updated Shopper Account"));
+                ctx.write(QStringLiteral("Account"),
+                          rec[0] + QStringLiteral(" New or Updated Shopper Account"));
             } catch (const DbError& e) {
                 insert.rethrowUnlessRecordRefused();
                 sp.rollback();
@@ -603,7 +620,8 @@ void ImportNotes(ImportContext& ctx)
 {
     const QList<QStringList> records = readRecords(readWorkFile(ctx, "notes.dat"));
     TableFile notes(ctx.dataDir, "invoice_notes");
-    const QList<const FieldDef*> defs{notes.field("INVOICE"), notes.field("IDATE"), notes.field("NOTE")};
+    const QList<const FieldDef*> defs{notes.field("INVOICE"), notes.field("IDATE"),
+                                      notes.field("NOTE")};
     Prepared insert(notes.conn, notes.insertSql(defs), defs);
     DateReader dates;
 
@@ -618,7 +636,8 @@ void ImportNotes(ImportContext& ctx)
                 // logged below, as a zero is
             }
             if (inv == 0) {
-                ctx.write(QStringLiteral("Internal Trouble"), QStringLiteral("Notes API invoice number was invalid!"));
+                ctx.write(QStringLiteral("Internal Trouble"),
+                          QStringLiteral("Notes API invoice number was invalid!"));
                 continue;
             }
             try {
@@ -627,8 +646,9 @@ void ImportNotes(ImportContext& ctx)
                 Savepoint sp(notes.conn);
                 insert.run({inv, date, rec[2]});
                 sp.release();
-                ctx.write(QStringLiteral("Order Notes"), rec[0] + QStringLiteral(" Order Notes API Entry"));
-            } catch (const Error& e) {   // a bad date or a row the table refuses
+                ctx.write(QStringLiteral("Order Notes"),
+                          rec[0] + QStringLiteral(" Order Notes API Entry"));
+            } catch (const Error& e) { // a bad date or a row the table refuses
                 insert.rethrowUnlessRecordRefused();
                 messages().error(e.text());
             }
@@ -644,7 +664,8 @@ void ApplyInvoiceMarks(ImportContext& ctx)
     TableFile orders(ctx.dataDir, "orders");
     Prepared update(orders.conn,
                     QStringLiteral("UPDATE %1 SET %2=? WHERE %3=?")
-                        .arg(orders.quoted, quoteIdent(QStringLiteral("ORDERSTATE")), quoteIdent(QStringLiteral("INV"))),
+                        .arg(orders.quoted, quoteIdent(QStringLiteral("ORDERSTATE")),
+                             quoteIdent(QStringLiteral("INV"))),
                     {orders.field("ORDERSTATE"), orders.field("INV")});
 
     inTransaction(ctx.dataDir, "orders", [&] {
@@ -658,10 +679,12 @@ void ApplyInvoiceMarks(ImportContext& ctx)
                 sp.release();
                 if (changed == 0)
                     ctx.write(QStringLiteral("Invoice Marker"),
-                              QStringLiteral("Could not mark invoice ") + rec[0] + QLatin1Char(' ') + rec[1]);
+                              QStringLiteral("Could not mark invoice ") + rec[0] +
+                                  QLatin1Char(' ') + rec[1]);
                 else
-                    ctx.write(QStringLiteral("Invoice Marker"), rec[0] + QStringLiteral(" Order marked ") + rec[1]);
-            } catch (const Error& e) {   // a number that is not one, a refused value
+                    ctx.write(QStringLiteral("Invoice Marker"),
+                              rec[0] + QStringLiteral(" Order marked ") + rec[1]);
+            } catch (const Error& e) { // a number that is not one, a refused value
                 update.rethrowUnlessRecordRefused();
                 messages().error(e.text());
             }
@@ -688,12 +711,13 @@ void ApplyInvoiceStatus(ImportContext& ctx)
                 const int added = insert.run({inv, rec[1]});
                 sp.release();
                 if (added == 0)
-                    ctx.write(QStringLiteral("Invoice Status"), QStringLiteral("Could not set invoice ") + rec[0]
-                                                                   + QStringLiteral(" status to ") + rec[1]);
+                    ctx.write(QStringLiteral("Invoice Status"),
+                              QStringLiteral("Could not set invoice ") + rec[0] +
+                                  QStringLiteral(" status to ") + rec[1]);
                 else
                     ctx.write(QStringLiteral("Invoice Status"),
                               rec[0] + QStringLiteral(" Invoice status set to ") + rec[1]);
-            } catch (const Error& e) {   // an order that already has its status text
+            } catch (const Error& e) { // an order that already has its status text
                 insert.rethrowUnlessRecordRefused();
                 messages().error(e.text());
             }

@@ -61,7 +61,7 @@ private:
         QString pattern;
         bool twoDigitYear;
         bool hasTime;
-        int isoLength = 0;   // 10 or 19 when the pattern is plain ISO 8601 (read by hand)
+        int isoLength = 0; // 10 or 19 when the pattern is plain ISO 8601 (read by hand)
     };
     bool tryFormat(const Format& f, const QString& text, QDateTime& out) const;
     QList<Format> m_formats;
@@ -96,8 +96,8 @@ QList<QStringList> readRecords(const QByteArray& text);
 // Both the store session and --import-reply run the steps with it.
 struct ImportContext
 {
-    QString dataDir;   // company data directory: the tables and html/
-    QString workDir;   // the program's own directory: orders.dat, ...
+    QString dataDir; // company data directory: the tables and html/
+    QString workDir; // the program's own directory: orders.dat, ...
     std::function<void(const QString& type, const QString& message)> log;
 
     QSet<qint64> imported;

@@ -42,15 +42,15 @@ QString FindLocalAccount(const QString& dataDir, const QString& email, const QSt
         const int custid = readInteger(number);
         Query q;
         q.setDirectory(dataDir);
-        q.setSql(QStringLiteral(
-            "SELECT EMAIL, CUSTID FROM customers.db WHERE EMAIL=:EMAIL OR CUSTID=:CUSTID ORDER BY CUSTID"));
+        q.setSql(QStringLiteral("SELECT EMAIL, CUSTID FROM customers.db WHERE EMAIL=:EMAIL OR "
+                                "CUSTID=:CUSTID ORDER BY CUSTID"));
         q.setParam(QStringLiteral("EMAIL"), trimControl(email));
         q.setParam(QStringLiteral("CUSTID"), custid);
         q.open();
         if (q.eof())
             return {};
-        return q.value(QStringLiteral("EMAIL")).toString() + QStringLiteral("::")
-            + QString::number(q.value(QStringLiteral("CUSTID")).toLongLong());
+        return q.value(QStringLiteral("EMAIL")).toString() + QStringLiteral("::") +
+               QString::number(q.value(QStringLiteral("CUSTID")).toLongLong());
     } catch (const Error&) {
         // A number that is not one or an unreadable table: no match.
         return {};
@@ -81,19 +81,21 @@ bool CheckDataIntegrity(StoreSession& session)
     const qint64 accounts = HighestCustomerNumber(dataDir);
     const qint64 invoices = HighestOrderNumber(dataDir);
 
-    const QString action = session.PostCommand(checkDataIntegrityCommand(session.password(), accounts, invoices));
+    const QString action =
+        session.PostCommand(checkDataIntegrityCommand(session.password(), accounts, invoices));
     if (action == QLatin1String("PASS_INVALID")) {
         session.reportInvalidPassword();
         return false;
     }
     if (action == QLatin1String("NO_NEED"))
-        return false;   // nothing to retrieve
+        return false; // nothing to retrieve
     if (action == QLatin1String("LOCKERROR")) {
         session.markFailed();
         messages().error(QStringLiteral("Site is locked, you may need to  unlock it!"));
         return false;
     }
-    session.LogEvent(QStringLiteral("Important"), QStringLiteral("I had to lock Vendix to retrieve records!"));
+    session.LogEvent(QStringLiteral("Important"),
+                     QStringLiteral("I had to lock Vendix to retrieve records!"));
 
     const QString section = decodeStoreText(
         ExtractSection(session.responseBuffer(), markers::DataIntStart, markers::DataIntEnd));
@@ -102,12 +104,14 @@ bool CheckDataIntegrity(StoreSession& session)
     if (records.isEmpty())
         return true;
 
-    session.LogEvent(QStringLiteral("Function"), QStringLiteral("Starting local account data integrity process."));
+    session.LogEvent(QStringLiteral("Function"),
+                     QStringLiteral("Starting local account data integrity process."));
     const QString fixList = accountFixList(dataDir, records);
-    session.LogEvent(QStringLiteral("Function"), QStringLiteral("Completed local account data integrity process."));
+    session.LogEvent(QStringLiteral("Function"),
+                     QStringLiteral("Completed local account data integrity process."));
 
-    const QString fixAction
-        = session.PostCommand(dataIntFixAcctCommand(session.password(), accounts, invoices, fixList));
+    const QString fixAction =
+        session.PostCommand(dataIntFixAcctCommand(session.password(), accounts, invoices, fixList));
     if (fixAction == QLatin1String("PASS_INVALID")) {
         session.reportInvalidPassword();
         return false;

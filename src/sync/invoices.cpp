@@ -24,7 +24,8 @@ bool writeInvoice(const QString& path, QByteArrayView page)
         messages().error(cannotCreateFileText(path, file.errorString()));
         return false;
     }
-    if (file.write(page.data(), page.size()) != page.size() || file.write("\r\n", 2) != 2 || !file.flush()) {
+    if (file.write(page.data(), page.size()) != page.size() || file.write("\r\n", 2) != 2 ||
+        !file.flush()) {
         messages().error(cannotWriteFileText(path, file.errorString()));
         return false;
     }
@@ -42,7 +43,8 @@ void ExtractInvoices(const QByteArray& html, ImportContext& ctx)
         // Without a separator no invoice can follow: nothing more to cut.
         if (separator < 0)
             return;
-        const int number = readInteger(decodeStoreText(text.sliced(numberAt, separator - numberAt)));
+        const int number =
+            readInteger(decodeStoreText(text.sliced(numberAt, separator - numberAt)));
         const qsizetype pageAt = separator + kSeparator.size();
         const qsizetype end = text.indexOf(kEnd, pageAt);
         const QByteArrayView page = end < 0 ? QByteArrayView() : text.sliced(pageAt, end - pageAt);
@@ -53,7 +55,8 @@ void ExtractInvoices(const QByteArray& html, ImportContext& ctx)
         if (ctx.failed.contains(number) || !ctx.imported.contains(number))
             continue;
         const QString name = QString::number(number);
-        if (writeInvoice(ctx.htmlDir() + QLatin1Char('/') + name + QStringLiteral("inv.html"), page))
+        if (writeInvoice(ctx.htmlDir() + QLatin1Char('/') + name + QStringLiteral("inv.html"),
+                         page))
             ctx.write(QStringLiteral("Invoice"), name + QStringLiteral(" Printable Invoice"));
     }
 }

@@ -17,7 +17,8 @@ const QString kMessageSeparator = QStringLiteral("::");
 // The text after the first `marker` up to and including the next line feed,
 // trimmed. Null view when the marker is missing; `*terminated` says whether a
 // line feed followed it.
-QByteArrayView markedLine(QByteArrayView reply, QByteArrayView marker, bool* found, bool* terminated)
+QByteArrayView markedLine(QByteArrayView reply, QByteArrayView marker, bool* found,
+                          bool* terminated)
 {
     *found = false;
     *terminated = false;
@@ -35,7 +36,8 @@ QByteArrayView markedLine(QByteArrayView reply, QByteArrayView marker, bool* fou
 
 StoreCommand makeCommand(QByteArray body, const char* workFile, const char* stepText)
 {
-    return StoreCommand{std::move(body), QString::fromLatin1(workFile), QString::fromLatin1(stepText)};
+    return StoreCommand{std::move(body), QString::fromLatin1(workFile),
+                        QString::fromLatin1(stepText)};
 }
 
 } // namespace
@@ -70,11 +72,12 @@ void ShowStoreMessages(QByteArrayView reply, EventLog& log)
     bool hasMessageLine = false;
     const QStringList parts = storeMessages(reply, &hasMessageLine);
     if (!hasMessageLine) {
-        log.LogEvent(QStringLiteral("Vendix"), QStringLiteral("No response received from ordersentinel.cgi!"));
+        log.LogEvent(QStringLiteral("Vendix"),
+                     QStringLiteral("No response received from ordersentinel.cgi!"));
         return;
     }
     for (const QString& part : parts)
-        log.LogEvent(QStringLiteral("Vendix"), part);   // blank parts are dropped by the log
+        log.LogEvent(QStringLiteral("Vendix"), part); // blank parts are dropped by the log
 }
 
 QString GetStoreAction(QByteArrayView reply)
@@ -87,7 +90,8 @@ QString GetStoreAction(QByteArrayView reply)
     return decodeStoreText(line);
 }
 
-QByteArray ExtractSection(QByteArrayView reply, QByteArrayView startMarker, QByteArrayView endMarker)
+QByteArray ExtractSection(QByteArrayView reply, QByteArrayView startMarker,
+                          QByteArrayView endMarker)
 {
     if (startMarker.isEmpty() || endMarker.isEmpty())
         return {};
@@ -148,15 +152,16 @@ StoreCommand dataIntFixAcctCommand(const QString& password, qint64 accounts, qin
                                    const QString& mailFix)
 {
     QByteArray body = commandBody(password, QStringLiteral("data_int_fix_acct"));
-    body += "&hacc=" + QByteArray::number(accounts) + "&hinv=" + QByteArray::number(invoices)
-        + "&mailfix=" + UrlEncode(mailFix);
+    body += "&hacc=" + QByteArray::number(accounts) + "&hinv=" + QByteArray::number(invoices) +
+            "&mailfix=" + UrlEncode(mailFix);
     return makeCommand(std::move(body), "~gin3.tmp", "Connecting to check account data integrity");
 }
 
 StoreCommand genConfigsCommand(const QString& password, const QByteArray& fields)
 {
     QByteArray body = passwordField(password) + "&command=genconfigs=&" + fields;
-    return makeCommand(std::move(body), "~g1.tmp", "Connecting to Vendix to update general configs....");
+    return makeCommand(std::move(body), "~g1.tmp",
+                       "Connecting to Vendix to update general configs....");
 }
 
 StoreCommand emergencyUnlockCommand(const QString& password)
@@ -174,13 +179,15 @@ StoreCommand lockVendixCommand(const QString& password)
 StoreCommand pollServerCommand(const QString& password)
 {
     // The one body that names the password field unencoded.
-    QByteArray body = "crypt_keeper=" + UrlEncode(password) + "&command=" + UrlEncode(QStringLiteral("poll_server"));
+    QByteArray body = "crypt_keeper=" + UrlEncode(password) +
+                      "&command=" + UrlEncode(QStringLiteral("poll_server"));
     return makeCommand(std::move(body), "~g3.tmp", "Connecting to Vendix Polling...");
 }
 
 StoreCommand changePassCommand(const QString& password, const QString& newPassword)
 {
-    QByteArray body = passwordField(password) + "&command=changepass&newpass=" + UrlEncode(newPassword);
+    QByteArray body =
+        passwordField(password) + "&command=changepass&newpass=" + UrlEncode(newPassword);
     return makeCommand(std::move(body), "~g3.tmp", "Connecting to Change Password....");
 }
 
@@ -192,13 +199,14 @@ QString storeUserAgent()
 bool isStorePasswordChar(QChar c)
 {
     const char16_t u = c.unicode();
-    return (u >= u'0' && u <= u'9') || (u >= u'A' && u <= u'Z') || (u >= u'a' && u <= u'z') || u == u'_';
+    return (u >= u'0' && u <= u'9') || (u >= u'A' && u <= u'Z') || (u >= u'a' && u <= u'z') ||
+           u == u'_';
 }
 
 bool newPasswordConfirmed(const QString& password, const QString& confirmation)
 {
-    return password.size() >= MinimumPasswordLength && confirmation.size() >= MinimumPasswordLength
-        && password == confirmation;
+    return password.size() >= MinimumPasswordLength &&
+           confirmation.size() >= MinimumPasswordLength && password == confirmation;
 }
 
 bool isAcceptableNewPassword(const QString& password, const QString& confirmation)

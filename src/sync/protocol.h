@@ -37,7 +37,8 @@ QString GetStoreAction(QByteArrayView reply);
 
 // The text between the first start marker and the first end marker, trimmed;
 // empty when a marker is missing or the end marker comes first.
-QByteArray ExtractSection(QByteArrayView reply, QByteArrayView startMarker, QByteArrayView endMarker);
+QByteArray ExtractSection(QByteArrayView reply, QByteArrayView startMarker,
+                          QByteArrayView endMarker);
 
 // The runs between separators, empty runs included. A text without the
 // separator gives no pieces at all (it is not one piece).

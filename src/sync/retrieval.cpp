@@ -18,7 +18,8 @@ namespace os {
 QString missingHtmlDirMessage(const QString& dataDir)
 {
     // Named as a directory, with the separator at the end.
-    return QStringLiteral("The \"%1/\" HTML invoice export directory does not exist!").arg(AppPaths::htmlDirOf(dataDir));
+    return QStringLiteral("The \"%1/\" HTML invoice export directory does not exist!")
+        .arg(AppPaths::htmlDirOf(dataDir));
 }
 
 QString keepReply(const QByteArray& reply, const QString& home)
@@ -26,11 +27,14 @@ QString keepReply(const QByteArray& reply, const QString& home)
     const QString dir = home + QStringLiteral("/retrievals");
     if (!QDir().mkpath(dir))
         throw SessionError(QStringLiteral("Cannot create directory \"%1\".").arg(dir));
-    QFile::setPermissions(dir, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    QFile::setPermissions(dir,
+                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
 
-    const QString stem = dir + QLatin1Char('/') + Clock::now().toString(QStringLiteral("yyyy-MM-dd_HH-mm-ss"));
+    const QString stem =
+        dir + QLatin1Char('/') + Clock::now().toString(QStringLiteral("yyyy-MM-dd_HH-mm-ss"));
     for (int n = 1;; ++n) {
-        const QString path = stem + (n == 1 ? QString() : QStringLiteral("_%1").arg(n)) + QStringLiteral(".reply");
+        const QString path =
+            stem + (n == 1 ? QString() : QStringLiteral("_%1").arg(n)) + QStringLiteral(".reply");
         QFile file(path);
         // NewOnly: an existing kept reply is never replaced. Card numbers
         // inside: owner only from the first byte.
@@ -41,9 +45,10 @@ QString keepReply(const QByteArray& reply, const QString& home)
         }
         // The store forgets the data once told to clean up: the copy must be
         // on disk, its name included, before that.
-        const QString why = file.write(reply) != reply.size() ? file.errorString() : syncToDisk(file);
+        const QString why =
+            file.write(reply) != reply.size() ? file.errorString() : syncToDisk(file);
         if (!why.isEmpty()) {
-            file.remove();   // half a reply is no copy to import later
+            file.remove(); // half a reply is no copy to import later
             throw SessionError(cannotWriteFileText(path, why));
         }
         if (!syncDirectory(dir) || !syncDirectory(home))
@@ -71,7 +76,7 @@ void RetrieveOrders(StoreSession& session)
     }
     if (action != QLatin1String("DataSuccess"))
         return;
-    const QByteArray reply = session.responseBuffer();   // the next post reuses the buffer
+    const QByteArray reply = session.responseBuffer(); // the next post reuses the buffer
 
     // The store forgets what it delivered once told to clean up, and the
     // import can stop early: the whole reply is kept first. A copy that
@@ -88,7 +93,9 @@ void RetrieveOrders(StoreSession& session)
     ImportContext ctx;
     ctx.dataDir = dataDir;
     ctx.workDir = AppPaths::home();
-    ctx.log = [&session](const QString& type, const QString& message) { session.LogEvent(type, message); };
+    ctx.log = [&session](const QString& type, const QString& message) {
+        session.LogEvent(type, message);
+    };
     runImportSteps(reply, ctx);
 
     if (cleanUp != QLatin1String("UNLOCKED!"))

@@ -60,7 +60,8 @@ QString longTimeFormatWithoutZone(const QLocale& locale)
 
 QStringList StoreSession::Actions()
 {
-    return {GetOrdersAction, PollServerAction, PublishAction, LockAction, UnlockAction, ChangePasswordAction};
+    return {GetOrdersAction, PollServerAction, PublishAction,
+            LockAction,      UnlockAction,     ChangePasswordAction};
 }
 
 bool StoreSession::actionNeedsTables(const QString& action)
@@ -72,10 +73,11 @@ bool StoreSession::actionNeedsTables(const QString& action)
 StoreSession::StoreSession(MainServices* main, SessionHost* host, QObject* parent)
     : QObject(parent), m_main(main), m_host(host), m_http(new SecureHTTP(this)), m_log(this)
 {
-    connect(m_http, &SecureHTTP::transfer, this, [this](qint64 bytesSoFar, const QByteArray& chunk) {
-        m_buffer.append(chunk);
-        m_host->setTransferCount(bytesSoFar);
-    });
+    connect(m_http, &SecureHTTP::transfer, this,
+            [this](qint64 bytesSoFar, const QByteArray& chunk) {
+                m_buffer.append(chunk);
+                m_host->setTransferCount(bytesSoFar);
+            });
     connect(m_http, &SecureHTTP::status, this,
             [this](const QString& text) { LogEvent(QStringLiteral("Agent"), text); });
     connect(m_http, &SecureHTTP::header, this, [this](const QString& name, const QString& value) {
@@ -94,8 +96,8 @@ void StoreSession::LogEvent(const QString& type, const QString& message)
 QString StoreSession::sessionTimeText(const QDateTime& when)
 {
     const QLocale locale;
-    return locale.toString(when.date(), QLocale::ShortFormat) + QLatin1Char(' ')
-        + locale.toString(when.time(), longTimeFormatWithoutZone(locale));
+    return locale.toString(when.date(), QLocale::ShortFormat) + QLatin1Char(' ') +
+           locale.toString(when.time(), longTimeFormatWithoutZone(locale));
 }
 
 void StoreSession::prepareClient()
@@ -104,7 +106,8 @@ void StoreSession::prepareClient()
     m_http->setUserAgent(storeUserAgent());
 }
 
-QString StoreSession::PostCommand(const QByteArray& body, const QString& workFile, const QString& stepText)
+QString StoreSession::PostCommand(const QByteArray& body, const QString& workFile,
+                                  const QString& stepText)
 {
     LogEvent(QStringLiteral("Function"), stepText);
     m_buffer.clear();
@@ -114,7 +117,8 @@ QString StoreSession::PostCommand(const QByteArray& body, const QString& workFil
             m_http->reset();
             prepareClient();
         });
-        m_http->post(settings().VendixManagerURL, body, QStringLiteral("application/x-www-form-urlencoded"),
+        m_http->post(settings().VendixManagerURL, body,
+                     QStringLiteral("application/x-www-form-urlencoded"),
                      AppPaths::homeFile(workFile));
     }
     ShowStoreMessages(m_buffer, m_log);
@@ -140,7 +144,7 @@ void StoreSession::setTransferPanelVisible(bool visible)
 void StoreSession::RunSession(const QString& action)
 {
     if (m_running)
-        return;   // one session at a time; the controls are disabled meanwhile
+        return; // one session at a time; the controls are disabled meanwhile
     m_running = true;
     m_failed = false;
 
@@ -151,7 +155,8 @@ void StoreSession::RunSession(const QString& action)
     {
         BusyCursor busy;
         m_host->setSessionControlsEnabled(false);
-        LogEvent(QStringLiteral("Notice"), QStringLiteral("Starting Session: ") + sessionTimeText(Clock::now()));
+        LogEvent(QStringLiteral("Notice"),
+                 QStringLiteral("Starting Session: ") + sessionTimeText(Clock::now()));
         m_main->SetCommandsEnabled(false);
 
         SessionClosing closing([this] {
@@ -172,7 +177,8 @@ void StoreSession::RunSession(const QString& action)
         }
     }
     // Logged after the cursor and controls are back, as the last row.
-    LogEvent(QStringLiteral("Notice"), QStringLiteral("Session Complete: ") + sessionTimeText(Clock::now()));
+    LogEvent(QStringLiteral("Notice"),
+             QStringLiteral("Session Complete: ") + sessionTimeText(Clock::now()));
     m_running = false;
 }
 
@@ -213,8 +219,8 @@ void StoreSession::EmergencyUnlock()
 {
     const QString action = PostCommand(emergencyUnlockCommand(m_password));
     if (action == QLatin1String("NOLOCKSTOP")) {
-        messages().info(QStringLiteral(
-            "The site was not locked. You should only perform this action when Vendix tells you it is needed."));
+        messages().info(QStringLiteral("The site was not locked. You should only perform this "
+                                       "action when Vendix tells you it is needed."));
         return;
     }
     if (action == QLatin1String("MANUALUNLOCK")) {
@@ -222,7 +228,8 @@ void StoreSession::EmergencyUnlock()
         return;
     }
     if (action == QLatin1String("WASUNLOCK"))
-        LogEvent(QStringLiteral("Vendix"), QStringLiteral("Ordersentinel must now perform order retrieval!"));
+        LogEvent(QStringLiteral("Vendix"),
+                 QStringLiteral("Ordersentinel must now perform order retrieval!"));
     if (action == QLatin1String("PASS_INVALID")) {
         reportInvalidPassword();
         return;
@@ -237,9 +244,10 @@ void StoreSession::ChangeStorePassword(const QString& newPassword)
     const QString action = PostCommand(changePassCommand(m_password, newPassword));
     if (action == QLatin1String("PASS_INVALID")) {
         m_failed = true;
-        messages().error(kInvalidPassword
-                         + QStringLiteral("\r\rRemember that your password has not been changed yet. Enter your "
-                                          "current password so that Ordersentinel can change it to the new one."));
+        messages().error(
+            kInvalidPassword +
+            QStringLiteral("\r\rRemember that your password has not been changed yet. Enter your "
+                           "current password so that Ordersentinel can change it to the new one."));
     } else if (action == QLatin1String("PASSCHANGED")) {
         messages().info(QStringLiteral("Your password has been changed!"));
         m_password.clear();
@@ -249,9 +257,9 @@ void StoreSession::ChangeStorePassword(const QString& newPassword)
 
 void StoreSession::PublishConfiguration()
 {
-    throw SessionError(
-        QStringLiteral("Publishing options and configurations is not available in this version of Ordersentinel. "
-                       "Nothing was sent to the store."));
+    throw SessionError(QStringLiteral(
+        "Publishing options and configurations is not available in this version of Ordersentinel. "
+        "Nothing was sent to the store."));
 }
 
 } // namespace os

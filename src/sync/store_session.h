@@ -60,12 +60,12 @@ class StoreSession : public QObject
     Q_OBJECT
 public:
     // The action texts, in the order of the action list.
-    static const QString GetOrdersAction;       // "Get Orders & Information"
-    static const QString PollServerAction;      // "Poll Server"
-    static const QString PublishAction;         // "Publish Options & Configurations"
-    static const QString LockAction;            // "Lock Vendix"
-    static const QString UnlockAction;          // "Unlock Vendix"
-    static const QString ChangePasswordAction;  // "Change Password"
+    static const QString GetOrdersAction;      // "Get Orders & Information"
+    static const QString PollServerAction;     // "Poll Server"
+    static const QString PublishAction;        // "Publish Options & Configurations"
+    static const QString LockAction;           // "Lock Vendix"
+    static const QString UnlockAction;         // "Unlock Vendix"
+    static const QString ChangePasswordAction; // "Change Password"
     static QStringList Actions();
     // Whether the action works on the company database (retrieval, publishing).
     static bool actionNeedsTables(const QString& action);

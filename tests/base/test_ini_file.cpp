@@ -41,19 +41,18 @@ private slots:
 
     void otherLinesAreKeptAndKeysKeepTheirPlace()
     {
-        const QByteArray original =
-            "; written by hand\n"
-            "stray=before any section\n"
-            "\n"
-            "[MainC]\n"
-            "  CompanyName = Acme  \n"
-            "; a comment inside\n"
-            "Custom=keep me\n"
-            "this line is garbage\n"
-            "\n"
-            "; leads into the next section\n"
-            "[Other]\n"
-            "x=1\n";
+        const QByteArray original = "; written by hand\n"
+                                    "stray=before any section\n"
+                                    "\n"
+                                    "[MainC]\n"
+                                    "  CompanyName = Acme  \n"
+                                    "; a comment inside\n"
+                                    "Custom=keep me\n"
+                                    "this line is garbage\n"
+                                    "\n"
+                                    "; leads into the next section\n"
+                                    "[Other]\n"
+                                    "x=1\n";
         QVERIFY(writeAll(file("keep.ini"), original));
         IniFile ini(file("keep.ini"));
         QVERIFY(ini.load());
@@ -70,22 +69,21 @@ private slots:
         ini.setValue("MAINC", "NewKey", "n");
         ini.setValue("NEW", "a", "b");
         QVERIFY(ini.save());
-        QCOMPARE(readAll(file("keep.ini")), QByteArray(
-            "; written by hand\n"
-            "stray=before any section\n"
-            "\n"
-            "[MainC]\n"
-            "CompanyName=Widgets Ltd\n"
-            "; a comment inside\n"
-            "Custom=keep me\n"
-            "NewKey=n\n"
-            "this line is garbage\n"
-            "\n"
-            "; leads into the next section\n"
-            "[Other]\n"
-            "x=1\n"
-            "[NEW]\n"
-            "a=b\n"));
+        QCOMPARE(readAll(file("keep.ini")), QByteArray("; written by hand\n"
+                                                       "stray=before any section\n"
+                                                       "\n"
+                                                       "[MainC]\n"
+                                                       "CompanyName=Widgets Ltd\n"
+                                                       "; a comment inside\n"
+                                                       "Custom=keep me\n"
+                                                       "NewKey=n\n"
+                                                       "this line is garbage\n"
+                                                       "\n"
+                                                       "; leads into the next section\n"
+                                                       "[Other]\n"
+                                                       "x=1\n"
+                                                       "[NEW]\n"
+                                                       "a=b\n"));
     }
 
     void firstOfRepeatedNamesWins()
@@ -94,7 +92,7 @@ private slots:
         IniFile ini(file("dup.ini"));
         QVERIFY(ini.load());
         QCOMPARE(ini.value("S", "k", "?"), QStringLiteral("first"));
-        QVERIFY(!ini.contains("S", "only"));   // the later [s] is never consulted
+        QVERIFY(!ini.contains("S", "only")); // the later [s] is never consulted
         ini.setValue("s", "K", "changed");
         QCOMPARE(ini.text(), QStringLiteral("[S]\nk=changed\nK=second\n[s]\nk=third\nonly=here\n"));
     }
@@ -121,7 +119,8 @@ private slots:
         QCOMPARE(ini.value("A", "City", "?"), QStringLiteral("M\u00fcnchen"));
         ini.setValue("A", "Zip", "80331");
         QVERIFY(ini.save());
-        QCOMPARE(readAll(file("win.ini")), QByteArray("[A]\r\nCity=M\xC3\xBCnchen\r\nZip=80331\r\n"));
+        QCOMPARE(readAll(file("win.ini")),
+                 QByteArray("[A]\r\nCity=M\xC3\xBCnchen\r\nZip=80331\r\n"));
 
         QVERIFY(writeAll(file("bom.ini"), "\xEF\xBB\xBF[A]\r\nCity=M\xC3\xBCnchen\r\n"));
         IniFile bom(file("bom.ini"));
@@ -138,14 +137,16 @@ private slots:
         IniFile back(file("inject.ini"));
         QVERIFY(back.load());
         QCOMPARE(back.sections(), QStringList({"MAINC"}));
-        QCOMPARE(back.value("MAINC", "CompanyName", "?"), QStringLiteral("Acme  [SECINFO] SecRef=0"));
+        QCOMPARE(back.value("MAINC", "CompanyName", "?"),
+                 QStringLiteral("Acme  [SECINFO] SecRef=0"));
     }
 
     void saveTightensPermissions()
     {
         QVERIFY(writeAll(file("open.ini"), "[A]\nk=1\n"));
-        QFile::setPermissions(file("open.ini"), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup
-                                                    | QFileDevice::ReadOther);
+        QFile::setPermissions(file("open.ini"), QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                                    QFileDevice::ReadGroup |
+                                                    QFileDevice::ReadOther);
         IniFile ini(file("open.ini"));
         QVERIFY(ini.load());
         ini.setValue("A", "k", "2");

@@ -146,16 +146,20 @@ private slots:
         QCOMPARE(suggestedSecURL(QString()), kSecPrefix + QStringLiteral("/"));
         QCOMPARE(suggestedSecURL(QStringLiteral("myshop.example.com")),
                  kSecPrefix + QStringLiteral("myshop\\.example\\.com/"));
-        QCOMPARE(suggestedSecURL(QStringLiteral(".myshop.com")), kSecPrefix + QStringLiteral("myshop\\.com/"));
-        QCOMPARE(suggestedSecURL(QStringLiteral("..odd.com")), kSecPrefix + QStringLiteral("\\.odd\\.com/"));
+        QCOMPARE(suggestedSecURL(QStringLiteral(".myshop.com")),
+                 kSecPrefix + QStringLiteral("myshop\\.com/"));
+        QCOMPARE(suggestedSecURL(QStringLiteral("..odd.com")),
+                 kSecPrefix + QStringLiteral("\\.odd\\.com/"));
 
         test::TempHome home;
         QVERIFY(saveStoreDomain(QStringLiteral(".myshop.com")));
-        QCOMPARE(readAll(home.path("ordersentinel.ini")), QByteArray("[Installation]\nStoreDomain=.myshop.com\n"));
+        QCOMPARE(readAll(home.path("ordersentinel.ini")),
+                 QByteArray("[Installation]\nStoreDomain=.myshop.com\n"));
         settings() = Settings();
         LoadSettings();
         QCOMPARE(settings().storeDomain, QStringLiteral(".myshop.com"));
-        QCOMPARE(settings().SecURL, QStringLiteral("^https?://([a-zA-Z0-9\\-\\.]*\\.)?myshop\\.com/"));
+        QCOMPARE(settings().SecURL,
+                 QStringLiteral("^https?://([a-zA-Z0-9\\-\\.]*\\.)?myshop\\.com/"));
 
         // A SecURL in the file wins over the default.
         QVERIFY(writeAll(home.path("data/zr.ini"), "[SECINFO]\nSecURL=^https://shop\\.example/\n"));
@@ -167,8 +171,10 @@ private slots:
     {
         test::TempHome home;
         QVERIFY(writeAll(home.path("zr.ini"),
-                 "[MAINC]\r\nCompanyName=Acme Tools\r\nCODFEE=7.5\r\nLegacyKey=dropped\r\n[SECINFO]\r\nSecRef=0\r\n"));
-        QVERIFY(writeAll(home.path("data/zr.ini"), "; the company's own notes\n[MAINC]\nCompanyName=Old Name\nMine=kept\n"));
+                         "[MAINC]\r\nCompanyName=Acme "
+                         "Tools\r\nCODFEE=7.5\r\nLegacyKey=dropped\r\n[SECINFO]\r\nSecRef=0\r\n"));
+        QVERIFY(writeAll(home.path("data/zr.ini"),
+                         "; the company's own notes\n[MAINC]\nCompanyName=Old Name\nMine=kept\n"));
         LoadSettings();
         QCOMPARE(settings().CompanyName, QStringLiteral("Acme Tools"));
         QCOMPARE(settings().CODFEE, 7.5);
@@ -185,7 +191,9 @@ private slots:
         QCOMPARE(data.keys("MAINC").size(), 62 + 1);
         QCOMPARE(data.keys("ADVSHIPSEC").size(), 10);
         QCOMPARE(data.keys("SECINFO").size(), 4);
-        QVERIFY(data.text().startsWith(QStringLiteral("; the company's own notes\n[MAINC]\nCompanyName=Acme Tools\nMine=kept\nChecksByMail=1\n")));
+        QVERIFY(data.text().startsWith(
+            QStringLiteral("; the company's own notes\n[MAINC]\nCompanyName=Acme "
+                           "Tools\nMine=kept\nChecksByMail=1\n")));
     }
 
     void programDirectoryFileStaysWhenTheDataDirectoryCannotBeWritten()
@@ -210,9 +218,10 @@ private slots:
         QVERIFY(writeAll(home.path("ccitems.txt"), "Visa\r\nMasterCard\r\nAmerican Express"));
         QVERIFY(writeAll(home.path("data/ccitems.txt"), "Old Card\n"));
         LoadSettings();
-        QCOMPARE(readAll(home.path("data/ccitems.txt")), QByteArray("Visa\r\nMasterCard\r\nAmerican Express"));
+        QCOMPARE(readAll(home.path("data/ccitems.txt")),
+                 QByteArray("Visa\r\nMasterCard\r\nAmerican Express"));
         QVERIFY(!QFile::exists(home.path("ccitems.txt")));
-        QVERIFY(!QFile::exists(home.path("data/zr.ini")));   // no zr.ini was moved
+        QVERIFY(!QFile::exists(home.path("data/zr.ini"))); // no zr.ini was moved
     }
 
     void numbersAreWrittenWithTheirDecimals()
@@ -239,33 +248,33 @@ private slots:
         test::TempHome home;
         test::ScriptedMessages sm;
         QVERIFY(writeAll(home.path("data/zr.ini"),
-                 "[MAINC]\n"
-                 "BGColor=white\n"
-                 "CODFEE=six\n"
-                 "Basic_BaseShipping=5,50\n"
-                 "basicPerItem_First=\n"
-                 "UseSSL=yes\n"
-                 "SSLOnly=maybe\n"
-                 "CC_Local=0\n"
-                 "AskCVV=2\n"
-                 "TextColor=12abc\n"
-                 "LinkColor=99999999999\n"
-                 "WeightMethod= 2 \n"
-                 "garbage line without an equals sign\n"
-                 "=no key\n"
-                 "[SECINFO]\n"
-                 "SecRef=0\n"
-                 "SMTPPORT=26\n"   // in the wrong section: not read
-                 "[MAINC]\n"
-                 "SMTPPORT=27\n"   // repeated section: not read
-                 "[ADVSHIP"));
+                         "[MAINC]\n"
+                         "BGColor=white\n"
+                         "CODFEE=six\n"
+                         "Basic_BaseShipping=5,50\n"
+                         "basicPerItem_First=\n"
+                         "UseSSL=yes\n"
+                         "SSLOnly=maybe\n"
+                         "CC_Local=0\n"
+                         "AskCVV=2\n"
+                         "TextColor=12abc\n"
+                         "LinkColor=99999999999\n"
+                         "WeightMethod= 2 \n"
+                         "garbage line without an equals sign\n"
+                         "=no key\n"
+                         "[SECINFO]\n"
+                         "SecRef=0\n"
+                         "SMTPPORT=26\n" // in the wrong section: not read
+                         "[MAINC]\n"
+                         "SMTPPORT=27\n" // repeated section: not read
+                         "[ADVSHIP"));
         LoadSettings();
         const Settings& s = settings();
         QCOMPARE(s.BGColor, 16777215);
         QCOMPARE(s.CODFEE, 0.0);
         QCOMPARE(s.Basic_BaseShipping, 0.0);
         QCOMPARE(s.basicPerItem_First, 0.0);
-        QCOMPARE(s.BasicPerItem_Second, 2.0);   // missing: its default
+        QCOMPARE(s.BasicPerItem_Second, 2.0); // missing: its default
         QCOMPARE(s.UseSSL, true);
         QCOMPARE(s.SSLOnly, false);
         QCOMPARE(s.CC_Local, false);
@@ -301,16 +310,15 @@ private slots:
     void existingKeysKeepPlaceAndSpellingNewOnesAreAppended()
     {
         test::TempHome home;
-        QVERIFY(writeAll(home.path("data/zr.ini"),
-                 "[mainc]\n"
-                 "companyname=Acme\n"
-                 "Custom=keep\n"
-                 "\n"
-                 "; about security\n"
-                 "[SecInfo]\n"
-                 "secref=0\n"
-                 "[Other]\n"
-                 "x=1\n"));
+        QVERIFY(writeAll(home.path("data/zr.ini"), "[mainc]\n"
+                                                   "companyname=Acme\n"
+                                                   "Custom=keep\n"
+                                                   "\n"
+                                                   "; about security\n"
+                                                   "[SecInfo]\n"
+                                                   "secref=0\n"
+                                                   "[Other]\n"
+                                                   "x=1\n"));
 
         LoadSettings();
         QCOMPARE(settings().CompanyName, QStringLiteral("Acme"));
@@ -318,13 +326,15 @@ private slots:
         settings().CompanyName = QStringLiteral("Acme Two");
         QVERIFY(SaveSettings());
         const QString text = QString::fromUtf8(readAll(home.path("data/zr.ini")));
-        QVERIFY2(text.startsWith(QStringLiteral("[mainc]\ncompanyname=Acme Two\nCustom=keep\nChecksByMail=1\nAskCCPhone=1\n")),
+        QVERIFY2(text.startsWith(QStringLiteral(
+                     "[mainc]\ncompanyname=Acme Two\nCustom=keep\nChecksByMail=1\nAskCCPhone=1\n")),
                  qPrintable(text));
-        QVERIFY(text.contains(QStringLiteral("AllAccountsDiscount=0.03000\n\n; about security\n[SecInfo]\nsecref=0\n"
-                                             "SecURL=^https?://([a-zA-Z0-9\\-\\.]*\\.)?/\nSecGet=0\nSecPost=0\n[Other]\nx=1\n"
-                                             "[ADVSHIPSEC]\nUPSUsername=\n")));
+        QVERIFY(text.contains(QStringLiteral(
+            "AllAccountsDiscount=0.03000\n\n; about security\n[SecInfo]\nsecref=0\n"
+            "SecURL=^https?://([a-zA-Z0-9\\-\\.]*\\.)?/\nSecGet=0\nSecPost=0\n[Other]\nx=1\n"
+            "[ADVSHIPSEC]\nUPSUsername=\n")));
         QVERIFY(text.endsWith(QStringLiteral("USEUSPS=0\n")));
-        QVERIFY(!text.contains(QStringLiteral("CompanyName=")));   // no second spelling
+        QVERIFY(!text.contains(QStringLiteral("CompanyName="))); // no second spelling
     }
 
     void currencyChangeReachesTheFileWithTheNextSave()
@@ -338,7 +348,7 @@ private slots:
         settings().DefaultCurrencySymbol = QStringLiteral("\u20ac");
         settings().DefaultCurrencyDisclaimer = QStringLiteral("EUR");
         QCOMPARE(readAll(home.path("data/zr.ini")), before);
-        LoadSettings();   // the next start
+        LoadSettings(); // the next start
         QCOMPARE(settings().DefaultCurrencySymbol, QStringLiteral("$"));
 
         settings().DefaultCurrencySymbol = QStringLiteral("\u20ac");
@@ -373,7 +383,8 @@ private slots:
         settings() = Settings();
         LoadSettings();
         Settings expected = s;
-        expected.CompanyName = QStringLiteral("spaced = name ; not a comment");   // blanks around a value go
+        expected.CompanyName =
+            QStringLiteral("spaced = name ; not a comment"); // blanks around a value go
         QVERIFY(settings() == expected);
     }
 
@@ -382,7 +393,7 @@ private slots:
         QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
         test::TempHome home;
         LoadSettings();
-        QCOMPARE(settings().CODFEE, 6.0);   // a missing key keeps its default in any locale
+        QCOMPARE(settings().CODFEE, 6.0); // a missing key keeps its default in any locale
         settings().CODFEE = 1234.5;
         settings().Basic_BasePercentage = 0.2;
         QVERIFY(SaveSettings());
@@ -456,8 +467,7 @@ private:
     }
 
     // Runs f with a full disk, played by a file-size limit of 16 KiB.
-    template <typename F>
-    static void withFullDisk(F f)
+    template <typename F> static void withFullDisk(F f)
     {
         std::signal(SIGXFSZ, SIG_IGN);
         rlimit old{};

@@ -71,14 +71,15 @@ private slots:
     void init()
     {
         static int n = 0;
-        m_lockDir = m_dir.filePath(QStringLiteral("run/user/%1").arg(++n));   // not there yet
+        m_lockDir = m_dir.filePath(QStringLiteral("run/user/%1").arg(++n)); // not there yet
         qputenv("ORDERSENTINEL_LOCK_DIR", QFile::encodeName(m_lockDir));
     }
 
     void messageText()
     {
         QCOMPARE(SingleInstance::AlreadyRunningMessage,
-                 QStringLiteral("Ordersentinel is already running or the database repair utility is open!"));
+                 QStringLiteral(
+                     "Ordersentinel is already running or the database repair utility is open!"));
     }
 
     void secondHolderIsRefusedUntilTheFirstEnds()
@@ -86,7 +87,7 @@ private slots:
         QCOMPARE(SingleInstance::lockFilePath(), m_lockDir + QStringLiteral("/ZR"));
         auto first = std::make_unique<SingleInstance>();
         QVERIFY(first->tryAcquire());
-        QVERIFY(first->tryAcquire());   // holding already
+        QVERIFY(first->tryAcquire()); // holding already
         QVERIFY(QFile::exists(m_lockDir + QStringLiteral("/ZR")));
 
         // Another home changes nothing: the lock is the user's.
@@ -120,7 +121,7 @@ private slots:
         QVERIFY(!mine.tryAcquire());
         QCOMPARE(mine.errorString(), QString());
 
-        holder.kill();   // SIGKILL: no chance to clean up
+        holder.kill(); // SIGKILL: no chance to clean up
         QVERIFY(holder.waitForFinished(10000));
         QCOMPARE(holder.exitStatus(), QProcess::CrashExit);
         QVERIFY(mine.tryAcquire());
@@ -162,7 +163,8 @@ private slots:
         QFile blocker(m_dir.filePath(QStringLiteral("blocker")));
         QVERIFY(blocker.open(QIODevice::WriteOnly));
         blocker.close();
-        qputenv("ORDERSENTINEL_LOCK_DIR", QFile::encodeName(blocker.fileName() + QStringLiteral("/sub")));
+        qputenv("ORDERSENTINEL_LOCK_DIR",
+                QFile::encodeName(blocker.fileName() + QStringLiteral("/sub")));
         SingleInstance lock;
         QVERIFY(!lock.tryAcquire());
         QVERIFY(lock.errorString().startsWith(blocker.fileName() + QStringLiteral("/sub/ZR: ")));

@@ -21,8 +21,10 @@ private slots:
         QTest::addColumn<QByteArray>("encoded");
         QTest::newRow("space and slash") << "a b/c" << QByteArray("a+b%2fc");
         QTest::newRow("letters and digits stay") << "AZaz09" << QByteArray("AZaz09");
-        QTest::newRow("punctuation") << "A-Z_0.9~*&=+%" << QByteArray("A%2dZ%5f0%2e9%7e%2a%26%3d%2b%25");
-        QTest::newRow("utf-8 bytes lower hex") << QStringLiteral("caf\u00e9 \u20ac") << QByteArray("caf%c3%a9+%e2%82%ac");
+        QTest::newRow("punctuation")
+            << "A-Z_0.9~*&=+%" << QByteArray("A%2dZ%5f0%2e9%7e%2a%26%3d%2b%25");
+        QTest::newRow("utf-8 bytes lower hex")
+            << QStringLiteral("caf\u00e9 \u20ac") << QByteArray("caf%c3%a9+%e2%82%ac");
         QTest::newRow("line breaks") << "a\r\nb" << QByteArray("a%0d%0ab");
         QTest::newRow("empty") << "" << QByteArray();
     }
@@ -39,24 +41,57 @@ private slots:
         QTest::addColumn<QString>("tag");
         QTest::addColumn<QString>("value");
         QTest::addColumn<QString>("result");
-        QTest::newRow("every occurrence") << "Dear %io_name%, %io_name%!" << "%io_name%" << "Ann" << "Dear Ann, Ann!";
-        QTest::newRow("upper tag finds lower text") << "Hi %io_name%." << "%IO_NAME%" << "Bob" << "Hi Bob.";
-        QTest::newRow("mixed case text") << "Hi %Io_NaMe%." << "%io_name%" << "Bob" << "Hi Bob.";
-        QTest::newRow("value holding the tag is inserted once")
-            << "[%t%]" << "%t%" << "<%t%%T%>" << "[<%t%%T%>]";
-        QTest::newRow("value forming a tag with its neighbours is left") << "aabb" << "ab" << "a" << "aab";
-        QTest::newRow("empty value closes up and the new tag goes too")
-            << "%io_%io_name%name%" << "%io_name%" << "" << "";
-        QTest::newRow("empty value on overlapping text") << "aabb" << "ab" << "" << "";
+        QTest::newRow("every occurrence") << "Dear %io_name%, %io_name%!"
+                                          << "%io_name%"
+                                          << "Ann"
+                                          << "Dear Ann, Ann!";
+        QTest::newRow("upper tag finds lower text") << "Hi %io_name%."
+                                                    << "%IO_NAME%"
+                                                    << "Bob"
+                                                    << "Hi Bob.";
+        QTest::newRow("mixed case text") << "Hi %Io_NaMe%."
+                                         << "%io_name%"
+                                         << "Bob"
+                                         << "Hi Bob.";
+        QTest::newRow("value holding the tag is inserted once") << "[%t%]"
+                                                                << "%t%"
+                                                                << "<%t%%T%>"
+                                                                << "[<%t%%T%>]";
+        QTest::newRow("value forming a tag with its neighbours is left") << "aabb"
+                                                                         << "ab"
+                                                                         << "a"
+                                                                         << "aab";
+        QTest::newRow("empty value closes up and the new tag goes too") << "%io_%io_name%name%"
+                                                                        << "%io_name%"
+                                                                        << ""
+                                                                        << "";
+        QTest::newRow("empty value on overlapping text") << "aabb"
+                                                         << "ab"
+                                                         << ""
+                                                         << "";
         QTest::newRow("accented letters are not folded")
-            << QStringLiteral("%\u00e9t\u00e9% %\u00c9T\u00c9%") << QStringLiteral("%\u00c9T\u00c9%") << "x"
-            << QStringLiteral("%\u00e9t\u00e9% x");
+            << QStringLiteral("%\u00e9t\u00e9% %\u00c9T\u00c9%")
+            << QStringLiteral("%\u00c9T\u00c9%") << "x" << QStringLiteral("%\u00e9t\u00e9% x");
         QTest::newRow("accented letters equal as they are")
-            << QStringLiteral("Gr\u00fc\u00dfe %NAME%") << QStringLiteral("gr\u00fc\u00dfe") << "Hello" << "Hello %NAME%";
-        QTest::newRow("capital X in the tag never meets an insertion") << "%x% %X%" << "%X%" << "XX" << "XX XX";
-        QTest::newRow("no occurrence") << "plain" << "%io_name%" << "Ann" << "plain";
-        QTest::newRow("empty tag changes nothing") << "abc" << "" << "zz" << "abc";
-        QTest::newRow("empty text") << "" << "%a%" << "zz" << "";
+            << QStringLiteral("Gr\u00fc\u00dfe %NAME%") << QStringLiteral("gr\u00fc\u00dfe")
+            << "Hello"
+            << "Hello %NAME%";
+        QTest::newRow("capital X in the tag never meets an insertion") << "%x% %X%"
+                                                                       << "%X%"
+                                                                       << "XX"
+                                                                       << "XX XX";
+        QTest::newRow("no occurrence") << "plain"
+                                       << "%io_name%"
+                                       << "Ann"
+                                       << "plain";
+        QTest::newRow("empty tag changes nothing") << "abc"
+                                                   << ""
+                                                   << "zz"
+                                                   << "abc";
+        QTest::newRow("empty text") << ""
+                                    << "%a%"
+                                    << "zz"
+                                    << "";
     }
     void replaceTag()
     {
@@ -72,7 +107,8 @@ private slots:
         QString text;
         for (int i = 0; i < 20000; ++i)
             text += QStringLiteral("<%io_order_total%>");
-        const QString out = ReplaceTag(text, QStringLiteral("%IO_ORDER_TOTAL%"), QStringLiteral("%io_order_total%!"));
+        const QString out = ReplaceTag(text, QStringLiteral("%IO_ORDER_TOTAL%"),
+                                       QStringLiteral("%io_order_total%!"));
         QCOMPARE(out.size(), qsizetype(20000) * 19);
         QCOMPARE(out.count(QStringLiteral("<%io_order_total%!>")), qsizetype(20000));
     }
@@ -187,7 +223,8 @@ private slots:
         QTest::newRow("inf") << "inf" << 0.0;
         QTest::newRow("overflow") << "1e999" << 0.0;
         QTest::newRow("only the first 255 characters")
-            << (QStringLiteral("1") + QString(254, QLatin1Char('0')) + QStringLiteral("junk")) << 1e254;
+            << (QStringLiteral("1") + QString(254, QLatin1Char('0')) + QStringLiteral("junk"))
+            << 1e254;
     }
     void readNumber()
     {

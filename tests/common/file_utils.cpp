@@ -8,7 +8,9 @@ namespace os::test {
 
 int unixMode(const QString& path)
 {
-    struct stat st{};
+    struct stat st
+    {
+    };
     return ::stat(QFile::encodeName(path).constData(), &st) == 0 ? int(st.st_mode & 07777) : -1;
 }
 

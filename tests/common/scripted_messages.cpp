@@ -4,25 +4,44 @@
 
 namespace os::test {
 
-ScriptedMessages::ScriptedMessages() { setMessageService(this); }
-ScriptedMessages::~ScriptedMessages() { setMessageService(nullptr); }
+ScriptedMessages::ScriptedMessages()
+{
+    setMessageService(this);
+}
+ScriptedMessages::~ScriptedMessages()
+{
+    setMessageService(nullptr);
+}
 
-void ScriptedMessages::info(const QString& text) { m_shown.append({MessageKind::Info, text}); }
-void ScriptedMessages::warning(const QString& text) { m_shown.append({MessageKind::Warning, text}); }
-void ScriptedMessages::error(const QString& text) { m_shown.append({MessageKind::Error, text}); }
+void ScriptedMessages::info(const QString& text)
+{
+    m_shown.append({MessageKind::Info, text});
+}
+void ScriptedMessages::warning(const QString& text)
+{
+    m_shown.append({MessageKind::Warning, text});
+}
+void ScriptedMessages::error(const QString& text)
+{
+    m_shown.append({MessageKind::Error, text});
+}
 
 Answer ScriptedMessages::ask(const QString& text, Buttons)
 {
     m_shown.append({MessageKind::Question, text});
     if (m_answers.isEmpty()) {
         m_unexpected = true;
-        QTest::qFail(qPrintable(QStringLiteral("unexpected question: ") + text), __FILE__, __LINE__);
+        QTest::qFail(qPrintable(QStringLiteral("unexpected question: ") + text), __FILE__,
+                     __LINE__);
         return Answer::Cancel;
     }
     return m_answers.dequeue();
 }
 
-void ScriptedMessages::beep() { ++m_beeps; }
+void ScriptedMessages::beep()
+{
+    ++m_beeps;
+}
 
 QStringList ScriptedMessages::texts() const
 {

@@ -33,7 +33,7 @@ public:
     void queueAnswer(Answer a) { m_answers.enqueue(a); }
 
     QList<Shown> shown() const { return m_shown; }
-    QStringList texts() const;   // every text shown or asked, in order
+    QStringList texts() const; // every text shown or asked, in order
     int beeps() const { return m_beeps; }
     bool unexpectedQuestion() const { return m_unexpected; }
     void clear();

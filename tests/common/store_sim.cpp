@@ -73,23 +73,35 @@ StoreSim::StoreSim(const Options& options) : m_options(options)
     start(0);
 }
 
-StoreSim::~StoreSim() { stop(); }
+StoreSim::~StoreSim()
+{
+    stop();
+}
 
-bool StoreSim::isRunning() const { return m_process && m_process->state() == QProcess::Running && m_port != 0; }
+bool StoreSim::isRunning() const
+{
+    return m_process && m_process->state() == QProcess::Running && m_port != 0;
+}
 
 QString StoreSim::baseUrl() const
 {
     const bool tls = !m_options.certFile.isEmpty();
-    return QStringLiteral("%1://127.0.0.1:%2").arg(tls ? QStringLiteral("https") : QStringLiteral("http")).arg(m_port);
+    return QStringLiteral("%1://127.0.0.1:%2")
+        .arg(tls ? QStringLiteral("https") : QStringLiteral("http"))
+        .arg(m_port);
 }
 
-QString StoreSim::url() const { return baseUrl() + QStringLiteral("/cgi-bin/ordersentinel.cgi"); }
+QString StoreSim::url() const
+{
+    return baseUrl() + QStringLiteral("/cgi-bin/ordersentinel.cgi");
+}
 
 QString StoreSim::password() const
 {
     // The program may have changed it with changepass: ask the store.
     int status = 0;
-    const QByteArray answer = const_cast<StoreSim*>(this)->httpRequest("GET", QStringLiteral("state"), {}, &status);
+    const QByteArray answer =
+        const_cast<StoreSim*>(this)->httpRequest("GET", QStringLiteral("state"), {}, &status);
     if (status != 200)
         return m_password;
     return QJsonDocument::fromJson(answer).object().value(QStringLiteral("password")).toString();
@@ -101,15 +113,16 @@ bool StoreSim::start(quint16 wantedPort)
     m_port = m_controlPort = 0;
     m_process = std::make_unique<QProcess>();
     m_process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    QStringList args{QStringLiteral("--port"), QString::number(wantedPort), QStringLiteral("--bind"),
-                     QStringLiteral("127.0.0.1"), QStringLiteral("--state"), m_stateFile,
-                     QStringLiteral("--seed"), m_options.seed, QStringLiteral("--print-port"),
-                     QStringLiteral("--exit-with-parent")};
+    QStringList args{QStringLiteral("--port"),       QString::number(wantedPort),
+                     QStringLiteral("--bind"),       QStringLiteral("127.0.0.1"),
+                     QStringLiteral("--state"),      m_stateFile,
+                     QStringLiteral("--seed"),       m_options.seed,
+                     QStringLiteral("--print-port"), QStringLiteral("--exit-with-parent")};
     if (!m_options.password.isEmpty())
         args << QStringLiteral("--password") << m_options.password;
     if (!m_options.certFile.isEmpty())
-        args << QStringLiteral("--cert") << m_options.certFile << QStringLiteral("--key") << m_options.keyFile
-             << QStringLiteral("--control-port") << QStringLiteral("0");
+        args << QStringLiteral("--cert") << m_options.certFile << QStringLiteral("--key")
+             << m_options.keyFile << QStringLiteral("--control-port") << QStringLiteral("0");
     if (!m_options.dateFormat.isEmpty())
         args << QStringLiteral("--date-format") << m_options.dateFormat;
     if (!m_options.decimalSeparator.isEmpty())
@@ -122,7 +135,8 @@ bool StoreSim::start(quint16 wantedPort)
     QDeadlineTimer deadline(15000);
     bool ready = false;
     while (!ready && !deadline.hasExpired()) {
-        if (!m_process->canReadLine() && !m_process->waitForReadyRead(int(deadline.remainingTime())))
+        if (!m_process->canReadLine() &&
+            !m_process->waitForReadyRead(int(deadline.remainingTime())))
             break;
         while (m_process->canReadLine()) {
             const QByteArray line = m_process->readLine().trimmed();
@@ -135,7 +149,8 @@ bool StoreSim::start(quint16 wantedPort)
         }
     }
     if (!ready || m_port == 0) {
-        m_error = QStringLiteral("storesim did not report its port (exit code %1)").arg(m_process->exitCode());
+        m_error = QStringLiteral("storesim did not report its port (exit code %1)")
+                      .arg(m_process->exitCode());
         m_process->kill();
         m_process->waitForFinished(5000);
         m_port = 0;
@@ -177,7 +192,8 @@ bool StoreSim::restart()
     return start(0);
 }
 
-QByteArray StoreSim::httpRequest(const QByteArray& method, const QString& path, const QByteArray& body, int* status)
+QByteArray StoreSim::httpRequest(const QByteArray& method, const QString& path,
+                                 const QByteArray& body, int* status)
 {
     *status = 0;
     if (m_controlPort == 0)
@@ -186,9 +202,10 @@ QByteArray StoreSim::httpRequest(const QByteArray& method, const QString& path, 
     socket.connectToHost(QStringLiteral("127.0.0.1"), m_controlPort);
     if (!socket.waitForConnected(5000))
         return QByteArray();
-    QByteArray request = method + " /_sim/" + path.toUtf8() + " HTTP/1.1\r\nHost: 127.0.0.1\r\n"
-                         "Connection: close\r\nContent-Type: application/json\r\nContent-Length: "
-                         + QByteArray::number(body.size()) + "\r\n\r\n" + body;
+    QByteArray request = method + " /_sim/" + path.toUtf8() +
+                         " HTTP/1.1\r\nHost: 127.0.0.1\r\n"
+                         "Connection: close\r\nContent-Type: application/json\r\nContent-Length: " +
+                         QByteArray::number(body.size()) + "\r\n\r\n" + body;
     socket.write(request);
     if (!socket.waitForBytesWritten(10000))
         return QByteArray();
@@ -206,28 +223,33 @@ QByteArray StoreSim::httpRequest(const QByteArray& method, const QString& path, 
     return response.mid(headerEnd + 4);
 }
 
-QJsonObject StoreSim::control(const QByteArray& method, const QString& path, const QJsonObject& body)
+QJsonObject StoreSim::control(const QByteArray& method, const QString& path,
+                              const QJsonObject& body)
 {
     int status = 0;
-    const QByteArray payload = method == "POST" ? QJsonDocument(body).toJson(QJsonDocument::Compact) : QByteArray();
+    const QByteArray payload =
+        method == "POST" ? QJsonDocument(body).toJson(QJsonDocument::Compact) : QByteArray();
     const QByteArray answer = httpRequest(method, path, payload, &status);
     const QJsonObject json = QJsonDocument::fromJson(answer).object();
     if (status != 200 || !json.value(QStringLiteral("ok")).toBool())
         fail(QStringLiteral("control %1 /_sim/%2 failed (status %3): %4")
-                 .arg(QString::fromLatin1(method), path).arg(status)
+                 .arg(QString::fromLatin1(method), path)
+                 .arg(status)
                  .arg(json.value(QStringLiteral("error")).toString(QString::fromUtf8(answer))));
     return json;
 }
 
 QList<qint64> StoreSim::addOrders(const QJsonArray& orders)
 {
-    return ids(control("POST", QStringLiteral("orders"), {{QStringLiteral("orders"), orders}}).value(QStringLiteral("invs")));
+    return ids(control("POST", QStringLiteral("orders"), {{QStringLiteral("orders"), orders}})
+                   .value(QStringLiteral("invs")));
 }
 
 QList<qint64> StoreSim::generateOrders(int count, int invoiceBytes)
 {
     return ids(control("POST", QStringLiteral("orders"),
-                       {{QStringLiteral("generate"), count}, {QStringLiteral("invoiceSize"), invoiceBytes}})
+                       {{QStringLiteral("generate"), count},
+                        {QStringLiteral("invoiceSize"), invoiceBytes}})
                    .value(QStringLiteral("invs")));
 }
 
@@ -260,9 +282,10 @@ void StoreSim::addMark(qint64 inv, const QString& state)
 
 void StoreSim::addStatus(qint64 inv, const QString& text)
 {
-    control("POST", QStringLiteral("statuses"),
-            {{QStringLiteral("statuses"), QJsonArray{QJsonObject{{QStringLiteral("inv"), inv},
-                                                                 {QStringLiteral("text"), text}}}}});
+    control(
+        "POST", QStringLiteral("statuses"),
+        {{QStringLiteral("statuses"),
+          QJsonArray{QJsonObject{{QStringLiteral("inv"), inv}, {QStringLiteral("text"), text}}}}});
 }
 
 void StoreSim::addNotes(const QJsonArray& notes)
@@ -282,10 +305,14 @@ void StoreSim::addStatuses(const QJsonArray& statuses)
 
 void StoreSim::addRaw(const QString& section, const QString& text)
 {
-    control("POST", QStringLiteral("raw"), {{QStringLiteral("section"), section}, {QStringLiteral("text"), text}});
+    control("POST", QStringLiteral("raw"),
+            {{QStringLiteral("section"), section}, {QStringLiteral("text"), text}});
 }
 
-void StoreSim::reset(const QString& seed) { control("POST", QStringLiteral("reset"), {{QStringLiteral("seed"), seed}}); }
+void StoreSim::reset(const QString& seed)
+{
+    control("POST", QStringLiteral("reset"), {{QStringLiteral("seed"), seed}});
+}
 
 void StoreSim::setPassword(const QString& password)
 {
@@ -293,7 +320,10 @@ void StoreSim::setPassword(const QString& password)
     m_password = password;
 }
 
-void StoreSim::setLock(const QString& state) { control("POST", QStringLiteral("lock"), {{QStringLiteral("state"), state}}); }
+void StoreSim::setLock(const QString& state)
+{
+    control("POST", QStringLiteral("lock"), {{QStringLiteral("state"), state}});
+}
 
 void StoreSim::setDateFormat(const QString& qtFormat)
 {
@@ -305,7 +335,10 @@ void StoreSim::setDecimalSeparator(const QString& separator)
     control("POST", QStringLiteral("format"), {{QStringLiteral("decimalSeparator"), separator}});
 }
 
-QJsonObject StoreSim::state() { return control("GET", QStringLiteral("state")); }
+QJsonObject StoreSim::state()
+{
+    return control("GET", QStringLiteral("state"));
+}
 
 StoreSim::Request StoreSim::lastRequest()
 {
@@ -329,12 +362,16 @@ QList<QPair<QString, QString>> StoreSim::lastConfig()
 QStringList StoreSim::commands()
 {
     QStringList list;
-    for (const QJsonValue& v : control("GET", QStringLiteral("commands")).value(QStringLiteral("commands")).toArray())
+    for (const QJsonValue& v :
+         control("GET", QStringLiteral("commands")).value(QStringLiteral("commands")).toArray())
         list.append(v.toString());
     return list;
 }
 
-void StoreSim::clearCommands() { control("POST", QStringLiteral("commands/clear")); }
+void StoreSim::clearCommands()
+{
+    control("POST", QStringLiteral("commands/clear"));
+}
 
 void StoreSim::addFault(QJsonObject fault, int count, const QString& command)
 {
@@ -346,7 +383,8 @@ void StoreSim::addFault(QJsonObject fault, int count, const QString& command)
 
 void StoreSim::failWithStatus(int status, const QString& reason, int count, const QString& command)
 {
-    QJsonObject f{{QStringLiteral("kind"), QStringLiteral("status")}, {QStringLiteral("status"), status}};
+    QJsonObject f{{QStringLiteral("kind"), QStringLiteral("status")},
+                  {QStringLiteral("status"), status}};
     if (!reason.isEmpty())
         f[QStringLiteral("reason")] = reason;
     addFault(f, count, command);
@@ -354,7 +392,9 @@ void StoreSim::failWithStatus(int status, const QString& reason, int count, cons
 
 void StoreSim::delayReply(double seconds, int count, const QString& command)
 {
-    addFault({{QStringLiteral("kind"), QStringLiteral("delay")}, {QStringLiteral("seconds"), seconds}}, count, command);
+    addFault(
+        {{QStringLiteral("kind"), QStringLiteral("delay")}, {QStringLiteral("seconds"), seconds}},
+        count, command);
 }
 
 void StoreSim::neverReply(int count, const QString& command)
@@ -374,7 +414,9 @@ void StoreSim::replyNonStore(int count, const QString& command)
 
 void StoreSim::redirectTo(const QString& location, int count, const QString& command)
 {
-    addFault({{QStringLiteral("kind"), QStringLiteral("redirect")}, {QStringLiteral("location"), location}}, count, command);
+    addFault({{QStringLiteral("kind"), QStringLiteral("redirect")},
+              {QStringLiteral("location"), location}},
+             count, command);
 }
 
 void StoreSim::requireAuth(int count, const QString& command)
@@ -384,15 +426,20 @@ void StoreSim::requireAuth(int count, const QString& command)
 
 void StoreSim::bigReply(qint64 bytes, int count, const QString& command)
 {
-    addFault({{QStringLiteral("kind"), QStringLiteral("big")}, {QStringLiteral("bytes"), bytes}}, count, command);
+    addFault({{QStringLiteral("kind"), QStringLiteral("big")}, {QStringLiteral("bytes"), bytes}},
+             count, command);
 }
 
 void StoreSim::rawReply(const QByteArray& body, int count, const QString& command)
 {
-    addFault({{QStringLiteral("kind"), QStringLiteral("reply")}, {QStringLiteral("body"), QString::fromUtf8(body)}},
+    addFault({{QStringLiteral("kind"), QStringLiteral("reply")},
+              {QStringLiteral("body"), QString::fromUtf8(body)}},
              count, command);
 }
 
-void StoreSim::clearFaults() { control("POST", QStringLiteral("clear-faults")); }
+void StoreSim::clearFaults()
+{
+    control("POST", QStringLiteral("clear-faults"));
+}
 
 } // namespace os::test

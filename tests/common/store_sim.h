@@ -27,12 +27,12 @@ public:
     struct Options
     {
         QString password = QStringLiteral("secret1");
-        QString seed = QStringLiteral("empty");   // "empty" or "demo"
-        QString certFile;                          // both given: HTTPS
+        QString seed = QStringLiteral("empty"); // "empty" or "demo"
+        QString certFile;                       // both given: HTTPS
         QString keyFile;
-        QString stateFile;                         // empty: a file in a temp dir
-        QString dateFormat;                        // empty: "yyyy-MM-dd HH:mm:ss"
-        QString decimalSeparator;                  // empty: "."
+        QString stateFile;        // empty: a file in a temp dir
+        QString dateFormat;       // empty: "yyyy-MM-dd HH:mm:ss"
+        QString decimalSeparator; // empty: "."
     };
 
     // One received store request.
@@ -40,29 +40,29 @@ public:
     {
         QString method;
         QString path;
-        QList<QPair<QByteArray, QByteArray>> headers;   // sorted by name
-        QByteArray body;                                // raw, as received
-        QList<QPair<QString, QString>> fields;          // decoded, in order, repeats kept
-        bool valid = false;                             // false before the first request
+        QList<QPair<QByteArray, QByteArray>> headers; // sorted by name
+        QByteArray body;                              // raw, as received
+        QList<QPair<QString, QString>> fields;        // decoded, in order, repeats kept
+        bool valid = false;                           // false before the first request
 
-        QByteArray header(const QByteArray& name) const;   // case-insensitive; empty if absent
-        QString field(const QString& name) const;          // first value; empty if absent
+        QByteArray header(const QByteArray& name) const; // case-insensitive; empty if absent
+        QString field(const QString& name) const;        // first value; empty if absent
         QStringList fieldValues(const QString& name) const;
     };
 
-    StoreSim();                                 // HTTP, empty store, password "secret1"
+    StoreSim(); // HTTP, empty store, password "secret1"
     explicit StoreSim(const Options& options);
-    ~StoreSim();                                // kills the process
+    ~StoreSim(); // kills the process
     StoreSim(const StoreSim&) = delete;
     StoreSim& operator=(const StoreSim&) = delete;
 
     bool isRunning() const;
     QString errorString() const { return m_error; }
-    QString url() const;          // e.g. "http://127.0.0.1:PORT/cgi-bin/ordersentinel.cgi"
-    QString baseUrl() const;      // scheme://127.0.0.1:PORT
+    QString url() const;     // e.g. "http://127.0.0.1:PORT/cgi-bin/ordersentinel.cgi"
+    QString baseUrl() const; // scheme://127.0.0.1:PORT
     quint16 port() const { return m_port; }
     quint16 controlPort() const { return m_controlPort; }
-    QString password() const;     // the store password currently in force
+    QString password() const; // the store password currently in force
     QString stateFile() const { return m_stateFile; }
 
     // Stops the process and starts it again on the same state file (and the
@@ -99,7 +99,7 @@ public:
     // section is "Orders", "Accounts", "InvoiceStatus", "InvMarks", "Notes" or "HTML"
     // (HTML text is appended as is), or "DataInt" (a raw integrity record).
     void addRaw(const QString& section, const QString& text);
-    void reset(const QString& seed = QStringLiteral("empty"));   // keeps the password
+    void reset(const QString& seed = QStringLiteral("empty")); // keeps the password
 
     // --- store settings ---
     void setPassword(const QString& password);
@@ -110,10 +110,10 @@ public:
     void setDecimalSeparator(const QString& separator);
 
     // --- inspection ---
-    QJsonObject state();                          // GET /_sim/state
-    Request lastRequest();                        // last request on the store path
-    QList<QPair<QString, QString>> lastConfig();  // fields of the last genconfigs, in order
-    QStringList commands();                       // command words received, in order
+    QJsonObject state();                         // GET /_sim/state
+    Request lastRequest();                       // last request on the store path
+    QList<QPair<QString, QString>> lastConfig(); // fields of the last genconfigs, in order
+    QStringList commands();                      // command words received, in order
     void clearCommands();
 
     // --- faults for the next `count` store requests (optionally only those whose
@@ -121,9 +121,9 @@ public:
     void failWithStatus(int status, const QString& reason = QString(), int count = 1,
                         const QString& command = QString());
     void delayReply(double seconds, int count = 1, const QString& command = QString());
-    void neverReply(int count = 1, const QString& command = QString());   // until clearFaults()
+    void neverReply(int count = 1, const QString& command = QString()); // until clearFaults()
     void cutOffReply(int count = 1, const QString& command = QString());
-    void replyNonStore(int count = 1, const QString& command = QString());   // an HTML error page
+    void replyNonStore(int count = 1, const QString& command = QString()); // an HTML error page
     void redirectTo(const QString& location, int count = 1, const QString& command = QString());
     // 401 Basic challenge; only user "osdesk" / password "sentinel1" is let through
     // (a request with them is then answered normally and counts).
@@ -135,8 +135,8 @@ public:
 private:
     bool start(quint16 wantedPort);
     void addFault(QJsonObject fault, int count, const QString& command);
-    QByteArray httpRequest(const QByteArray& method, const QString& path,
-                           const QByteArray& body, int* status);
+    QByteArray httpRequest(const QByteArray& method, const QString& path, const QByteArray& body,
+                           int* status);
 
     Options m_options;
     std::unique_ptr<QTemporaryDir> m_tempDir;

@@ -15,7 +15,13 @@ TempHome::TempHome(bool withDataDirs)
 
 TempHome::~TempHome() = default;
 
-QString TempHome::dataDir() const { return m_dir.path() + QStringLiteral("/data"); }
-QString TempHome::path(const QString& relative) const { return m_dir.path() + QLatin1Char('/') + relative; }
+QString TempHome::dataDir() const
+{
+    return m_dir.path() + QStringLiteral("/data");
+}
+QString TempHome::path(const QString& relative) const
+{
+    return m_dir.path() + QLatin1Char('/') + relative;
+}
 
 } // namespace os::test

@@ -14,7 +14,7 @@ public:
     ~TempHome();
     QString home() const { return m_dir.path(); }
     QString dataDir() const;
-    QString path(const QString& relative) const;   // under home
+    QString path(const QString& relative) const; // under home
     bool isValid() const { return m_dir.isValid(); }
 
 private:

@@ -32,12 +32,14 @@ TestCerts::TestCerts()
         m_error = QStringLiteral("cannot create a temporary directory");
         return;
     }
-    const bool ok = makeAuthority("ca", "Ordersentinel Test CA")
-        && makeAuthority("other-ca", "Unknown Test CA")
-        && makeRequest("valid", "127.0.0.1", "IP:127.0.0.1") && sign("valid", "ca", 101)
-        && makeRequest("wrong-name", "wrong.example", "DNS:wrong.example") && sign("wrong-name", "ca", 102)
-        && makeRequest("unknown-ca", "127.0.0.1", "IP:127.0.0.1") && sign("unknown-ca", "other-ca", 103)
-        && makeRequest("expired", "127.0.0.1", "IP:127.0.0.1") && signExpired("expired", "ca");
+    const bool ok =
+        makeAuthority("ca", "Ordersentinel Test CA") &&
+        makeAuthority("other-ca", "Unknown Test CA") &&
+        makeRequest("valid", "127.0.0.1", "IP:127.0.0.1") && sign("valid", "ca", 101) &&
+        makeRequest("wrong-name", "wrong.example", "DNS:wrong.example") &&
+        sign("wrong-name", "ca", 102) && makeRequest("unknown-ca", "127.0.0.1", "IP:127.0.0.1") &&
+        sign("unknown-ca", "other-ca", 103) &&
+        makeRequest("expired", "127.0.0.1", "IP:127.0.0.1") && signExpired("expired", "ca");
     if (!ok)
         return;
     m_caCert = file("ca.pem");
@@ -64,26 +66,24 @@ bool TestCerts::run(const QStringList& args)
 
 bool TestCerts::makeAuthority(const QString& name, const QString& commonName)
 {
-    return run({"req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1", "-nodes",
-                "-keyout", name + ".key", "-out", name + ".pem", "-days", "3650",
-                "-subj", "/CN=" + commonName,
-                "-addext", "basicConstraints=critical,CA:TRUE",
-                "-addext", "keyUsage=critical,keyCertSign,cRLSign"});
+    return run({"req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1",
+                "-nodes", "-keyout", name + ".key", "-out", name + ".pem", "-days", "3650", "-subj",
+                "/CN=" + commonName, "-addext", "basicConstraints=critical,CA:TRUE", "-addext",
+                "keyUsage=critical,keyCertSign,cRLSign"});
 }
 
 bool TestCerts::makeRequest(const QString& name, const QString& commonName, const QString& altName)
 {
-    return run({"req", "-new", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1", "-nodes",
-                "-keyout", name + ".key", "-out", name + ".csr",
-                "-subj", "/CN=" + commonName,
-                "-addext", "subjectAltName=" + altName});
+    return run({"req", "-new", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1",
+                "-nodes", "-keyout", name + ".key", "-out", name + ".csr", "-subj",
+                "/CN=" + commonName, "-addext", "subjectAltName=" + altName});
 }
 
 bool TestCerts::sign(const QString& name, const QString& authority, int serial)
 {
-    return run({"x509", "-req", "-in", name + ".csr", "-CA", authority + ".pem", "-CAkey", authority + ".key",
-                "-set_serial", QString::number(serial), "-days", "825", "-copy_extensions", "copy",
-                "-out", name + ".pem"});
+    return run({"x509", "-req", "-in", name + ".csr", "-CA", authority + ".pem", "-CAkey",
+                authority + ".key", "-set_serial", QString::number(serial), "-days", "825",
+                "-copy_extensions", "copy", "-out", name + ".pem"});
 }
 
 // `openssl x509` cannot set a start date in the past; `openssl ca` can.
@@ -97,16 +97,16 @@ bool TestCerts::signExpired(const QString& name, const QString& authority)
     config.close();
     QFile index(file("index.txt"));
     QFile serialFile(file("serial"));
-    if (!index.open(QIODevice::WriteOnly) || !serialFile.open(QIODevice::WriteOnly)
-        || serialFile.write("1000\n") < 0 || !m_dir.isValid()) {
+    if (!index.open(QIODevice::WriteOnly) || !serialFile.open(QIODevice::WriteOnly) ||
+        serialFile.write("1000\n") < 0 || !m_dir.isValid()) {
         m_error = QStringLiteral("cannot prepare the authority's database");
         return false;
     }
     index.close();
     serialFile.close();
     QDir(m_dir.path()).mkpath("issued");
-    return run({"ca", "-batch", "-config", "ca.cnf", "-cert", authority + ".pem", "-keyfile", authority + ".key",
-                "-in", name + ".csr", "-out", name + ".pem", "-notext",
+    return run({"ca", "-batch", "-config", "ca.cnf", "-cert", authority + ".pem", "-keyfile",
+                authority + ".key", "-in", name + ".csr", "-out", name + ".pem", "-notext",
                 "-startdate", "20200101000000Z", "-enddate", "20210101000000Z"});
 }
 

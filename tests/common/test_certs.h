@@ -30,7 +30,7 @@ public:
 
     QString dir() const { return m_dir.path(); }
     QString caCert() const { return m_caCert; }
-    QString unknownCaCert() const { return m_unknownCaCert; }   // the untrusted authority itself
+    QString unknownCaCert() const { return m_unknownCaCert; } // the untrusted authority itself
 
     Pair valid() const { return m_valid; }
     Pair expired() const { return m_expired; }

@@ -5,8 +5,8 @@
 #include "base/clock.h"
 #include "base/error.h"
 #include "common/scripted_messages.h"
-#include "data/main_data_mod.h"
 #include "data/db_error.h"
+#include "data/main_data_mod.h"
 #include "data/table.h"
 
 #include <QDir>

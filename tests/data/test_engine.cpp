@@ -4,8 +4,8 @@
 
 #include "data/catalogue.h"
 #include "data/connection.h"
-#include "data/main_data_mod.h"
 #include "data/db_error.h"
+#include "data/main_data_mod.h"
 #include "data/query.h"
 #include "data/table.h"
 #include "data/transaction.h"
@@ -674,7 +674,8 @@ void TestEngine::savepointNamesAreReusedOnlyWhenFree()
         }
         tr.commit();
     }
-    QCOMPARE(texts(), (QStringList{"one", "three", "outer", "second inner", "inner, kept by the outer"}));
+    QCOMPARE(texts(),
+             (QStringList{"one", "three", "outer", "second inner", "inner, kept by the outer"}));
 }
 
 void TestEngine::transactionsAndSavepointsCoverTablesAndQueries()

@@ -26,8 +26,10 @@ int main(int argc, char** argv)
             return 1;
         }
         const QByteArray input = f.readAll();
-        LLVMFuzzerTestOneInput(reinterpret_cast<const uint8_t*>(input.constData()), size_t(input.size()));
+        LLVMFuzzerTestOneInput(reinterpret_cast<const uint8_t*>(input.constData()),
+                               size_t(input.size()));
     }
-    std::printf("%lld inputs of %s passed\n", static_cast<long long>(files.size()), OS_FUZZ_CORPUS_DIR);
+    std::printf("%lld inputs of %s passed\n", static_cast<long long>(files.size()),
+                OS_FUZZ_CORPUS_DIR);
     return 0;
 }

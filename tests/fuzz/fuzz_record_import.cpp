@@ -38,10 +38,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     (void)created;
 
     // The input is the five work files one after another, cut at 0x1e.
-    const QList<QByteArray> parts = QByteArray(reinterpret_cast<const char*>(data), qsizetype(size)).split('\x1e');
-    static const char* const kFiles[] = {"orders.dat", "accts.dat", "notes.dat", "invmarks.dat", "invstats.dat"};
+    const QList<QByteArray> parts =
+        QByteArray(reinterpret_cast<const char*>(data), qsizetype(size)).split('\x1e');
+    static const char* const kFiles[] = {"orders.dat", "accts.dat", "notes.dat", "invmarks.dat",
+                                         "invstats.dat"};
     for (int i = 0; i < 5; ++i)
-        writeFile(dir.filePath(QString::fromLatin1(kFiles[i])), i < parts.size() ? parts[i] : QByteArray());
+        writeFile(dir.filePath(QString::fromLatin1(kFiles[i])),
+                  i < parts.size() ? parts[i] : QByteArray());
 
     os::ImportContext ctx;
     ctx.dataDir = dir.path();
@@ -55,7 +58,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         }
     }
     // Every step committed or rolled back: the tables can be emptied again.
-    for (const char* table : {"orders.db", "customers.db", "invoice_notes.db", "invoice_result.db"}) {
+    for (const char* table :
+         {"orders.db", "customers.db", "invoice_notes.db", "invoice_result.db"}) {
         os::Query q;
         q.setDirectory(dir.path());
         q.setSql(QStringLiteral("DELETE FROM %1").arg(QString::fromLatin1(table)));

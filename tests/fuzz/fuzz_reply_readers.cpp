@@ -14,11 +14,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     os::ShowStoreMessages(reply, log);
     const QString action = os::GetStoreAction(reply);
     if (action.contains(QLatin1Char('\n')))
-        std::abort();   // an action word never spans lines
+        std::abort(); // an action word never spans lines
 
     static const char* const kMarkers[][2] = {
-        {os::markers::OrdersStart, os::markers::OrdersEnd},   {os::markers::AccountsStart, os::markers::AccountsEnd},
-        {os::markers::NotesStart, os::markers::NotesEnd},     {os::markers::HtmlStart, os::markers::HtmlEnd},
+        {os::markers::OrdersStart, os::markers::OrdersEnd},
+        {os::markers::AccountsStart, os::markers::AccountsEnd},
+        {os::markers::NotesStart, os::markers::NotesEnd},
+        {os::markers::HtmlStart, os::markers::HtmlEnd},
         {os::markers::DataIntStart, os::markers::DataIntEnd},
     };
     for (const auto& m : kMarkers) {

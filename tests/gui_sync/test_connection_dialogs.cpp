@@ -1,18 +1,18 @@
 // The connection settings dialogs and the change-password dialog, offscreen.
-#include "gui/settings/change_password.h"
-#include "gui/app/help_window.h"
-#include "gui/settings/manager_connection.h"
-#include "gui/settings/security_stuff.h"
 #include "base/settings.h"
-#include "gui/settings/web_docs_form.h"
 #include "common/scripted_messages.h"
 #include "common/temp_home.h"
+#include "gui/app/help_window.h"
+#include "gui/settings/change_password.h"
+#include "gui/settings/manager_connection.h"
+#include "gui/settings/security_stuff.h"
+#include "gui/settings/web_docs_form.h"
 
-#include <QCheckBox>
 #include <QApplication>
+#include <QCheckBox>
 #include <QClipboard>
-#include <QKeyEvent>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSpinBox>
@@ -83,7 +83,8 @@ void TestConnectionDialogs::netConnectionFillsAndStores()
 
     TManagerConnection dialog;
     QCOMPARE(dialog.windowTitle(), QStringLiteral("Ordersentinel Net Connection Settings"));
-    QCOMPARE(dialog.URLEdit->text(), QStringLiteral("https://shop.example/cgi-bin/ordersentinel.cgi"));
+    QCOMPARE(dialog.URLEdit->text(),
+             QStringLiteral("https://shop.example/cgi-bin/ordersentinel.cgi"));
     QVERIFY(!dialog.IgnoreCertBox->isChecked());
     QCOMPARE(dialog.SMTPServerEdit->text(), QStringLiteral("mail.shop.example"));
     QCOMPARE(dialog.PortSpin->value(), 25);
@@ -132,7 +133,8 @@ void TestConnectionDialogs::netConnectionHelloNotice()
     QVERIFY(QTest::qWaitForWindowExposed(&dialog));
     QTest::mouseClick(dialog.HelloEdit, Qt::LeftButton);
     QCOMPARE(m_messages->texts(),
-             QStringList{"This field should be left blank in almost all cases. This is for advanced usage only. If "
+             QStringList{"This field should be left blank in almost all cases. This is for "
+                         "advanced usage only. If "
                          "you are not sure what to put in this field, then leave it empty."});
     // Other fields say nothing.
     QTest::mouseClick(dialog.SMTPServerEdit, Qt::LeftButton);
@@ -178,9 +180,9 @@ void TestConnectionDialogs::webDocsEnablingRule()
 
 void TestConnectionDialogs::webDocsSecureOnlyQuestion()
 {
-    const QString question = QStringLiteral(
-        "Some shoppers on your web site may not be able to checkout online. Click \"Yes\" for more information; "
-        "click \"No\" to continue what you are doing. ");
+    const QString question = QStringLiteral("Some shoppers on your web site may not be able to "
+                                            "checkout online. Click \"Yes\" for more information; "
+                                            "click \"No\" to continue what you are doing. ");
     settings().UseSSL = true;
     settings().SSLOnly = false;
     TWebDocsForm dialog;
@@ -192,7 +194,7 @@ void TestConnectionDialogs::webDocsSecureOnlyQuestion()
     QVERIFY(dialog.SSLOnlyBox->isChecked());
     QVERIFY(!THelpWindow::current());
 
-    dialog.SSLOnlyBox->click();   // unchecking asks nothing
+    dialog.SSLOnlyBox->click(); // unchecking asks nothing
     QCOMPARE(m_messages->texts().size(), 1);
 
     m_messages->queueAnswer(Answer::Yes);
@@ -212,8 +214,8 @@ void TestConnectionDialogs::webDocsSecureOnlyAlreadyStored()
     settings().UseSSL = true;
     settings().SSLOnly = true;
     TWebDocsForm dialog;
-    dialog.SSLOnlyBox->click();   // off
-    dialog.SSLOnlyBox->click();   // on again: stored as true, so no question
+    dialog.SSLOnlyBox->click(); // off
+    dialog.SSLOnlyBox->click(); // on again: stored as true, so no question
     QVERIFY(dialog.SSLOnlyBox->isChecked());
     QCOMPARE(m_messages->texts(), QStringList());
 }
@@ -234,7 +236,8 @@ void TestConnectionDialogs::spoofPreventionSuggestedExpression()
 
     QTest::mouseClick(dialog.SuggestLink, Qt::LeftButton);
     // The leading full stop of the domain is dropped.
-    QCOMPARE(dialog.SecURLEdit->text(), QStringLiteral("^https?://([a-zA-Z0-9\\-\\.]*\\.)?myshop\\.example/"));
+    QCOMPARE(dialog.SecURLEdit->text(),
+             QStringLiteral("^https?://([a-zA-Z0-9\\-\\.]*\\.)?myshop\\.example/"));
 
     dialog.SecRefBox->click();
     QTest::mouseClick(dialog.OKBtn, Qt::LeftButton);
@@ -247,7 +250,8 @@ void TestConnectionDialogs::spoofPreventionSuggestedExpression()
 
 void TestConnectionDialogs::spoofPreventionGetAndPostWarning()
 {
-    const QString warning = QStringLiteral("Rejecting both GET and POST requests will prevent Vendix from accepting items.");
+    const QString warning = QStringLiteral(
+        "Rejecting both GET and POST requests will prevent Vendix from accepting items.");
     settings().SecGet = false;
     settings().SecPost = false;
     TSecurityStuff dialog;
@@ -258,9 +262,9 @@ void TestConnectionDialogs::spoofPreventionGetAndPostWarning()
     // The boxes stay as they are.
     QVERIFY(dialog.SecGetBox->isChecked());
     QVERIFY(dialog.SecPostBox->isChecked());
-    dialog.SecGetBox->click();   // now only POST: nothing
+    dialog.SecGetBox->click(); // now only POST: nothing
     QCOMPARE(m_messages->texts().size(), 1);
-    dialog.SecGetBox->click();   // both again
+    dialog.SecGetBox->click(); // both again
     QCOMPARE(m_messages->texts(), (QStringList{warning, warning}));
 }
 
@@ -274,7 +278,7 @@ void TestConnectionDialogs::changePasswordOkRule()
 
     QTest::keyClicks(dialog.NewPassEdit, QStringLiteral("ab12c"));
     QVERIFY(!dialog.OKBtn->isEnabled());
-    QTest::keyClicks(dialog.ConfirmPassEdit, QStringLiteral("ab12C"));   // differs in case
+    QTest::keyClicks(dialog.ConfirmPassEdit, QStringLiteral("ab12C")); // differs in case
     QVERIFY(!dialog.OKBtn->isEnabled());
     QTest::keyClick(dialog.ConfirmPassEdit, Qt::Key_Backspace);
     QTest::keyClicks(dialog.ConfirmPassEdit, QStringLiteral("c"));

@@ -1,11 +1,11 @@
 // The Connections window offscreen, with real sessions against the store simulator.
-#include "gui/settings/change_password.h"
 #include "base/main_services.h"
 #include "base/settings.h"
 #include "common/scripted_messages.h"
 #include "common/store_sim.h"
 #include "common/temp_home.h"
 #include "data/main_data_mod.h"
+#include "gui/settings/change_password.h"
 #include "gui/sync/update_site_form.h"
 
 #include <QApplication>
@@ -30,7 +30,10 @@ namespace {
 class RecordingMain : public MainServices
 {
 public:
-    void SetCommandsEnabled(bool enabled) override { calls << (enabled ? "commands on" : "commands off"); }
+    void SetCommandsEnabled(bool enabled) override
+    {
+        calls << (enabled ? "commands on" : "commands off");
+    }
     void CloseOtherChildWindows() override { calls << "close others"; }
     QStringList calls;
 };
@@ -135,8 +138,10 @@ void TestConnectionsWindow::initialState()
     QCOMPARE(form->TransferState->text(), QStringLiteral("0"));
     QCOMPARE(form->findChild<QTableView*>(QStringLiteral("EventLog")), form->EventLogView);
     QCOMPARE(form->EventLogView->model()->rowCount(), 0);
-    QCOMPARE(form->EventLogView->model()->headerData(0, Qt::Horizontal).toString(), QStringLiteral("Type"));
-    QCOMPARE(form->EventLogView->model()->headerData(1, Qt::Horizontal).toString(), QStringLiteral("Message"));
+    QCOMPARE(form->EventLogView->model()->headerData(0, Qt::Horizontal).toString(),
+             QStringLiteral("Type"));
+    QCOMPARE(form->EventLogView->model()->headerData(1, Qt::Horizontal).toString(),
+             QStringLiteral("Message"));
     QCOMPARE(form->EventLogView->columnWidth(0), 99);
     QCOMPARE(form->EventLogView->selectionBehavior(), QAbstractItemView::SelectRows);
     QCOMPARE(form->EventLogView->editTriggers(), QAbstractItemView::NoEditTriggers);
@@ -147,8 +152,8 @@ void TestConnectionsWindow::initialState()
     QStringList top;
     for (int i = 0; i < 4; ++i)
         top << tree->topLevelItem(i)->text(0);
-    QCOMPARE(top, (QStringList{"Get Orders & Information", "Poll Server", "Publish Options & Configurations",
-                               "Maintenance"}));
+    QCOMPARE(top, (QStringList{"Get Orders & Information", "Poll Server",
+                               "Publish Options & Configurations", "Maintenance"}));
     QTreeWidgetItem* maintenance = tree->topLevelItem(3);
     QCOMPARE(maintenance->childCount(), 3);
     QCOMPARE(maintenance->child(0)->text(0), QStringLiteral("Lock Vendix"));
@@ -198,7 +203,8 @@ void TestConnectionsWindow::closeQuestion()
     QVERIFY(form);
     m_messages->queueAnswer(Answer::No);
     QTest::mouseClick(form->CloseButton, Qt::LeftButton);
-    QCOMPARE(m_messages->texts(), QStringList{"Are you sure you want to close the Connections window?"});
+    QCOMPARE(m_messages->texts(),
+             QStringList{"Are you sure you want to close the Connections window?"});
     QVERIFY(form->isVisible());
 
     m_messages->queueAnswer(Answer::Yes);
@@ -238,11 +244,12 @@ void TestConnectionsWindow::pollFillsTheLog()
 
     // While the session runs, its controls are off.
     bool sawDisabled = false;
-    QMetaObject::Connection probe =
-        connect(&form->session().eventLog(), &EventLog::rowAdded, this, [&](const QString& type, const QString&) {
-            if (type == QLatin1String("Function"))
-                sawDisabled = !form->Button1->isEnabled() && !form->CloseButton->isEnabled();
-        });
+    QMetaObject::Connection probe = connect(&form->session().eventLog(), &EventLog::rowAdded, this,
+                                            [&](const QString& type, const QString&) {
+                                                if (type == QLatin1String("Function"))
+                                                    sawDisabled = !form->Button1->isEnabled() &&
+                                                                  !form->CloseButton->isEnabled();
+                                            });
     QTest::mouseClick(form->Button1, Qt::LeftButton);
     disconnect(probe);
     QVERIFY(sawDisabled);
@@ -251,9 +258,10 @@ void TestConnectionsWindow::pollFillsTheLog()
     QCOMPARE(rows.size(), 7);
     QVERIFY(rows.first().startsWith(QLatin1String("Notice|Starting Session: ")));
     QCOMPARE(rows.mid(1, 5),
-             (QStringList{"Function|Connecting to Vendix Polling...", "Vendix|1 new orders waiting.",
-                          "Vendix|1 account updates waiting.",
-                          "Vendix|0 notes, 0 order marks and 0 status texts waiting.", "Vendix|Site is not locked."}));
+             (QStringList{"Function|Connecting to Vendix Polling...",
+                          "Vendix|1 new orders waiting.", "Vendix|1 account updates waiting.",
+                          "Vendix|0 notes, 0 order marks and 0 status texts waiting.",
+                          "Vendix|Site is not locked."}));
     QVERIFY(rows.last().startsWith(QLatin1String("Notice|Session Complete: ")));
     QCOMPARE(m_messages->texts(), QStringList());
     QCOMPARE(m_main.calls, (QStringList{"close others", "commands off", "commands on"}));
@@ -318,17 +326,20 @@ void TestConnectionsWindow::retrievalShowsTheByteCount()
     // Each row logged while the session runs sees the panel's state of that moment.
     bool panelShownAtFirstStep = false;
     QStringList countsAfterReplies;
-    QMetaObject::Connection probe = connect(
-        &form->session().eventLog(), &EventLog::rowAdded, this, [&](const QString& type, const QString& message) {
-            if (type == QLatin1String("Function") && message == QLatin1String("Connecting to Vendix to check status."))
-                panelShownAtFirstStep = form->TransferPanel->isVisible();
-            if (message == QLatin1String("Closing the connection to the server."))
-                countsAfterReplies << form->TransferState->text();
-        });
+    QMetaObject::Connection probe =
+        connect(&form->session().eventLog(), &EventLog::rowAdded, this,
+                [&](const QString& type, const QString& message) {
+                    if (type == QLatin1String("Function") &&
+                        message == QLatin1String("Connecting to Vendix to check status."))
+                        panelShownAtFirstStep = form->TransferPanel->isVisible();
+                    if (message == QLatin1String("Closing the connection to the server."))
+                        countsAfterReplies << form->TransferState->text();
+                });
     QTest::mouseClick(form->Button1, Qt::LeftButton);
     disconnect(probe);
 
-    QVERIFY2(panelShownAtFirstStep, qPrintable(logRows(*form).join("\n") + m_messages->texts().join("\n")));
+    QVERIFY2(panelShownAtFirstStep,
+             qPrintable(logRows(*form).join("\n") + m_messages->texts().join("\n")));
     // Three posts (check, get_new_stuff, clean-up), each counted from its own start;
     // the get_new_stuff reply carries three 2,000-byte invoices.
     QCOMPARE(countsAfterReplies.size(), 3);

@@ -32,15 +32,18 @@ struct Recorder
 {
     explicit Recorder(SecureHTTP& http)
     {
-        QObject::connect(&http, &SecureHTTP::transfer, [this](qint64 bytesSoFar, const QByteArray& chunk) {
-            counts.append(bytesSoFar);
-            chunks.append(chunk);
-            buffer.append(chunk);
-        });
-        QObject::connect(&http, &SecureHTTP::status, [this](const QString& text) { statuses.append(text); });
-        QObject::connect(&http, &SecureHTTP::header, [this](const QString& name, const QString& value) {
-            headers.append({name, value});
-        });
+        QObject::connect(&http, &SecureHTTP::transfer,
+                         [this](qint64 bytesSoFar, const QByteArray& chunk) {
+                             counts.append(bytesSoFar);
+                             chunks.append(chunk);
+                             buffer.append(chunk);
+                         });
+        QObject::connect(&http, &SecureHTTP::status,
+                         [this](const QString& text) { statuses.append(text); });
+        QObject::connect(&http, &SecureHTTP::header,
+                         [this](const QString& name, const QString& value) {
+                             headers.append({name, value});
+                         });
     }
     QString headerValue(const QString& name) const
     {
@@ -127,7 +130,8 @@ private:
 void TestSecureHttp::initTestCase()
 {
     // Loopback must not go through a proxy the environment may name.
-    for (const char* name : {"http_proxy", "https_proxy", "HTTP_PROXY", "HTTPS_PROXY", "ALL_PROXY", "all_proxy"})
+    for (const char* name :
+         {"http_proxy", "https_proxy", "HTTP_PROXY", "HTTPS_PROXY", "ALL_PROXY", "all_proxy"})
         qunsetenv(name);
     qunsetenv(SecureHTTP::kCaFileVariable);
     m_certs = std::make_unique<TestCerts>();
@@ -157,7 +161,7 @@ void TestSecureHttp::postDeliversReplyToFileAndChunks()
     QVERIFY2(sim.isRunning(), qPrintable(sim.errorString()));
     const QString file = m_dir->filePath("~g3.tmp");
     {
-        QFile old(file);   // an older, longer reply must not shine through
+        QFile old(file); // an older, longer reply must not shine through
         QVERIFY(old.open(QIODevice::WriteOnly));
         old.write(QByteArray(300000, 'x'));
     }
@@ -176,7 +180,8 @@ void TestSecureHttp::postDeliversReplyToFileAndChunks()
     qint64 total = 0;
     for (int i = 0; i < seen.chunks.size(); ++i) {
         QVERIFY(!seen.chunks[i].isEmpty());
-        QVERIFY2(seen.chunks[i].size() <= SecureHTTP::kChunkSize, qPrintable(QString::number(seen.chunks[i].size())));
+        QVERIFY2(seen.chunks[i].size() <= SecureHTTP::kChunkSize,
+                 qPrintable(QString::number(seen.chunks[i].size())));
         total += seen.chunks[i].size();
         QCOMPARE(seen.counts[i], total);
     }
@@ -212,7 +217,7 @@ void TestSecureHttp::sendsFixedRequestHeaders()
     QCOMPARE(request.header("User-Agent"), QByteArray("Vendix Ordersentinel Version 1.2.3.4"));
     QCOMPARE(request.header("Content-Length"), QByteArray::number(body.size()));
     QCOMPARE(request.header("Cookie"), QByteArray());
-    QCOMPARE(request.header("Authorization"), QByteArray());   // only offered when asked
+    QCOMPARE(request.header("Authorization"), QByteArray()); // only offered when asked
     QCOMPARE(request.header("Expect"), QByteArray());
 }
 
@@ -290,8 +295,10 @@ void TestSecureHttp::certificateOption_data()
     QTest::addColumn<QString>("kind");
     QTest::addColumn<bool>("ignoreInvalid");
     QTest::addColumn<QString>("error");
-    const QString expired = QStringLiteral("[12037] The certificate has expired or is not yet valid.");
-    const QString wrongName = QStringLiteral("[12038] The certificate's name does not match the server's name.");
+    const QString expired =
+        QStringLiteral("[12037] The certificate has expired or is not yet valid.");
+    const QString wrongName =
+        QStringLiteral("[12038] The certificate's name does not match the server's name.");
     const QString unknownCa = QStringLiteral("[12045] Invalid Certification Authority.");
     QTest::newRow("valid, option off") << "valid" << false << QString();
     QTest::newRow("valid, option on") << "valid" << true << QString();
@@ -333,10 +340,10 @@ void TestSecureHttp::redirectToOtherSchemeRefused_data()
 {
     QTest::addColumn<bool>("fromHttps");
     QTest::addColumn<QString>("error");
-    QTest::newRow("https to http") << true
-        << "[12040] The redirection from a secure to a non-secure site was refused.";
-    QTest::newRow("http to https") << false
-        << "[12039] The redirection from a non-secure to a secure site was refused.";
+    QTest::newRow("https to http")
+        << true << "[12040] The redirection from a secure to a non-secure site was refused.";
+    QTest::newRow("http to https")
+        << false << "[12039] The redirection from a non-secure to a secure site was refused.";
 }
 
 void TestSecureHttp::redirectToOtherSchemeRefused()
@@ -355,9 +362,10 @@ void TestSecureHttp::redirectToOtherSchemeRefused()
         http.setExtraCaFile(m_certs->caCert());
         http.setIgnoreInvalidCert(ignoreInvalid);
         Recorder seen(http);
-        QCOMPARE(postError(http, from.url(), pollBody(from.password()), m_dir->filePath("reply")), error);
+        QCOMPARE(postError(http, from.url(), pollBody(from.password()), m_dir->filePath("reply")),
+                 error);
         QVERIFY(seen.chunks.isEmpty());
-        QVERIFY(to.commands().isEmpty());   // nothing reached the other site
+        QVERIFY(to.commands().isEmpty()); // nothing reached the other site
         QCOMPARE(http.statusCode(), 302);
     }
 }
@@ -371,15 +379,20 @@ void TestSecureHttp::sameSchemeRedirectFollowed()
     QVERIFY(target.isRunning());
 
     // A 307 keeps the POST and its body: the store at the new place answers the command.
-    moved.control("POST", "fault", QJsonObject{{"kind", "redirect"}, {"location", target.url()}, {"status", 307}});
+    moved.control("POST", "fault",
+                  QJsonObject{{"kind", "redirect"}, {"location", target.url()}, {"status", 307}});
     SecureHTTP http;
     Recorder seen(http);
     http.post(moved.url(), pollBody(target.password()), kFormType, m_dir->filePath("reply"));
     QVERIFY(seen.buffer.contains("VendixAction:POLLED\n"));
     QCOMPARE(target.commands(), QStringList{"poll_server"});
-    QVERIFY2(seen.statuses.contains("An HTTP request is about to automatically redirect the request to " + target.url()),
-             qPrintable(seen.statuses.join('\n')));
-    QCOMPARE(seen.statuses.count("Successfully connected to 127.0.0.1:" + QString::number(target.port())), 1);
+    QVERIFY2(
+        seen.statuses.contains(
+            "An HTTP request is about to automatically redirect the request to " + target.url()),
+        qPrintable(seen.statuses.join('\n')));
+    QCOMPARE(seen.statuses.count("Successfully connected to 127.0.0.1:" +
+                                 QString::number(target.port())),
+             1);
 
     // Over HTTPS, a relative Location on the same site.
     const QString path = QUrl(secure->url()).path();
@@ -388,7 +401,8 @@ void TestSecureHttp::sameSchemeRedirectFollowed()
     tls.setExtraCaFile(m_certs->caCert());
     Recorder tlsSeen(tls);
     tls.post(secure->url(), pollBody(secure->password()), kFormType, m_dir->filePath("reply"));
-    QVERIFY(tlsSeen.statuses.contains("An HTTP request is about to automatically redirect the request to " + secure->url()));
+    QVERIFY(tlsSeen.statuses.contains(
+        "An HTTP request is about to automatically redirect the request to " + secure->url()));
     QCOMPARE(tls.statusCode(), 200);
 }
 
@@ -413,7 +427,7 @@ void TestSecureHttp::errorStatusGivesStatusLine()
     Recorder seen(http);
     QCOMPARE(postError(http, sim.url(), pollBody(sim.password()), file), error);
     QCOMPARE(http.statusCode(), status);
-    QVERIFY(seen.chunks.isEmpty());   // an error page is not the reply
+    QVERIFY(seen.chunks.isEmpty()); // an error page is not the reply
     QVERIFY(!QFile::exists(file));
 }
 
@@ -427,7 +441,8 @@ void TestSecureHttp::replyThatNeverComesIsInterrupted()
     Recorder seen(http);
     QElapsedTimer clock;
     clock.start();
-    const QString error = postError(http, sim.url(), pollBody(sim.password()), m_dir->filePath("reply"));
+    const QString error =
+        postError(http, sim.url(), pollBody(sim.password()), m_dir->filePath("reply"));
     const qint64 elapsed = clock.elapsed();
     sim.clearFaults();
     QCOMPARE(error, QStringLiteral("Interrupted."));
@@ -445,7 +460,7 @@ void TestSecureHttp::cutOffReplyFails()
     Recorder seen(http);
     QCOMPARE(postError(http, sim.url(), pollBody(sim.password()), m_dir->filePath("reply")),
              QStringLiteral("[12030] The connection with the server was terminated abnormally."));
-    QVERIFY(!seen.buffer.isEmpty());   // what came before the cut was delivered
+    QVERIFY(!seen.buffer.isEmpty()); // what came before the cut was delivered
 }
 
 void TestSecureHttp::unwritableLocalFile()
@@ -454,7 +469,8 @@ void TestSecureHttp::unwritableLocalFile()
     QVERIFY2(sim.isRunning(), qPrintable(sim.errorString()));
     SecureHTTP http;
     Recorder seen(http);
-    QCOMPARE(postError(http, sim.url(), pollBody(sim.password()), m_dir->filePath("missing/dir/~g1.tmp")),
+    QCOMPARE(postError(http, sim.url(), pollBody(sim.password()),
+                       m_dir->filePath("missing/dir/~g1.tmp")),
              QStringLiteral("Can't open local file for writing."));
     QVERIFY(seen.chunks.isEmpty());
 
@@ -473,10 +489,10 @@ void TestSecureHttp::writeErrorOnLocalFile()
     StoreSim sim;
     QVERIFY2(sim.isRunning(), qPrintable(sim.errorString()));
     SecureHTTP http;
-    sim.bigReply(200000);   // fails while the reply streams in
+    sim.bigReply(200000); // fails while the reply streams in
     QCOMPARE(postError(http, sim.url(), pollBody(sim.password()), "/dev/full"),
              QStringLiteral("Error writing to LocalFile"));
-    sim.rawReply("VendixResponse:short\nVendixAction:POLLED\n");   // fails when the file is closed
+    sim.rawReply("VendixResponse:short\nVendixAction:POLLED\n"); // fails when the file is closed
     QCOMPARE(postError(http, sim.url(), pollBody(sim.password()), "/dev/full"),
              QStringLiteral("Error writing to LocalFile"));
 }
@@ -513,7 +529,8 @@ void TestSecureHttp::connectionRefused()
     const quint16 port = probe.serverPort();
     probe.close();
     SecureHTTP http;
-    QCOMPARE(postError(http, QStringLiteral("http://127.0.0.1:%1/x").arg(port), "a=b", m_dir->filePath("reply")),
+    QCOMPARE(postError(http, QStringLiteral("http://127.0.0.1:%1/x").arg(port), "a=b",
+                       m_dir->filePath("reply")),
              QStringLiteral("[12029] A connection with the server could not be established."));
 }
 
@@ -526,8 +543,9 @@ void TestSecureHttp::authenticationChallengeAnswered()
     Recorder seen(http);
     http.post(sim.url(), pollBody(sim.password()), kFormType, m_dir->filePath("reply"));
     QVERIFY(seen.buffer.contains("VendixAction:POLLED\n"));
-    QVERIFY(!seen.buffer.contains("Unauthorized"));   // the challenge page is not part of the reply
-    QCOMPARE(sim.lastRequest().header("Authorization"), "Basic " + QByteArray("osdesk:sentinel1").toBase64());
+    QVERIFY(!seen.buffer.contains("Unauthorized")); // the challenge page is not part of the reply
+    QCOMPARE(sim.lastRequest().header("Authorization"),
+             "Basic " + QByteArray("osdesk:sentinel1").toBase64());
 }
 
 void TestSecureHttp::eventLoopRunsDuringPost()
@@ -551,7 +569,8 @@ void TestSecureHttp::eventLoopRunsDuringPost()
     // A second post while one runs is refused; the first still completes.
     sim.delayReply(0.5);
     QString nestedError;
-    QTimer::singleShot(100, [&] { nestedError = postError(http, sim.url(), "x", m_dir->filePath("other")); });
+    QTimer::singleShot(
+        100, [&] { nestedError = postError(http, sim.url(), "x", m_dir->filePath("other")); });
     http.post(sim.url(), pollBody(sim.password()), kFormType, m_dir->filePath("reply"));
     QCOMPARE(nestedError, QStringLiteral("A transfer is already in progress."));
     QVERIFY(!QFile::exists(m_dir->filePath("other")));
@@ -578,14 +597,17 @@ void TestSecureHttp::intermediateStatusReported()
     SecureHTTP http;
     Recorder seen(http);
     const QString file = m_dir->filePath("reply");
-    http.post(QStringLiteral("http://127.0.0.1:%1/cgi").arg(server.serverPort()), "a=b", kFormType, file);
+    http.post(QStringLiteral("http://127.0.0.1:%1/cgi").arg(server.serverPort()), "a=b", kFormType,
+              file);
     QCOMPARE(seen.buffer, QByteArray("hello"));
     QCOMPARE(readFile(file), QByteArray("hello"));
     QCOMPARE(seen.statuses.count(
-                 "Received an intermediate (100 level) status code message from the server."), 1);
+                 "Received an intermediate (100 level) status code message from the server."),
+             1);
     const int intermediate = seen.statuses.indexOf(
         "Received an intermediate (100 level) status code message from the server.");
-    QVERIFY(intermediate < seen.statuses.indexOf("Successfully received a response from the server."));
+    QVERIFY(intermediate <
+            seen.statuses.indexOf("Successfully received a response from the server."));
 }
 
 void TestSecureHttp::destroyedWhileWaiting()
@@ -599,7 +621,8 @@ void TestSecureHttp::destroyedWhileWaiting()
     QTimer::singleShot(300, [http] { delete http; });
     QElapsedTimer clock;
     clock.start();
-    const QString error = postError(*http, sim.url(), pollBody(sim.password()), m_dir->filePath("reply"));
+    const QString error =
+        postError(*http, sim.url(), pollBody(sim.password()), m_dir->filePath("reply"));
     sim.clearFaults();
     QCOMPARE(error, QStringLiteral("Interrupted."));
     QVERIFY2(clock.elapsed() < 5000, qPrintable(QString::number(clock.elapsed())));
@@ -622,8 +645,10 @@ void TestSecureHttp::resetClearsRequestHeaders()
 
 void TestSecureHttp::unknownErrorNumberHasNoDescription()
 {
-    QCOMPARE(os::transferErrorText(9999, 0, 0), QStringLiteral("[9999] (no description available)"));
-    QCOMPARE(os::numberedErrorText(12045, QString()), QStringLiteral("[12045] (no description available)"));
+    QCOMPARE(os::transferErrorText(9999, 0, 0),
+             QStringLiteral("[9999] (no description available)"));
+    QCOMPARE(os::numberedErrorText(12045, QString()),
+             QStringLiteral("[12045] (no description available)"));
 }
 
 QTEST_GUILESS_MAIN(TestSecureHttp)

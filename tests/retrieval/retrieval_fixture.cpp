@@ -13,7 +13,7 @@ RetrievalFixture::RetrievalFixture(StoreSim& sim)
     data = std::make_unique<TMainDataMod>();
     if (!data->OpenCompanyDatabase(home.dataDir()))
         qFatal("company database did not open");
-    messages.clear();   // the notice of a new database
+    messages.clear(); // the notice of a new database
     settings().VendixManagerURL = sim.url();
     session = std::make_unique<StoreSession>(&main, &host);
     session->setPassword(sim.password());
@@ -25,13 +25,17 @@ RetrievalFixture::~RetrievalFixture()
     data.reset();
 }
 
-void RetrievalFixture::run() { session->RunSession(StoreSession::GetOrdersAction); }
+void RetrievalFixture::run()
+{
+    session->RunSession(StoreSession::GetOrdersAction);
+}
 
 QStringList RetrievalFixture::log() const
 {
     QStringList rows;
     for (const EventLog::Row& r : session->eventLog().rows()) {
-        if (r.type == QLatin1String("Agent") || r.type == QLatin1String("Server") || r.type == QLatin1String("Notice"))
+        if (r.type == QLatin1String("Agent") || r.type == QLatin1String("Server") ||
+            r.type == QLatin1String("Notice"))
             continue;
         rows.append(r.type + QLatin1Char('|') + r.message);
     }
@@ -72,12 +76,14 @@ QByteArray RetrievalFixture::readFile(const QString& relative) const
     return f.readAll();
 }
 
-QString orderLine(int inv, int custid, const QString& date, const QString& total, const QString& method)
+QString orderLine(int inv, int custid, const QString& date, const QString& total,
+                  const QString& method)
 {
     QStringList f{QString::number(inv), QString::number(custid), QStringLiteral("pw"),
                   QStringLiteral("c%1@example.com").arg(custid)};
-    for (const char* v : {"Acme", "Ann Buyer", "1 Main St", "Springfield", "IL", "62701", "USA", "555-0100",
-                          "", "Ann Buyer", "1 Main St", "Springfield", "IL", "62701", "USA", "555-0100", "note"})
+    for (const char* v :
+         {"Acme", "Ann Buyer", "1 Main St", "Springfield", "IL", "62701", "USA", "555-0100", "",
+          "Ann Buyer", "1 Main St", "Springfield", "IL", "62701", "USA", "555-0100", "note"})
         f.append(QString::fromLatin1(v));
     f << date << total << method;
     for (const char* v : {"4111111111111111", "Visa", "12", "27", "", "PO-1"})
@@ -86,9 +92,11 @@ QString orderLine(int inv, int custid, const QString& date, const QString& total
     return f.join(QLatin1Char('|'));
 }
 
-QString accountLine(int custid, const QString& email, const QString& name, const QString& subscribed)
+QString accountLine(int custid, const QString& email, const QString& name,
+                    const QString& subscribed)
 {
-    QStringList f{QString::number(custid), QStringLiteral("pw"), email, QStringLiteral("Acme"), name};
+    QStringList f{QString::number(custid), QStringLiteral("pw"), email, QStringLiteral("Acme"),
+                  name};
     for (int i = 0; i < 15; ++i)
         f.append(QStringLiteral("v%1").arg(i));
     f.append(subscribed);

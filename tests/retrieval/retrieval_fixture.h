@@ -23,7 +23,7 @@ public:
     explicit RetrievalFixture(StoreSim& sim);
     ~RetrievalFixture();
 
-    void run();   // "Get Orders & Information"
+    void run(); // "Get Orders & Information"
     // Event-log rows as "type|message", without the rows that depend on the
     // transfer (Agent, Server) and the session's time stamps (Notice).
     QStringList log() const;
@@ -33,7 +33,7 @@ public:
     QVariantList column(const QString& sql) const;
     QVariant scalar(const QString& sql) const;
     void exec(const QString& sql) const;
-    QByteArray readFile(const QString& relative) const;   // under home
+    QByteArray readFile(const QString& relative) const; // under home
 
     TempHome home;
     ScriptedMessages messages;
@@ -46,8 +46,10 @@ public:
 // An order record of the store (33 fields) with the given number, customer,
 // date, total and payment code; other fields believable.
 QString orderLine(int inv, int custid, const QString& date = QStringLiteral("2024-03-05 14:07:09"),
-                  const QString& total = QStringLiteral("12.50"), const QString& method = QStringLiteral("1"));
+                  const QString& total = QStringLiteral("12.50"),
+                  const QString& method = QStringLiteral("1"));
 // An account record (21 fields).
-QString accountLine(int custid, const QString& email, const QString& name, const QString& subscribed);
+QString accountLine(int custid, const QString& email, const QString& name,
+                    const QString& subscribed);
 
 } // namespace os::test

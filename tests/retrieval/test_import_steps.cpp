@@ -4,8 +4,8 @@
 #include "common/scripted_messages.h"
 #include "common/temp_home.h"
 #include "data/connection.h"
-#include "data/main_data_mod.h"
 #include "data/db_error.h"
+#include "data/main_data_mod.h"
 #include "data/query.h"
 #include "sync/import_steps.h"
 #include "sync/integrity.h"
@@ -44,7 +44,8 @@ private slots:
                 readInteger(QString::fromLatin1(bad));
                 QFAIL(bad);
             } catch (const ConversionError& e) {
-                QCOMPARE(e.text(), QStringLiteral("'%1' is not a valid integer value").arg(QString::fromLatin1(bad)));
+                QCOMPARE(e.text(), QStringLiteral("'%1' is not a valid integer value")
+                                       .arg(QString::fromLatin1(bad)));
             }
             QCOMPARE(readIntegerOr(QString::fromLatin1(bad), -1), -1);
         }
@@ -60,7 +61,8 @@ private slots:
         order[21] = QStringLiteral("2024-03-05");
         order[22] = QStringLiteral("1.00");
         DateReader dates;
-        for (const auto& [code, stored] : {std::pair{"9", 9}, std::pair{"abc", 0}, std::pair{"7.5", 0}}) {
+        for (const auto& [code, stored] :
+             {std::pair{"9", 9}, std::pair{"abc", 0}, std::pair{"7.5", 0}}) {
             order[30] = QString::fromLatin1(code);
             QCOMPARE(orderRowValues(order, dates, QDateTime()).at(30), QVariant(stored));
         }
@@ -84,7 +86,7 @@ private slots:
     {
         const QDateTime expected(QDate(2024, 3, 5), QTime(14, 7, 9));
         {
-            DateReader r;   // the C locale of the test run
+            DateReader r; // the C locale of the test run
             QCOMPARE(r.dateTime(QStringLiteral("5 Mar 2024 14:07:09")), expected);
             QCOMPARE(r.dateTime(QStringLiteral("2024-03-05 14:07:09")), expected);
             QCOMPARE(r.dateTime(QStringLiteral("2024-03-05T14:07:09")), expected);
@@ -92,7 +94,8 @@ private slots:
         }
         QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
         DateReader us;
-        QCOMPARE(us.dateTime(QStringLiteral("3/5/24 2:07 PM")), QDateTime(QDate(2024, 3, 5), QTime(14, 7)));
+        QCOMPARE(us.dateTime(QStringLiteral("3/5/24 2:07 PM")),
+                 QDateTime(QDate(2024, 3, 5), QTime(14, 7)));
         QCOMPARE(us.dateTime(QStringLiteral("3/5/2024 2:07:09 PM")), expected);
         QCOMPARE(us.date(QStringLiteral("12/31/99")), QDate(1999, 12, 31));
         try {
@@ -106,28 +109,36 @@ private slots:
     void isoDatesReadByHandAsTheParserWould()
     {
         DateReader r;
-        QCOMPARE(r.dateTime(QStringLiteral("2024-02-29 23:59:59")), QDateTime(QDate(2024, 2, 29), QTime(23, 59, 59)));
-        QCOMPARE(r.dateTime(QStringLiteral("2024-03-05T00:00:00")), QDateTime(QDate(2024, 3, 5), QTime(0, 0)));
-        QCOMPARE(r.dateTime(QStringLiteral("2024-03-05 14:07")), QDateTime(QDate(2024, 3, 5), QTime(14, 7)));
+        QCOMPARE(r.dateTime(QStringLiteral("2024-02-29 23:59:59")),
+                 QDateTime(QDate(2024, 2, 29), QTime(23, 59, 59)));
+        QCOMPARE(r.dateTime(QStringLiteral("2024-03-05T00:00:00")),
+                 QDateTime(QDate(2024, 3, 5), QTime(0, 0)));
+        QCOMPARE(r.dateTime(QStringLiteral("2024-03-05 14:07")),
+                 QDateTime(QDate(2024, 3, 5), QTime(14, 7)));
         // Another format between ISO ones, then ISO again.
-        QCOMPARE(r.dateTime(QStringLiteral("5 Mar 2024 14:07:09")), QDateTime(QDate(2024, 3, 5), QTime(14, 7, 9)));
-        QCOMPARE(r.dateTime(QStringLiteral("2024-12-31 08:30:00")), QDateTime(QDate(2024, 12, 31), QTime(8, 30)));
+        QCOMPARE(r.dateTime(QStringLiteral("5 Mar 2024 14:07:09")),
+                 QDateTime(QDate(2024, 3, 5), QTime(14, 7, 9)));
+        QCOMPARE(r.dateTime(QStringLiteral("2024-12-31 08:30:00")),
+                 QDateTime(QDate(2024, 12, 31), QTime(8, 30)));
         QCOMPARE(r.date(QStringLiteral("2024-12-31")), QDate(2024, 12, 31));
-        for (const char* bad : {"2023-02-29 10:00:00", "2024-03-05 24:00:00", "2024-13-01 10:00:00",
-                                "2024-03-05 10:60:00", "2024-03-05x10:00:00", "2024-03-0a 10:00:00"}) {
+        for (const char* bad :
+             {"2023-02-29 10:00:00", "2024-03-05 24:00:00", "2024-13-01 10:00:00",
+              "2024-03-05 10:60:00", "2024-03-05x10:00:00", "2024-03-0a 10:00:00"}) {
             try {
                 r.dateTime(QString::fromLatin1(bad));
                 QFAIL(bad);
             } catch (const ConversionError& e) {
-                QCOMPARE(e.text(), QStringLiteral("'%1' is not a valid date and time").arg(QString::fromLatin1(bad)));
+                QCOMPARE(e.text(), QStringLiteral("'%1' is not a valid date and time")
+                                       .arg(QString::fromLatin1(bad)));
             }
         }
     }
 
     void paymentCodes()
     {
-        const QStringList texts{"Credit Card",        "Credit Card by Phone", "COD",    "Purchase Order",
-                                "Remote Credit Card", "Mail Payment",        "Unknown", "Unknown"};
+        const QStringList texts{
+            "Credit Card",        "Credit Card by Phone", "COD",     "Purchase Order",
+            "Remote Credit Card", "Mail Payment",         "Unknown", "Unknown"};
         const QStringList codes{"1", " 2 ", "3", "4", "5", "6", "7", ""};
         for (int i = 0; i < codes.size(); ++i)
             QCOMPARE(paymentMethodText(codes[i]), texts[i]);
@@ -135,7 +146,8 @@ private slots:
 
     void recordsAreTrimmedLines()
     {
-        const QList<QStringList> r = readRecords(" 1 | a |\r\nno bar\r\n\r\n2|caf\xc3\xa9\nlatin|\xe9\r\n");
+        const QList<QStringList> r =
+            readRecords(" 1 | a |\r\nno bar\r\n\r\n2|caf\xc3\xa9\nlatin|\xe9\r\n");
         QCOMPARE(r.size(), 5);
         QCOMPARE(r[0], (QStringList{"1", "a", ""}));
         QCOMPARE(r[1], QStringList());
@@ -150,7 +162,9 @@ private slots:
         ImportContext ctx;
         ctx.dataDir = home.dataDir();
         QStringList log;
-        ctx.log = [&log](const QString& t, const QString& m) { log.append(t + QLatin1Char('|') + m); };
+        ctx.log = [&log](const QString& t, const QString& m) {
+            log.append(t + QLatin1Char('|') + m);
+        };
         ctx.imported = {10, 11, 12};
         ctx.failed = {11};
         ExtractInvoices("junk VendixBeginInvoice|10<!--END--><p>ten</p>VendixEndInvoice|\n"
@@ -158,9 +172,11 @@ private slots:
                         "VendixBeginInvoice|13<!--END--><p>not ordered</p>VendixEndInvoice|"
                         "VendixBeginInvoice| 12 <!--END--><p>twelve",
                         ctx);
-        QCOMPARE(log, (QStringList{"Invoice|10 Printable Invoice", "Invoice|12 Printable Invoice"}));
+        QCOMPARE(log,
+                 (QStringList{"Invoice|10 Printable Invoice", "Invoice|12 Printable Invoice"}));
         const QDir html(home.dataDir() + QStringLiteral("/html"));
-        QCOMPARE(html.entryList(QDir::Files, QDir::Name), (QStringList{"10inv.html", "12inv.html"}));
+        QCOMPARE(html.entryList(QDir::Files, QDir::Name),
+                 (QStringList{"10inv.html", "12inv.html"}));
         QCOMPARE(read(html.filePath(QStringLiteral("10inv.html"))), QByteArray("<p>ten</p>\r\n"));
         // No end marker: an empty page.
         QCOMPARE(read(html.filePath(QStringLiteral("12inv.html"))), QByteArray("\r\n"));
@@ -180,7 +196,9 @@ private slots:
         ctx.dataDir = home.dataDir();
         ctx.imported = {1};
         try {
-            ExtractInvoices("VendixBeginInvoice|1<!--END-->a VendixEndInvoice|VendixBeginInvoice|x1<!--END-->b", ctx);
+            ExtractInvoices(
+                "VendixBeginInvoice|1<!--END-->a VendixEndInvoice|VendixBeginInvoice|x1<!--END-->b",
+                ctx);
             QFAIL("no error");
         } catch (const ConversionError& e) {
             QCOMPARE(e.text(), QStringLiteral("'x1' is not a valid integer value"));
@@ -210,7 +228,8 @@ private slots:
         const auto conn = Connection::forTable(home.dataDir(), QStringLiteral("orders"));
         Statement pages(conn->handle(), QStringLiteral("PRAGMA page_count"));
         QVERIFY(pages.step());
-        conn->exec(QStringLiteral("PRAGMA max_page_count=%1").arg(pages.column(0).toLongLong() + 2));
+        conn->exec(
+            QStringLiteral("PRAGMA max_page_count=%1").arg(pages.column(0).toLongLong() + 2));
 
         ImportContext ctx;
         ctx.dataDir = home.dataDir();
@@ -249,17 +268,25 @@ private slots:
             q.exec();
         }
         const QString dir = home.dataDir();
-        QCOMPARE(FindLocalAccount(dir, QStringLiteral("x@x.com"), QStringLiteral("99")), QStringLiteral("x@x.com::7"));
-        QCOMPARE(FindLocalAccount(dir, QStringLiteral(" y@y.com "), QStringLiteral("7")), QStringLiteral("x@x.com::7"));
-        QCOMPARE(FindLocalAccount(dir, QStringLiteral("n@n.com"), QStringLiteral(" 12 ")), QStringLiteral("y@y.com::12"));
+        QCOMPARE(FindLocalAccount(dir, QStringLiteral("x@x.com"), QStringLiteral("99")),
+                 QStringLiteral("x@x.com::7"));
+        QCOMPARE(FindLocalAccount(dir, QStringLiteral(" y@y.com "), QStringLiteral("7")),
+                 QStringLiteral("x@x.com::7"));
+        QCOMPARE(FindLocalAccount(dir, QStringLiteral("n@n.com"), QStringLiteral(" 12 ")),
+                 QStringLiteral("y@y.com::12"));
         QCOMPARE(FindLocalAccount(dir, QStringLiteral("n@n.com"), QStringLiteral("13")), QString());
-        QCOMPARE(FindLocalAccount(dir, QStringLiteral("x@x.com"), QStringLiteral("seven")), QString());
-        QCOMPARE(FindLocalAccount(home.path(QStringLiteral("nowhere")), QStringLiteral("x@x.com"), QStringLiteral("7")),
+        QCOMPARE(FindLocalAccount(dir, QStringLiteral("x@x.com"), QStringLiteral("seven")),
                  QString());
-        QCOMPARE(accountFixList(dir, SplitFields(QStringLiteral("7^x@x.com"), QStringLiteral("|"))), QString());
-        QCOMPARE(accountFixList(dir, SplitFields(QStringLiteral("9^y@y.com| |1^a^b|7^^|"), QStringLiteral("|"))),
+        QCOMPARE(FindLocalAccount(home.path(QStringLiteral("nowhere")), QStringLiteral("x@x.com"),
+                                  QStringLiteral("7")),
+                 QString());
+        QCOMPARE(accountFixList(dir, SplitFields(QStringLiteral("7^x@x.com"), QStringLiteral("|"))),
+                 QString());
+        QCOMPARE(accountFixList(dir, SplitFields(QStringLiteral("9^y@y.com| |1^a^b|7^^|"),
+                                                 QStringLiteral("|"))),
                  QStringLiteral("y@y.com::12|"));
-        QCOMPARE(accountFixList(dir, QStringList{QStringLiteral("12^n@n.com"), QStringLiteral("7^z@z.com")}),
+        QCOMPARE(accountFixList(
+                     dir, QStringList{QStringLiteral("12^n@n.com"), QStringLiteral("7^z@z.com")}),
                  QStringLiteral("y@y.com::12|x@x.com::7|"));
     }
 };

@@ -26,11 +26,12 @@ namespace {
 
 const QDateTime kNow(QDate(2024, 6, 1), QTime(9, 30, 0));
 
-QJsonObject order(int inv, int custid, const QString& invoice, const QString& name = QStringLiteral("Ann"))
+QJsonObject order(int inv, int custid, const QString& invoice,
+                  const QString& name = QStringLiteral("Ann"))
 {
-    return QJsonObject{{"INV", inv},         {"CUSTID", custid},
-                       {"NAME", name},       {"IDATE", "2024-03-05 14:07:09"},
-                       {"TOTAL", 19.99},     {"METHOD", "3"},
+    return QJsonObject{{"INV", inv},          {"CUSTID", custid},
+                       {"NAME", name},        {"IDATE", "2024-03-05 14:07:09"},
+                       {"TOTAL", 19.99},      {"METHOD", "3"},
                        {"ORDERSTATE", "New"}, {"INVOICE", invoice}};
 }
 
@@ -43,7 +44,7 @@ QStringList only(const QStringList& rows, const QStringList& types)
     return out;
 }
 
-const QStringList kImportTypes{"Order",       "Invoice",        "Account",        "Order Notes",
+const QStringList kImportTypes{"Order",          "Invoice",        "Account",         "Order Notes",
                                "Invoice Marker", "Invoice Status", "Internal Trouble"};
 
 } // namespace
@@ -116,7 +117,8 @@ private slots:
         QVERIFY(s.url().startsWith(tls ? QStringLiteral("https://") : QStringLiteral("http://")));
         s.addOrders({order(1000, 17, QStringLiteral("<html>1000</html>")),
                      order(1001, 18, QStringLiteral("<p>caf\u00e9 1001</p>"))});
-        s.addAccounts({QJsonObject{{"CUSTID", 17}, {"EMAIL", "a@x.com"}, {"NAME", "Ann"}, {"SUBSCRIBED", "1"}}});
+        s.addAccounts({QJsonObject{
+            {"CUSTID", 17}, {"EMAIL", "a@x.com"}, {"NAME", "Ann"}, {"SUBSCRIBED", "1"}}});
         s.addNote(1000, QStringLiteral("2024-03-06"), QStringLiteral("Call first"));
         s.addMark(1000, QStringLiteral("Shipped"));
         s.addStatus(1001, QStringLiteral("Paid"));
@@ -125,40 +127,52 @@ private slots:
         f.run();
 
         QCOMPARE(f.shown(), QStringList());
-        QCOMPARE(s.commands(), (QStringList{"check_data_integrity", "get_new_stuff", "clean_up_invoice"}));
+        QCOMPARE(s.commands(),
+                 (QStringList{"check_data_integrity", "get_new_stuff", "clean_up_invoice"}));
         QCOMPARE(only(f.log(), QStringList{"Function", "Important"} + kImportTypes),
                  (QStringList{"Function|Connecting to Vendix to check status.",
                               "Important|I had to lock Vendix to retrieve records!",
                               "Function|Connecting to Vendix to retrieve information...",
                               "Function|Telling Vendix to Clean Up and Unlock Site!",
-                              "Important|Site cleaned up and unlocked.",
-                              "Order|1000 Data Record",
-                              "Order|1001 Data Record",
-                              "Invoice|1000 Printable Invoice",
+                              "Important|Site cleaned up and unlocked.", "Order|1000 Data Record",
+                              "Order|1001 Data Record", "Invoice|1000 Printable Invoice",
                               "Invoice|1001 Printable Invoice",
                               "Account|17 New or Updated Shopper Account",
                               "Order Notes|1000 Order Notes API Entry",
                               "Invoice Marker|1000 Order marked Shipped",
                               "Invoice Status|1001 Invoice status set to Paid"}));
 
-        QCOMPARE(f.column(QStringLiteral("SELECT INV FROM orders.db ORDER BY INV")), (QVariantList{1000, 1001}));
+        QCOMPARE(f.column(QStringLiteral("SELECT INV FROM orders.db ORDER BY INV")),
+                 (QVariantList{1000, 1001}));
         QCOMPARE(f.scalar(QStringLiteral("SELECT METHOD FROM orders.db WHERE INV=1000")).toString(),
                  QStringLiteral("COD"));
-        QCOMPARE(f.scalar(QStringLiteral("SELECT TOTAL FROM orders.db WHERE INV=1000")).toDouble(), 19.99);
-        QCOMPARE(f.scalar(QStringLiteral("SELECT IDATE FROM orders.db WHERE INV=1000")).toDateTime(),
-                 QDateTime(QDate(2024, 3, 5), QTime(14, 7, 9)));
-        QCOMPARE(f.scalar(QStringLiteral("SELECT LASTMARKED FROM orders.db WHERE INV=1001")).toDateTime(), kNow);
-        QCOMPARE(f.scalar(QStringLiteral("SELECT ORDERSTATE FROM orders.db WHERE INV=1000")).toString(),
-                 QStringLiteral("Shipped"));
-        QCOMPARE(f.scalar(QStringLiteral("SELECT SUBSCRIBE FROM customers.db WHERE CUSTID=17")).toBool(), true);
-        QCOMPARE(f.scalar(QStringLiteral("SELECT NOTE FROM invoice_notes.db WHERE INVOICE=1000")).toString(),
+        QCOMPARE(f.scalar(QStringLiteral("SELECT TOTAL FROM orders.db WHERE INV=1000")).toDouble(),
+                 19.99);
+        QCOMPARE(
+            f.scalar(QStringLiteral("SELECT IDATE FROM orders.db WHERE INV=1000")).toDateTime(),
+            QDateTime(QDate(2024, 3, 5), QTime(14, 7, 9)));
+        QCOMPARE(f.scalar(QStringLiteral("SELECT LASTMARKED FROM orders.db WHERE INV=1001"))
+                     .toDateTime(),
+                 kNow);
+        QCOMPARE(
+            f.scalar(QStringLiteral("SELECT ORDERSTATE FROM orders.db WHERE INV=1000")).toString(),
+            QStringLiteral("Shipped"));
+        QCOMPARE(
+            f.scalar(QStringLiteral("SELECT SUBSCRIBE FROM customers.db WHERE CUSTID=17")).toBool(),
+            true);
+        QCOMPARE(f.scalar(QStringLiteral("SELECT NOTE FROM invoice_notes.db WHERE INVOICE=1000"))
+                     .toString(),
                  QStringLiteral("Call first"));
-        QCOMPARE(f.scalar(QStringLiteral("SELECT IDATE FROM invoice_notes.db WHERE INVOICE=1000")).toDate(),
+        QCOMPARE(f.scalar(QStringLiteral("SELECT IDATE FROM invoice_notes.db WHERE INVOICE=1000"))
+                     .toDate(),
                  QDate(2024, 3, 6));
-        QCOMPARE(f.scalar(QStringLiteral("SELECT INFSTRING FROM invoice_result.db WHERE INVOICE=1001")).toString(),
-                 QStringLiteral("Paid"));
+        QCOMPARE(
+            f.scalar(QStringLiteral("SELECT INFSTRING FROM invoice_result.db WHERE INVOICE=1001"))
+                .toString(),
+            QStringLiteral("Paid"));
 
-        QCOMPARE(f.readFile(QStringLiteral("data/html/1000inv.html")), QByteArray("<html>1000</html>\r\n"));
+        QCOMPARE(f.readFile(QStringLiteral("data/html/1000inv.html")),
+                 QByteArray("<html>1000</html>\r\n"));
         QCOMPARE(f.readFile(QStringLiteral("data/html/1001inv.html")),
                  QStringLiteral("<p>caf\u00e9 1001</p>\r\n").toUtf8());
         QVERIFY(f.readFile(QStringLiteral("orders.dat")).startsWith("1000|17|"));
@@ -167,11 +181,14 @@ private slots:
         // The whole reply is kept, owner-only, under the time of the retrieval.
         QCOMPARE(keptReplies(f), QStringList{"2024-06-01_09-30-00.reply"});
         const QString kept = f.home.path(QStringLiteral("retrievals/2024-06-01_09-30-00.reply"));
-        const QFileDevice::Permissions others = QFileDevice::ReadGroup | QFileDevice::WriteGroup | QFileDevice::ExeGroup
-            | QFileDevice::ReadOther | QFileDevice::WriteOther | QFileDevice::ExeOther;
+        const QFileDevice::Permissions others = QFileDevice::ReadGroup | QFileDevice::WriteGroup |
+                                                QFileDevice::ExeGroup | QFileDevice::ReadOther |
+                                                QFileDevice::WriteOther | QFileDevice::ExeOther;
         QCOMPARE(QFile::permissions(kept) & others, QFileDevice::Permissions());
-        QVERIFY(QFile::permissions(kept).testFlags(QFileDevice::ReadOwner | QFileDevice::WriteOwner));
-        QVERIFY(f.readFile(QStringLiteral("retrievals/2024-06-01_09-30-00.reply")).contains("VendixBeginInvoice|1001"));
+        QVERIFY(
+            QFile::permissions(kept).testFlags(QFileDevice::ReadOwner | QFileDevice::WriteOwner));
+        QVERIFY(f.readFile(QStringLiteral("retrievals/2024-06-01_09-30-00.reply"))
+                    .contains("VendixBeginInvoice|1001"));
         QCOMPARE(s.state().value("pendingOrders").toInt(), 0);
     }
 
@@ -188,14 +205,18 @@ private slots:
         f.session->eventLog().clear();
         f.run();
 
-        const QString expected = keyViolation(f, QStringLiteral("INSERT INTO orders.db (INV) VALUES (1001)"));
+        const QString expected =
+            keyViolation(f, QStringLiteral("INSERT INTO orders.db (INV) VALUES (1001)"));
         QCOMPARE(f.shown(), QStringList{expected});
-        QCOMPARE(f.column(QStringLiteral("SELECT INV FROM orders.db ORDER BY INV")), (QVariantList{1000, 1001, 1002}));
-        QCOMPARE(f.scalar(QStringLiteral("SELECT NAME FROM orders.db WHERE INV=1001")).toString(), QStringLiteral("First"));
-        QCOMPARE(f.readFile(QStringLiteral("data/html/1001inv.html")), QByteArray("first page\r\n"));
+        QCOMPARE(f.column(QStringLiteral("SELECT INV FROM orders.db ORDER BY INV")),
+                 (QVariantList{1000, 1001, 1002}));
+        QCOMPARE(f.scalar(QStringLiteral("SELECT NAME FROM orders.db WHERE INV=1001")).toString(),
+                 QStringLiteral("First"));
+        QCOMPARE(f.readFile(QStringLiteral("data/html/1001inv.html")),
+                 QByteArray("first page\r\n"));
         QCOMPARE(only(f.log(), kImportTypes),
-                 (QStringList{"Order|1000 Data Record", "Order|1002 Data Record", "Invoice|1000 Printable Invoice",
-                              "Invoice|1002 Printable Invoice"}));
+                 (QStringList{"Order|1000 Data Record", "Order|1002 Data Record",
+                              "Invoice|1000 Printable Invoice", "Invoice|1002 Printable Invoice"}));
     }
 
     void recordShapesAndPaymentCodes()
@@ -206,23 +227,31 @@ private slots:
         sim().addRaw(QStringLiteral("Orders"), f32.join(QLatin1Char('|')));
         sim().addRaw(QStringLiteral("Orders"), orderLine(2002, 5));
         sim().addRaw(QStringLiteral("Orders"), orderLine(2003, 5) + QStringLiteral("|extra"));
-        sim().addRaw(QStringLiteral("Orders"), orderLine(2004, 5, QStringLiteral("2024-03-05T08:00:00"),
-                                                         QStringLiteral("1,234.5"), QStringLiteral("7")));
-        sim().addRaw(QStringLiteral("Orders"), orderLine(2005, 5, QStringLiteral("2024-03-05 08:00"),
-                                                         QStringLiteral("3"), QString()));
-        sim().addRaw(QStringLiteral("Orders"), orderLine(2006, 5, QStringLiteral("2024-03-05"),
-                                                         QStringLiteral(" 4.25 "), QStringLiteral(" 2 ")));
+        sim().addRaw(QStringLiteral("Orders"),
+                     orderLine(2004, 5, QStringLiteral("2024-03-05T08:00:00"),
+                               QStringLiteral("1,234.5"), QStringLiteral("7")));
+        sim().addRaw(
+            QStringLiteral("Orders"),
+            orderLine(2005, 5, QStringLiteral("2024-03-05 08:00"), QStringLiteral("3"), QString()));
+        sim().addRaw(QStringLiteral("Orders"),
+                     orderLine(2006, 5, QStringLiteral("2024-03-05"), QStringLiteral(" 4.25 "),
+                               QStringLiteral(" 2 ")));
         RetrievalFixture f(sim());
         f.run();
         QCOMPARE(f.shown(), QStringList());
         QCOMPARE(f.column(QStringLiteral("SELECT INV FROM orders.db ORDER BY INV")),
                  (QVariantList{1999, 2002, 2003, 2004, 2005, 2006}));
-        QCOMPARE(f.column(QStringLiteral("SELECT METHOD FROM orders.db WHERE INV>=2004 ORDER BY INV")),
-                 (QVariantList{"Unknown", "Unknown", "Credit Card by Phone"}));
-        QCOMPARE(f.column(QStringLiteral("SELECT TOTAL FROM orders.db WHERE INV>=2004 ORDER BY INV")),
-                 (QVariantList{1234.5, 3.0, 4.25}));
-        QCOMPARE(f.scalar(QStringLiteral("SELECT AFFILIATECODE FROM orders.db WHERE INV=2002")).toInt(), 7);
-        QCOMPARE(f.scalar(QStringLiteral("SELECT COUPON FROM orders.db WHERE INV=2003")).toString(), QStringLiteral("SAVE10"));
+        QCOMPARE(
+            f.column(QStringLiteral("SELECT METHOD FROM orders.db WHERE INV>=2004 ORDER BY INV")),
+            (QVariantList{"Unknown", "Unknown", "Credit Card by Phone"}));
+        QCOMPARE(
+            f.column(QStringLiteral("SELECT TOTAL FROM orders.db WHERE INV>=2004 ORDER BY INV")),
+            (QVariantList{1234.5, 3.0, 4.25}));
+        QCOMPARE(
+            f.scalar(QStringLiteral("SELECT AFFILIATECODE FROM orders.db WHERE INV=2002")).toInt(),
+            7);
+        QCOMPARE(f.scalar(QStringLiteral("SELECT COUPON FROM orders.db WHERE INV=2003")).toString(),
+                 QStringLiteral("SAVE10"));
     }
 
     void badOrderDateEndsTheSessionKeepingEarlierRows()
@@ -243,42 +272,56 @@ private slots:
 
     void accountsReplacedOnlyWithTheSameEmail()
     {
-        sim().addAccounts({QJsonObject{{"CUSTID", 50}, {"EMAIL", "a@x.com"}, {"NAME", "Old"}},
-                           QJsonObject{{"CUSTID", 51}, {"EMAIL", "c@x.com"}, {"NAME", "Old"}, {"SUBSCRIBED", "1"}}});
+        sim().addAccounts(
+            {QJsonObject{{"CUSTID", 50}, {"EMAIL", "a@x.com"}, {"NAME", "Old"}},
+             QJsonObject{
+                 {"CUSTID", 51}, {"EMAIL", "c@x.com"}, {"NAME", "Old"}, {"SUBSCRIBED", "1"}}});
         RetrievalFixture f(sim());
         f.run();
-        QCOMPARE(f.column(QStringLiteral("SELECT CUSTID FROM customers.db ORDER BY CUSTID")), (QVariantList{50, 51}));
+        QCOMPARE(f.column(QStringLiteral("SELECT CUSTID FROM customers.db ORDER BY CUSTID")),
+                 (QVariantList{50, 51}));
 
-        sim().addRaw(QStringLiteral("Accounts"), accountLine(50, QStringLiteral("b@x.com"), QStringLiteral("New"), "1"));
-        sim().addRaw(QStringLiteral("Accounts"), accountLine(51, QStringLiteral("c@x.com"), QStringLiteral("New"), "0"));
-        sim().addRaw(QStringLiteral("Accounts"), accountLine(52, QStringLiteral("d@x.com"), QStringLiteral("Dee"), "1"));
+        sim().addRaw(QStringLiteral("Accounts"),
+                     accountLine(50, QStringLiteral("b@x.com"), QStringLiteral("New"), "1"));
+        sim().addRaw(QStringLiteral("Accounts"),
+                     accountLine(51, QStringLiteral("c@x.com"), QStringLiteral("New"), "0"));
+        sim().addRaw(QStringLiteral("Accounts"),
+                     accountLine(52, QStringLiteral("d@x.com"), QStringLiteral("Dee"), "1"));
         // Local accounts without an e-mail: only an empty address matches them.
-        f.exec(QStringLiteral("INSERT INTO customers.db (CUSTID, EMAIL, NAME) VALUES (53, NULL, 'Blank')"));
-        f.exec(QStringLiteral("INSERT INTO customers.db (CUSTID, EMAIL, NAME) VALUES (54, NULL, 'Blank')"));
-        sim().addRaw(QStringLiteral("Accounts"), accountLine(53, QStringLiteral("e@x.com"), QStringLiteral("New"), "1"));
-        sim().addRaw(QStringLiteral("Accounts"), accountLine(54, QString(), QStringLiteral("New"), "1"));
+        f.exec(QStringLiteral(
+            "INSERT INTO customers.db (CUSTID, EMAIL, NAME) VALUES (53, NULL, 'Blank')"));
+        f.exec(QStringLiteral(
+            "INSERT INTO customers.db (CUSTID, EMAIL, NAME) VALUES (54, NULL, 'Blank')"));
+        sim().addRaw(QStringLiteral("Accounts"),
+                     accountLine(53, QStringLiteral("e@x.com"), QStringLiteral("New"), "1"));
+        sim().addRaw(QStringLiteral("Accounts"),
+                     accountLine(54, QString(), QStringLiteral("New"), "1"));
         sim().addOrders({order(4000, 52, QStringLiteral("x"))});
         f.session->eventLog().clear();
         f.run();
         QCOMPARE(f.shown(), QStringList());
         QCOMPARE(only(f.log(), QStringList{"Account", "Internal Trouble"}),
                  (QStringList{"Internal Trouble|50 AND b@x.com do not match, record not updated!",
-                              "Account|51 New or Updated Shopper Account", "Account|52 New or Updated Shopper Account",
+                              "Account|51 New or Updated Shopper Account",
+                              "Account|52 New or Updated Shopper Account",
                               "Internal Trouble|53 AND e@x.com do not match, record not updated!",
                               "Account|54 New or Updated Shopper Account"}));
         QCOMPARE(f.column(QStringLiteral("SELECT NAME FROM customers.db ORDER BY CUSTID")),
                  (QVariantList{"Old", "New", "Dee", "Blank", "New"}));
-        QCOMPARE(f.column(QStringLiteral("SELECT EMAIL FROM customers.db WHERE CUSTID=53")), (QVariantList{QVariant()}));
-        QCOMPARE(f.column(QStringLiteral("SELECT EMAIL FROM customers.db WHERE CUSTID=50")), (QVariantList{"a@x.com"}));
-        QCOMPARE(f.column(QStringLiteral("SELECT SUBSCRIBE FROM customers.db ORDER BY CUSTID")).mid(1, 2),
+        QCOMPARE(f.column(QStringLiteral("SELECT EMAIL FROM customers.db WHERE CUSTID=53")),
+                 (QVariantList{QVariant()}));
+        QCOMPARE(f.column(QStringLiteral("SELECT EMAIL FROM customers.db WHERE CUSTID=50")),
+                 (QVariantList{"a@x.com"}));
+        QCOMPARE(f.column(QStringLiteral("SELECT SUBSCRIBE FROM customers.db ORDER BY CUSTID"))
+                     .mid(1, 2),
                  (QVariantList{false, true}));
     }
 
     void notesMarksAndStatusTexts()
     {
         sim().addOrders({order(3000, 5, QStringLiteral("x"))});
-        for (const char* line : {"0|2024-01-02|zero", "abc|2024-01-02|letters", "3000||", "3000|2024-01-02|good",
-                                 "3000||undated", "3000|notadate|bad"})
+        for (const char* line : {"0|2024-01-02|zero", "abc|2024-01-02|letters", "3000||",
+                                 "3000|2024-01-02|good", "3000||undated", "3000|notadate|bad"})
             sim().addRaw(QStringLiteral("Notes"), QString::fromLatin1(line));
         sim().addRaw(QStringLiteral("InvMarks"), QStringLiteral("3999|Shipped"));
         sim().addRaw(QStringLiteral("InvMarks"), QStringLiteral("3000|Complete"));
@@ -287,29 +330,38 @@ private slots:
         RetrievalFixture f(sim());
         f.run();
 
-        const QString dup = keyViolation(f, QStringLiteral("INSERT INTO invoice_result.db (INVOICE) VALUES (3000)"));
+        const QString dup = keyViolation(
+            f, QStringLiteral("INSERT INTO invoice_result.db (INVOICE) VALUES (3000)"));
         QCOMPARE(f.shown(), (QStringList{"'notadate' is not a valid date", dup}));
-        QCOMPARE(only(f.log(), QStringList{"Order Notes", "Internal Trouble", "Invoice Marker", "Invoice Status"}),
+        QCOMPARE(only(f.log(), QStringList{"Order Notes", "Internal Trouble", "Invoice Marker",
+                                           "Invoice Status"}),
                  (QStringList{"Internal Trouble|Notes API invoice number was invalid!",
                               "Internal Trouble|Notes API invoice number was invalid!",
-                              "Order Notes|3000 Order Notes API Entry", "Order Notes|3000 Order Notes API Entry",
+                              "Order Notes|3000 Order Notes API Entry",
+                              "Order Notes|3000 Order Notes API Entry",
                               "Invoice Marker|Could not mark invoice 3999 Shipped",
                               "Invoice Marker|3000 Order marked Complete",
                               "Invoice Status|3000 Invoice status set to first"}));
-        QCOMPARE(f.column(QStringLiteral("SELECT NOTE FROM invoice_notes.db ORDER BY ID")), (QVariantList{"good", "undated"}));
+        QCOMPARE(f.column(QStringLiteral("SELECT NOTE FROM invoice_notes.db ORDER BY ID")),
+                 (QVariantList{"good", "undated"}));
         // A note without a date is dated today, like every note row.
         QCOMPARE(f.column(QStringLiteral("SELECT IDATE FROM invoice_notes.db ORDER BY ID")),
                  (QVariantList{QDate(2024, 1, 2), kNow.date()}));
-        QCOMPARE(f.scalar(QStringLiteral("SELECT ORDERSTATE FROM orders.db WHERE INV=3000")).toString(),
-                 QStringLiteral("Complete"));
-        QCOMPARE(f.scalar(QStringLiteral("SELECT LASTMARKED FROM orders.db WHERE INV=3000")).toDateTime(), kNow);
-        QCOMPARE(f.column(QStringLiteral("SELECT INFSTRING FROM invoice_result.db")), (QVariantList{"first"}));
+        QCOMPARE(
+            f.scalar(QStringLiteral("SELECT ORDERSTATE FROM orders.db WHERE INV=3000")).toString(),
+            QStringLiteral("Complete"));
+        QCOMPARE(f.scalar(QStringLiteral("SELECT LASTMARKED FROM orders.db WHERE INV=3000"))
+                     .toDateTime(),
+                 kNow);
+        QCOMPARE(f.column(QStringLiteral("SELECT INFSTRING FROM invoice_result.db")),
+                 (QVariantList{"first"}));
     }
 
     void cleanUpWithoutUnlockedAsksForF9()
     {
         sim().addOrders({order(4100, 5, QStringLiteral("x"))});
-        sim().rawReply("VendixResponse:Cleaned\nVendixAction:DONE\n", 1, QStringLiteral("clean_up_invoice"));
+        sim().rawReply("VendixResponse:Cleaned\nVendixAction:DONE\n", 1,
+                       QStringLiteral("clean_up_invoice"));
         RetrievalFixture f(sim());
         f.run();
         QCOMPARE(f.shown(), QStringList{"Press F9"});
@@ -319,15 +371,19 @@ private slots:
     void dataSuccessWithoutSections()
     {
         sim().addOrders({order(4200, 5, QStringLiteral("x"))});
-        sim().rawReply("VendixResponse:Nothing new\nVendixAction:DataSuccess\n", 1, QStringLiteral("get_new_stuff"));
+        sim().rawReply("VendixResponse:Nothing new\nVendixAction:DataSuccess\n", 1,
+                       QStringLiteral("get_new_stuff"));
         RetrievalFixture f(sim());
         f.run();
         QCOMPARE(f.shown(), QStringList());
-        QCOMPARE(sim().commands(), (QStringList{"check_data_integrity", "get_new_stuff", "clean_up_invoice"}));
-        for (const char* name : {"orders.dat", "accts.dat", "invstats.dat", "invmarks.dat", "notes.dat"})
+        QCOMPARE(sim().commands(),
+                 (QStringList{"check_data_integrity", "get_new_stuff", "clean_up_invoice"}));
+        for (const char* name :
+             {"orders.dat", "accts.dat", "invstats.dat", "invmarks.dat", "notes.dat"})
             QCOMPARE(f.readFile(QString::fromLatin1(name)), QByteArray("\r\n"));
         QCOMPARE(f.column(QStringLiteral("SELECT INV FROM orders.db")), QVariantList());
-        QCOMPARE(QDir(f.home.path(QStringLiteral("data/html"))).entryList(QDir::Files), QStringList());
+        QCOMPARE(QDir(f.home.path(QStringLiteral("data/html"))).entryList(QDir::Files),
+                 QStringList());
     }
 
     void actionWords_data()
@@ -341,22 +397,24 @@ private slots:
         QTest::addColumn<QStringList>("shown");
         const QStringList check{"check_data_integrity"};
         const QStringList invalid{"Invalid Password!"};
-        QTest::newRow("locked by another session") << QString() << QByteArray() << "other" << false << false << check
-                                                   << QStringList{"Site is locked, you may need to  unlock it!"};
-        QTest::newRow("wrong password at the check") << QString() << QByteArray() << "none" << true << false << check
-                                                     << invalid;
+        QTest::newRow("locked by another session")
+            << QString() << QByteArray() << "other" << false << false << check
+            << QStringList{"Site is locked, you may need to  unlock it!"};
+        QTest::newRow("wrong password at the check")
+            << QString() << QByteArray() << "none" << true << false << check << invalid;
         QTest::newRow("PASS_INVALID at the fix post")
-            << "data_int_fix_acct" << QByteArray("VendixResponse:no\nVendixAction:PASS_INVALID\n") << "none" << false
-            << true << (check + QStringList{"data_int_fix_acct"}) << invalid;
+            << "data_int_fix_acct" << QByteArray("VendixResponse:no\nVendixAction:PASS_INVALID\n")
+            << "none" << false << true << (check + QStringList{"data_int_fix_acct"}) << invalid;
         QTest::newRow("PASS_INVALID at get_new_stuff")
-            << "get_new_stuff" << QByteArray("VendixResponse:no\nVendixAction:PASS_INVALID\n") << "none" << false
-            << false << (check + QStringList{"get_new_stuff"}) << invalid;
+            << "get_new_stuff" << QByteArray("VendixResponse:no\nVendixAction:PASS_INVALID\n")
+            << "none" << false << false << (check + QStringList{"get_new_stuff"}) << invalid;
         QTest::newRow("no data at get_new_stuff")
-            << "get_new_stuff" << QByteArray("VendixResponse:later\nVendixAction:NOTLOCKED\n") << "none" << false
-            << false << (check + QStringList{"get_new_stuff"}) << QStringList();
+            << "get_new_stuff" << QByteArray("VendixResponse:later\nVendixAction:NOTLOCKED\n")
+            << "none" << false << false << (check + QStringList{"get_new_stuff"}) << QStringList();
         QTest::newRow("PASS_INVALID at the clean-up")
-            << "clean_up_invoice" << QByteArray("VendixResponse:no\nVendixAction:PASS_INVALID\n") << "none" << false
-            << false << (check + QStringList{"get_new_stuff", "clean_up_invoice"}) << invalid;
+            << "clean_up_invoice" << QByteArray("VendixResponse:no\nVendixAction:PASS_INVALID\n")
+            << "none" << false << false
+            << (check + QStringList{"get_new_stuff", "clean_up_invoice"}) << invalid;
     }
 
     void actionWords()
@@ -400,8 +458,10 @@ private slots:
         RetrievalFixture f(sim());
         QVERIFY(QDir(f.home.path(QStringLiteral("data/html"))).removeRecursively());
         f.run();
-        QCOMPARE(f.shown(), QStringList{QStringLiteral("The \"%1/html/\" HTML invoice export directory does not exist!")
-                                            .arg(f.home.dataDir())});
+        QCOMPARE(f.shown(),
+                 QStringList{QStringLiteral(
+                                 "The \"%1/html/\" HTML invoice export directory does not exist!")
+                                 .arg(f.home.dataDir())});
         QCOMPARE(sim().commands(), QStringList());
     }
 
@@ -411,7 +471,8 @@ private slots:
         sim().cutOffReply(1, QStringLiteral("clean_up_invoice"));
         RetrievalFixture f(sim());
         f.run();
-        QCOMPARE(f.shown(), QStringList{"[12030] The connection with the server was terminated abnormally."});
+        QCOMPARE(f.shown(),
+                 QStringList{"[12030] The connection with the server was terminated abnormally."});
         QCOMPARE(f.column(QStringLiteral("SELECT INV FROM orders.db")), QVariantList());
 
         // The kept reply brings the delivered order home without the store.
@@ -421,19 +482,23 @@ private slots:
         QCOMPARE(runImportReply(f.home.path(QStringLiteral("retrievals/") + kept.first())), 0);
         QCOMPARE(sim().commands(), QStringList());
         QCOMPARE(f.column(QStringLiteral("SELECT INV FROM orders.db")), (QVariantList{5000}));
-        QCOMPARE(f.readFile(QStringLiteral("data/html/5000inv.html")), QByteArray("<b>5000</b>\r\n"));
+        QCOMPARE(f.readFile(QStringLiteral("data/html/5000inv.html")),
+                 QByteArray("<b>5000</b>\r\n"));
     }
 
     void replyThatCannotBeKeptEndsBeforeTheCleanUp()
     {
-        sim().addOrders({order(5100, 5, QStringLiteral("p5100")), order(5101, 5, QStringLiteral("p5101"))});
+        sim().addOrders(
+            {order(5100, 5, QStringLiteral("p5100")), order(5101, 5, QStringLiteral("p5101"))});
         RetrievalFixture f(sim());
         // A file where the directory of kept replies should be.
         QFile blocker(f.home.path(QStringLiteral("retrievals")));
         QVERIFY(blocker.open(QIODevice::WriteOnly));
         blocker.close();
         f.run();
-        QCOMPARE(f.shown(), QStringList{QStringLiteral("Cannot create directory \"%1\".").arg(blocker.fileName())});
+        QCOMPARE(
+            f.shown(),
+            QStringList{QStringLiteral("Cannot create directory \"%1\".").arg(blocker.fileName())});
         // The store was never told to forget: it still holds both orders.
         QCOMPARE(sim().commands(), (QStringList{"check_data_integrity", "get_new_stuff"}));
         QCOMPARE(sim().state().value("pendingOrders").toInt(), 2);
@@ -443,21 +508,23 @@ private slots:
 
     void workAndInvoiceFilesAreOwnerOnly()
     {
-        sim().addOrders({order(5200, 5, QStringLiteral("p5200")), order(5201, 5, QStringLiteral("p5201"))});
+        sim().addOrders(
+            {order(5200, 5, QStringLiteral("p5200")), order(5201, 5, QStringLiteral("p5201"))});
         RetrievalFixture f(sim());
         // Left readable by everyone by an older version.
         const QString orders = f.home.path(QStringLiteral("orders.dat"));
         const QString invoice = f.home.path(QStringLiteral("data/html/5200inv.html"));
         for (const QString& path : {orders, invoice}) {
             QVERIFY(writeAll(path, "old"));
-            QVERIFY(QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner
-                                                    | QFileDevice::ReadGroup | QFileDevice::ReadOther));
+            QVERIFY(QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                                    QFileDevice::ReadGroup |
+                                                    QFileDevice::ReadOther));
             QCOMPARE(unixMode(path), 0644);
         }
         f.run();
         QCOMPARE(f.shown(), QStringList());
-        for (const char* name : {"orders.dat", "accts.dat", "invstats.dat", "invmarks.dat", "notes.dat",
-                                 "data/html/5200inv.html", "data/html/5201inv.html"})
+        for (const char* name : {"orders.dat", "accts.dat", "invstats.dat", "invmarks.dat",
+                                 "notes.dat", "data/html/5200inv.html", "data/html/5201inv.html"})
             QCOMPARE(unixMode(f.home.path(QString::fromLatin1(name))), 0600);
         QCOMPARE(f.readFile(QStringLiteral("data/html/5200inv.html")), QByteArray("p5200\r\n"));
     }
@@ -473,16 +540,21 @@ private slots:
         QFile probe(blocked);
         QVERIFY(!probe.open(QIODevice::WriteOnly | QIODevice::Truncate));
         f.run();
-        QCOMPARE(f.shown(), QStringList{QStringLiteral("Cannot create file \"%1\". %2").arg(blocked, probe.errorString())});
+        QCOMPARE(
+            f.shown(),
+            QStringList{
+                QStringLiteral("Cannot create file \"%1\". %2").arg(blocked, probe.errorString())});
         QCOMPARE(only(f.log(), QStringList{"Invoice"}),
                  (QStringList{"Invoice|6000 Printable Invoice", "Invoice|6002 Printable Invoice"}));
         QCOMPARE(f.readFile(QStringLiteral("data/html/6002inv.html")), QByteArray("c\r\n"));
-        QCOMPARE(f.column(QStringLiteral("SELECT INV FROM orders.db ORDER BY INV")), (QVariantList{6000, 6001, 6002}));
+        QCOMPARE(f.column(QStringLiteral("SELECT INV FROM orders.db ORDER BY INV")),
+                 (QVariantList{6000, 6001, 6002}));
     }
 
     void importReplyRestoresEmptiedTables()
     {
-        sim().addOrders({order(7000, 70, QStringLiteral("p7000")), order(7001, 71, QStringLiteral("p7001"))});
+        sim().addOrders(
+            {order(7000, 70, QStringLiteral("p7000")), order(7001, 71, QStringLiteral("p7001"))});
         sim().addAccounts({QJsonObject{{"CUSTID", 70}, {"EMAIL", "s@x.com"}, {"NAME", "Sue"}}});
         sim().addStatus(7000, QStringLiteral("Paid"));
         RetrievalFixture f(sim());
@@ -495,14 +567,16 @@ private slots:
         QVERIFY(QFile::remove(f.home.path(QStringLiteral("data/html/7000inv.html"))));
         QCOMPARE(runImportReply(kept), 0);
         QCOMPARE(f.shown(), QStringList());
-        QCOMPARE(f.column(QStringLiteral("SELECT INV FROM orders.db ORDER BY INV")), (QVariantList{7000, 7001}));
+        QCOMPARE(f.column(QStringLiteral("SELECT INV FROM orders.db ORDER BY INV")),
+                 (QVariantList{7000, 7001}));
         QCOMPARE(f.column(QStringLiteral("SELECT NAME FROM customers.db")), (QVariantList{"Sue"}));
-        QCOMPARE(f.column(QStringLiteral("SELECT INFSTRING FROM invoice_result.db")), (QVariantList{"Paid"}));
+        QCOMPARE(f.column(QStringLiteral("SELECT INFSTRING FROM invoice_result.db")),
+                 (QVariantList{"Paid"}));
         QCOMPARE(f.readFile(QStringLiteral("data/html/7000inv.html")), QByteArray("p7000\r\n"));
 
         // A second import finds every order there already: refused, reported, exit 1.
         QCOMPARE(runImportReply(kept), 1);
-        QCOMPARE(f.shown().size(), 3);   // two orders and the status text
+        QCOMPARE(f.shown().size(), 3); // two orders and the status text
         // Something that is no kept reply is not imported over the work files.
         QFile junk(f.home.path(QStringLiteral("junk.txt")));
         QVERIFY(junk.open(QIODevice::WriteOnly));
@@ -510,7 +584,9 @@ private slots:
         junk.close();
         f.messages.clear();
         QCOMPARE(runImportReply(junk.fileName()), 2);
-        QCOMPARE(f.shown(), QStringList{QStringLiteral("\"%1\" is not a kept store reply with data.").arg(junk.fileName())});
+        QCOMPARE(f.shown(),
+                 QStringList{QStringLiteral("\"%1\" is not a kept store reply with data.")
+                                 .arg(junk.fileName())});
     }
 
     void keptRepliesAreNeverOverwritten()
@@ -542,11 +618,14 @@ private slots:
     {
         QTest::addColumn<QStringList>("records");
         QTest::addColumn<QString>("mailfix");
-        QTest::newRow("store 7 matches local 7 by number") << QStringList{"7^X@x.com", "9^W@w.com"} << "X@x.com::7|";
-        QTest::newRow("the local number, not the store's") << QStringList{"8^Y@y.com"} << "Y@y.com::12|";
+        QTest::newRow("store 7 matches local 7 by number")
+            << QStringList{"7^X@x.com", "9^W@w.com"} << "X@x.com::7|";
+        QTest::newRow("the local number, not the store's")
+            << QStringList{"8^Y@y.com"} << "Y@y.com::12|";
         QTest::newRow("three fields and an empty e-mail skipped")
             << QStringList{"7^X@x.com^extra", "7^ ", "12^Y@y.com"} << "Y@y.com::12|";
-        QTest::newRow("nothing matches: an empty list still goes") << QStringList{"30^n@n.com"} << "";
+        QTest::newRow("nothing matches: an empty list still goes")
+            << QStringList{"30^n@n.com"} << "";
     }
 
     void integrityAccountFixList()
@@ -557,7 +636,8 @@ private slots:
         for (const QString& r : records)
             sim().addRaw(QStringLiteral("DataInt"), r);
         // Stop after the fix post so that it is the last request.
-        sim().rawReply("VendixResponse:stop\nVendixAction:PASS_INVALID\n", 1, QStringLiteral("data_int_fix_acct"));
+        sim().rawReply("VendixResponse:stop\nVendixAction:PASS_INVALID\n", 1,
+                       QStringLiteral("data_int_fix_acct"));
         RetrievalFixture f(sim());
         f.exec(QStringLiteral("INSERT INTO customers.db (CUSTID, EMAIL) VALUES (7, 'X@x.com')"));
         f.exec(QStringLiteral("INSERT INTO customers.db (CUSTID, EMAIL) VALUES (12, 'Y@y.com')"));
@@ -580,8 +660,10 @@ private slots:
                        1, QStringLiteral("check_data_integrity"));
         RetrievalFixture f(sim());
         f.run();
-        QCOMPARE(sim().commands(), (QStringList{"check_data_integrity", "get_new_stuff", "clean_up_invoice"}));
-        QVERIFY(!f.log().contains(QStringLiteral("Function|Starting local account data integrity process.")));
+        QCOMPARE(sim().commands(),
+                 (QStringList{"check_data_integrity", "get_new_stuff", "clean_up_invoice"}));
+        QVERIFY(!f.log().contains(
+            QStringLiteral("Function|Starting local account data integrity process.")));
     }
 
     void unlockRunsTheRetrieval()
@@ -591,7 +673,8 @@ private slots:
         RetrievalFixture f(sim());
         f.session->RunSession(StoreSession::UnlockAction);
         QCOMPARE(f.shown(), QStringList());
-        QVERIFY(f.log().contains(QStringLiteral("Vendix|Ordersentinel must now perform order retrieval!")));
+        QVERIFY(f.log().contains(
+            QStringLiteral("Vendix|Ordersentinel must now perform order retrieval!")));
         QCOMPARE(f.column(QStringLiteral("SELECT INV FROM orders.db")), (QVariantList{9000}));
     }
 };

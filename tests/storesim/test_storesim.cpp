@@ -22,7 +22,7 @@ struct HttpReply
     QList<QPair<QByteArray, QByteArray>> headers;
     QByteArray body;
     qint64 contentLength = -1;
-    bool answered = false;   // a status line arrived
+    bool answered = false; // a status line arrived
 
     QByteArray header(const QByteArray& name) const
     {
@@ -35,17 +35,19 @@ struct HttpReply
 
 // A plain HTTP/1.1 POST that reads until the server closes, so that what the
 // simulator really sent (short bodies, missing replies) shows.
-HttpReply Post(quint16 port, const QByteArray& body, const QByteArray& extraHeaders = {}, int waitMs = 20000)
+HttpReply Post(quint16 port, const QByteArray& body, const QByteArray& extraHeaders = {},
+               int waitMs = 20000)
 {
     HttpReply r;
     QTcpSocket socket;
     socket.connectToHost(QStringLiteral("127.0.0.1"), port);
     if (!socket.waitForConnected(5000))
         return r;
-    socket.write("POST /cgi-bin/ordersentinel.cgi HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n"
-                 "User-Agent: Vendix Ordersentinel Version 1.0.0.1\r\n"
-                 "Content-Type: application/x-www-form-urlencoded\r\n" + extraHeaders
-                 + "Content-Length: " + QByteArray::number(body.size()) + "\r\n\r\n" + body);
+    socket.write(
+        "POST /cgi-bin/ordersentinel.cgi HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n"
+        "User-Agent: Vendix Ordersentinel Version 1.0.0.1\r\n"
+        "Content-Type: application/x-www-form-urlencoded\r\n" +
+        extraHeaders + "Content-Length: " + QByteArray::number(body.size()) + "\r\n\r\n" + body);
     socket.waitForBytesWritten(5000);
     QByteArray raw;
     QDeadlineTimer deadline(waitMs);
@@ -72,7 +74,8 @@ HttpReply Post(quint16 port, const QByteArray& body, const QByteArray& extraHead
 
 QByteArray cmd(const QByteArray& password, const QByteArray& command, const QByteArray& rest = {})
 {
-    return "crypt%5fkeeper=" + password + "&command=" + QByteArray(command).replace("_", "%5f") + rest;
+    return "crypt%5fkeeper=" + password + "&command=" + QByteArray(command).replace("_", "%5f") +
+           rest;
 }
 
 QByteArray Section(const QByteArray& reply, const QByteArray& name)
@@ -123,13 +126,17 @@ void TestStoreSim::wrongPasswordRefusesEveryCommand()
     StoreSim sim;
     QVERIFY2(sim.isRunning(), qPrintable(sim.errorString()));
     sim.generateOrders(2);
-    for (const char* command : {"get_new_stuff", "clean_up_invoice", "check_data_integrity", "data_int_fix_acct",
-                                "emergency_unlock", "lock_vendix", "poll_server", "changepass"}) {
-        const HttpReply r = Post(sim.port(), cmd("wrong", command, "&hacc=0&hinv=0&newpass=abcdef"));
+    for (const char* command :
+         {"get_new_stuff", "clean_up_invoice", "check_data_integrity", "data_int_fix_acct",
+          "emergency_unlock", "lock_vendix", "poll_server", "changepass"}) {
+        const HttpReply r =
+            Post(sim.port(), cmd("wrong", command, "&hacc=0&hinv=0&newpass=abcdef"));
         QCOMPARE(r.status, 200);
-        QCOMPARE(r.body, QByteArray("VendixResponse:Invalid password.\nVendixAction:PASS_INVALID\n"));
+        QCOMPARE(r.body,
+                 QByteArray("VendixResponse:Invalid password.\nVendixAction:PASS_INVALID\n"));
     }
-    const HttpReply g = Post(sim.port(), "crypt%5fkeeper=secret2&command=genconfigs=&CONFIG_body=x&");
+    const HttpReply g =
+        Post(sim.port(), "crypt%5fkeeper=secret2&command=genconfigs=&CONFIG_body=x&");
     QCOMPARE(g.body, QByteArray("VendixResponse:Invalid password.\nVendixAction:PASS_INVALID\n"));
     // Nothing was done behind the refusal.
     const QJsonObject s = sim.state();
@@ -146,7 +153,8 @@ void TestStoreSim::pollLockAndUnlockOutcomes()
     // The poll's field name goes out unencoded; the store reads it alike.
     QCOMPARE(Post(sim.port(), "crypt_keeper=secret1&command=poll_server").body,
              QByteArray("VendixResponse:0 new orders waiting.::0 account updates waiting.::"
-                        "0 notes, 0 order marks and 0 status texts waiting.::Site is not locked.\nVendixAction:POLLED\n"));
+                        "0 notes, 0 order marks and 0 status texts waiting.::Site is not "
+                        "locked.\nVendixAction:POLLED\n"));
     QCOMPARE(Post(sim.port(), cmd("secret1", "emergency_unlock")).body,
              QByteArray("VendixResponse:The site is not locked.\nVendixAction:NOLOCKSTOP\n"));
     QCOMPARE(Post(sim.port(), cmd("secret1", "lock_vendix")).body,
@@ -161,8 +169,9 @@ void TestStoreSim::pollLockAndUnlockOutcomes()
     sim.generateOrders(3);
     sim.setLock("retrieval");
     QCOMPARE(Post(sim.port(), cmd("secret1", "emergency_unlock")).body,
-             QByteArray("VendixResponse:Site unlocked.::3 new orders are still waiting to be retrieved.\n"
-                        "VendixAction:WASUNLOCK\n"));
+             QByteArray(
+                 "VendixResponse:Site unlocked.::3 new orders are still waiting to be retrieved.\n"
+                 "VendixAction:WASUNLOCK\n"));
     QCOMPARE(sim.state().value("lock").toString(), QString("none"));
 
     sim.setLock("manual");
@@ -171,13 +180,16 @@ void TestStoreSim::pollLockAndUnlockOutcomes()
     QCOMPARE(sim.state().value("lock").toString(), QString("manual"));
 
     sim.setLock("other");
-    QCOMPARE(Post(sim.port(), cmd("secret1", "lock_vendix")).body,
-             QByteArray("VendixResponse:Site is locked by another session.\nVendixAction:LOCKERROR\n"));
-    QCOMPARE(Post(sim.port(), cmd("secret1", "check_data_integrity", "&hacc=0&hinv=0")).body,
-             QByteArray("VendixResponse:Site is locked by another session.\nVendixAction:LOCKERROR\n"));
-    QCOMPARE(sim.commands(), QStringList({"poll_server", "emergency_unlock", "lock_vendix", "lock_vendix", "poll_server",
-                                          "emergency_unlock", "emergency_unlock", "emergency_unlock", "lock_vendix",
-                                          "check_data_integrity"}));
+    QCOMPARE(
+        Post(sim.port(), cmd("secret1", "lock_vendix")).body,
+        QByteArray("VendixResponse:Site is locked by another session.\nVendixAction:LOCKERROR\n"));
+    QCOMPARE(
+        Post(sim.port(), cmd("secret1", "check_data_integrity", "&hacc=0&hinv=0")).body,
+        QByteArray("VendixResponse:Site is locked by another session.\nVendixAction:LOCKERROR\n"));
+    QCOMPARE(sim.commands(),
+             QStringList({"poll_server", "emergency_unlock", "lock_vendix", "lock_vendix",
+                          "poll_server", "emergency_unlock", "emergency_unlock", "emergency_unlock",
+                          "lock_vendix", "check_data_integrity"}));
 }
 
 void TestStoreSim::retrievalCycleForgetsOnlyOnCleanUp()
@@ -186,35 +198,48 @@ void TestStoreSim::retrievalCycleForgetsOnlyOnCleanUp()
     QVERIFY2(sim.isRunning(), qPrintable(sim.errorString()));
     QCOMPARE(Post(sim.port(), cmd("secret1", "check_data_integrity", "&hacc=0&hinv=0")).body,
              QByteArray("VendixResponse:No new data waiting.\nVendixAction:NO_NEED\n"));
-    QCOMPARE(Post(sim.port(), cmd("secret1", "get_new_stuff")).body,
-             QByteArray("VendixResponse:Site is not locked for a retrieval; the data check must come first.\n"
-                        "VendixAction:NOTLOCKED\n"));
+    QCOMPARE(
+        Post(sim.port(), cmd("secret1", "get_new_stuff")).body,
+        QByteArray(
+            "VendixResponse:Site is not locked for a retrieval; the data check must come first.\n"
+            "VendixAction:NOTLOCKED\n"));
 
-    const QList<qint64> invs = sim.addOrders(QJsonArray{
-        QJsonObject{{"INV", 500}, {"CUSTID", 17}, {"NAME", "Ann | Lee"}, {"IDATE", "2024-06-03 14:05:09"},
-                    {"TOTAL", 12.5}, {"METHOD", " 2 "}, {"ORDERSTATE", "New"}, {"INVOICE", "<p>five hundred</p>"}},
-        QJsonObject{{"INV", 501}, {"CUSTID", 17}, {"invoice", false}}});
+    const QList<qint64> invs =
+        sim.addOrders(QJsonArray{QJsonObject{{"INV", 500},
+                                             {"CUSTID", 17},
+                                             {"NAME", "Ann | Lee"},
+                                             {"IDATE", "2024-06-03 14:05:09"},
+                                             {"TOTAL", 12.5},
+                                             {"METHOD", " 2 "},
+                                             {"ORDERSTATE", "New"},
+                                             {"INVOICE", "<p>five hundred</p>"}},
+                                 QJsonObject{{"INV", 501}, {"CUSTID", 17}, {"invoice", false}}});
     QCOMPARE(invs, QList<qint64>({500, 501}));
-    QCOMPARE(sim.generateOrders(1, 4096), QList<qint64>({1001}));   // the store numbers on from 1001
-    sim.addAccounts(QJsonArray{QJsonObject{{"CUSTID", 17}, {"EMAIL", "ann@example.com"}, {"SUBSCRIBED", "1"}}});
+    QCOMPARE(sim.generateOrders(1, 4096), QList<qint64>({1001})); // the store numbers on from 1001
+    sim.addAccounts(
+        QJsonArray{QJsonObject{{"CUSTID", 17}, {"EMAIL", "ann@example.com"}, {"SUBSCRIBED", "1"}}});
     sim.addNote(500, "2024-06-03 15:00:00", "Call first");
     sim.addMark(500, "Payment Received");
     sim.addStatus(500, "Card authorised");
 
-    const HttpReply check = Post(sim.port(), cmd("secret1", "check_data_integrity", "&hacc=0&hinv=0"));
-    QCOMPARE(check.body, QByteArray("VendixResponse:Site locked for retrieval.::0 accounts to check.\n"
-                                    "VendixAction:DATACHECK\nDATAINTSTARTVendixResponse||DATAINTENDVendixResponse\n"));
+    const HttpReply check =
+        Post(sim.port(), cmd("secret1", "check_data_integrity", "&hacc=0&hinv=0"));
+    QCOMPARE(check.body,
+             QByteArray(
+                 "VendixResponse:Site locked for retrieval.::0 accounts to check.\n"
+                 "VendixAction:DATACHECK\nDATAINTSTARTVendixResponse||DATAINTENDVendixResponse\n"));
     QCOMPARE(sim.state().value("lock").toString(), QString("retrieval"));
 
     const HttpReply first = Post(sim.port(), cmd("secret1", "get_new_stuff"));
-    QVERIFY(first.body.startsWith("VendixResponse:3 new orders and 2 accounts sent.\nVendixAction:DataSuccess\n"));
+    QVERIFY(first.body.startsWith(
+        "VendixResponse:3 new orders and 2 accounts sent.\nVendixAction:DataSuccess\n"));
     const QList<QByteArray> orders = lines(Section(first.body, "Orders"));
     QCOMPARE(orders.size(), 3);
     const QList<QByteArray> o500 = orders[0].split('|');
     QCOMPARE(o500.size(), 33);
     QCOMPARE(o500[0], QByteArray("500"));
     QCOMPARE(o500[1], QByteArray("17"));
-    QCOMPARE(o500[5], QByteArray("Ann   Lee"));   // no separator inside a field
+    QCOMPARE(o500[5], QByteArray("Ann   Lee")); // no separator inside a field
     QCOMPARE(o500[21], QByteArray("2024-06-03 14:05:09"));
     QCOMPARE(o500[22], QByteArray("12.50"));
     QCOMPARE(o500[23], QByteArray(" 2 "));
@@ -222,7 +247,7 @@ void TestStoreSim::retrievalCycleForgetsOnlyOnCleanUp()
     for (const QByteArray& line : orders)
         QCOMPARE(line.split('|').size(), 33);
     const QList<QByteArray> accounts = lines(Section(first.body, "Accounts"));
-    QCOMPARE(accounts.size(), 2);   // the generated order's new shopper and account 17
+    QCOMPARE(accounts.size(), 2); // the generated order's new shopper and account 17
     for (const QByteArray& line : accounts)
         QCOMPARE(line.split('|').size(), 21);
     QCOMPARE(accounts[1].split('|')[2], QByteArray("ann@example.com"));
@@ -231,7 +256,9 @@ void TestStoreSim::retrievalCycleForgetsOnlyOnCleanUp()
     QCOMPARE(Section(first.body, "InvMarks"), QByteArray("500|Payment Received\n"));
     QCOMPARE(Section(first.body, "InvoiceStatus"), QByteArray("500|Card authorised\n"));
     const QByteArray html = Section(first.body, "HTML");
-    QVERIFY(html.startsWith("VendixBeginInvoice|500<!--END--><p>five hundred</p>VendixEndInvoice|\nVendixBeginInvoice|1001<!--END--><html>"));
+    QVERIFY(
+        html.startsWith("VendixBeginInvoice|500<!--END--><p>five "
+                        "hundred</p>VendixEndInvoice|\nVendixBeginInvoice|1001<!--END--><html>"));
     QVERIFY(!html.contains("VendixBeginInvoice|501"));
     const qsizetype p = html.indexOf("VendixBeginInvoice|1001<!--END-->") + 33;
     const QByteArray page = html.mid(p, html.indexOf("VendixEndInvoice|", p) - p);
@@ -239,14 +266,16 @@ void TestStoreSim::retrievalCycleForgetsOnlyOnCleanUp()
     QVERIFY(page.contains("<h2>Invoice 1001</h2>"));
 
     // A broken-off retrieval asks again: the same data comes again.
-    sim.addOrders(QJsonArray{QJsonObject{{"INV", 900}, {"CUSTID", 17}}});   // arrives meanwhile
+    sim.addOrders(QJsonArray{QJsonObject{{"INV", 900}, {"CUSTID", 17}}}); // arrives meanwhile
     const HttpReply again = Post(sim.port(), cmd("secret1", "get_new_stuff"));
     QCOMPARE(lines(Section(again.body, "Orders")).size(), 4);
-    QVERIFY(again.body.contains(first.body.mid(first.body.indexOf("STARTVendixResponse|Orders:\n"), 200)));
+    QVERIFY(again.body.contains(
+        first.body.mid(first.body.indexOf("STARTVendixResponse|Orders:\n"), 200)));
     QCOMPARE(sim.state().value("pendingOrders").toInt(), 4);
 
     // Clean-up forgets what was delivered by the last delivery and unlocks.
-    sim.addOrders(QJsonArray{QJsonObject{{"INV", 901}, {"CUSTID", 17}}});   // after the delivery: kept
+    sim.addOrders(
+        QJsonArray{QJsonObject{{"INV", 901}, {"CUSTID", 17}}}); // after the delivery: kept
     QCOMPARE(Post(sim.port(), cmd("secret1", "clean_up_invoice")).body,
              QByteArray("VendixResponse:Site cleaned up and unlocked.\nVendixAction:UNLOCKED!\n"));
     const QJsonObject s = sim.state();
@@ -257,27 +286,34 @@ void TestStoreSim::retrievalCycleForgetsOnlyOnCleanUp()
     QCOMPARE(s.value("pendingNotes").toInt(), 0);
     QCOMPARE(s.value("pendingMarks").toInt(), 0);
     QCOMPARE(s.value("pendingStatuses").toInt(), 0);
-    QCOMPARE(s.value("accounts").toArray().size(), 2);   // the store keeps its shoppers
+    QCOMPARE(s.value("accounts").toArray().size(), 2); // the store keeps its shoppers
 }
 
 void TestStoreSim::integrityListsClashesAndFixRenumbers()
 {
     StoreSim sim;
     QVERIFY2(sim.isRunning(), qPrintable(sim.errorString()));
-    sim.addAccounts(QJsonArray{QJsonObject{{"CUSTID", 7}, {"EMAIL", "x@example.com"}},
-                               QJsonObject{{"CUSTID", 9}, {"EMAIL", "y@example.com"}, {"pending", false}},
-                               QJsonObject{{"CUSTID", 12}, {"EMAIL", "z@example.com"}, {"pending", false}},
-                               QJsonObject{{"CUSTID", 30}, {"EMAIL", "w@example.com"}}});
+    sim.addAccounts(
+        QJsonArray{QJsonObject{{"CUSTID", 7}, {"EMAIL", "x@example.com"}},
+                   QJsonObject{{"CUSTID", 9}, {"EMAIL", "y@example.com"}, {"pending", false}},
+                   QJsonObject{{"CUSTID", 12}, {"EMAIL", "z@example.com"}, {"pending", false}},
+                   QJsonObject{{"CUSTID", 30}, {"EMAIL", "w@example.com"}}});
     sim.addOrders(QJsonArray{QJsonObject{{"INV", 1}, {"CUSTID", 9}}});
     sim.addRaw("DataInt", "55^raw@example.com");
-    const HttpReply check = Post(sim.port(), cmd("secret1", "check_data_integrity", "&hacc=12&hinv=4"));
-    QCOMPARE(check.body, QByteArray("VendixResponse:Site locked for retrieval.::4 accounts to check.\n"
-                                    "VendixAction:DATACHECK\nDATAINTSTARTVendixResponse|7^x@example.com|9^y@example.com|"
-                                    "12^z@example.com|55^raw@example.com||DATAINTENDVendixResponse\n"));
+    const HttpReply check =
+        Post(sim.port(), cmd("secret1", "check_data_integrity", "&hacc=12&hinv=4"));
+    QCOMPARE(
+        check.body,
+        QByteArray(
+            "VendixResponse:Site locked for retrieval.::4 accounts to check.\n"
+            "VendixAction:DATACHECK\nDATAINTSTARTVendixResponse|7^x@example.com|9^y@example.com|"
+            "12^z@example.com|55^raw@example.com||DATAINTENDVendixResponse\n"));
     // The desktop knows y@ as 12: the store's 9 becomes 12, the store's old 12 moves aside.
-    const HttpReply fix = Post(sim.port(), cmd("secret1", "data_int_fix_acct",
-                                               "&hacc=12&hinv=4&mailfix=y%40example%2ecom%3a%3a12%7c"));
-    QCOMPARE(fix.body, QByteArray("VendixResponse:1 store accounts renumbered.\nVendixAction:FIXED\n"));
+    const HttpReply fix =
+        Post(sim.port(), cmd("secret1", "data_int_fix_acct",
+                             "&hacc=12&hinv=4&mailfix=y%40example%2ecom%3a%3a12%7c"));
+    QCOMPARE(fix.body,
+             QByteArray("VendixResponse:1 store accounts renumbered.\nVendixAction:FIXED\n"));
     QCOMPARE(sim.lastRequest().field("mailfix"), QString("y@example.com::12|"));
     const QJsonObject s = sim.state();
     QMap<QString, qint64> ids;
@@ -285,7 +321,7 @@ void TestStoreSim::integrityListsClashesAndFixRenumbers()
         ids[a["EMAIL"].toString()] = a["CUSTID"].toInteger();
     QCOMPARE(ids["y@example.com"], 12);
     QCOMPARE(ids["x@example.com"], 7);
-    QCOMPARE(ids["z@example.com"], 101);   // the next free store number
+    QCOMPARE(ids["z@example.com"], 101); // the next free store number
     QCOMPARE(s.value("orders").toArray().at(0)["CUSTID"].toInteger(), 12);
 }
 
@@ -296,7 +332,8 @@ void TestStoreSim::datesAndTotalsInChosenFormat()
     o.decimalSeparator = ",";
     StoreSim sim(o);
     QVERIFY2(sim.isRunning(), qPrintable(sim.errorString()));
-    sim.addOrders(QJsonArray{QJsonObject{{"INV", 44}, {"IDATE", "2024-06-03 14:05:09"}, {"TOTAL", 1234.5}}});
+    sim.addOrders(
+        QJsonArray{QJsonObject{{"INV", 44}, {"IDATE", "2024-06-03 14:05:09"}, {"TOTAL", 1234.5}}});
     sim.addNote(44, "2024-06-04 08:00:00", "n");
     sim.setLock("desktop");
     const QByteArray r = Post(sim.port(), cmd("secret1", "get_new_stuff")).body;
@@ -306,7 +343,10 @@ void TestStoreSim::datesAndTotalsInChosenFormat()
     QCOMPARE(Section(r, "Notes"), QByteArray("44|06/04/2024 08:00:00 AM|n\n"));
     sim.setDateFormat("dd.MM.yyyy HH:mm");
     sim.setDecimalSeparator(".");
-    const QList<QByteArray> g = lines(Section(Post(sim.port(), cmd("secret1", "get_new_stuff")).body, "Orders")).value(0).split('|');
+    const QList<QByteArray> g =
+        lines(Section(Post(sim.port(), cmd("secret1", "get_new_stuff")).body, "Orders"))
+            .value(0)
+            .split('|');
     QCOMPARE(g.value(21), QByteArray("03.06.2024 14:05"));
     QCOMPARE(g.value(22), QByteArray("1234.50"));
 }
@@ -315,7 +355,7 @@ void TestStoreSim::rawRecordsAndReplies()
 {
     StoreSim sim;
     QVERIFY2(sim.isRunning(), qPrintable(sim.errorString()));
-    const QByteArray short32 = QByteArray("77|") + QByteArray("|").repeated(30) + "x";   // 32 fields
+    const QByteArray short32 = QByteArray("77|") + QByteArray("|").repeated(30) + "x"; // 32 fields
     sim.addRaw("Orders", QString::fromLatin1(short32));
     sim.addRaw("HTML", "VendixBeginInvoice|abc<!--END-->bad");
     sim.addRaw("Notes", "0|2024-01-01|zero");
@@ -328,8 +368,9 @@ void TestStoreSim::rawRecordsAndReplies()
     QCOMPARE(sim.state().value("raw").toArray().size(), 0);
 
     sim.rawReply("VendixResponse:x\nVendixAction:SOMETHING\n");
-    QCOMPARE(Post(sim.port(), cmd("secret1", "clean_up_invoice")).body, QByteArray("VendixResponse:x\nVendixAction:SOMETHING\n"));
-    QCOMPARE(sim.state().value("counters").toObject().value("cleanups").toInt(), 1);   // not run
+    QCOMPARE(Post(sim.port(), cmd("secret1", "clean_up_invoice")).body,
+             QByteArray("VendixResponse:x\nVendixAction:SOMETHING\n"));
+    QCOMPARE(sim.state().value("counters").toObject().value("cleanups").toInt(), 1); // not run
 }
 
 void TestStoreSim::genconfigsAndLastRequestAreRecorded()
@@ -337,13 +378,21 @@ void TestStoreSim::genconfigsAndLastRequestAreRecorded()
     StoreSim sim;
     QVERIFY2(sim.isRunning(), qPrintable(sim.errorString()));
     QVERIFY(!sim.lastRequest().valid);
-    const QByteArray body = "crypt%5fkeeper=secret1&command=genconfigs=&cccard=Visa&cccard=&CONFIG_body=%3cBODY+BGCOLOR%3d%22%23ffffff%22%3e&"
-                            "CONFIG_accept_cc=1&CONFIG_accept_cc=0&CONFIG_company_name=A%26B%3dC&&taxstring=CA%5e1%3aTAX%3a&couponsstring=";
+    const QByteArray body = "crypt%5fkeeper=secret1&command=genconfigs=&cccard=Visa&cccard=&CONFIG_"
+                            "body=%3cBODY+BGCOLOR%3d%22%23ffffff%22%3e&"
+                            "CONFIG_accept_cc=1&CONFIG_accept_cc=0&CONFIG_company_name=A%26B%3dC&&"
+                            "taxstring=CA%5e1%3aTAX%3a&couponsstring=";
     QCOMPARE(Post(sim.port(), body).body,
-             QByteArray("VendixResponse:Configuration updated (8 fields received).\nVendixAction:CONFIGSAVED\n"));
-    const QList<QPair<QString, QString>> expected = {{"cccard", "Visa"}, {"cccard", ""},
-        {"CONFIG_body", "<BODY BGCOLOR=\"#ffffff\">"}, {"CONFIG_accept_cc", "1"}, {"CONFIG_accept_cc", "0"},
-        {"CONFIG_company_name", "A&B=C"}, {"taxstring", "CA^1:TAX:"}, {"couponsstring", ""}};
+             QByteArray("VendixResponse:Configuration updated (8 fields "
+                        "received).\nVendixAction:CONFIGSAVED\n"));
+    const QList<QPair<QString, QString>> expected = {{"cccard", "Visa"},
+                                                     {"cccard", ""},
+                                                     {"CONFIG_body", "<BODY BGCOLOR=\"#ffffff\">"},
+                                                     {"CONFIG_accept_cc", "1"},
+                                                     {"CONFIG_accept_cc", "0"},
+                                                     {"CONFIG_company_name", "A&B=C"},
+                                                     {"taxstring", "CA^1:TAX:"},
+                                                     {"couponsstring", ""}};
     QCOMPARE(sim.lastConfig(), expected);
     const StoreSim::Request req = sim.lastRequest();
     QVERIFY(req.valid);
@@ -357,10 +406,13 @@ void TestStoreSim::genconfigsAndLastRequestAreRecorded()
     QCOMPARE(req.fieldValues("CONFIG_accept_cc"), QStringList({"1", "0"}));
     // A publish with big rate tables is far beyond 8 KB; the store takes it whole.
     const QByteArray tax = "CA%5eCalifornia%5e0%2e0725%5e1%3aTAX%3a";
-    const QByteArray big = "crypt%5fkeeper=secret1&command=genconfigs=&CONFIG_body=x&&taxstring=" + tax.repeated(20000);
+    const QByteArray big = "crypt%5fkeeper=secret1&command=genconfigs=&CONFIG_body=x&&taxstring=" +
+                           tax.repeated(20000);
     QCOMPARE(Post(sim.port(), big).body,
-             QByteArray("VendixResponse:Configuration updated (2 fields received).\nVendixAction:CONFIGSAVED\n"));
-    QCOMPARE(sim.lastConfig().value(1).second, QString("CA^California^0.0725^1:TAX:").repeated(20000));
+             QByteArray("VendixResponse:Configuration updated (2 fields "
+                        "received).\nVendixAction:CONFIGSAVED\n"));
+    QCOMPARE(sim.lastConfig().value(1).second,
+             QString("CA^California^0.0725^1:TAX:").repeated(20000));
     // The plain command word is accepted too, and replaces the whole configuration.
     Post(sim.port(), "crypt%5fkeeper=secret1&command=genconfigs&CONFIG_body=x");
     QCOMPARE(sim.lastConfig(), (QList<QPair<QString, QString>>{{"CONFIG_body", "x"}}));
@@ -375,9 +427,11 @@ void TestStoreSim::changepassPutsNewPasswordInForce()
     QCOMPARE(sim.password(), QString("new_pass1"));
     QCOMPARE(Post(sim.port(), cmd("secret1", "poll_server")).body,
              QByteArray("VendixResponse:Invalid password.\nVendixAction:PASS_INVALID\n"));
-    QVERIFY(Post(sim.port(), cmd("new%5fpass1", "poll_server")).body.endsWith("VendixAction:POLLED\n"));
+    QVERIFY(
+        Post(sim.port(), cmd("new%5fpass1", "poll_server")).body.endsWith("VendixAction:POLLED\n"));
     QCOMPARE(Post(sim.port(), "crypt%5fkeeper=new%5fpass1&command=changepass&newpass=").body,
-             QByteArray("VendixResponse:The new password is empty; password not changed.\nVendixAction:PASSNOTCHANGED\n"));
+             QByteArray("VendixResponse:The new password is empty; password not "
+                        "changed.\nVendixAction:PASSNOTCHANGED\n"));
     sim.setPassword("a b&c");
     QVERIFY(Post(sim.port(), cmd("a+b%26c", "poll_server")).body.endsWith("VendixAction:POLLED\n"));
 }
@@ -392,8 +446,8 @@ void TestStoreSim::faultsStatusHtmlRedirectBig()
         QCOMPARE(r.statusLine, QByteArray("HTTP/1.1 500 Internal Server Error"));
         QVERIFY(r.body.contains("<h1>Script Failed</h1>"));
     }
-    QCOMPARE(sim.state().value("lock").toString(), QString("none"));   // the command never ran
-    QCOMPARE(Post(sim.port(), cmd("secret1", "lock_vendix")).status, 200);   // faults used up
+    QCOMPARE(sim.state().value("lock").toString(), QString("none"));       // the command never ran
+    QCOMPARE(Post(sim.port(), cmd("secret1", "lock_vendix")).status, 200); // faults used up
 
     sim.replyNonStore();
     const HttpReply html = Post(sim.port(), cmd("secret1", "poll_server"));
@@ -430,7 +484,7 @@ void TestStoreSim::faultsDelayNeverCutoff()
     const HttpReply none = Post(sim.port(), cmd("secret1", "poll_server"), {}, 1500);
     QVERIFY(!none.answered);
     QVERIFY(t.elapsed() >= 1400);
-    sim.clearFaults();   // lets the held request go
+    sim.clearFaults(); // lets the held request go
     QVERIFY(Post(sim.port(), cmd("secret1", "poll_server")).body.endsWith("VendixAction:POLLED\n"));
 
     sim.cutOffReply();
@@ -438,7 +492,7 @@ void TestStoreSim::faultsDelayNeverCutoff()
     QCOMPARE(cut.status, 200);
     const QByteArray full = "VendixResponse:Site unlocked.\nVendixAction:UNLOCKED\n";
     QCOMPARE(cut.contentLength, qint64(full.size() * 2));
-    QCOMPARE(cut.body, full);   // half of what was promised, then the connection closed
+    QCOMPARE(cut.body, full); // half of what was promised, then the connection closed
 }
 
 void TestStoreSim::faultAuthChallenge()
@@ -449,13 +503,15 @@ void TestStoreSim::faultAuthChallenge()
     const HttpReply challenge = Post(sim.port(), cmd("secret1", "poll_server"));
     QCOMPARE(challenge.status, 401);
     QCOMPARE(challenge.header("WWW-Authenticate"), QByteArray("Basic realm=\"Vendix Store\""));
-    const QByteArray wrong = "Authorization: Basic " + QByteArray("osdesk:nope").toBase64() + "\r\n";
+    const QByteArray wrong =
+        "Authorization: Basic " + QByteArray("osdesk:nope").toBase64() + "\r\n";
     QCOMPARE(Post(sim.port(), cmd("secret1", "poll_server"), wrong).status, 401);
-    const QByteArray right = "Authorization: Basic " + QByteArray("osdesk:sentinel1").toBase64() + "\r\n";
+    const QByteArray right =
+        "Authorization: Basic " + QByteArray("osdesk:sentinel1").toBase64() + "\r\n";
     const HttpReply passed = Post(sim.port(), cmd("secret1", "poll_server"), right);
     QCOMPARE(passed.status, 200);
     QVERIFY(passed.body.endsWith("VendixAction:POLLED\n"));
-    QCOMPARE(Post(sim.port(), cmd("secret1", "poll_server")).status, 200);   // challenge passed once
+    QCOMPARE(Post(sim.port(), cmd("secret1", "poll_server")).status, 200); // challenge passed once
 }
 
 void TestStoreSim::faultForOneCommandOnly()
@@ -464,7 +520,8 @@ void TestStoreSim::faultForOneCommandOnly()
     QVERIFY2(sim.isRunning(), qPrintable(sim.errorString()));
     sim.generateOrders(1);
     sim.failWithStatus(503, QString(), 1, "clean_up_invoice");
-    QVERIFY(Post(sim.port(), cmd("secret1", "check_data_integrity", "&hacc=0&hinv=0")).body.contains("DATACHECK"));
+    QVERIFY(Post(sim.port(), cmd("secret1", "check_data_integrity", "&hacc=0&hinv=0"))
+                .body.contains("DATACHECK"));
     QVERIFY(Post(sim.port(), cmd("secret1", "get_new_stuff")).body.contains("DataSuccess"));
     QCOMPARE(Post(sim.port(), cmd("secret1", "clean_up_invoice")).status, 503);
     // The failed clean-up forgot nothing and left the site locked.
@@ -498,7 +555,8 @@ void TestStoreSim::stateSurvivesRestart()
     QVERIFY(Post(sim.port(), cmd("after1", "clean_up_invoice")).body.endsWith("UNLOCKED!\n"));
     QCOMPARE(sim.state().value("pendingOrders").toInt(), 1);
     // The file holds card numbers and the password: owner only.
-    QCOMPARE(QFile::permissions(sim.stateFile()) & (QFile::ReadGroup | QFile::ReadOther), QFile::Permissions());
+    QCOMPARE(QFile::permissions(sim.stateFile()) & (QFile::ReadGroup | QFile::ReadOther),
+             QFile::Permissions());
 }
 
 void TestStoreSim::demoSeedIsBelievableAndRepeatable()
@@ -550,16 +608,19 @@ void TestStoreSim::httpsServes()
     QVERIFY2(sim.isRunning(), qPrintable(sim.errorString()));
     QVERIFY(sim.url().startsWith("https://127.0.0.1:"));
     QVERIFY(sim.controlPort() != sim.port());
-    sim.generateOrders(2);   // control over plain HTTP
+    sim.generateOrders(2); // control over plain HTTP
     QProcess curl;
-    curl.start("curl", {"-sS", "--cacert", certs.caCert(), "--data", "crypt_keeper=secret1&command=poll_server", sim.url()});
+    curl.start("curl", {"-sS", "--cacert", certs.caCert(), "--data",
+                        "crypt_keeper=secret1&command=poll_server", sim.url()});
     QVERIFY(curl.waitForFinished(20000));
     QCOMPARE(QString::fromUtf8(curl.readAllStandardError()), QString());
     QCOMPARE(curl.readAllStandardOutput(),
              QByteArray("VendixResponse:2 new orders waiting.::1 account updates waiting.::"
-                        "0 notes, 0 order marks and 0 status texts waiting.::Site is not locked.\nVendixAction:POLLED\n"));
+                        "0 notes, 0 order marks and 0 status texts waiting.::Site is not "
+                        "locked.\nVendixAction:POLLED\n"));
     // Plain HTTP on the TLS port gets no store reply.
-    QVERIFY(!Post(sim.port(), cmd("secret1", "poll_server"), {}, 3000).body.contains("VendixResponse"));
+    QVERIFY(
+        !Post(sim.port(), cmd("secret1", "poll_server"), {}, 3000).body.contains("VendixResponse"));
 }
 
 QTEST_GUILESS_MAIN(TestStoreSim)

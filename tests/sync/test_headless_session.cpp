@@ -16,14 +16,15 @@ namespace {
 struct Run
 {
     int exitCode = -1;
-    QStringList out;   // stdout rows without the transfer client's progress
+    QStringList out; // stdout rows without the transfer client's progress
     QString err;
 };
 
 Run runSession(const QString& home, const QString& action, const QByteArray& input)
 {
     QProcess p;
-    p.start(QStringLiteral(OS_PROGRAM_EXE), {QStringLiteral("--home"), home, QStringLiteral("--session"), action});
+    p.start(QStringLiteral(OS_PROGRAM_EXE),
+            {QStringLiteral("--home"), home, QStringLiteral("--session"), action});
     Run r;
     if (!p.waitForStarted(10000))
         return r;
@@ -36,9 +37,11 @@ Run runSession(const QString& home, const QString& action, const QByteArray& inp
     }
     r.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -2;
     r.err = QString::fromUtf8(p.readAllStandardError());
-    const QStringList lines = QString::fromUtf8(p.readAllStandardOutput()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    const QStringList lines =
+        QString::fromUtf8(p.readAllStandardOutput()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     for (const QString& line : lines)
-        if (!line.startsWith(QLatin1String("Agent\t")) && !line.startsWith(QLatin1String("Server\t")))
+        if (!line.startsWith(QLatin1String("Agent\t")) &&
+            !line.startsWith(QLatin1String("Server\t")))
             r.out << line;
     return r;
 }
@@ -80,20 +83,24 @@ void TestHeadlessSession::cleanup()
 
 void TestHeadlessSession::pollPrintsTheLog()
 {
-    m_sim->addOrders(QJsonArray{QJsonObject{}, QJsonObject{}, QJsonObject{}});   // each with a new account
+    m_sim->addOrders(
+        QJsonArray{QJsonObject{}, QJsonObject{}, QJsonObject{}}); // each with a new account
     const Run r = runSession(m_home->home(), QStringLiteral("Poll Server"), "secret1\n");
     QCOMPARE(r.exitCode, 0);
     QVERIFY2(!r.err.contains(QLatin1String("Error")), qPrintable(r.err));
     QCOMPARE(r.out.size(), 7);
-    QVERIFY2(QRegularExpression(QStringLiteral("^Notice\tStarting Session: .+ \\d\\d:\\d\\d:\\d\\d$"))
-                 .match(r.out.first())
-                 .hasMatch(),
-             qPrintable(r.out.first()));
+    QVERIFY2(
+        QRegularExpression(QStringLiteral("^Notice\tStarting Session: .+ \\d\\d:\\d\\d:\\d\\d$"))
+            .match(r.out.first())
+            .hasMatch(),
+        qPrintable(r.out.first()));
     QCOMPARE(r.out.mid(1, 5),
-             (QStringList{"Function\tConnecting to Vendix Polling...", "Vendix\t3 new orders waiting.",
-                          "Vendix\t3 account updates waiting.",
-                          "Vendix\t0 notes, 0 order marks and 0 status texts waiting.", "Vendix\tSite is not locked."}));
-    QVERIFY2(r.out.last().startsWith(QLatin1String("Notice\tSession Complete: ")), qPrintable(r.out.last()));
+             (QStringList{"Function\tConnecting to Vendix Polling...",
+                          "Vendix\t3 new orders waiting.", "Vendix\t3 account updates waiting.",
+                          "Vendix\t0 notes, 0 order marks and 0 status texts waiting.",
+                          "Vendix\tSite is not locked."}));
+    QVERIFY2(r.out.last().startsWith(QLatin1String("Notice\tSession Complete: ")),
+             qPrintable(r.out.last()));
     QCOMPARE(m_sim->commands(), QStringList{"poll_server"});
 }
 
@@ -101,7 +108,8 @@ void TestHeadlessSession::wrongPasswordFails()
 {
     const Run r = runSession(m_home->home(), QStringLiteral("Lock Vendix"), "not-it\n");
     QCOMPARE(r.exitCode, 1);
-    QVERIFY2(r.err.split(QLatin1Char('\n')).contains(QStringLiteral("Error: Invalid Password!")), qPrintable(r.err));
+    QVERIFY2(r.err.split(QLatin1Char('\n')).contains(QStringLiteral("Error: Invalid Password!")),
+             qPrintable(r.err));
     QVERIFY(r.out.contains(QStringLiteral("Vendix\tInvalid password.")));
     QCOMPARE(m_sim->state().value(QStringLiteral("lock")).toString(), QStringLiteral("none"));
 }
@@ -111,8 +119,9 @@ void TestHeadlessSession::serverErrorFails()
     m_sim->failWithStatus(500);
     const Run r = runSession(m_home->home(), QStringLiteral("Poll Server"), "secret1\n");
     QCOMPARE(r.exitCode, 1);
-    QVERIFY2(r.err.split(QLatin1Char('\n')).contains(QStringLiteral("Error: 500 Internal Server Error")),
-             qPrintable(r.err));
+    QVERIFY2(
+        r.err.split(QLatin1Char('\n')).contains(QStringLiteral("Error: 500 Internal Server Error")),
+        qPrintable(r.err));
     QVERIFY(r.out.last().startsWith(QLatin1String("Notice\tSession Complete: ")));
 }
 
@@ -122,8 +131,9 @@ void TestHeadlessSession::unknownActionListsTheActions()
     QCOMPARE(r.exitCode, 2);
     QCOMPARE(r.out, QStringList());
     const QStringList err = r.err.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-    QCOMPARE(err, (QStringList{"Unknown session action \"Poll\". The actions are:", "  Get Orders & Information",
-                               "  Poll Server", "  Publish Options & Configurations", "  Lock Vendix",
+    QCOMPARE(err, (QStringList{"Unknown session action \"Poll\". The actions are:",
+                               "  Get Orders & Information", "  Poll Server",
+                               "  Publish Options & Configurations", "  Lock Vendix",
                                "  Unlock Vendix", "  Change Password"}));
     QCOMPARE(m_sim->commands(), QStringList());
 }

@@ -50,7 +50,8 @@ void TestProtocol::messagesJoinedByDoubleColonAndAction()
                              "VendixAction:DataSuccess\nSTARTVendixResponse|Orders:...";
     EventLog log;
     ShowStoreMessages(reply, log);
-    QCOMPARE(rowsOf(log), (QStringList{"Vendix|3 new orders.", "Vendix|Site locked for retrieval."}));
+    QCOMPARE(rowsOf(log),
+             (QStringList{"Vendix|3 new orders.", "Vendix|Site locked for retrieval."}));
     QCOMPARE(GetStoreAction(reply), QStringLiteral("DataSuccess"));
 }
 
@@ -59,12 +60,15 @@ void TestProtocol::unterminatedLinesGiveNullAndEmptyAction()
     EventLog log;
     ShowStoreMessages(QByteArrayLiteral("VendixResponse:half a message"), log);
     QCOMPARE(rowsOf(log), QStringList{"Vendix|NULL"});
-    QCOMPARE(GetStoreAction(QByteArrayLiteral("VendixResponse:x\nVendixAction:DataSuccess")), QString());
+    QCOMPARE(GetStoreAction(QByteArrayLiteral("VendixResponse:x\nVendixAction:DataSuccess")),
+             QString());
     QCOMPARE(GetStoreAction(QByteArrayLiteral("VendixResponse:x\n")), QString());
     // The action line ends at the first line feed; a CR before it is trimmed.
-    QCOMPARE(GetStoreAction(QByteArrayLiteral("VendixAction: UNLOCKED! \r\nmore\n")), QStringLiteral("UNLOCKED!"));
+    QCOMPARE(GetStoreAction(QByteArrayLiteral("VendixAction: UNLOCKED! \r\nmore\n")),
+             QStringLiteral("UNLOCKED!"));
     // Case is kept as sent.
-    QCOMPARE(GetStoreAction(QByteArrayLiteral("VendixAction:dataSUCCESS\n")), QStringLiteral("dataSUCCESS"));
+    QCOMPARE(GetStoreAction(QByteArrayLiteral("VendixAction:dataSUCCESS\n")),
+             QStringLiteral("dataSUCCESS"));
 }
 
 void TestProtocol::separatorsOnlyAndDoubledSeparators()
@@ -115,11 +119,15 @@ void TestProtocol::firstMarkerWinsAndLinesAreTrimmed()
 void TestProtocol::latin1AndUtf8Lines()
 {
     // An older store writes its single-byte code page; a newer one UTF-8.
-    QCOMPARE(storeMessages(QByteArrayLiteral("VendixResponse:Caf\xe9 open::na\xefve\nVendixAction:D\xe9j\xe0\n")),
+    QCOMPARE(storeMessages(QByteArrayLiteral(
+                 "VendixResponse:Caf\xe9 open::na\xefve\nVendixAction:D\xe9j\xe0\n")),
              (QStringList{QStringLiteral("Caf\u00e9 open"), QStringLiteral("na\u00efve")}));
-    QCOMPARE(GetStoreAction(QByteArrayLiteral("VendixAction:D\xe9j\xe0\n")), QStringLiteral("D\u00e9j\u00e0"));
-    QCOMPARE(storeMessages(QByteArrayLiteral("VendixResponse:Caf\xc3\xa9\n")), QStringList{QStringLiteral("Caf\u00e9")});
-    QCOMPARE(GetStoreAction(QByteArrayLiteral("VendixAction:D\xc3\xa9j\xc3\xa0\n")), QStringLiteral("D\u00e9j\u00e0"));
+    QCOMPARE(GetStoreAction(QByteArrayLiteral("VendixAction:D\xe9j\xe0\n")),
+             QStringLiteral("D\u00e9j\u00e0"));
+    QCOMPARE(storeMessages(QByteArrayLiteral("VendixResponse:Caf\xc3\xa9\n")),
+             QStringList{QStringLiteral("Caf\u00e9")});
+    QCOMPARE(GetStoreAction(QByteArrayLiteral("VendixAction:D\xc3\xa9j\xc3\xa0\n")),
+             QStringLiteral("D\u00e9j\u00e0"));
     QCOMPARE(decodeStoreText(QByteArrayLiteral("\xe9t\xe9")), QStringLiteral("\u00e9t\u00e9"));
 }
 
@@ -127,18 +135,20 @@ void TestProtocol::extractSection_data()
 {
     QTest::addColumn<QByteArray>("reply");
     QTest::addColumn<QByteArray>("expected");
-    QTest::newRow("normal, trimmed") << QByteArray("xSTARTVendixResponse|Orders:\n1|2|3\n4|5|6\r\nENDVendixResponse|Orders:y")
-                                     << QByteArray("1|2|3\n4|5|6");
-    QTest::newRow("end before start") << QByteArray("ENDVendixResponse|Orders:aSTARTVendixResponse|Orders:b")
-                                      << QByteArray();
+    QTest::newRow("normal, trimmed")
+        << QByteArray("xSTARTVendixResponse|Orders:\n1|2|3\n4|5|6\r\nENDVendixResponse|Orders:y")
+        << QByteArray("1|2|3\n4|5|6");
+    QTest::newRow("end before start")
+        << QByteArray("ENDVendixResponse|Orders:aSTARTVendixResponse|Orders:b") << QByteArray();
     QTest::newRow("start missing") << QByteArray("abc ENDVendixResponse|Orders:") << QByteArray();
     QTest::newRow("end missing") << QByteArray("STARTVendixResponse|Orders:abc") << QByteArray();
-    QTest::newRow("nothing between") << QByteArray("STARTVendixResponse|Orders:ENDVendixResponse|Orders:")
-                                     << QByteArray();
-    QTest::newRow("only blanks between") << QByteArray("STARTVendixResponse|Orders: \n \nENDVendixResponse|Orders:")
-                                         << QByteArray();
+    QTest::newRow("nothing between")
+        << QByteArray("STARTVendixResponse|Orders:ENDVendixResponse|Orders:") << QByteArray();
+    QTest::newRow("only blanks between")
+        << QByteArray("STARTVendixResponse|Orders: \n \nENDVendixResponse|Orders:") << QByteArray();
     QTest::newRow("first occurrences")
-        << QByteArray("STARTVendixResponse|Orders:one ENDVendixResponse|Orders: STARTVendixResponse|Orders:two "
+        << QByteArray("STARTVendixResponse|Orders:one ENDVendixResponse|Orders: "
+                      "STARTVendixResponse|Orders:two "
                       "ENDVendixResponse|Orders:")
         << QByteArray("one");
     QTest::newRow("empty reply") << QByteArray() << QByteArray();
@@ -156,13 +166,20 @@ void TestProtocol::splitFields_data()
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("separator");
     QTest::addColumn<QStringList>("expected");
-    QTest::newRow("trailing separator") << "12|34|" << "|" << QStringList{"12", "34", ""};
-    QTest::newRow("no separator") << "1234" << "|" << QStringList();
-    QTest::newRow("empty text") << "" << "|" << QStringList();
-    QTest::newRow("separator only") << "|" << "|" << QStringList{"", ""};
-    QTest::newRow("empty runs kept") << "a||b" << "|" << QStringList{"a", "", "b"};
-    QTest::newRow("caret") << "17^x@y.z" << "^" << QStringList{"17", "x@y.z"};
-    QTest::newRow("empty separator") << "abc" << "" << QStringList();
+    QTest::newRow("trailing separator") << "12|34|"
+                                        << "|" << QStringList{"12", "34", ""};
+    QTest::newRow("no separator") << "1234"
+                                  << "|" << QStringList();
+    QTest::newRow("empty text") << ""
+                                << "|" << QStringList();
+    QTest::newRow("separator only") << "|"
+                                    << "|" << QStringList{"", ""};
+    QTest::newRow("empty runs kept") << "a||b"
+                                     << "|" << QStringList{"a", "", "b"};
+    QTest::newRow("caret") << "17^x@y.z"
+                           << "^" << QStringList{"17", "x@y.z"};
+    QTest::newRow("empty separator") << "abc"
+                                     << "" << QStringList();
 }
 
 void TestProtocol::splitFields()
@@ -175,7 +192,8 @@ void TestProtocol::splitFields()
 
 void TestProtocol::commandBodies()
 {
-    const QString p = QStringLiteral("Secret_1");   // "_" is encoded like any other non-alphanumeric byte
+    const QString p =
+        QStringLiteral("Secret_1"); // "_" is encoded like any other non-alphanumeric byte
     struct Expect
     {
         StoreCommand command;
@@ -186,19 +204,20 @@ void TestProtocol::commandBodies()
     const QList<Expect> expected = {
         {getNewStuffCommand(p), "crypt%5fkeeper=Secret%5f1&command=get%5fnew%5fstuff", "~g1.tmp",
          "Connecting to Vendix to retrieve information..."},
-        {cleanUpInvoiceCommand(p), "crypt%5fkeeper=Secret%5f1&command=clean%5fup%5finvoice", "~g1.tmp",
-         "Telling Vendix to Clean Up and Unlock Site!"},
+        {cleanUpInvoiceCommand(p), "crypt%5fkeeper=Secret%5f1&command=clean%5fup%5finvoice",
+         "~g1.tmp", "Telling Vendix to Clean Up and Unlock Site!"},
         {checkDataIntegrityCommand(p, 120, 4077),
-         "crypt%5fkeeper=Secret%5f1&command=check%5fdata%5fintegrity&hacc=120&hinv=4077", "~gin1.tmp",
-         "Connecting to Vendix to check status."},
+         "crypt%5fkeeper=Secret%5f1&command=check%5fdata%5fintegrity&hacc=120&hinv=4077",
+         "~gin1.tmp", "Connecting to Vendix to check status."},
         {dataIntFixAcctCommand(p, 0, 9, QStringLiteral("a@b.c::17|")),
-         "crypt%5fkeeper=Secret%5f1&command=data%5fint%5ffix%5facct&hacc=0&hinv=9&mailfix=a%40b%2ec%3a%3a17%7c",
+         "crypt%5fkeeper=Secret%5f1&command=data%5fint%5ffix%5facct&hacc=0&hinv=9&mailfix=a%40b%"
+         "2ec%3a%3a17%7c",
          "~gin3.tmp", "Connecting to check account data integrity"},
         {genConfigsCommand(p, "CompanyName=Shop&SMTPPORT=25"),
          "crypt%5fkeeper=Secret%5f1&command=genconfigs=&CompanyName=Shop&SMTPPORT=25", "~g1.tmp",
          "Connecting to Vendix to update general configs...."},
-        {emergencyUnlockCommand(p), "crypt%5fkeeper=Secret%5f1&command=emergency%5funlock", "~g1.tmp",
-         "Connecting to Vendix for unlock!"},
+        {emergencyUnlockCommand(p), "crypt%5fkeeper=Secret%5f1&command=emergency%5funlock",
+         "~g1.tmp", "Connecting to Vendix for unlock!"},
         {lockVendixCommand(p), "crypt%5fkeeper=Secret%5f1&command=lock%5fvendix", "~g3.tmp",
          "Connecting to Vendix to create lock..."},
         {pollServerCommand(p), "crypt_keeper=Secret%5f1&command=poll%5fserver", "~g3.tmp",
@@ -229,7 +248,8 @@ void TestProtocol::userAgent()
 {
     const QString agent = storeUserAgent();
     QCOMPARE(agent, QStringLiteral("Vendix Ordersentinel Version ") + programVersion());
-    QVERIFY2(QRegularExpression(QStringLiteral("^Vendix Ordersentinel Version \\d+\\.\\d+\\.\\d+\\.\\d+$"))
+    QVERIFY2(QRegularExpression(
+                 QStringLiteral("^Vendix Ordersentinel Version \\d+\\.\\d+\\.\\d+\\.\\d+$"))
                  .match(agent)
                  .hasMatch(),
              qPrintable(agent));
@@ -243,17 +263,23 @@ void TestProtocol::logFilters()
     QVERIFY(!log.LogEvent(QStringLiteral("Vendix"), QString()));
     QVERIFY(!log.LogEvent(QStringLiteral("Vendix"), QStringLiteral(" \t\r\n")));
     QVERIFY(!log.LogEvent(QStringLiteral("Agent"), QStringLiteral("Unknown state ?!")));
-    QVERIFY(!log.LogEvent(QStringLiteral("Agent"),
-                          QStringLiteral("Received an intermediate (100 level) status code message from the server.")));
+    QVERIFY(!log.LogEvent(
+        QStringLiteral("Agent"),
+        QStringLiteral(
+            "Received an intermediate (100 level) status code message from the server.")));
     QVERIFY(!log.LogEvent(QStringLiteral("Vendix"), QStringLiteral("anything (100 anywhere")));
     QCOMPARE(log.count(), 0);
     QCOMPARE(added.count(), 0);
 
-    QVERIFY(log.LogEvent(QStringLiteral("Vendix"), QStringLiteral("Site cleaned up and unlocked.")));
-    QVERIFY(log.LogEvent(QStringLiteral("Agent"), QStringLiteral("Waiting for the server to respond to a request.")));
-    QVERIFY(log.LogEvent(QStringLiteral("Notice"), QStringLiteral("Mid-text Unknown state is kept")));
+    QVERIFY(
+        log.LogEvent(QStringLiteral("Vendix"), QStringLiteral("Site cleaned up and unlocked.")));
+    QVERIFY(log.LogEvent(QStringLiteral("Agent"),
+                         QStringLiteral("Waiting for the server to respond to a request.")));
+    QVERIFY(
+        log.LogEvent(QStringLiteral("Notice"), QStringLiteral("Mid-text Unknown state is kept")));
     // Only the exact text is promoted.
-    QVERIFY(log.LogEvent(QStringLiteral("Vendix"), QStringLiteral("Site cleaned up and unlocked. Thanks")));
+    QVERIFY(log.LogEvent(QStringLiteral("Vendix"),
+                         QStringLiteral("Site cleaned up and unlocked. Thanks")));
 
     QCOMPARE(rowsOf(log), (QStringList{"Important|Site cleaned up and unlocked.",
                                        "Agent|Waiting for the server to respond to a request.",

@@ -27,7 +27,10 @@ const QDateTime kPinned(QDate(2024, 3, 5), QTime(14, 7, 9));
 class RecordingMain : public MainServices
 {
 public:
-    void SetCommandsEnabled(bool enabled) override { calls << (enabled ? "commands on" : "commands off"); }
+    void SetCommandsEnabled(bool enabled) override
+    {
+        calls << (enabled ? "commands on" : "commands off");
+    }
     void CloseOtherChildWindows() override { calls << "close others"; }
     QStringList calls;
 };
@@ -37,8 +40,14 @@ public:
 class RecordingHost : public SessionHost
 {
 public:
-    void setSessionControlsEnabled(bool enabled) override { calls << (enabled ? "controls on" : "controls off"); }
-    void setTransferPanelVisible(bool visible) override { calls << (visible ? "panel shown" : "panel hidden"); }
+    void setSessionControlsEnabled(bool enabled) override
+    {
+        calls << (enabled ? "controls on" : "controls off");
+    }
+    void setTransferPanelVisible(bool visible) override
+    {
+        calls << (visible ? "panel shown" : "panel hidden");
+    }
     void setTransferCount(qint64 bytes) override
     {
         if (bytes > maxCount)
@@ -58,7 +67,10 @@ public:
     std::optional<QString> newPassword;
 };
 
-QString stamp() { return StoreSession::sessionTimeText(kPinned); }
+QString stamp()
+{
+    return StoreSession::sessionTimeText(kPinned);
+}
 
 // Every row but the transfer client's progress and the server's name, which
 // depend on the connection.
@@ -73,8 +85,8 @@ QStringList sessionRows(StoreSession& s)
 
 QStringList framed(const QStringList& inner)
 {
-    return QStringList{"Notice|Starting Session: " + stamp()} + inner
-        + QStringList{"Notice|Session Complete: " + stamp()};
+    return QStringList{"Notice|Starting Session: " + stamp()} + inner +
+           QStringList{"Notice|Session Complete: " + stamp()};
 }
 
 } // namespace
@@ -156,7 +168,8 @@ void TestStoreSession::sessionTimeText()
 
 void TestStoreSession::pollOverHttp()
 {
-    const QList<qint64> custIds = m_sim->addAccounts(QJsonArray{QJsonObject{{"EMAIL", "pat@example.com"}}});
+    const QList<qint64> custIds =
+        m_sim->addAccounts(QJsonArray{QJsonObject{{"EMAIL", "pat@example.com"}}});
     QCOMPARE(custIds.size(), 1);
     const QList<qint64> invs = m_sim->addOrders(
         QJsonArray{QJsonObject{{"CUSTID", custIds[0]}}, QJsonObject{{"CUSTID", custIds[0]}}});
@@ -165,7 +178,8 @@ void TestStoreSession::pollOverHttp()
 
     QCOMPARE(sessionRows(*m_session),
              framed({"Function|Connecting to Vendix Polling...", "Vendix|2 new orders waiting.",
-                     "Vendix|1 account updates waiting.", "Vendix|1 notes, 0 order marks and 0 status texts waiting.",
+                     "Vendix|1 account updates waiting.",
+                     "Vendix|1 notes, 0 order marks and 0 status texts waiting.",
                      "Vendix|Site is not locked."}));
     QCOMPARE(m_messages->texts(), QStringList());
     QVERIFY(!m_session->lastSessionFailed());
@@ -175,14 +189,16 @@ void TestStoreSession::pollOverHttp()
     for (const auto& r : m_session->eventLog().rows()) {
         if (r.type == QLatin1String("Agent"))
             sawAgent = true;
-        QVERIFY(!r.message.contains(QLatin1String("(100")) && !r.message.startsWith(QLatin1String("Unknown state")));
+        QVERIFY(!r.message.contains(QLatin1String("(100")) &&
+                !r.message.startsWith(QLatin1String("Unknown state")));
     }
     QVERIFY(sawAgent);
 
     const StoreSim::Request request = m_sim->lastRequest();
     QCOMPARE(request.method, QStringLiteral("POST"));
     QCOMPARE(request.body, QByteArray("crypt_keeper=secret1&command=poll%5fserver"));
-    QCOMPARE(request.header("User-Agent"), ("Vendix Ordersentinel Version " + programVersion()).toUtf8());
+    QCOMPARE(request.header("User-Agent"),
+             ("Vendix Ordersentinel Version " + programVersion()).toUtf8());
     QCOMPARE(request.header("Content-Type"), QByteArray("application/x-www-form-urlencoded"));
 
     // The reply went to the work file in the program's own directory and to the buffer.
@@ -242,13 +258,15 @@ void TestStoreSession::pollOverHttps()
         QCOMPARE(sessionRows(*m_session),
                  framed({"Function|Connecting to Vendix Polling...", "Vendix|0 new orders waiting.",
                          "Vendix|0 account updates waiting.",
-                         "Vendix|0 notes, 0 order marks and 0 status texts waiting.", "Vendix|Site is not locked."}));
+                         "Vendix|0 notes, 0 order marks and 0 status texts waiting.",
+                         "Vendix|Site is not locked."}));
         QVERIFY(!m_session->lastSessionFailed());
     } else {
         // The refusal's text is shown; nothing reached the log from the store.
         QCOMPARE(m_messages->shown().size(), 1);
         QCOMPARE(m_messages->shown().at(0).kind, MessageKind::Error);
-        QVERIFY2(m_messages->texts().at(0).startsWith(QLatin1Char('[')), qPrintable(m_messages->texts().at(0)));
+        QVERIFY2(m_messages->texts().at(0).startsWith(QLatin1Char('[')),
+                 qPrintable(m_messages->texts().at(0)));
         QCOMPARE(sessionRows(*m_session), framed({"Function|Connecting to Vendix Polling..."}));
         QVERIFY(m_session->lastSessionFailed());
         QCOMPARE(m_main.calls, (QStringList{"commands off", "commands on"}));
@@ -258,28 +276,30 @@ void TestStoreSession::pollOverHttps()
 void TestStoreSession::lockStore()
 {
     m_session->RunSession(StoreSession::LockAction);
-    QCOMPARE(sessionRows(*m_session), framed({"Function|Connecting to Vendix to create lock...", "Vendix|Site locked."}));
+    QCOMPARE(sessionRows(*m_session),
+             framed({"Function|Connecting to Vendix to create lock...", "Vendix|Site locked."}));
     QCOMPARE(m_sim->state().value(QStringLiteral("lock")).toString(), QStringLiteral("desktop"));
     QCOMPARE(m_sim->lastRequest().body, QByteArray("crypt%5fkeeper=secret1&command=lock%5fvendix"));
     QVERIFY(QFile::exists(AppPaths::homeFile(QStringLiteral("~g3.tmp"))));
 
     // The log starts afresh with every session.
     m_session->RunSession(StoreSession::LockAction);
-    QCOMPARE(sessionRows(*m_session),
-             framed({"Function|Connecting to Vendix to create lock...", "Vendix|Site was already locked."}));
+    QCOMPARE(sessionRows(*m_session), framed({"Function|Connecting to Vendix to create lock...",
+                                              "Vendix|Site was already locked."}));
     QCOMPARE(m_messages->texts(), QStringList());
 }
 
 void TestStoreSession::unlockNotLocked()
 {
     m_session->RunSession(StoreSession::UnlockAction);
-    QCOMPARE(sessionRows(*m_session),
-             framed({"Function|Connecting to Vendix for unlock!", "Vendix|The site is not locked."}));
-    QCOMPARE(m_messages->texts(),
-             QStringList{"The site was not locked. You should only perform this action when Vendix tells you it is "
-                         "needed."});
+    QCOMPARE(sessionRows(*m_session), framed({"Function|Connecting to Vendix for unlock!",
+                                              "Vendix|The site is not locked."}));
+    QCOMPARE(m_messages->texts(), QStringList{"The site was not locked. You should only perform "
+                                              "this action when Vendix tells you it is "
+                                              "needed."});
     QCOMPARE(m_sim->commands(), QStringList{"emergency_unlock"});
-    QCOMPARE(m_sim->lastRequest().body, QByteArray("crypt%5fkeeper=secret1&command=emergency%5funlock"));
+    QCOMPARE(m_sim->lastRequest().body,
+             QByteArray("crypt%5fkeeper=secret1&command=emergency%5funlock"));
     QVERIFY(QFile::exists(AppPaths::homeFile(QStringLiteral("~g1.tmp"))));
 }
 
@@ -290,9 +310,11 @@ void TestStoreSession::unlockNeedsManualAction()
     QCOMPARE(sessionRows(*m_session),
              framed({"Function|Connecting to Vendix for unlock!",
                      "Vendix|The store script could not remove its lock file.",
-                     "Vendix|Delete the file vendix.lock in the store's data directory on the web server, then poll "
+                     "Vendix|Delete the file vendix.lock in the store's data directory on the web "
+                     "server, then poll "
                      "again."}));
-    QCOMPARE(m_messages->texts(), QStringList{"An important message can be found in the event log."});
+    QCOMPARE(m_messages->texts(),
+             QStringList{"An important message can be found in the event log."});
     QCOMPARE(m_sim->commands(), QStringList{"emergency_unlock"});
     QCOMPARE(m_sim->state().value(QStringLiteral("lock")).toString(), QStringLiteral("manual"));
 }
@@ -310,8 +332,9 @@ void TestStoreSession::unlockWithPendingDataRunsRetrieval()
     const QStringList rows = sessionRows(*m_session);
     QVERIFY(rows.size() >= 6);
     QCOMPARE(rows.mid(0, 5),
-             (QStringList{"Notice|Starting Session: " + stamp(), "Function|Connecting to Vendix for unlock!",
-                          "Vendix|Site unlocked.", "Vendix|1 new orders are still waiting to be retrieved.",
+             (QStringList{"Notice|Starting Session: " + stamp(),
+                          "Function|Connecting to Vendix for unlock!", "Vendix|Site unlocked.",
+                          "Vendix|1 new orders are still waiting to be retrieved.",
                           "Vendix|Ordersentinel must now perform order retrieval!"}));
     QCOMPARE(rows.last(), "Notice|Session Complete: " + stamp());
     // The retrieval follows within the same session, starting with the data check.
@@ -329,12 +352,16 @@ void TestStoreSession::passInvalidAfterEachCommand_data()
     QTest::addColumn<QString>("step");
     QTest::addColumn<QString>("message");
     const QString invalid = QStringLiteral("Invalid Password!");
-    QTest::newRow("poll") << StoreSession::PollServerAction << "Connecting to Vendix Polling..." << invalid;
-    QTest::newRow("lock") << StoreSession::LockAction << "Connecting to Vendix to create lock..." << invalid;
-    QTest::newRow("unlock") << StoreSession::UnlockAction << "Connecting to Vendix for unlock!" << invalid;
+    QTest::newRow("poll") << StoreSession::PollServerAction << "Connecting to Vendix Polling..."
+                          << invalid;
+    QTest::newRow("lock") << StoreSession::LockAction << "Connecting to Vendix to create lock..."
+                          << invalid;
+    QTest::newRow("unlock") << StoreSession::UnlockAction << "Connecting to Vendix for unlock!"
+                            << invalid;
     QTest::newRow("change password")
         << StoreSession::ChangePasswordAction << "Connecting to Change Password...."
-        << "Invalid Password!\r\rRemember that your password has not been changed yet. Enter your current password "
+        << "Invalid Password!\r\rRemember that your password has not been changed yet. Enter your "
+           "current password "
            "so that Ordersentinel can change it to the new one.";
 }
 
@@ -364,8 +391,10 @@ void TestStoreSession::passwordWithSpaceAndAmpersand()
     m_session->setPassword(QStringLiteral("my pass&word"));
     m_session->RunSession(StoreSession::PollServerAction);
     QCOMPARE(m_messages->texts(), QStringList());
-    QCOMPARE(m_sim->lastRequest().body, QByteArray("crypt_keeper=my+pass%26word&command=poll%5fserver"));
-    QCOMPARE(m_sim->lastRequest().field(QStringLiteral("crypt_keeper")), QStringLiteral("my pass&word"));
+    QCOMPARE(m_sim->lastRequest().body,
+             QByteArray("crypt_keeper=my+pass%26word&command=poll%5fserver"));
+    QCOMPARE(m_sim->lastRequest().field(QStringLiteral("crypt_keeper")),
+             QStringLiteral("my pass&word"));
     QVERIFY(sessionRows(*m_session).contains(QStringLiteral("Vendix|Site is not locked.")));
 }
 
@@ -382,7 +411,8 @@ void TestStoreSession::serverErrorEndsSession()
 
     // The next session works again with the same client.
     m_session->RunSession(StoreSession::LockAction);
-    QCOMPARE(sessionRows(*m_session), framed({"Function|Connecting to Vendix to create lock...", "Vendix|Site locked."}));
+    QCOMPARE(sessionRows(*m_session),
+             framed({"Function|Connecting to Vendix to create lock...", "Vendix|Site locked."}));
     QVERIFY(!m_session->lastSessionFailed());
 }
 
@@ -431,11 +461,12 @@ void TestStoreSession::changePassword()
     QCOMPARE(m_sim->lastRequest().body,
              QByteArray("crypt%5fkeeper=secret1&command=changepass&newpass=Fresh%5fpass7"));
     QCOMPARE(m_sim->password(), QStringLiteral("Fresh_pass7"));
-    QCOMPARE(m_sim->state().value(QStringLiteral("password")).toString(), QStringLiteral("Fresh_pass7"));
+    QCOMPARE(m_sim->state().value(QStringLiteral("password")).toString(),
+             QStringLiteral("Fresh_pass7"));
     // The old password is forgotten; the window is told to empty its box.
     QCOMPARE(m_session->password(), QString());
-    QCOMPARE(m_host.calls, (QStringList{"controls off", "asked new password", "password emptied", "controls on",
-                                        "panel hidden"}));
+    QCOMPARE(m_host.calls, (QStringList{"controls off", "asked new password", "password emptied",
+                                        "controls on", "panel hidden"}));
 }
 
 void TestStoreSession::changePasswordCancelled()
@@ -451,9 +482,9 @@ void TestStoreSession::changePasswordCancelled()
 void TestStoreSession::publishingIsNotAvailable()
 {
     m_session->RunSession(StoreSession::PublishAction);
-    QCOMPARE(m_messages->texts(),
-             QStringList{"Publishing options and configurations is not available in this version of Ordersentinel. "
-                         "Nothing was sent to the store."});
+    QCOMPARE(m_messages->texts(), QStringList{"Publishing options and configurations is not "
+                                              "available in this version of Ordersentinel. "
+                                              "Nothing was sent to the store."});
     QCOMPARE(m_sim->commands(), QStringList());
     QCOMPARE(sessionRows(*m_session), framed({}));
     QVERIFY(m_session->lastSessionFailed());
@@ -461,7 +492,7 @@ void TestStoreSession::publishingIsNotAvailable()
 
 void TestStoreSession::unknownActionRunsNothing()
 {
-    m_session->RunSession(QStringLiteral("poll server"));   // compared exactly
+    m_session->RunSession(QStringLiteral("poll server")); // compared exactly
     QCOMPARE(sessionRows(*m_session), framed({}));
     QCOMPARE(m_sim->commands(), QStringList());
     QVERIFY(!m_session->lastSessionFailed());
@@ -480,7 +511,8 @@ void TestStoreSession::passwordNeverWritten()
     QVERIFY(QFile::exists(AppPaths::homeFile(QStringLiteral("~g3.tmp"))));
 
     int files = 0;
-    QDirIterator it(m_home->home(), QDir::Files | QDir::Hidden | QDir::System, QDirIterator::Subdirectories);
+    QDirIterator it(m_home->home(), QDir::Files | QDir::Hidden | QDir::System,
+                    QDirIterator::Subdirectories);
     while (it.hasNext()) {
         QFile f(it.next());
         QVERIFY(f.open(QIODevice::ReadOnly));

@@ -16,9 +16,9 @@
 #include <sys/prctl.h>
 #include <unistd.h>
 
-#include <csignal>
 #include <chrono>
 #include <condition_variable>
+#include <csignal>
 #include <cstdio>
 #include <deque>
 #include <memory>
@@ -37,7 +37,7 @@ const char* const kAuthPassword = "sentinel1";
 struct Fault
 {
     QString kind;
-    QString command;   // empty: any command
+    QString command; // empty: any command
     int count = 1;
     QJsonObject params;
 };
@@ -58,7 +58,8 @@ class Simulator
 public:
     explicit Simulator(storesim::Store& store) : m_store(store) {}
 
-    void storeRequest(const httplib::Request& req, httplib::Response& res, const QByteArray& postBody);
+    void storeRequest(const httplib::Request& req, httplib::Response& res,
+                      const QByteArray& postBody);
     void controlRequest(const httplib::Request& req, httplib::Response& res);
     void stop()
     {
@@ -73,13 +74,14 @@ public:
 private:
     bool takeFault(const QString& command, const httplib::Request& req, Fault* fault);
     void answer(httplib::Response& res, const QByteArray& body);
-    void control(const QString& what, const QJsonObject& body, const std::string& method, QJsonObject& out);
+    void control(const QString& what, const QJsonObject& body, const std::string& method,
+                 QJsonObject& out);
 
     storesim::Store& m_store;
     std::mutex m_mutex;
     std::condition_variable m_wake;
     std::deque<Fault> m_faults;
-    quint64 m_faultGeneration = 0;   // bumped by clear-faults to release held replies
+    quint64 m_faultGeneration = 0; // bumped by clear-faults to release held replies
     bool m_stopping = false;
     LastRequest m_last;
     QStringList m_commands;
@@ -87,7 +89,8 @@ private:
 
 bool authOk(const httplib::Request& req)
 {
-    const std::string expected = "Basic " + QByteArray(QByteArray(kAuthUser) + ':' + kAuthPassword).toBase64().toStdString();
+    const std::string expected =
+        "Basic " + QByteArray(QByteArray(kAuthUser) + ':' + kAuthPassword).toBase64().toStdString();
     return req.get_header_value("Authorization") == expected;
 }
 
@@ -119,24 +122,30 @@ void Simulator::answer(httplib::Response& res, const QByteArray& body)
     auto data = std::make_shared<QByteArray>(body);
     res.set_content_provider(size_t(data->size()), "text/html",
                              [data](size_t offset, size_t length, httplib::DataSink& sink) {
-                                 sink.write(data->constData() + offset, std::min<size_t>(length, 1 << 20));
+                                 sink.write(data->constData() + offset,
+                                            std::min<size_t>(length, 1 << 20));
                                  return true;
                              });
 }
 
 QByteArray errorPage(int status, const QString& reason)
 {
-    return QStringLiteral("<html><head><title>%1 %2</title></head><body><h1>%2</h1>"
-                          "<p>The server encountered an error and could not complete your request.</p>"
-                          "<hr><address>Apache Server at store.example.com Port 80</address></body></html>\n")
-        .arg(status).arg(reason.toHtmlEscaped()).toUtf8();
+    return QStringLiteral(
+               "<html><head><title>%1 %2</title></head><body><h1>%2</h1>"
+               "<p>The server encountered an error and could not complete your request.</p>"
+               "<hr><address>Apache Server at store.example.com Port 80</address></body></html>\n")
+        .arg(status)
+        .arg(reason.toHtmlEscaped())
+        .toUtf8();
 }
 
-void Simulator::storeRequest(const httplib::Request& req, httplib::Response& res, const QByteArray& postBody)
+void Simulator::storeRequest(const httplib::Request& req, httplib::Response& res,
+                             const QByteArray& postBody)
 {
-    const QByteArray body = req.method == "POST" ? postBody
-                                                 : QByteArray::fromStdString(req.target.substr(
-                                                       std::min(req.target.size(), req.target.find('?') + 1)));
+    const QByteArray body = req.method == "POST"
+                                ? postBody
+                                : QByteArray::fromStdString(req.target.substr(
+                                      std::min(req.target.size(), req.target.find('?') + 1)));
     const Fields fields = storesim::decodeForm(body);
     QString command;
     for (const auto& f : fields)
@@ -154,8 +163,10 @@ void Simulator::storeRequest(const httplib::Request& req, httplib::Response& res
         m_last.path = QString::fromStdString(req.path);
         m_last.headers.clear();
         for (const auto& [name, value] : req.headers)
-            if (name != "REMOTE_ADDR" && name != "REMOTE_PORT" && name != "LOCAL_ADDR" && name != "LOCAL_PORT")
-                m_last.headers.append({QByteArray::fromStdString(name), QByteArray::fromStdString(value)});
+            if (name != "REMOTE_ADDR" && name != "REMOTE_PORT" && name != "LOCAL_ADDR" &&
+                name != "LOCAL_PORT")
+                m_last.headers.append(
+                    {QByteArray::fromStdString(name), QByteArray::fromStdString(value)});
         m_last.body = body;
         m_last.fields = fields;
         m_commands.append(command);
@@ -166,12 +177,14 @@ void Simulator::storeRequest(const httplib::Request& req, httplib::Response& res
 
     if (kind == QLatin1String("delay")) {
         std::unique_lock lock(m_mutex);
-        const auto ms = std::chrono::milliseconds(qint64(fault.params.value(QStringLiteral("seconds")).toDouble(1) * 1000));
+        const auto ms = std::chrono::milliseconds(
+            qint64(fault.params.value(QStringLiteral("seconds")).toDouble(1) * 1000));
         m_wake.wait_for(lock, ms, [&] { return m_stopping || m_faultGeneration != generation; });
     } else if (kind == QLatin1String("never")) {
         // Held until the test clears the faults, the server stops or ten minutes pass.
         std::unique_lock lock(m_mutex);
-        m_wake.wait_for(lock, std::chrono::minutes(10), [&] { return m_stopping || m_faultGeneration != generation; });
+        m_wake.wait_for(lock, std::chrono::minutes(10),
+                        [&] { return m_stopping || m_faultGeneration != generation; });
         res.status = 503;
         res.set_content("released\n", "text/plain");
         return;
@@ -179,7 +192,8 @@ void Simulator::storeRequest(const httplib::Request& req, httplib::Response& res
         const int status = fault.params.value(QStringLiteral("status")).toInt(500);
         res.status = status;
         res.reason = fault.params.value(QStringLiteral("reason")).toString().toStdString();
-        const QByteArray page = errorPage(status, fault.params.value(QStringLiteral("reason")).toString(QStringLiteral("Error")));
+        const QByteArray page = errorPage(
+            status, fault.params.value(QStringLiteral("reason")).toString(QStringLiteral("Error")));
         res.set_content(page.constData(), size_t(page.size()), "text/html");
         return;
     } else if (kind == QLatin1String("html")) {
@@ -211,17 +225,19 @@ void Simulator::storeRequest(const httplib::Request& req, httplib::Response& res
                 block->push_back(char('a' + c % 26));
             block->push_back('\n');
         }
-        res.set_content_provider(total, "text/html", [head, block](size_t offset, size_t length, httplib::DataSink& sink) {
-            if (offset < head.size()) {
-                const size_t n = std::min(length, head.size() - offset);
-                sink.write(head.data() + offset, n);
+        res.set_content_provider(
+            total, "text/html",
+            [head, block](size_t offset, size_t length, httplib::DataSink& sink) {
+                if (offset < head.size()) {
+                    const size_t n = std::min(length, head.size() - offset);
+                    sink.write(head.data() + offset, n);
+                    return true;
+                }
+                const size_t start = (offset - head.size()) % 100;
+                const size_t n = std::min(length, block->size() - 100);
+                sink.write(block->data() + start, n);
                 return true;
-            }
-            const size_t start = (offset - head.size()) % 100;
-            const size_t n = std::min(length, block->size() - 100);
-            sink.write(block->data() + start, n);
-            return true;
-        });
+            });
         return;
     }
 
@@ -278,7 +294,8 @@ struct ControlError
     QString text;
 };
 
-void Simulator::control(const QString& what, const QJsonObject& b, const std::string& method, QJsonObject& out)
+void Simulator::control(const QString& what, const QJsonObject& b, const std::string& method,
+                        QJsonObject& out)
 {
     const bool post = method == "POST";
     auto needPost = [&] {
@@ -309,19 +326,23 @@ void Simulator::control(const QString& what, const QJsonObject& b, const std::st
     } else if (what == QLatin1String("notes")) {
         needPost();
         for (const QJsonValue& v : b.value(QStringLiteral("notes")).toArray())
-            m_store.addNote(v[QStringLiteral("inv")].toInteger(), v[QStringLiteral("date")].toString(),
+            m_store.addNote(v[QStringLiteral("inv")].toInteger(),
+                            v[QStringLiteral("date")].toString(),
                             v[QStringLiteral("text")].toString());
     } else if (what == QLatin1String("marks")) {
         needPost();
         for (const QJsonValue& v : b.value(QStringLiteral("marks")).toArray())
-            m_store.addMark(v[QStringLiteral("inv")].toInteger(), v[QStringLiteral("state")].toString());
+            m_store.addMark(v[QStringLiteral("inv")].toInteger(),
+                            v[QStringLiteral("state")].toString());
     } else if (what == QLatin1String("statuses")) {
         needPost();
         for (const QJsonValue& v : b.value(QStringLiteral("statuses")).toArray())
-            m_store.addStatus(v[QStringLiteral("inv")].toInteger(), v[QStringLiteral("text")].toString());
+            m_store.addStatus(v[QStringLiteral("inv")].toInteger(),
+                              v[QStringLiteral("text")].toString());
     } else if (what == QLatin1String("raw")) {
         needPost();
-        if (!m_store.addRaw(b.value(QStringLiteral("section")).toString(), b.value(QStringLiteral("text")).toString()))
+        if (!m_store.addRaw(b.value(QStringLiteral("section")).toString(),
+                            b.value(QStringLiteral("text")).toString()))
             throw ControlError{QStringLiteral("unknown section")};
     } else if (what == QLatin1String("password")) {
         needPost();
@@ -354,9 +375,10 @@ void Simulator::control(const QString& what, const QJsonObject& b, const std::st
         m_commands.clear();
     } else if (what == QLatin1String("fault")) {
         needPost();
-        static const QStringList kinds = {QStringLiteral("status"), QStringLiteral("delay"), QStringLiteral("never"),
-                                          QStringLiteral("cutoff"), QStringLiteral("html"), QStringLiteral("redirect"),
-                                          QStringLiteral("auth"), QStringLiteral("big"), QStringLiteral("reply")};
+        static const QStringList kinds = {
+            QStringLiteral("status"), QStringLiteral("delay"), QStringLiteral("never"),
+            QStringLiteral("cutoff"), QStringLiteral("html"),  QStringLiteral("redirect"),
+            QStringLiteral("auth"),   QStringLiteral("big"),   QStringLiteral("reply")};
         Fault f;
         f.kind = b.value(QStringLiteral("kind")).toString();
         if (!kinds.contains(f.kind))
@@ -400,7 +422,8 @@ void Simulator::controlRequest(const httplib::Request& req, httplib::Response& r
         out = QJsonObject{{QStringLiteral("ok"), false}, {QStringLiteral("error"), e.text}};
         res.status = 400;
     }
-    res.set_content(QJsonDocument(out).toJson(QJsonDocument::Compact).toStdString(), "application/json");
+    res.set_content(QJsonDocument(out).toJson(QJsonDocument::Compact).toStdString(),
+                    "application/json");
 }
 
 void route(httplib::Server& server, Simulator& sim, bool withStore)
@@ -410,7 +433,9 @@ void route(httplib::Server& server, Simulator& sim, bool withStore)
     server.set_read_timeout(30);
     server.set_payload_max_length(size_t(1) << 30);
     server.set_write_timeout(120);
-    auto control = [&sim](const httplib::Request& req, httplib::Response& res) { sim.controlRequest(req, res); };
+    auto control = [&sim](const httplib::Request& req, httplib::Response& res) {
+        sim.controlRequest(req, res);
+    };
     server.Get(R"(/_sim/.*)", control);
     server.Post(R"(/_sim/.*)", control);
     if (withStore) {
@@ -445,8 +470,8 @@ int usage()
 
 int main(int argc, char** argv)
 {
-    QString bind = QStringLiteral("127.0.0.1"), cert, key, stateFile, seed = QStringLiteral("empty"), password,
-            dateFormat, decimal;
+    QString bind = QStringLiteral("127.0.0.1"), cert, key, stateFile,
+            seed = QStringLiteral("empty"), password, dateFormat, decimal;
     int port = -1, controlPort = -1;
     bool printPort = false;
     for (int i = 1; i < argc; ++i) {
@@ -458,28 +483,39 @@ int main(int argc, char** argv)
             }
             return QString::fromLocal8Bit(argv[++i]);
         };
-        if (a == QLatin1String("--port")) port = next().toInt();
-        else if (a == QLatin1String("--bind")) bind = next();
-        else if (a == QLatin1String("--cert")) cert = next();
-        else if (a == QLatin1String("--key")) key = next();
-        else if (a == QLatin1String("--state")) stateFile = next();
-        else if (a == QLatin1String("--seed")) seed = next();
-        else if (a == QLatin1String("--password")) password = next();
-        else if (a == QLatin1String("--date-format")) dateFormat = next();
-        else if (a == QLatin1String("--decimal-separator")) decimal = next();
-        else if (a == QLatin1String("--control-port")) controlPort = next().toInt();
-        else if (a == QLatin1String("--print-port")) printPort = true;
+        if (a == QLatin1String("--port"))
+            port = next().toInt();
+        else if (a == QLatin1String("--bind"))
+            bind = next();
+        else if (a == QLatin1String("--cert"))
+            cert = next();
+        else if (a == QLatin1String("--key"))
+            key = next();
+        else if (a == QLatin1String("--state"))
+            stateFile = next();
+        else if (a == QLatin1String("--seed"))
+            seed = next();
+        else if (a == QLatin1String("--password"))
+            password = next();
+        else if (a == QLatin1String("--date-format"))
+            dateFormat = next();
+        else if (a == QLatin1String("--decimal-separator"))
+            decimal = next();
+        else if (a == QLatin1String("--control-port"))
+            controlPort = next().toInt();
+        else if (a == QLatin1String("--print-port"))
+            printPort = true;
         else if (a == QLatin1String("--exit-with-parent")) {
             // A test that crashes must not leave its store running.
             const pid_t parent = getppid();
             prctl(PR_SET_PDEATHSIG, SIGKILL);
             if (getppid() != parent)
                 return 1;
-        }
-        else return usage();
+        } else
+            return usage();
     }
-    if (port < 0 || stateFile.isEmpty() || cert.isEmpty() != key.isEmpty()
-        || (seed != QLatin1String("demo") && seed != QLatin1String("empty")))
+    if (port < 0 || stateFile.isEmpty() || cert.isEmpty() != key.isEmpty() ||
+        (seed != QLatin1String("demo") && seed != QLatin1String("empty")))
         return usage();
 
     storesim::Store store(stateFile);
@@ -496,18 +532,21 @@ int main(int argc, char** argv)
     const bool tls = !cert.isEmpty();
     std::unique_ptr<httplib::Server> server;
     if (tls)
-        server = std::make_unique<httplib::SSLServer>(cert.toLocal8Bit().constData(), key.toLocal8Bit().constData());
+        server = std::make_unique<httplib::SSLServer>(cert.toLocal8Bit().constData(),
+                                                      key.toLocal8Bit().constData());
     else
         server = std::make_unique<httplib::Server>();
     if (!server->is_valid()) {
-        std::fprintf(stderr, "storesim: cannot use the certificate %s / key %s\n", qPrintable(cert), qPrintable(key));
+        std::fprintf(stderr, "storesim: cannot use the certificate %s / key %s\n", qPrintable(cert),
+                     qPrintable(key));
         return 1;
     }
     Simulator sim(store);
     sim.tls = tls;
     route(*server, sim, true);
     const std::string host = bind.toStdString();
-    int bound = port == 0 ? server->bind_to_any_port(host) : (server->bind_to_port(host, port) ? port : -1);
+    int bound =
+        port == 0 ? server->bind_to_any_port(host) : (server->bind_to_port(host, port) ? port : -1);
     if (bound <= 0) {
         std::fprintf(stderr, "storesim: cannot listen on %s port %d\n", host.c_str(), port);
         return 1;
@@ -524,7 +563,8 @@ int main(int argc, char** argv)
         boundControl = want == 0 ? controlServer->bind_to_any_port(host)
                                  : (controlServer->bind_to_port(host, want) ? want : -1);
         if (boundControl <= 0) {
-            std::fprintf(stderr, "storesim: cannot listen on %s control port %d\n", host.c_str(), want);
+            std::fprintf(stderr, "storesim: cannot listen on %s control port %d\n", host.c_str(),
+                         want);
             return 1;
         }
     }
@@ -535,7 +575,8 @@ int main(int argc, char** argv)
         std::printf("READY\n");
         std::fflush(stdout);
     } else {
-        std::fprintf(stderr, "storesim: serving %s://%s:%d%s\n", tls ? "https" : "http", host.c_str(), bound, kStorePath);
+        std::fprintf(stderr, "storesim: serving %s://%s:%d%s\n", tls ? "https" : "http",
+                     host.c_str(), bound, kStorePath);
     }
     std::thread controlThread;
     if (controlServer)

@@ -19,9 +19,12 @@ const QString kCommand = QStringLiteral("command");
 
 int hexValue(char c)
 {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
     return -1;
 }
 
@@ -33,7 +36,8 @@ QByteArray unescape(const QByteArray& in)
         const char c = in[i];
         if (c == '+') {
             out += ' ';
-        } else if (c == '%' && i + 2 < in.size() + 0 && hexValue(in[i + 1]) >= 0 && hexValue(in[i + 2]) >= 0) {
+        } else if (c == '%' && i + 2 < in.size() + 0 && hexValue(in[i + 1]) >= 0 &&
+                   hexValue(in[i + 2]) >= 0) {
             out += char(hexValue(in[i + 1]) * 16 + hexValue(in[i + 2]));
             i += 2;
         } else {
@@ -109,11 +113,21 @@ void writeString(QByteArray& out, const QString& text)
     out += '"';
     for (const char c : utf8) {
         switch (c) {
-        case '"': out += "\\\""; break;
-        case '\\': out += "\\\\"; break;
-        case '\n': out += "\\n"; break;
-        case '\r': out += "\\r"; break;
-        case '\t': out += "\\t"; break;
+        case '"':
+            out += "\\\"";
+            break;
+        case '\\':
+            out += "\\\\";
+            break;
+        case '\n':
+            out += "\\n";
+            break;
+        case '\r':
+            out += "\\r";
+            break;
+        case '\t':
+            out += "\\t";
+            break;
         default:
             if (static_cast<unsigned char>(c) < 0x20) {
                 static const char hex[] = "0123456789abcdef";
@@ -132,8 +146,12 @@ void writeJson(QByteArray& out, const QJsonValue& v)
 {
     switch (v.type()) {
     case QJsonValue::Null:
-    case QJsonValue::Undefined: out += "null"; break;
-    case QJsonValue::Bool: out += v.toBool() ? "true" : "false"; break;
+    case QJsonValue::Undefined:
+        out += "null";
+        break;
+    case QJsonValue::Bool:
+        out += v.toBool() ? "true" : "false";
+        break;
     case QJsonValue::Double: {
         const double d = v.toDouble();
         if (d == double(qint64(d)) && std::abs(d) < 9e15)
@@ -142,7 +160,9 @@ void writeJson(QByteArray& out, const QJsonValue& v)
             out += QByteArray::number(d, 'g', 17);
         break;
     }
-    case QJsonValue::String: writeString(out, v.toString()); break;
+    case QJsonValue::String:
+        writeString(out, v.toString());
+        break;
     case QJsonValue::Array: {
         out += '[';
         bool first = true;
@@ -198,28 +218,35 @@ QDateTime isoDate(const QString& text)
     return QDateTime(date, time, Qt::UTC);
 }
 
-const QStringList kSections = {QStringLiteral("Orders"), QStringLiteral("Accounts"), QStringLiteral("InvoiceStatus"),
-                               QStringLiteral("InvMarks"), QStringLiteral("Notes"), QStringLiteral("HTML"),
+const QStringList kSections = {QStringLiteral("Orders"),        QStringLiteral("Accounts"),
+                               QStringLiteral("InvoiceStatus"), QStringLiteral("InvMarks"),
+                               QStringLiteral("Notes"),         QStringLiteral("HTML"),
                                QStringLiteral("DataInt")};
-const QStringList kLocks = {QStringLiteral("none"), QStringLiteral("desktop"), QStringLiteral("retrieval"),
-                            QStringLiteral("other"), QStringLiteral("manual")};
+const QStringList kLocks = {QStringLiteral("none"), QStringLiteral("desktop"),
+                            QStringLiteral("retrieval"), QStringLiteral("other"),
+                            QStringLiteral("manual")};
 
 } // namespace
 
 const QStringList& orderFieldNames()
 {
-    static const QStringList names = QStringLiteral(
-        "INV CUSTID PASS EMAIL COMPANY NAME STREET CITY STATE ZIP COUNTRY PHONE SCOMPANY SNAME SSTREET SCITY "
-        "SSTATE SZIP SCOUNTRY SPHONE NOTES IDATE TOTAL METHOD CARDNUM CARDTYPE CCMONTH CCYEAR CCPHONE "
-        "PURCHASEORDER AFFILIATECODE COUPON ORDERSTATE").split(QLatin1Char(' '));
+    static const QStringList names =
+        QStringLiteral("INV CUSTID PASS EMAIL COMPANY NAME STREET CITY STATE ZIP COUNTRY PHONE "
+                       "SCOMPANY SNAME SSTREET SCITY "
+                       "SSTATE SZIP SCOUNTRY SPHONE NOTES IDATE TOTAL METHOD CARDNUM CARDTYPE "
+                       "CCMONTH CCYEAR CCPHONE "
+                       "PURCHASEORDER AFFILIATECODE COUPON ORDERSTATE")
+            .split(QLatin1Char(' '));
     return names;
 }
 
 const QStringList& accountFieldNames()
 {
-    static const QStringList names = QStringLiteral(
-        "CUSTID PASS EMAIL COMPANY NAME STREET CITY STATE ZIP COUNTRY PHONE SCOMPANY SNAME SSTREET SCITY "
-        "SSTATE SZIP SCOUNTRY SPHONE NOTES SUBSCRIBED").split(QLatin1Char(' '));
+    static const QStringList names =
+        QStringLiteral("CUSTID PASS EMAIL COMPANY NAME STREET CITY STATE ZIP COUNTRY PHONE "
+                       "SCOMPANY SNAME SSTREET SCITY "
+                       "SSTATE SZIP SCOUNTRY SPHONE NOTES SUBSCRIBED")
+            .split(QLatin1Char(' '));
     return names;
 }
 
@@ -250,13 +277,15 @@ bool Store::open(const QString& seed, const QString& password, QString* error)
         QJsonParseError pe;
         const QJsonObject s = QJsonDocument::fromJson(file.readAll(), &pe).object();
         if (pe.error != QJsonParseError::NoError) {
-            *error = QStringLiteral("%1 is not a store state: %2").arg(m_stateFile, pe.errorString());
+            *error =
+                QStringLiteral("%1 is not a store state: %2").arg(m_stateFile, pe.errorString());
             return false;
         }
         m_password = s.value(QStringLiteral("password")).toString();
         m_lock = s.value(QStringLiteral("lock")).toString(QStringLiteral("none"));
         m_dateFormat = s.value(QStringLiteral("dateFormat")).toString(m_dateFormat);
-        m_decimalSeparator = s.value(QStringLiteral("decimalSeparator")).toString(m_decimalSeparator);
+        m_decimalSeparator =
+            s.value(QStringLiteral("decimalSeparator")).toString(m_decimalSeparator);
         m_orders = listFrom(s.value(QStringLiteral("orders")));
         m_accounts = listFrom(s.value(QStringLiteral("accounts")));
         m_notes = listFrom(s.value(QStringLiteral("notes")));
@@ -274,7 +303,9 @@ bool Store::open(const QString& seed, const QString& password, QString* error)
         return true;
     }
     const bool demo = seed == QLatin1String("demo");
-    m_password = !password.isEmpty() ? password : demo ? QStringLiteral("demo1234") : QStringLiteral("secret1");
+    m_password = !password.isEmpty() ? password
+                 : demo              ? QStringLiteral("demo1234")
+                                     : QStringLiteral("secret1");
     reset(seed);
     return save(error);
 }
@@ -343,12 +374,13 @@ bool Store::save(QString* error) const
     json += m_listsJson;
     QByteArray rest;
     writeJson(rest, small);
-    json += rest.mid(1);   // the small fields close the object
+    json += rest.mid(1); // the small fields close the object
     // Written aside and renamed over the old file, so a kill never leaves half a state.
     QSaveFile file(m_stateFile);
     // The state holds card numbers and the store password: owner only.
-    if (!file.open(QIODevice::WriteOnly) || !file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner) || file.write(json) < 0
-        || !file.commit()) {
+    if (!file.open(QIODevice::WriteOnly) ||
+        !file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner) ||
+        file.write(json) < 0 || !file.commit()) {
         if (error)
             *error = QStringLiteral("cannot write %1: %2").arg(m_stateFile, file.errorString());
         return false;
@@ -448,7 +480,8 @@ QList<qint64> Store::generateOrders(int count, int invoiceSize)
         // One order in five comes from a returning shopper.
         const QJsonObject* account = nullptr;
         if (!m_accounts.isEmpty() && std::uniform_int_distribution<int>(0, 4)(rng) == 0)
-            account = &m_accounts[std::uniform_int_distribution<qsizetype>(0, m_accounts.size() - 1)(rng)];
+            account = &m_accounts[std::uniform_int_distribution<qsizetype>(0, m_accounts.size() -
+                                                                                  1)(rng)];
         if (!account) {
             m_accounts.append(newAccount(QJsonObject()));
             account = &m_accounts.last();
@@ -486,19 +519,23 @@ QList<qint64> Store::generateAccounts(int count)
 
 void Store::addNote(qint64 inv, const QString& date, const QString& text)
 {
-    m_notes.append(QJsonObject{{QStringLiteral("inv"), inv}, {QStringLiteral("date"), date},
-                               {QStringLiteral("text"), text}, {QStringLiteral("_id"), nextId()}});
+    m_notes.append(QJsonObject{{QStringLiteral("inv"), inv},
+                               {QStringLiteral("date"), date},
+                               {QStringLiteral("text"), text},
+                               {QStringLiteral("_id"), nextId()}});
 }
 
 void Store::addMark(qint64 inv, const QString& state)
 {
-    m_marks.append(QJsonObject{{QStringLiteral("inv"), inv}, {QStringLiteral("state"), state},
+    m_marks.append(QJsonObject{{QStringLiteral("inv"), inv},
+                               {QStringLiteral("state"), state},
                                {QStringLiteral("_id"), nextId()}});
 }
 
 void Store::addStatus(qint64 inv, const QString& text)
 {
-    m_statuses.append(QJsonObject{{QStringLiteral("inv"), inv}, {QStringLiteral("text"), text},
+    m_statuses.append(QJsonObject{{QStringLiteral("inv"), inv},
+                                  {QStringLiteral("text"), text},
                                   {QStringLiteral("_id"), nextId()}});
 }
 
@@ -506,7 +543,8 @@ bool Store::addRaw(const QString& section, const QString& text)
 {
     if (!kSections.contains(section))
         return false;
-    m_raw.append(QJsonObject{{QStringLiteral("section"), section}, {QStringLiteral("text"), text},
+    m_raw.append(QJsonObject{{QStringLiteral("section"), section},
+                             {QStringLiteral("text"), text},
                              {QStringLiteral("_id"), nextId()}});
     return true;
 }
@@ -532,7 +570,10 @@ void Store::setFormat(const QString& dateFormat, const QString& decimalSeparator
         m_decimalSeparator = decimalSeparator;
 }
 
-QJsonArray Store::configJson() const { return fieldsJson(m_config); }
+QJsonArray Store::configJson() const
+{
+    return fieldsJson(m_config);
+}
 
 void Store::seedDemo()
 {
@@ -552,29 +593,38 @@ void Store::seedDemo()
     const int orders = 320;
     for (int i = 0; i < orders; ++i) {
         when = when.addSecs(std::uniform_int_distribution<int>(600, 9000)(rng));
-        const QJsonObject& account = m_accounts[std::uniform_int_distribution<int>(0, accounts - 1)(rng)];
+        const QJsonObject& account =
+            m_accounts[std::uniform_int_distribution<int>(0, accounts - 1)(rng)];
         QJsonObject o = makeOrder(m_nextInv++, account, when, rng);
         o[QStringLiteral("_id")] = nextId();
         m_orders.append(o);
     }
-    static const char* const noteTexts[] = {"Customer called to ask about the delivery date.",
+    static const char* const noteTexts[] = {
+        "Customer called to ask about the delivery date.",
         "Asked for gift wrapping; added at no charge.", "Address confirmed by e-mail.",
-        "Wants the teapot shipped separately if it is back-ordered.", "Repeat customer - include a sample."};
-    static const char* const statusTexts[] = {"Card authorised, approval code %1", "Card declined, please contact the shopper",
-        "Awaiting cheque in the mail", "Purchase order received, terms net 30", "Address verification passed (%1)"};
+        "Wants the teapot shipped separately if it is back-ordered.",
+        "Repeat customer - include a sample."};
+    static const char* const statusTexts[] = {
+        "Card authorised, approval code %1", "Card declined, please contact the shopper",
+        "Awaiting cheque in the mail", "Purchase order received, terms net 30",
+        "Address verification passed (%1)"};
     for (int i = 0; i < 40; ++i) {
         const QJsonObject& o = m_orders[std::uniform_int_distribution<int>(0, orders - 1)(rng)];
-        const QDateTime d = QDateTime::fromString(o.value(QStringLiteral("IDATE")).toString(), QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+        const QDateTime d = QDateTime::fromString(o.value(QStringLiteral("IDATE")).toString(),
+                                                  QStringLiteral("yyyy-MM-dd HH:mm:ss"));
         m_notes.append(QJsonObject{{QStringLiteral("inv"), o.value(QStringLiteral("INV"))},
-                                   {QStringLiteral("date"), d.addSecs(3600).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"))},
+                                   {QStringLiteral("date"), d.addSecs(3600).toString(QStringLiteral(
+                                                                "yyyy-MM-dd HH:mm:ss"))},
                                    {QStringLiteral("text"), QLatin1String(noteTexts[i % 5])},
                                    {QStringLiteral("_id"), nextId()}});
     }
     for (int i = 0; i < 25; ++i) {
         const QJsonObject& o = m_orders[std::uniform_int_distribution<int>(0, orders - 1)(rng)];
-        m_marks.append(QJsonObject{{QStringLiteral("inv"), o.value(QStringLiteral("INV"))},
-                                   {QStringLiteral("state"), i % 5 == 0 ? QStringLiteral("Void") : QStringLiteral("Payment Received")},
-                                   {QStringLiteral("_id"), nextId()}});
+        m_marks.append(
+            QJsonObject{{QStringLiteral("inv"), o.value(QStringLiteral("INV"))},
+                        {QStringLiteral("state"),
+                         i % 5 == 0 ? QStringLiteral("Void") : QStringLiteral("Payment Received")},
+                        {QStringLiteral("_id"), nextId()}});
     }
     // One status text per order at most: the desktop keeps one per order.
     QSet<qint64> withStatus;
@@ -584,27 +634,31 @@ void Store::seedDemo()
         if (withStatus.contains(inv))
             continue;
         withStatus.insert(inv);
-        m_statuses.append(QJsonObject{{QStringLiteral("inv"), inv},
-                                      {QStringLiteral("text"), QString::fromLatin1(statusTexts[i % 5])
-                                                                   .replace(QStringLiteral("%1"), QString::number(std::uniform_int_distribution<int>(100000, 999999)(rng)))},
-                                      {QStringLiteral("_id"), nextId()}});
+        m_statuses.append(QJsonObject{
+            {QStringLiteral("inv"), inv},
+            {QStringLiteral("text"),
+             QString::fromLatin1(statusTexts[i % 5])
+                 .replace(QStringLiteral("%1"), QString::number(std::uniform_int_distribution<int>(
+                                                    100000, 999999)(rng)))},
+            {QStringLiteral("_id"), nextId()}});
     }
 }
 
 // ---- replies ----
 
-QByteArray Store::reply(const QStringList& messages, const QString& action, const QByteArray& sections) const
+QByteArray Store::reply(const QStringList& messages, const QString& action,
+                        const QByteArray& sections) const
 {
-    QByteArray r = "VendixResponse:" + Clean(messages.join(QStringLiteral("::"))) + "\nVendixAction:"
-                   + action.toUtf8() + "\n";
+    QByteArray r = "VendixResponse:" + Clean(messages.join(QStringLiteral("::"))) +
+                   "\nVendixAction:" + action.toUtf8() + "\n";
     r += sections;
     return r;
 }
 
 bool Store::hasPending() const
 {
-    return !m_orders.isEmpty() || pendingAccounts() > 0 || !m_notes.isEmpty() || !m_marks.isEmpty()
-           || !m_statuses.isEmpty() || !m_raw.isEmpty();
+    return !m_orders.isEmpty() || pendingAccounts() > 0 || !m_notes.isEmpty() ||
+           !m_marks.isEmpty() || !m_statuses.isEmpty() || !m_raw.isEmpty();
 }
 
 int Store::pendingAccounts() const
@@ -634,7 +688,8 @@ QByteArray Store::handle(const Fields& fields)
                 return v;
         return QString();
     };
-    m_counters[QStringLiteral("requests")] = m_counters.value(QStringLiteral("requests")).toInteger() + 1;
+    m_counters[QStringLiteral("requests")] =
+        m_counters.value(QStringLiteral("requests")).toInteger() + 1;
     if (!havePassword || password != m_password)
         return reply({QStringLiteral("Invalid password.")}, QStringLiteral("PASS_INVALID"));
     if (command == QLatin1String("poll_server"))
@@ -655,7 +710,8 @@ QByteArray Store::handle(const Fields& fields)
         return genconfigs(fields);
     if (command == QLatin1String("changepass"))
         return changePassword(field(QStringLiteral("newpass")));
-    return reply({QStringLiteral("Unknown command \"%1\".").arg(command)}, QStringLiteral("UNKNOWN_COMMAND"));
+    return reply({QStringLiteral("Unknown command \"%1\".").arg(command)},
+                 QStringLiteral("UNKNOWN_COMMAND"));
 }
 
 namespace {
@@ -679,7 +735,9 @@ QByteArray Store::pollServer() const
     m << QStringLiteral("%1 new orders waiting.").arg(m_orders.size())
       << QStringLiteral("%1 account updates waiting.").arg(pendingAccounts())
       << QStringLiteral("%1 notes, %2 order marks and %3 status texts waiting.")
-             .arg(m_notes.size()).arg(m_marks.size()).arg(m_statuses.size())
+             .arg(m_notes.size())
+             .arg(m_marks.size())
+             .arg(m_statuses.size())
       << lockText(m_lock);
     return reply(m, QStringLiteral("POLLED"));
 }
@@ -701,7 +759,8 @@ QByteArray Store::emergencyUnlock()
         return reply({QStringLiteral("The site is not locked.")}, QStringLiteral("NOLOCKSTOP"));
     if (m_lock == QLatin1String("manual"))
         return reply({QStringLiteral("The store script could not remove its lock file."),
-                      QStringLiteral("Delete the file vendix.lock in the store's data directory on the web server, then poll again.")},
+                      QStringLiteral("Delete the file vendix.lock in the store's data directory on "
+                                     "the web server, then poll again.")},
                      QStringLiteral("MANUALUNLOCK"));
     m_lock = QStringLiteral("none");
     // A retrieval that broke off before its clean-up gets everything again.
@@ -709,7 +768,8 @@ QByteArray Store::emergencyUnlock()
     changed();
     if (hasPending())
         return reply({QStringLiteral("Site unlocked."),
-                      QStringLiteral("%1 new orders are still waiting to be retrieved.").arg(m_orders.size())},
+                      QStringLiteral("%1 new orders are still waiting to be retrieved.")
+                          .arg(m_orders.size())},
                      QStringLiteral("WASUNLOCK"));
     return reply({QStringLiteral("Site unlocked.")}, QStringLiteral("UNLOCKED"));
 }
@@ -728,8 +788,9 @@ QByteArray Store::checkIntegrity(qint64 hacc)
     if (hacc > 0) {
         for (const QJsonObject& a : m_accounts) {
             if (a.value(QStringLiteral("CUSTID")).toInteger() <= hacc) {
-                section += Clean(Text(a.value(QStringLiteral("CUSTID"))) + QLatin1Char('^')
-                                 + a.value(QStringLiteral("EMAIL")).toString()) + '|';
+                section += Clean(Text(a.value(QStringLiteral("CUSTID"))) + QLatin1Char('^') +
+                                 a.value(QStringLiteral("EMAIL")).toString()) +
+                           '|';
                 ++listed;
             }
         }
@@ -743,7 +804,8 @@ QByteArray Store::checkIntegrity(qint64 hacc)
     }
     section += "|DATAINTENDVendixResponse\n";
     changed();
-    return reply({QStringLiteral("Site locked for retrieval."), QStringLiteral("%1 accounts to check.").arg(listed)},
+    return reply({QStringLiteral("Site locked for retrieval."),
+                  QStringLiteral("%1 accounts to check.").arg(listed)},
                  QStringLiteral("DATACHECK"), section);
 }
 
@@ -767,7 +829,10 @@ QByteArray Store::fixAccounts(const QString& mailfix)
             continue;
         for (qsizetype i = 0; i < m_accounts.size(); ++i) {
             QJsonObject& a = m_accounts[i];
-            if (a.value(QStringLiteral("EMAIL")).toString().trimmed().compare(email, Qt::CaseInsensitive) != 0)
+            if (a.value(QStringLiteral("EMAIL"))
+                    .toString()
+                    .trimmed()
+                    .compare(email, Qt::CaseInsensitive) != 0)
                 continue;
             const qint64 storeId = a.value(QStringLiteral("CUSTID")).toInteger();
             if (storeId == localId)
@@ -786,7 +851,8 @@ QByteArray Store::fixAccounts(const QString& mailfix)
         }
     }
     changed();
-    return reply({QStringLiteral("%1 store accounts renumbered.").arg(fixed)}, QStringLiteral("FIXED"));
+    return reply({QStringLiteral("%1 store accounts renumbered.").arg(fixed)},
+                 QStringLiteral("FIXED"));
 }
 
 QByteArray Store::orderLine(const QJsonObject& order) const
@@ -803,7 +869,8 @@ QByteArray Store::orderLine(const QJsonObject& order) const
             const QDateTime d = isoDate(v.toString());
             text = d.isValid() ? d.toString(m_dateFormat) : v.toString();
         } else if (name == QLatin1String("TOTAL") && v.isDouble()) {
-            text = QString::number(v.toDouble(), 'f', 2).replace(QLatin1Char('.'), m_decimalSeparator);
+            text =
+                QString::number(v.toDouble(), 'f', 2).replace(QLatin1Char('.'), m_decimalSeparator);
         } else {
             text = Text(v);
         }
@@ -837,18 +904,22 @@ QByteArray Store::invoicePage(const QJsonObject& order) const
 QByteArray Store::getNewStuff()
 {
     if (m_lock != QLatin1String("retrieval") && m_lock != QLatin1String("desktop"))
-        return reply({QStringLiteral("Site is not locked for a retrieval; the data check must come first.")},
-                     QStringLiteral("NOTLOCKED"));
+        return reply(
+            {QStringLiteral("Site is not locked for a retrieval; the data check must come first.")},
+            QStringLiteral("NOTLOCKED"));
     m_delivered.clear();
     int accountCount = 0;
     for (const QJsonObject& a : m_accounts)
         accountCount += a.value(QStringLiteral("pending")).toBool() ? 1 : 0;
 
     // One buffer for the whole reply: a big delivery is tens of megabytes.
-    qsizetype estimate = 4096 + 400 * (m_accounts.size() + m_notes.size() + m_marks.size() + m_statuses.size());
+    qsizetype estimate =
+        4096 + 400 * (m_accounts.size() + m_notes.size() + m_marks.size() + m_statuses.size());
     for (const QJsonObject& o : m_orders)
         estimate += 900 + o.value(QStringLiteral("invoiceSize")).toInt(3500);
-    QByteArray out = reply({QStringLiteral("%1 new orders and %2 accounts sent.").arg(m_orders.size()).arg(accountCount)},
+    QByteArray out = reply({QStringLiteral("%1 new orders and %2 accounts sent.")
+                                .arg(m_orders.size())
+                                .arg(accountCount)},
                            QStringLiteral("DataSuccess"));
     out.reserve(estimate);
 
@@ -862,7 +933,9 @@ QByteArray Store::getNewStuff()
             m_delivered.insert(r.value(QStringLiteral("_id")).toInteger());
         }
     };
-    auto start = [&out](const char* name) { out += QByteArray("STARTVendixResponse|") + name + ":\n"; };
+    auto start = [&out](const char* name) {
+        out += QByteArray("STARTVendixResponse|") + name + ":\n";
+    };
     auto end = [&out](const char* name) { out += QByteArray("ENDVendixResponse|") + name + ":\n"; };
 
     start("Orders");
@@ -887,7 +960,8 @@ QByteArray Store::getNewStuff()
 
     start("InvoiceStatus");
     for (const QJsonObject& st : m_statuses) {
-        out += Clean(Text(st.value(QStringLiteral("inv")))) + '|' + Clean(st.value(QStringLiteral("text")).toString()) + '\n';
+        out += Clean(Text(st.value(QStringLiteral("inv")))) + '|' +
+               Clean(st.value(QStringLiteral("text")).toString()) + '\n';
         m_delivered.insert(st.value(QStringLiteral("_id")).toInteger());
     }
     raws(QStringLiteral("InvoiceStatus"), true);
@@ -895,7 +969,8 @@ QByteArray Store::getNewStuff()
 
     start("InvMarks");
     for (const QJsonObject& m : m_marks) {
-        out += Clean(Text(m.value(QStringLiteral("inv")))) + '|' + Clean(m.value(QStringLiteral("state")).toString()) + '\n';
+        out += Clean(Text(m.value(QStringLiteral("inv")))) + '|' +
+               Clean(m.value(QStringLiteral("state")).toString()) + '\n';
         m_delivered.insert(m.value(QStringLiteral("_id")).toInteger());
     }
     raws(QStringLiteral("InvMarks"), true);
@@ -907,8 +982,8 @@ QByteArray Store::getNewStuff()
         const QDateTime d = isoDate(date);
         if (d.isValid())
             date = d.toString(m_dateFormat);
-        out += Clean(Text(n.value(QStringLiteral("inv")))) + '|' + Clean(date) + '|'
-               + Clean(n.value(QStringLiteral("text")).toString()) + '\n';
+        out += Clean(Text(n.value(QStringLiteral("inv")))) + '|' + Clean(date) + '|' +
+               Clean(n.value(QStringLiteral("text")).toString()) + '\n';
         m_delivered.insert(n.value(QStringLiteral("_id")).toInteger());
     }
     raws(QStringLiteral("Notes"), true);
@@ -927,7 +1002,8 @@ QByteArray Store::getNewStuff()
     raws(QStringLiteral("HTML"), false);
     end("HTML");
 
-    m_counters[QStringLiteral("deliveries")] = m_counters.value(QStringLiteral("deliveries")).toInteger() + 1;
+    m_counters[QStringLiteral("deliveries")] =
+        m_counters.value(QStringLiteral("deliveries")).toInteger() + 1;
     changed();
     return out;
 }
@@ -938,7 +1014,9 @@ QByteArray Store::cleanUp()
     // Only what was actually handed out is forgotten; anything that arrived
     // since waits for the next retrieval.
     auto drop = [this](QList<QJsonObject>& list) {
-        list.removeIf([this](const QJsonObject& o) { return m_delivered.contains(o.value(QStringLiteral("_id")).toInteger()); });
+        list.removeIf([this](const QJsonObject& o) {
+            return m_delivered.contains(o.value(QStringLiteral("_id")).toInteger());
+        });
     };
     drop(m_orders);
     drop(m_notes);
@@ -950,7 +1028,8 @@ QByteArray Store::cleanUp()
             a[QStringLiteral("pending")] = false;
     m_delivered.clear();
     m_lock = QStringLiteral("none");
-    m_counters[QStringLiteral("cleanups")] = m_counters.value(QStringLiteral("cleanups")).toInteger() + 1;
+    m_counters[QStringLiteral("cleanups")] =
+        m_counters.value(QStringLiteral("cleanups")).toInteger() + 1;
     changed();
     return reply({QStringLiteral("Site cleaned up and unlocked.")}, QStringLiteral("UNLOCKED!"));
 }
@@ -973,14 +1052,16 @@ QByteArray Store::genconfigs(const Fields& fields)
     }
     m_configReceived = QDateTime::currentDateTimeUtc().toString(Qt::ISODate);
     changed();
-    return reply({QStringLiteral("Configuration updated (%1 fields received).").arg(m_config.size())},
-                 QStringLiteral("CONFIGSAVED"));
+    return reply(
+        {QStringLiteral("Configuration updated (%1 fields received).").arg(m_config.size())},
+        QStringLiteral("CONFIGSAVED"));
 }
 
 QByteArray Store::changePassword(const QString& newPassword)
 {
     if (newPassword.isEmpty())
-        return reply({QStringLiteral("The new password is empty; password not changed.")}, QStringLiteral("PASSNOTCHANGED"));
+        return reply({QStringLiteral("The new password is empty; password not changed.")},
+                     QStringLiteral("PASSNOTCHANGED"));
     m_password = newPassword;
     changed();
     return reply({QStringLiteral("Password changed.")}, QStringLiteral("PASSCHANGED"));

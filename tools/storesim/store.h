@@ -91,7 +91,7 @@ private:
     QString m_dateFormat = QStringLiteral("yyyy-MM-dd HH:mm:ss");
     QString m_decimalSeparator = QStringLiteral(".");
     QList<QJsonObject> m_orders, m_accounts, m_notes, m_marks, m_statuses, m_raw;
-    QSet<qint64> m_delivered;   // ids handed out by the last get_new_stuff
+    QSet<qint64> m_delivered; // ids handed out by the last get_new_stuff
     Fields m_config;
     QString m_configReceived;
     qint64 m_nextInv = 1001;
@@ -99,7 +99,7 @@ private:
     qint64 m_nextId = 1;
     QJsonObject m_counters;
     mutable bool m_listsDirty = true;
-    mutable QByteArray m_listsJson;   // the record lists as last written
+    mutable QByteArray m_listsJson; // the record lists as last written
 };
 
 } // namespace storesim

@@ -18,7 +18,8 @@ DialogButtons makeDialogButtons(QWidget* dialog, const QString& okText, const QS
     b.cancel->setObjectName(QStringLiteral("CancelBtn"));
     b.help = new QPushButton(helpText, dialog);
     b.help->setObjectName(QStringLiteral("HelpBtn"));
-    QObject::connect(b.help, &QPushButton::clicked, dialog, [helpTopic] { showHelpTopic(helpTopic); });
+    QObject::connect(b.help, &QPushButton::clicked, dialog,
+                     [helpTopic] { showHelpTopic(helpTopic); });
     b.layout = new QHBoxLayout;
     b.layout->addStretch(1);
     b.layout->addWidget(b.ok);

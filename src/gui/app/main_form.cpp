@@ -2,14 +2,14 @@
 
 #include "base/busy_cursor.h"
 #include "base/error.h"
-#include "gui/app/help_window.h"
-#include "gui/app/main_commands.h"
 #include "base/messages.h"
 #include "base/paths.h"
 #include "base/settings.h"
-#include "gui/app/toolbar_icons.h"
 #include "data/main_data_mod.h"
 #include "data/table.h"
+#include "gui/app/help_window.h"
+#include "gui/app/main_commands.h"
+#include "gui/app/toolbar_icons.h"
 #include "gui/sync/update_site_form.h"
 
 #include <QApplication>
@@ -161,8 +161,7 @@ void TMainForm::buildCommands()
             if (auto* tb = qobject_cast<QToolButton*>(w); tb && opened) {
                 // A button that runs a command of its own offers the rest in a
                 // side arrow; one that only opens its list opens it at once.
-                tb->setPopupMode(c.run ? QToolButton::MenuButtonPopup
-                                       : QToolButton::InstantPopup);
+                tb->setPopupMode(c.run ? QToolButton::MenuButtonPopup : QToolButton::InstantPopup);
             }
         }
         if (!isBuilt(c)) {

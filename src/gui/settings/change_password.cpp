@@ -22,7 +22,7 @@ QLineEdit* passwordField(const QString& name, QWidget* parent)
     auto* edit = new QLineEdit(parent);
     edit->setObjectName(name);
     edit->setEchoMode(QLineEdit::Password);
-    edit->setStyleSheet(QStringLiteral("lineedit-password-character: 42;"));   // '*'
+    edit->setStyleSheet(QStringLiteral("lineedit-password-character: 42;")); // '*'
     return edit;
 }
 
@@ -42,13 +42,14 @@ TChangePassword::TChangePassword(QWidget* parent) : QDialog(parent)
     form->addRow(QStringLiteral("New Password:"), NewPassEdit);
     form->addRow(QStringLiteral("Confirm Password:"), ConfirmPassEdit);
 
-    auto* rule = new QLabel(QStringLiteral("Password must be letters and numbers only and must be at least 5 "
-                                           "characters. Your password is case sensitive."),
-                            this);
+    auto* rule = new QLabel(
+        QStringLiteral("Password must be letters and numbers only and must be at least 5 "
+                       "characters. Your password is case sensitive."),
+        this);
     rule->setWordWrap(true);
 
-    const DialogButtons row = makeDialogButtons(this, QStringLiteral("&OK"), QStringLiteral("&Cancel"),
-                                                QStringLiteral("&Help"), 0);
+    const DialogButtons row = makeDialogButtons(
+        this, QStringLiteral("&OK"), QStringLiteral("&Cancel"), QStringLiteral("&Help"), 0);
     OKBtn = row.ok;
     CancelBtn = row.cancel;
     HelpBtn = row.help;
@@ -84,17 +85,18 @@ void TChangePassword::updateOk()
 
 bool TChangePassword::eventFilter(QObject* watched, QEvent* event)
 {
-    if ((watched == NewPassEdit || watched == ConfirmPassEdit) && event->type() == QEvent::KeyPress) {
+    if ((watched == NewPassEdit || watched == ConfirmPassEdit) &&
+        event->type() == QEvent::KeyPress) {
         const auto* key = static_cast<QKeyEvent*>(event);
         const QString text = key->text();
         // Only typed characters are filtered: editing and navigation keys,
         // Enter, Escape and shortcuts such as paste (control characters) pass.
-        if (text.size() == 1 && text[0].unicode() >= 0x20 && !isStorePasswordChar(text[0])
-            && !(key->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier))) {
+        if (text.size() == 1 && text[0].unicode() >= 0x20 && !isStorePasswordChar(text[0]) &&
+            !(key->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier))) {
             messages().beep();
             return true;
         }
-        if (text.size() > 1) {   // composed input of several characters
+        if (text.size() > 1) { // composed input of several characters
             for (const QChar c : text) {
                 if (!isStorePasswordChar(c)) {
                     messages().beep();

@@ -19,8 +19,8 @@ public:
     bool confirmed() const { return m_confirmed; }
     QString newPassword() const;
 
-    QLineEdit* NewPassEdit = nullptr;       // "New Password:"
-    QLineEdit* ConfirmPassEdit = nullptr;   // "Confirm Password:"
+    QLineEdit* NewPassEdit = nullptr;     // "New Password:"
+    QLineEdit* ConfirmPassEdit = nullptr; // "Confirm Password:"
     QPushButton* OKBtn = nullptr;
     QPushButton* CancelBtn = nullptr;
     QPushButton* HelpBtn = nullptr;

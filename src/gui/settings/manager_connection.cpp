@@ -37,19 +37,22 @@ TManagerConnection::TManagerConnection(QWidget* parent) : QDialog(parent)
 
     auto* cgiGroup = new QGroupBox(QStringLiteral("Ordersentinel CGI Location"), this);
     auto* cgiLayout = new QVBoxLayout(cgiGroup);
-    cgiLayout->addWidget(note(QStringLiteral("This must be the fully qualified URL to the Ordersentinel CGI script "
-                                             "(ordersentinel.cgi)."),
-                              cgiGroup));
+    cgiLayout->addWidget(
+        note(QStringLiteral("This must be the fully qualified URL to the Ordersentinel CGI script "
+                            "(ordersentinel.cgi)."),
+             cgiGroup));
     URLEdit = new QLineEdit(cgiGroup);
     URLEdit->setObjectName(QStringLiteral("URLEdit"));
     cgiLayout->addWidget(URLEdit);
-    cgiLayout->addWidget(note(QStringLiteral("This URL may contain either HTTPS or HTTP. If HTTPS is used, you must "
-                                             "also have an SSL compatible server."),
-                              cgiGroup));
-    cgiLayout->addWidget(note(QStringLiteral("If you are using your ISP's security, you can tell Ordersentinel to "
-                                             "ignore your invalid certificate, otherwise Ordersentinel will reject "
-                                             "a domain/certificate mismatch and will reject an expired certificate."),
-                              cgiGroup));
+    cgiLayout->addWidget(
+        note(QStringLiteral("This URL may contain either HTTPS or HTTP. If HTTPS is used, you must "
+                            "also have an SSL compatible server."),
+             cgiGroup));
+    cgiLayout->addWidget(note(
+        QStringLiteral("If you are using your ISP's security, you can tell Ordersentinel to "
+                       "ignore your invalid certificate, otherwise Ordersentinel will reject "
+                       "a domain/certificate mismatch and will reject an expired certificate."),
+        cgiGroup));
     IgnoreCertBox = new QCheckBox(QStringLiteral("Ignore my invalid certificate"), cgiGroup);
     IgnoreCertBox->setObjectName(QStringLiteral("IgnoreCertBox"));
     cgiLayout->addWidget(IgnoreCertBox);
@@ -69,8 +72,8 @@ TManagerConnection::TManagerConnection(QWidget* parent) : QDialog(parent)
     mailLayout->addRow(QStringLiteral("PORT:"), PortSpin);
     mailLayout->addRow(QStringLiteral("Hello"), HelloEdit);
 
-    const DialogButtons row = makeDialogButtons(this, QStringLiteral("&OK"), QStringLiteral("&Cancel"),
-                                                QStringLiteral("Help"), 10);
+    const DialogButtons row = makeDialogButtons(
+        this, QStringLiteral("&OK"), QStringLiteral("&Cancel"), QStringLiteral("Help"), 10);
     OKBtn = row.ok;
     CancelBtn = row.cancel;
     HelpBtn = row.help;
@@ -97,7 +100,7 @@ void TManagerConnection::OKBtnClick()
     Settings& s = settings();
     s.VendixManagerURL = URLEdit->text();
     s.SMTPServer = SMTPServerEdit->text();
-    PortSpin->interpretText();   // a port typed but not yet committed counts
+    PortSpin->interpretText(); // a port typed but not yet committed counts
     s.SMTPPORT = PortSpin->value();
     s.SMTPhello = HelloEdit->text();
     s.IGNORE_INVALID_CERT = IgnoreCertBox->isChecked();
@@ -108,9 +111,10 @@ void TManagerConnection::OKBtnClick()
 bool TManagerConnection::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched == HelloEdit && event->type() == QEvent::MouseButtonRelease)
-        messages().info(QStringLiteral("This field should be left blank in almost all cases. This is for advanced "
-                                       "usage only. If you are not sure what to put in this field, then leave it "
-                                       "empty."));
+        messages().info(QStringLiteral(
+            "This field should be left blank in almost all cases. This is for advanced "
+            "usage only. If you are not sure what to put in this field, then leave it "
+            "empty."));
     return QDialog::eventFilter(watched, event);
 }
 

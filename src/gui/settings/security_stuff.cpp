@@ -32,22 +32,25 @@ TSecurityStuff::TSecurityStuff(QWidget* parent) : QDialog(parent)
     auto* expressionLayout = new QVBoxLayout(expression);
     SecURLEdit = new QLineEdit(expression);
     SecURLEdit->setObjectName(QStringLiteral("SecURLEdit"));
-    auto* warning = new QLabel(QStringLiteral("Only advanced Vendix Commerce Developers should edit this expression. "
-                                              "Anything other than the suggested value may cause functional "
-                                              "problems on your Web Site."),
-                               expression);
+    auto* warning = new QLabel(
+        QStringLiteral("Only advanced Vendix Commerce Developers should edit this expression. "
+                       "Anything other than the suggested value may cause functional "
+                       "problems on your Web Site."),
+        expression);
     warning->setWordWrap(true);
-    SuggestLink = new QPushButton(QStringLiteral("Click Here for Suggested Expression"), expression);
+    SuggestLink =
+        new QPushButton(QStringLiteral("Click Here for Suggested Expression"), expression);
     SuggestLink->setObjectName(QStringLiteral("SuggestLink"));
     SuggestLink->setFlat(true);
     SuggestLink->setCursor(Qt::PointingHandCursor);
-    SuggestLink->setStyleSheet(QStringLiteral("color: palette(link); text-decoration: underline; text-align: left;"));
+    SuggestLink->setStyleSheet(
+        QStringLiteral("color: palette(link); text-decoration: underline; text-align: left;"));
     expressionLayout->addWidget(SecURLEdit);
     expressionLayout->addWidget(warning);
     expressionLayout->addWidget(SuggestLink, 0, Qt::AlignLeft);
 
-    const DialogButtons row = makeDialogButtons(this, QStringLiteral("OK"), QStringLiteral("Cancel"),
-                                                QStringLiteral("Help"), 46);
+    const DialogButtons row = makeDialogButtons(
+        this, QStringLiteral("OK"), QStringLiteral("Cancel"), QStringLiteral("Help"), 46);
     OKBtn = row.ok;
     CancelBtn = row.cancel;
     HelpBtn = row.help;
@@ -81,8 +84,9 @@ void TSecurityStuff::SuggestLinkClick()
 void TSecurityStuff::RejectBoxClick()
 {
     if (SecGetBox->isChecked() && SecPostBox->isChecked())
-        messages().warning(QStringLiteral("Rejecting both GET and POST requests will prevent Vendix from accepting "
-                                          "items."));
+        messages().warning(QStringLiteral(
+            "Rejecting both GET and POST requests will prevent Vendix from accepting "
+            "items."));
 }
 
 void TSecurityStuff::OKBtnClick()

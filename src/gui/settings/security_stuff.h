@@ -21,7 +21,7 @@ public:
     QCheckBox* SecGetBox = nullptr;
     QCheckBox* SecPostBox = nullptr;
     QLineEdit* SecURLEdit = nullptr;
-    QPushButton* SuggestLink = nullptr;   // "Click Here for Suggested Expression"
+    QPushButton* SuggestLink = nullptr; // "Click Here for Suggested Expression"
     QPushButton* OKBtn = nullptr;
     QPushButton* CancelBtn = nullptr;
     QPushButton* HelpBtn = nullptr;

@@ -2,9 +2,9 @@
 
 #include "gui/app/dialog_buttons.h"
 
-#include "gui/app/help_window.h"
 #include "base/messages.h"
 #include "base/settings.h"
+#include "gui/app/help_window.h"
 
 #include <QCheckBox>
 #include <QFormLayout>
@@ -42,16 +42,18 @@ TWebDocsForm::TWebDocsForm(QWidget* parent) : QDialog(parent)
     auto* cgiPageLayout = new QVBoxLayout(cgiPage);
     auto* location = new QGroupBox(QStringLiteral("Vendix Location"), cgiPage);
     auto* locationLayout = new QVBoxLayout(location);
-    locationLayout->addWidget(new QLabel(QStringLiteral("URL to the cgi-bin on your web site:"), location));
+    locationLayout->addWidget(
+        new QLabel(QStringLiteral("URL to the cgi-bin on your web site:"), location));
     CGIBINEdit = field(QStringLiteral("CGIBINEdit"), location);
     locationLayout->addWidget(CGIBINEdit);
-    UseSSLBox = new QCheckBox(QStringLiteral("My web site has SSL and the https location to the cgi-bin is:"),
-                              location);
+    UseSSLBox = new QCheckBox(
+        QStringLiteral("My web site has SSL and the https location to the cgi-bin is:"), location);
     UseSSLBox->setObjectName(QStringLiteral("UseSSLBox"));
     locationLayout->addWidget(UseSSLBox);
     SSLCGIBINEdit = field(QStringLiteral("SSLCGIBINEdit"), location);
     locationLayout->addWidget(SSLCGIBINEdit);
-    SSLOnlyBox = new QCheckBox(QStringLiteral("Do not offer non-secure checkout (Secure ONLY)"), location);
+    SSLOnlyBox =
+        new QCheckBox(QStringLiteral("Do not offer non-secure checkout (Secure ONLY)"), location);
     SSLOnlyBox->setObjectName(QStringLiteral("SSLOnlyBox"));
     locationLayout->addWidget(SSLOnlyBox);
     cgiPageLayout->addWidget(location);
@@ -72,8 +74,8 @@ TWebDocsForm::TWebDocsForm(QWidget* parent) : QDialog(parent)
     webPageLayout->addStretch(1);
     Pages->addTab(webPage, QStringLiteral("Web Pages"));
 
-    const DialogButtons row = makeDialogButtons(this, QStringLiteral("OK"), QStringLiteral("Cancel"),
-                                                QStringLiteral("Help"), 23);
+    const DialogButtons row = makeDialogButtons(
+        this, QStringLiteral("OK"), QStringLiteral("Cancel"), QStringLiteral("Help"), 23);
     OKBtn = row.ok;
     CancelBtn = row.cancel;
     HelpBtn = row.help;
@@ -113,10 +115,11 @@ void TWebDocsForm::SSLOnlyBoxClick(bool checked)
 {
     if (!checked || settings().SSLOnly)
         return;
-    const Answer answer = messages().ask(
-        QStringLiteral("Some shoppers on your web site may not be able to checkout online. Click \"Yes\" for more "
-                       "information; click \"No\" to continue what you are doing. "),
-        Buttons::YesNo);
+    const Answer answer =
+        messages().ask(QStringLiteral("Some shoppers on your web site may not be able to checkout "
+                                      "online. Click \"Yes\" for more "
+                                      "information; click \"No\" to continue what you are doing. "),
+                       Buttons::YesNo);
     if (answer != Answer::No)
         showHelpTopic(61);
 }

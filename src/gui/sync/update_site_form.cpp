@@ -1,10 +1,10 @@
 #include "gui/sync/update_site_form.h"
 
-#include "gui/settings/change_password.h"
-#include "gui/app/help_window.h"
-#include "gui/app/toolbar_icons.h"
 #include "base/main_services.h"
 #include "base/messages.h"
+#include "gui/app/help_window.h"
+#include "gui/app/toolbar_icons.h"
+#include "gui/settings/change_password.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -15,12 +15,12 @@
 #include <QLineEdit>
 #include <QPainter>
 #include <QSplitter>
-#include <QTreeWidgetItemIterator>
 #include <QStyle>
 #include <QTableView>
 #include <QToolBar>
 #include <QToolButton>
 #include <QTreeWidget>
+#include <QTreeWidgetItemIterator>
 #include <QVBoxLayout>
 
 namespace os {
@@ -114,7 +114,7 @@ TUpdateSiteForm::TUpdateSiteForm(MainServices* main, QWidget* parent)
     PassEdit = new QLineEdit(Toolbar);
     PassEdit->setObjectName(QStringLiteral("PassEdit"));
     PassEdit->setEchoMode(QLineEdit::Password);
-    PassEdit->setStyleSheet(QStringLiteral("lineedit-password-character: 42;"));   // '*'
+    PassEdit->setStyleSheet(QStringLiteral("lineedit-password-character: 42;")); // '*'
     PassEdit->setMaximumWidth(200);
     passLabel->setBuddy(PassEdit);
     Toolbar->addWidget(PassEdit);
@@ -201,10 +201,12 @@ TUpdateSiteForm::TUpdateSiteForm(MainServices* main, QWidget* parent)
         int depth = 0;
         for (auto* p = (*it)->parent(); p; p = p->parent())
             ++depth;
-        textWidth = std::max(textWidth, RzTreeView1->fontMetrics().horizontalAdvance((*it)->text(0))
-                                            + depth * RzTreeView1->indentation());
+        textWidth =
+            std::max(textWidth, RzTreeView1->fontMetrics().horizontalAdvance((*it)->text(0)) +
+                                    depth * RzTreeView1->indentation());
     }
-    const int treeWidth = textWidth + RzTreeView1->indentation() + 2 * RzTreeView1->frameWidth() + 24;
+    const int treeWidth =
+        textWidth + RzTreeView1->indentation() + 2 * RzTreeView1->frameWidth() + 24;
     left->setMinimumWidth(treeWidth);
     splitter->setSizes({treeWidth, 800});
 
@@ -259,8 +261,8 @@ void TUpdateSiteForm::Button1Click()
 
 void TUpdateSiteForm::CloseButtonClick()
 {
-    if (messages().ask(QStringLiteral("Are you sure you want to close the Connections window?"), Buttons::YesNo)
-        == Answer::Yes)
+    if (messages().ask(QStringLiteral("Are you sure you want to close the Connections window?"),
+                       Buttons::YesNo) == Answer::Yes)
         close();
 }
 

@@ -33,13 +33,13 @@ public:
     QToolBar* Toolbar = nullptr;
     QToolButton* CloseButton = nullptr;
     QLineEdit* PassEdit = nullptr;
-    QToolButton* Button1 = nullptr;            // "Start Session"
-    QToolButton* ToolbarButton971 = nullptr;   // "Help"
-    QLabel* MainLabel = nullptr;               // the selected action
-    QTreeWidget* RzTreeView1 = nullptr;        // the action list
+    QToolButton* Button1 = nullptr;          // "Start Session"
+    QToolButton* ToolbarButton971 = nullptr; // "Help"
+    QLabel* MainLabel = nullptr;             // the selected action
+    QTreeWidget* RzTreeView1 = nullptr;      // the action list
     QWidget* TransferPanel = nullptr;
-    QLabel* TransferState = nullptr;           // bytes of the reply being received
-    QTableView* EventLogView = nullptr;        // object name "EventLog"
+    QLabel* TransferState = nullptr;    // bytes of the reply being received
+    QTableView* EventLogView = nullptr; // object name "EventLog"
 
     void PassEditChange();
     void RzTreeView1Click(QTreeWidgetItem* item);
@@ -48,7 +48,7 @@ public:
     void ToolbarButton971Click();
 
 protected:
-    void closeEvent(QCloseEvent* event) override;   // FormClose
+    void closeEvent(QCloseEvent* event) override; // FormClose
 
 private:
     // SessionHost
