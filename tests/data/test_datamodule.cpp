@@ -1,4 +1,5 @@
 #include "test_datamodule.h"
+#include "common/throws.h"
 
 #include "data_fixture.h"
 
@@ -186,14 +187,9 @@ void TestDataModule::uncreatableTableRaisesTheEngineText()
     ScriptedMessages sm;
     TMainDataMod dm;
     const QString dir = tmp.path() + "/missing";
-    try {
-        dm.OpenCompanyDatabase(dir);
-        QFAIL("creating in a missing directory must fail");
-    } catch (const DbError& e) {
-        QCOMPARE(e.text(),
-                 QStringLiteral("Cannot create table %1/customers.db.\rNo such file or directory")
-                     .arg(dir));
-    }
+    OS_VERIFY_THROWS(
+        DbError, dm.OpenCompanyDatabase(dir),
+        QStringLiteral("Cannot create table %1/customers.db.\rNo such file or directory").arg(dir));
     QCOMPARE(sm.texts(), QStringList({kNotice}));
     QVERIFY(!dm.isOpen());
 }

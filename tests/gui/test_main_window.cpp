@@ -1,4 +1,4 @@
-#include "gui_helpers.h"
+#include "common/gui/gui_helpers.h"
 
 #include "common/scripted_messages.h"
 #include "common/temp_home.h"

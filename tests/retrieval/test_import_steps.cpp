@@ -3,6 +3,7 @@
 #include "common/file_utils.h"
 #include "common/scripted_messages.h"
 #include "common/temp_home.h"
+#include "common/throws.h"
 #include "data/connection.h"
 #include "data/db_error.h"
 #include "data/main_data_mod.h"
@@ -40,13 +41,9 @@ private slots:
         QCOMPARE(readInteger(QStringLiteral(" 42 ")), 42);
         QCOMPARE(readInteger(QStringLiteral("-7")), -7);
         for (const char* bad : {"abc", "", "12a", "0x1F", "99999999999", "+"}) {
-            try {
-                readInteger(QString::fromLatin1(bad));
-                QFAIL(bad);
-            } catch (const ConversionError& e) {
-                QCOMPARE(e.text(), QStringLiteral("'%1' is not a valid integer value")
-                                       .arg(QString::fromLatin1(bad)));
-            }
+            OS_VERIFY_THROWS(
+                ConversionError, readInteger(QString::fromLatin1(bad)),
+                QStringLiteral("'%1' is not a valid integer value").arg(QString::fromLatin1(bad)));
             QCOMPARE(readIntegerOr(QString::fromLatin1(bad), -1), -1);
         }
         QCOMPARE(readIntegerOr(QStringLiteral("\t+12\x01"), -1), 12);
@@ -74,12 +71,8 @@ private slots:
         QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
         QCOMPARE(readMoney(QStringLiteral("1.234,50")), 1234.5);
         QCOMPARE(readMoney(QStringLiteral("19.99")), 19.99);
-        try {
-            readMoney(QStringLiteral("lots"));
-            QFAIL("no error");
-        } catch (const ConversionError& e) {
-            QCOMPARE(e.text(), QStringLiteral("'lots' is not a valid floating point value"));
-        }
+        OS_VERIFY_THROWS(ConversionError, readMoney(QStringLiteral("lots")),
+                         QStringLiteral("'lots' is not a valid floating point value"));
     }
 
     void datesRegionalAndIso()
@@ -98,12 +91,8 @@ private slots:
                  QDateTime(QDate(2024, 3, 5), QTime(14, 7)));
         QCOMPARE(us.dateTime(QStringLiteral("3/5/2024 2:07:09 PM")), expected);
         QCOMPARE(us.date(QStringLiteral("12/31/99")), QDate(1999, 12, 31));
-        try {
-            us.dateTime(QStringLiteral("31/31/2024"));
-            QFAIL("no error");
-        } catch (const ConversionError& e) {
-            QCOMPARE(e.text(), QStringLiteral("'31/31/2024' is not a valid date and time"));
-        }
+        OS_VERIFY_THROWS(ConversionError, us.dateTime(QStringLiteral("31/31/2024")),
+                         QStringLiteral("'31/31/2024' is not a valid date and time"));
     }
 
     void isoDatesReadByHandAsTheParserWould()
@@ -124,13 +113,9 @@ private slots:
         for (const char* bad :
              {"2023-02-29 10:00:00", "2024-03-05 24:00:00", "2024-13-01 10:00:00",
               "2024-03-05 10:60:00", "2024-03-05x10:00:00", "2024-03-0a 10:00:00"}) {
-            try {
-                r.dateTime(QString::fromLatin1(bad));
-                QFAIL(bad);
-            } catch (const ConversionError& e) {
-                QCOMPARE(e.text(), QStringLiteral("'%1' is not a valid date and time")
-                                       .arg(QString::fromLatin1(bad)));
-            }
+            OS_VERIFY_THROWS(
+                ConversionError, r.dateTime(QString::fromLatin1(bad)),
+                QStringLiteral("'%1' is not a valid date and time").arg(QString::fromLatin1(bad)));
         }
     }
 
@@ -195,14 +180,12 @@ private slots:
         ImportContext ctx;
         ctx.dataDir = home.dataDir();
         ctx.imported = {1};
-        try {
+        OS_VERIFY_THROWS(
+            ConversionError,
             ExtractInvoices(
                 "VendixBeginInvoice|1<!--END-->a VendixEndInvoice|VendixBeginInvoice|x1<!--END-->b",
-                ctx);
-            QFAIL("no error");
-        } catch (const ConversionError& e) {
-            QCOMPARE(e.text(), QStringLiteral("'x1' is not a valid integer value"));
-        }
+                ctx),
+            QStringLiteral("'x1' is not a valid integer value"));
         QCOMPARE(read(home.dataDir() + QStringLiteral("/html/1inv.html")), QByteArray("a \r\n"));
     }
 
@@ -236,12 +219,8 @@ private slots:
         ctx.workDir = home.home();
         int logged = 0;
         ctx.log = [&logged](const QString&, const QString&) { ++logged; };
-        try {
-            ImportOrders(ctx);
-            QFAIL("the import went on");
-        } catch (const DbError& e) {
-            QCOMPARE(e.text(), QString::fromUtf8(sqlite3_errstr(SQLITE_FULL)));
-        }
+        OS_VERIFY_THROWS(DbError, ImportOrders(ctx),
+                         QString::fromUtf8(sqlite3_errstr(SQLITE_FULL)));
         QCOMPARE(shown.texts(), QStringList());
         conn->exec(QStringLiteral("PRAGMA max_page_count=1073741823"));
 

@@ -1,4 +1,4 @@
-#include "gui_helpers.h"
+#include "common/gui/gui_helpers.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
