@@ -57,14 +57,14 @@ const QList<RateTableFormat>& rateTableFormats()
                              QStringLiteral("Building Coupons Post Data..."),
                              trouble,
                              QStringLiteral("Error when building Coupons table!")};
-        f << RateTableFormat{
-            QStringLiteral("shipitext"),
-            {QStringLiteral("DESCRIPTION"), QStringLiteral("FLATFEE"), QStringLiteral("PERCENTAGE")},
-            QStringLiteral(":NEXTSHIPITEXT:"),
-            QStringLiteral("shipitextstring"),
-            QStringLiteral("Building Weight Extensions Post Data..."),
-            function,
-            QStringLiteral("Error when building Weight Extensions table!")};
+        f << RateTableFormat{QStringLiteral("shipitext"),
+                             {QStringLiteral("DESCRIPTION"), QStringLiteral("FLATFEE"),
+                              QStringLiteral("PERCENTAGE")},
+                             QStringLiteral(":NEXTSHIPITEXT:"),
+                             QStringLiteral("shipitextstring"),
+                             QStringLiteral("Building Weight Extensions Post Data..."),
+                             function,
+                             QStringLiteral("Error when building Weight Extensions table!")};
         return f;
     }();
     return formats;
@@ -133,8 +133,7 @@ std::optional<SeparatorInColumn> separatorInRow(const Table& table)
         const FieldDef* field = def.field(column);
         if (!field || !isTextType(field->type))
             continue;
-        const QString separator =
-            separatorInColumnText(*format, i, table.value(column).toString());
+        const QString separator = separatorInColumnText(*format, i, table.value(column).toString());
         if (!separator.isEmpty())
             return SeparatorInColumn{column, separator};
     }
