@@ -4,6 +4,8 @@
 #include "data/catalogue.h"
 #include "data/connection.h"
 #include "data/main_data_mod.h"
+#include "data/statement.h"
+#include "data/stored_values.h"
 #include "data/table.h"
 #include "data/transaction.h"
 

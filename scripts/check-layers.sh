@@ -12,3 +12,13 @@ if [ -n "$hits" ]; then
   echo "$hits" >&2
   exit 1
 fi
+
+# The table engine is the one user of the SQLite C API: statements, change
+# counts and transaction state reach the other areas through src/data/.
+hits=$(git ls-files -- 'src/*.cpp' 'src/*.h' | grep -v '^src/data/' \
+       | xargs -r grep -nE '#include *[<"]sqlite3\.h[>"]' || true)
+if [ -n "$hits" ]; then
+  echo "Only src/data/ talks to SQLite. These files outside it include sqlite3.h:" >&2
+  echo "$hits" >&2
+  exit 1
+fi

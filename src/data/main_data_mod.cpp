@@ -8,6 +8,7 @@
 #include "data/connection.h"
 #include "data/db_error.h"
 #include "data/query.h"
+#include "data/schema.h"
 #include "data/table.h"
 
 #include <QDir>

@@ -3,8 +3,7 @@
 #include "data/catalogue.h"
 #include "data/connection.h"
 #include "data/db_error.h"
-
-#include <sqlite3.h>
+#include "data/statement.h"
 
 namespace os {
 
@@ -138,10 +137,9 @@ QString Query::translate(std::shared_ptr<Connection>& conn) const
 
 void Query::bindParams(Statement& st) const
 {
-    const int count = sqlite3_bind_parameter_count(st.handle());
+    const int count = st.parameterCount();
     for (int i = 1; i <= count; ++i) {
-        const char* raw = sqlite3_bind_parameter_name(st.handle(), i);
-        QString name = raw ? QString::fromUtf8(raw) : QString();
+        QString name = st.parameterName(i);
         if (name.size() > 1)
             name.remove(0, 1); // ':' '@' '$'
         const QString key = name.toUpper();
@@ -155,15 +153,15 @@ void Query::open()
 {
     close();
     m_translated = translate(m_conn);
-    m_stmt = std::make_unique<Statement>(m_conn->handle(), m_translated);
+    m_stmt = std::make_unique<Statement>(*m_conn, m_translated);
     bindParams(*m_stmt);
     const int cols = m_stmt->columnCount();
     for (int i = 0; i < cols; ++i) {
         m_columns << m_stmt->columnName(i);
-        const char* table = sqlite3_column_table_name(m_stmt->handle(), i);
-        const char* origin = sqlite3_column_origin_name(m_stmt->handle(), i);
-        const TableDef* def = table ? findTableDef(QString::fromUtf8(table)) : nullptr;
-        m_columnDefs << (def && origin ? def->field(QString::fromUtf8(origin)) : nullptr);
+        const QString table = m_stmt->columnTable(i);
+        const QString origin = m_stmt->columnOrigin(i);
+        const TableDef* def = table.isEmpty() ? nullptr : findTableDef(table);
+        m_columnDefs << (def && !origin.isEmpty() ? def->field(origin) : nullptr);
     }
     m_active = true;
     try {
@@ -199,11 +197,11 @@ void Query::exec()
     close();
     std::shared_ptr<Connection> conn;
     const QString sql = translate(conn);
-    Statement st(conn->handle(), sql);
+    Statement st(*conn, sql);
     bindParams(st);
     while (st.step()) {
     }
-    m_rowsAffected = sqlite3_changes(conn->handle());
+    m_rowsAffected = st.changes();
 }
 
 void Query::close()
@@ -261,7 +259,7 @@ int Query::recordCount()
 {
     if (!m_active)
         return 0;
-    Statement st(m_conn->handle(), QStringLiteral("SELECT COUNT(*) FROM (%1)").arg(m_translated));
+    Statement st(*m_conn, QStringLiteral("SELECT COUNT(*) FROM (%1)").arg(m_translated));
     bindParams(st);
     st.step();
     return int(st.column(0).toLongLong());

@@ -2,6 +2,9 @@
 
 #include "data/connection.h"
 #include "data/db_error.h"
+#include "data/schema.h"
+#include "data/statement.h"
+#include "data/stored_values.h"
 
 #include <sqlite3.h>
 
@@ -76,7 +79,6 @@ void Table::open()
     if (isOpen())
         return;
     m_conn = Connection::forTable(m_dir, m_def->name);
-    ensureEngineIndexes();
     setupOrder();
     m_state = State::Browse;
     emit stateChanged();
@@ -87,18 +89,6 @@ void Table::open()
         m_conn.reset();
         emit stateChanged();
         throw;
-    }
-}
-
-void Table::ensureEngineIndexes()
-{
-    // Tables made before the engine kept an index get it on first open;
-    // a read-only file simply goes without.
-    for (const QString& sql : engineIndexSql(*m_def)) {
-        try {
-            m_conn->exec(sql);
-        } catch (const DbError&) {
-        }
     }
 }
 

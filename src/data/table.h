@@ -132,7 +132,6 @@ private:
     bool linkBroken() const;
     void loadLast();
     void positionAt(qint64 rowid, const Row* fallback);
-    void ensureEngineIndexes();
     void onMasterMoved();
     void fireCurrent();
     std::optional<Row> readRow(qint64 rowid) const;

@@ -10,6 +10,8 @@
 #include "data/connection.h"
 #include "data/db_error.h"
 #include "data/main_data_mod.h"
+#include "data/statement.h"
+#include "data/stored_values.h"
 #include "data/table.h"
 #include "data/transaction.h"
 #include "sync/invoices.h"
@@ -19,8 +21,6 @@
 #include <QFile>
 #include <QHash>
 #include <QLocale>
-
-#include <sqlite3.h>
 
 #include <cmath>
 #include <limits>
@@ -331,7 +331,7 @@ class Prepared
 public:
     Prepared(const std::shared_ptr<Connection>& conn, const QString& sql,
              QList<const FieldDef*> defs)
-        : m_conn(conn), m_stmt(conn->handle(), sql), m_defs(std::move(defs))
+        : m_conn(conn), m_stmt(*conn, sql), m_defs(std::move(defs))
     {
     }
 
@@ -345,7 +345,7 @@ public:
     // Runs the statement; returns the rows it changed. Throws DbError.
     int run(const QVariantList& values)
     {
-        m_failedCode = SQLITE_OK;
+        m_storageFailed = false;
         m_stmt.reset();
         for (int i = 0; i < values.size(); ++i) {
             const auto fixed = m_fixed.constFind(i);
@@ -354,12 +354,12 @@ public:
         }
         try {
             m_stmt.step();
-        } catch (...) {
-            m_failedCode = sqlite3_errcode(m_conn->handle()) & 0xff;
+        } catch (const DbError& e) {
+            m_storageFailed = e.storageFailed();
             m_stmt.reset();
             throw;
         }
-        const int changed = sqlite3_changes(m_conn->handle());
+        const int changed = m_stmt.changes();
         m_stmt.reset();
         return changed;
     }
@@ -391,20 +391,8 @@ public:
     // with the engine's text.
     void rethrowUnlessRecordRefused() const
     {
-        if (sqlite3_get_autocommit(m_conn->handle()))
+        if (!m_conn->inTransaction() || m_storageFailed)
             throw;
-        switch (m_failedCode) {
-        case SQLITE_FULL:
-        case SQLITE_IOERR:
-        case SQLITE_NOMEM:
-        case SQLITE_CORRUPT:
-        case SQLITE_NOTADB:
-        case SQLITE_READONLY:
-        case SQLITE_CANTOPEN:
-            throw;
-        default:
-            break;
-        }
     }
 
 private:
@@ -412,7 +400,7 @@ private:
     Statement m_stmt;
     QList<const FieldDef*> m_defs;
     QHash<int, QVariant> m_fixed;
-    int m_failedCode = SQLITE_OK; // primary code of the last failed step
+    bool m_storageFailed = false; // the last failed step failed for the storage
 };
 
 struct TableFile
@@ -464,7 +452,7 @@ public:
     explicit SubJournalInMemory(std::shared_ptr<Connection> conn) : m_conn(std::move(conn))
     {
         try {
-            Statement current(m_conn->handle(), QStringLiteral("PRAGMA temp_store"));
+            Statement current(*m_conn, QStringLiteral("PRAGMA temp_store"));
             if (current.step())
                 m_previous = int(current.column(0).toLongLong());
             m_conn->exec(QStringLiteral("PRAGMA temp_store=MEMORY"));

@@ -2,6 +2,9 @@
 
 #include "data/catalogue.h"
 #include "data/connection.h"
+#include "data/schema.h"
+#include "data/statement.h"
+#include "data/stored_values.h"
 
 #include <QByteArray>
 #include <QFile>

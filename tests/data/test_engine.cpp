@@ -438,6 +438,77 @@ void TestEngine::keyViolationLeavesRowInInsert()
     QCOMPARE(t.recordCount(), 2);
 }
 
+void TestEngine::emptyKeyCountsAsAValue()
+{
+    QTemporaryDir tmp;
+    const QString dir = makeDb(tmp);
+    const QString repeated =
+        QStringLiteral("Key violation.\rUNIQUE constraint failed: gift.GIFTDELNAME");
+    Table t("gift");
+    t.setDirectory(dir);
+    t.open();
+    t.insert();
+    t.setValue("GIFTFEE", 1.5);
+    QVERIFY(t.post());
+    t.insert();
+    t.setValue("GIFTDELNAME", ""); // an empty text is an empty column
+    t.setValue("GIFTFEE", 2.5);
+    OS_VERIFY_THROWS(DbError, t.post(), repeated);
+    QCOMPARE(t.state(), Table::State::Insert);
+    t.setValue("GIFTDELNAME", "Box");
+    QVERIFY(t.post());
+
+    // Re-keying a row to the empty key is refused as well; the row with the
+    // empty key can be edited.
+    QVERIFY(t.locate("GIFTDELNAME", "Box"));
+    t.edit();
+    t.setValue("GIFTDELNAME", QVariant());
+    OS_VERIFY_THROWS(DbError, t.post(), repeated);
+    t.cancel();
+    QVERIFY(t.locate("GIFTFEE", 1.5));
+    t.edit();
+    t.setValue("GIFTFEE", 3.0);
+    QVERIFY(t.post());
+
+    // The program's SQL is held to the same rule (an order without a number).
+    Query q;
+    q.setDirectory(dir);
+    q.setSql("INSERT INTO orders.db (NAME) VALUES (:NAME)");
+    q.setParam("NAME", "first");
+    q.exec();
+    q.setParam("NAME", "second");
+    OS_VERIFY_THROWS(DbError, q.exec(),
+                     QStringLiteral("Key violation.\rUNIQUE constraint failed: orders.INV"));
+    QCOMPARE(scalar(dir, "orders", "SELECT COUNT(*) FROM orders").toInt(), 1);
+}
+
+void TestEngine::olderTableWithRepeatedEmptyKeysStillOpens()
+{
+    QTemporaryDir tmp;
+    const QString dir = makeDb(tmp);
+    {
+        // A file made before the engine guarded empty keys, already holding
+        // two coupons without a code.
+        auto conn = Connection::forTable(dir, "coupons");
+        conn->exec("DROP TRIGGER os_PrimaryIndex_insert");
+        conn->exec("DROP TRIGGER os_PrimaryIndex_update");
+        conn->exec("INSERT INTO coupons (DISCOUNT) VALUES (0.1), (0.2)");
+    }
+    Table t("coupons");
+    t.setDirectory(dir);
+    t.open();
+    QCOMPARE(t.recordCount(), 2);
+    t.edit();
+    t.setValue("DISCOUNT", 0.3);
+    QVERIFY(t.post());
+    t.insert();
+    t.setValue("DISCOUNT", 0.4);
+    OS_VERIFY_THROWS(DbError, t.post(),
+                     QStringLiteral("Key violation.\rUNIQUE constraint failed: coupons.CODE"));
+    t.cancel();
+    QCOMPARE(t.recordCount(), 2);
+}
+
 void TestEngine::logicalHasThreeStates()
 {
     QTemporaryDir tmp;

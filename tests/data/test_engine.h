@@ -15,6 +15,8 @@ private slots:
     void masterDetailFollowsAndInsertTakesKey();
     void autoincNeverReused();
     void keyViolationLeavesRowInInsert();
+    void emptyKeyCountsAsAValue();
+    void olderTableWithRepeatedEmptyKeysStillOpens();
     void logicalHasThreeStates();
     void queriesRunTheProgramsSql();
     void queryMissingFileIsReportedNotCreated();

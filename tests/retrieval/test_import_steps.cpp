@@ -8,6 +8,7 @@
 #include "data/db_error.h"
 #include "data/main_data_mod.h"
 #include "data/query.h"
+#include "data/statement.h"
 #include "sync/import_steps.h"
 #include "sync/integrity.h"
 #include "sync/invoices.h"
@@ -224,14 +225,14 @@ private slots:
         QCOMPARE(shown.texts(), QStringList());
         conn->exec(QStringLiteral("PRAGMA max_page_count=1073741823"));
 
-        // Some records went in before the disk was full; the engine then
-        // dropped the whole transaction, and no record went in after it.
+        // Some records went in before the disk was full and no record after
+        // it; what the log reports as imported is what the table holds.
         Query q;
         q.setDirectory(home.dataDir());
         q.setSql(QStringLiteral("SELECT COUNT(*) AS N FROM orders.db"));
         q.open();
         QVERIFY(logged > 0 && logged < 300);
-        QCOMPARE(q.value(QStringLiteral("N")).toInt(), 0);
+        QCOMPARE(q.value(QStringLiteral("N")).toInt(), logged);
     }
 
     void findLocalAccount()
