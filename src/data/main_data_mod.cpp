@@ -237,12 +237,21 @@ void TMainDataMod::CreateMissingTables(const QString& dir)
     }
 }
 
-bool TMainDataMod::OpenCompanyDatabase(const QString& dir)
+QString TMainDataMod::creationNotice(const QString& dir)
+{
+    if (tableFileExists(dir, QStringLiteral("customers")))
+        return {};
+    return QString::fromUtf8(kCreateNotice);
+}
+
+bool TMainDataMod::OpenCompanyDatabase(const QString& dir, QString* error)
 {
     BusyCursor busy;
-
-    if (!tableFileExists(dir, QStringLiteral("customers")))
-        messages().info(QString::fromUtf8(kCreateNotice));
+    auto fail = [error](const QString& text) {
+        if (error)
+            *error = text;
+        return false;
+    };
 
     CreateMissingTables(dir); // DbError when a table cannot be made
 
@@ -252,20 +261,17 @@ bool TMainDataMod::OpenCompanyDatabase(const QString& dir)
     try {
         columns = storedColumnNames(dir, QStringLiteral("orders"));
     } catch (const DbError& e) {
-        messages().error(e.text());
-        return false;
+        return fail(e.text());
     }
     if (columns.contains(QStringLiteral("DATE"))) {
         const QString all = QDir(dir).filePath(QStringLiteral("*.*"));
-        messages().error(QStringLiteral("UPGRADE REQUIRED:\r\rWith your Ordersentinel installation "
-                                        "you have a program called \"Ordersentinel "
-                                        "Database Repair Utility.\" This program is used to pack, "
-                                        "repair and upgrade databases. Please run this "
-                                        "utility before starting Ordersentinel."));
-        messages().error(
-            QStringLiteral("It is STRONGLY recommended that you back up all files in:\r\r") + all);
-        messages().error(QStringLiteral("Ordersentinel will shut down now.\r\r") + all);
-        throw ProgramTermination(1);
+        throw OldTableLayout(
+            {QStringLiteral("UPGRADE REQUIRED:\r\rWith your Ordersentinel installation you have a "
+                            "program called \"Ordersentinel Database Repair Utility.\" This "
+                            "program is used to pack, repair and upgrade databases. Please run "
+                            "this utility before starting Ordersentinel."),
+             QStringLiteral("It is STRONGLY recommended that you back up all files in:\r\r") + all,
+             QStringLiteral("Ordersentinel will shut down now.\r\r") + all});
     }
 
     m_dir = dir;
@@ -280,10 +286,9 @@ bool TMainDataMod::OpenCompanyDatabase(const QString& dir)
         for (Table* t : order)
             t->open();
     } catch (const DbError& e) {
-        messages().error(e.text());
         for (int i = 0; i < 8; ++i)
             order.at(i)->close();
-        return false;
+        return fail(e.text());
     }
     m_open = true;
     return true;

@@ -1,11 +1,13 @@
 #pragma once
 
+#include "base/error.h"
 #include "data/query.h"
 #include "data/table.h"
 
 #include <QObject>
 #include <QPointer>
 #include <QString>
+#include <QStringList>
 
 namespace os {
 
@@ -23,6 +25,19 @@ private:
     QPointer<QObject> m_dataSet;
 };
 
+// An orders table of the older layout (a DATE column): the caller shows
+// messages() one after the other and the program ends at once; no table
+// was touched.
+class OldTableLayout : public ProgramTermination
+{
+public:
+    explicit OldTableLayout(const QStringList& messages) : m_messages(messages) {}
+    const QStringList& messages() const { return m_messages; }
+
+private:
+    QStringList m_messages;
+};
+
 // Owns the shared table and query objects and their data sources for the
 // whole run, creates missing tables, checks the table format, opens and
 // closes the shared tables and installs the row rules as before-post hooks.
@@ -36,11 +51,18 @@ public:
     // The one created by the program (the first one alive); null before.
     static TMainDataMod* instance();
 
+    // The notice for the caller to show before a new company database is
+    // made (no customers.db in `dir`); empty otherwise. Creating the tables
+    // may take a while: the merchant is told first.
+    static QString creationNotice(const QString& dir);
+
     // Creates missing tables, checks the format, binds every shared object to
-    // `dir` and opens the nine shared tables. Throws os::ProgramTermination
-    // after the old-layout messages, DbError when a table cannot be created;
-    // false (after showing the engine's text) when a table does not open.
-    bool OpenCompanyDatabase(const QString& dir);
+    // `dir` and opens the nine shared tables; true when they are open. Shows
+    // nothing: false with the engine's text in *error when the format cannot
+    // be read or a table does not open (the tables are closed again); throws
+    // OldTableLayout for an orders table of the older layout and DbError when
+    // a table cannot be created.
+    bool OpenCompanyDatabase(const QString& dir, QString* error = nullptr);
     void CloseCompanyDatabase();
     bool isOpen() const { return m_open; }
     QString directory() const { return m_dir; }

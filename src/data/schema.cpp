@@ -173,21 +173,21 @@ void createTable(const QString& dir, const TableDef& def)
         for (const FieldDef& f : def.fields)
             cols << columnSql(f);
         execSql(db, QStringLiteral("CREATE TABLE %1 (%2)")
-                       .arg(quoteIdent(def.name), cols.join(QStringLiteral(", "))));
+                        .arg(quoteIdent(def.name), cols.join(QStringLiteral(", "))));
         if (!def.primaryKey.isEmpty()) {
             QStringList k;
             for (const QString& f : def.primaryKey)
                 k << quoteIdent(f);
             execSql(db, QStringLiteral("CREATE UNIQUE INDEX \"PrimaryIndex\" ON %1 (%2)")
-                           .arg(quoteIdent(def.name), k.join(QStringLiteral(", "))));
+                            .arg(quoteIdent(def.name), k.join(QStringLiteral(", "))));
         }
         for (const IndexDef& ix : def.indexes) {
             QStringList k;
             for (const QString& f : ix.fields)
                 k << indexColumnSql(def, f, ix.descending, ix.caseInsensitive);
             execSql(db, QStringLiteral("CREATE INDEX %1 ON %2 (%3)")
-                           .arg(quoteIdent(ix.name), quoteIdent(def.name),
-                                k.join(QStringLiteral(", "))));
+                            .arg(quoteIdent(ix.name), quoteIdent(def.name),
+                                 k.join(QStringLiteral(", "))));
         }
         for (const QString& sql : engineObjectSql(def))
             execSql(db, sql);

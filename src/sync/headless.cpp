@@ -143,13 +143,10 @@ int runHeadlessSession(const QString& action)
             data = ownData.get();
         }
         try {
-            if (!data->isOpen() && !data->OpenCompanyDatabase(AppPaths::dataDir()))
-                return 1; // the engine's text has been shown
+            if (!data->isOpen() && !openCompanyDatabaseReporting(*data, AppPaths::dataDir()))
+                return 1;
         } catch (const ProgramTermination& t) {
             return t.code();
-        } catch (const Error& e) {
-            messages().error(e.text());
-            return 1;
         }
     }
 
@@ -169,6 +166,26 @@ int runHeadlessSession(const QString& action)
 
     const bool failed = session.lastSessionFailed() || host.refused() || shown.errors() > 0;
     return failed ? 1 : 0;
+}
+
+bool openCompanyDatabaseReporting(TMainDataMod& data, const QString& dir)
+{
+    const QString notice = TMainDataMod::creationNotice(dir);
+    if (!notice.isEmpty())
+        messages().info(notice);
+    try {
+        QString error;
+        if (data.OpenCompanyDatabase(dir, &error))
+            return true;
+        messages().error(error);
+    } catch (const OldTableLayout& old) {
+        for (const QString& text : old.messages())
+            messages().error(text);
+        throw;
+    } catch (const Error& e) { // a table that cannot be created
+        messages().error(e.text());
+    }
+    return false;
 }
 
 } // namespace os

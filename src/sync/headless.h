@@ -20,4 +20,12 @@ int runHeadlessSession(const QString& action);
 // the type, a tab, the message (a "\r" in it shown as a line break).
 void printLogRow(const QString& type, const QString& message);
 
+class TMainDataMod;
+
+// Opens the company database in `dir` for a headless mode and shows what the
+// window build shows: the first-start notice, then any failure's text. False
+// after a failure was shown; throws ProgramTermination after the messages of
+// an old table layout.
+bool openCompanyDatabaseReporting(TMainDataMod& data, const QString& dir);
+
 } // namespace os

@@ -49,7 +49,7 @@ int runImportReply(const QString& file)
 
     try {
         TMainDataMod data;
-        if (!data.OpenCompanyDatabase(dataDir))
+        if (!openCompanyDatabaseReporting(data, dataDir))
             return 1;
         ImportContext ctx;
         ctx.dataDir = dataDir;

@@ -7,8 +7,10 @@
 #include "base/paths.h"
 #include "base/program_version.h"
 #include "base/settings.h"
+#include "data/catalogue.h"
 #include "data/db_error.h"
 #include "data/main_data_mod.h"
+#include "data/schema.h"
 #include "data/table.h"
 #include "gui/app/help_window.h"
 #include "gui/app/main_commands.h"
@@ -20,6 +22,7 @@
 #include "gui/sync/update_site_form.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QFile>
 #include <QLabel>
 #include <QMdiArea>
@@ -264,6 +267,45 @@ private slots:
         QVERIFY(fire(m_form.get(), {"FileMenuAction", "ExitItem"}));
         QCOMPARE(m_messages->texts().last(), kExitQuestion);
         QVERIFY(!m_form->isVisible());
+    }
+
+    void oldLayoutShowsItsThreeMessagesAndEnds()
+    {
+        const QString dir = AppPaths::dataDir();
+        TMainDataMod::CreateMissingTables(dir);
+        QVERIFY(QFile::remove(dir + QStringLiteral("/orders.db")));
+        TableDef old = *findTableDef(QStringLiteral("orders"));
+        old.fields.insert(1, FieldDef{QStringLiteral("DATE"), FieldType::Date, 0});
+        old.indexes.clear();
+        createTable(dir, old);
+        start(false);
+        QVERIFY_THROWS_EXCEPTION(ProgramTermination, m_form->openDatabaseCommand());
+        const QString all = dir + QStringLiteral("/*.*");
+        QCOMPARE(
+            m_messages->texts(),
+            QStringList({"UPGRADE REQUIRED:\r\rWith your Ordersentinel installation you have a "
+                         "program called \"Ordersentinel Database Repair Utility.\" This "
+                         "program is used to pack, repair and upgrade databases. Please run "
+                         "this utility before starting Ordersentinel.",
+                         "It is STRONGLY recommended that you back up all files in:\r\r" + all,
+                         "Ordersentinel will shut down now.\r\r" + all}));
+        for (const auto& shown : m_messages->shown())
+            QCOMPARE(shown.kind, MessageKind::Error);
+        QVERIFY(!m_dm->isOpen());
+    }
+
+    void uncreatableTableShowsItsTextOnly()
+    {
+        // No data directory: the notice, then the engine's text, no INITPROC.
+        QVERIFY(QDir(AppPaths::dataDir()).removeRecursively());
+        start(false);
+        m_form->openDatabaseCommand();
+        QCOMPARE(m_messages->texts(),
+                 QStringList({kCreateNotice,
+                              QStringLiteral("Cannot create table %1/customers.db.\rNo such file "
+                                             "or directory")
+                                  .arg(AppPaths::dataDir())}));
+        QCOMPARE(enabledOf(kSeven + kMenus), QStringList({"FileMenuAction"}));
     }
 
     void exitAsksAndNoKeepsTheProgram()

@@ -3,7 +3,11 @@
 #include "base/settings.h"
 #include "common/store_sim.h"
 #include "common/temp_home.h"
+#include "data/catalogue.h"
+#include "data/main_data_mod.h"
+#include "data/schema.h"
 
+#include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTest>
@@ -59,6 +63,7 @@ private slots:
     void serverErrorFails();
     void unknownActionListsTheActions();
     void missingPassword();
+    void oldTableLayoutEndsBeforeTheStore();
 
 private:
     std::unique_ptr<TempHome> m_home;
@@ -143,6 +148,27 @@ void TestHeadlessSession::missingPassword()
     const Run r = runSession(m_home->home(), QStringLiteral("Poll Server"), "");
     QCOMPARE(r.exitCode, 2);
     QCOMPARE(r.err.trimmed(), QStringLiteral("No store password was given on standard input."));
+    QCOMPARE(m_sim->commands(), QStringList());
+}
+
+void TestHeadlessSession::oldTableLayoutEndsBeforeTheStore()
+{
+    const QString dir = m_home->dataDir();
+    TMainDataMod::CreateMissingTables(dir);
+    QVERIFY(QFile::remove(dir + QStringLiteral("/orders.db")));
+    TableDef old = *findTableDef(QStringLiteral("orders"));
+    old.fields.insert(1, FieldDef{QStringLiteral("DATE"), FieldType::Date, 0});
+    old.indexes.clear();
+    createTable(dir, old);
+    const Run r =
+        runSession(m_home->home(), QStringLiteral("Get Orders & Information"), "secret1\n");
+    QCOMPARE(r.exitCode, 1);
+    const QStringList err = r.err.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    QCOMPARE(err.filter(QStringLiteral("Error: ")),
+             (QStringList{"Error: UPGRADE REQUIRED:",
+                          "Error: It is STRONGLY recommended that you back up all files in:",
+                          "Error: Ordersentinel will shut down now."}));
+    QCOMPARE(err.last(), dir + QStringLiteral("/*.*"));
     QCOMPARE(m_sim->commands(), QStringList());
 }
 

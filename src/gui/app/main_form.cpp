@@ -258,13 +258,23 @@ void TMainForm::openDatabaseCommand()
     dm->CloseCompanyDatabase();
     QCoreApplication::processEvents();
 
+    const QString dir = AppPaths::dataDir();
+    const QString notice = TMainDataMod::creationNotice(dir);
+    if (!notice.isEmpty())
+        messages().info(notice);
     try {
-        if (dm->OpenCompanyDatabase(AppPaths::dataDir())) {
+        QString error;
+        if (dm->OpenCompanyDatabase(dir, &error)) {
             SetCommandsEnabled(true);
             watchDataModule();
         } else {
+            messages().error(error);
             messages().error(QString::fromUtf8(kInitProcMessage));
         }
+    } catch (const OldTableLayout& old) {
+        for (const QString& text : old.messages())
+            messages().error(text);
+        throw; // ends the program, touching no table
     } catch (const Error& e) {
         messages().error(e.text());
     }
