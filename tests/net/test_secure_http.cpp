@@ -117,6 +117,8 @@ private slots:
     void eventLoopRunsDuringPost();
     void intermediateStatusReported();
     void destroyedWhileWaiting();
+    void quittingAbortsTheTransferAtOnce();
+    void optionThatCannotBeAppliedFailsThePost();
     void resetClearsRequestHeaders();
     void unknownErrorNumberHasNoDescription();
 
@@ -626,6 +628,49 @@ void TestSecureHttp::destroyedWhileWaiting()
     sim.clearFaults();
     QCOMPARE(error, QStringLiteral("Interrupted."));
     QVERIFY2(clock.elapsed() < 5000, qPrintable(QString::number(clock.elapsed())));
+}
+
+void TestSecureHttp::quittingAbortsTheTransferAtOnce()
+{
+    // Quitting ends every local event loop, the post's wait included: the
+    // transfer in flight is aborted then, not waited out until its time-out
+    // (120 s here, and the store would hold the reply for ten minutes).
+    StoreSim sim;
+    QVERIFY2(sim.isRunning(), qPrintable(sim.errorString()));
+    sim.neverReply(2);
+    SecureHTTP http;
+    QTimer::singleShot(300, [] { QCoreApplication::exit(0); });
+    QElapsedTimer clock;
+    clock.start();
+    const QString file = m_dir->filePath("reply");
+    QCOMPARE(postError(http, sim.url(), pollBody(sim.password()), file),
+             QStringLiteral("Interrupted."));
+    // A post made while the program quits (a session's closing step) ends
+    // the same way.
+    QCOMPARE(postError(http, sim.url(), pollBody(sim.password()), file),
+             QStringLiteral("Interrupted."));
+    const qint64 elapsed = clock.elapsed();
+    sim.clearFaults();
+    QVERIFY2(elapsed < 60000, qPrintable(QString::number(elapsed)));
+    QVERIFY(!http.isBusy());
+    // Back to normal event processing for the tests that follow.
+    QTimer::singleShot(0, qApp, &QCoreApplication::quit);
+    QCoreApplication::exec();
+    http.post(sim.url(), pollBody(sim.password()), kFormType, file);
+    QCOMPARE(http.statusCode(), 200);
+}
+
+void TestSecureHttp::optionThatCannotBeAppliedFailsThePost()
+{
+    // libcurl refuses a text option longer than 8 MB. Such a post used to go
+    // out without the option; it now fails before anything is sent.
+    StoreSim sim;
+    QVERIFY2(sim.isRunning(), qPrintable(sim.errorString()));
+    SecureHTTP http;
+    http.setUserAgent(QString(8 * 1000 * 1000 + 1, QLatin1Char('a')));
+    QCOMPARE(postError(http, sim.url(), pollBody(sim.password()), m_dir->filePath("reply")),
+             QStringLiteral("[43] A libcurl function was given a bad argument."));
+    QCOMPARE(sim.commands(), QStringList());
 }
 
 void TestSecureHttp::resetClearsRequestHeaders()
