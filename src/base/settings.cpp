@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
+#include <QUrl>
 
 #include <variant>
 
@@ -196,6 +197,24 @@ void moveCardList()
         source.remove(); // a failure to delete is of no consequence
 }
 
+// What an editor shows when a settings file cannot be written.
+QString writeError(const QString& path, const QString& reason)
+{
+    return QStringLiteral("The settings could not be saved to \"%1\": %2.")
+        .arg(QDir::toNativeSeparators(path),
+             reason.isEmpty() ? QStringLiteral("unknown error") : reason);
+}
+
+// Writes `ini`, unless it exists but could not be read (it is then left alone
+// rather than replaced by one that lacks its other lines).
+bool saveIni(IniFile& ini, bool loaded, QString* error)
+{
+    const bool ok = (loaded || !QFileInfo::exists(ini.path())) && ini.save();
+    if (!ok && error)
+        *error = writeError(ini.path(), ini.errorString());
+    return ok;
+}
+
 } // namespace
 
 Settings& settings()
@@ -223,14 +242,27 @@ QString suggestedSecURL(const QString& domain)
     return QStringLiteral("^https?://([a-zA-Z0-9\\-\\.]*\\.)?") + d + QLatin1Char('/');
 }
 
-bool saveStoreDomain(const QString& domain)
+bool saveStoreDomain(const QString& domain, QString* error)
 {
     settings().storeDomain = domain;
     IniFile ini(installationFile());
-    if (!ini.load() && QFileInfo::exists(ini.path()))
-        return false; // never replace a file we could not read
+    const bool loaded = ini.load();
     ini.setValue(kInstallationSection, kStoreDomainKey, domain);
-    return ini.save();
+    return saveIni(ini, loaded, error);
+}
+
+QString effectiveStoreDomain(const Settings& s)
+{
+    const QString own = s.storeDomain.trimmed();
+    if (!own.isEmpty())
+        return own;
+    QString host = QUrl(s.VendixManagerURL.trimmed()).host();
+    // The placeholder of a new installation names no store.
+    if (host.isEmpty() || host == QUrl(Settings().VendixManagerURL).host())
+        return QString();
+    if (host.startsWith(QLatin1String("www."), Qt::CaseInsensitive))
+        host.remove(0, 4);
+    return host;
 }
 
 void LoadSettings()
@@ -239,7 +271,6 @@ void LoadSettings()
     IniFile installation(installationFile());
     installation.load();
     s.storeDomain = installation.value(kInstallationSection, kStoreDomainKey, QString());
-    s.SecURL = suggestedSecURL(s.storeDomain);
 
     // A zr.ini in the program directory (dropped there by the merchant or an
     // installer) wins over the company's and is then moved into the data dir.
@@ -249,6 +280,10 @@ void LoadSettings()
     ini.load(); // a missing or unreadable file gives every default
     for (const KeyDef& def : kKeys)
         readKey(ini, def, s);
+    // The default expression follows the store domain, which may come from
+    // the store script's URL just read.
+    if (!ini.contains(QStringLiteral("SECINFO"), QStringLiteral("SecURL")))
+        s.SecURL = suggestedSecURL(effectiveStoreDomain(s));
     settings() = s;
 
     moveCardList();
@@ -259,18 +294,15 @@ void LoadSettings()
         QFile::remove(homeIni);
 }
 
-bool SaveSettings()
+bool SaveSettings(QString* error)
 {
     QDir().mkpath(AppPaths::dataDir());
     IniFile ini(settingsFile());
-    // A file that exists but cannot be read is left alone rather than
-    // replaced by one that lacks its other lines.
-    if (!ini.load() && QFileInfo::exists(ini.path()))
-        return false;
+    const bool loaded = ini.load();
     const Settings& s = settings();
     for (const KeyDef& def : kKeys)
         ini.setValue(QLatin1String(def.section), QLatin1String(def.key), writtenValue(def, s));
-    return ini.save();
+    return saveIni(ini, loaded, error);
 }
 
 } // namespace os

@@ -112,9 +112,10 @@ void LoadSettings();
 
 // Writes every key of settings() to <data dir>/zr.ini. Keys already in the
 // file keep their place, other lines of the file are kept. The file is
-// replaced in one step; on a failure the old file stays as it was and false is
-// returned (callers show nothing).
-bool SaveSettings();
+// replaced in one step; on a failure the old file stays as it was, false is
+// returned and `error` (when given) says which file and why, for the editor
+// to show. The record keeps its values either way.
+bool SaveSettings(QString* error = nullptr);
 
 // The SecURL default for a store domain: it accepts the domain and any of its
 // subdomains over http or https ("yourshop.com" ->
@@ -124,8 +125,13 @@ QString suggestedSecURL(const QString& domain);
 // The installation's store domain file and its section/key.
 QString installationFile(); // <home>/ordersentinel.ini
 // Stores the domain in the installation file and in settings().storeDomain;
-// false when the file could not be written.
-bool saveStoreDomain(const QString& domain);
+// false when the file could not be written (`error` as for SaveSettings).
+bool saveStoreDomain(const QString& domain, QString* error = nullptr);
+
+// The store domain in use: the installation's, or else the host of the store
+// script's URL (VendixManagerURL) without a leading "www."; empty while that
+// URL is still the placeholder of a new installation.
+QString effectiveStoreDomain(const Settings& s = settings());
 
 // Where the settings live (the company data directory's zr.ini).
 QString settingsFile();

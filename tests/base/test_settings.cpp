@@ -165,6 +165,17 @@ private slots:
         QVERIFY(writeAll(home.path("data/zr.ini"), "[SECINFO]\nSecURL=^https://shop\\.example/\n"));
         LoadSettings();
         QCOMPARE(settings().SecURL, QStringLiteral("^https://shop\\.example/"));
+
+        // Without a domain of its own, the store script's host stands in (no "www.").
+        QVERIFY(QFile::remove(home.path("ordersentinel.ini")));
+        QVERIFY(
+            writeAll(home.path("data/zr.ini"),
+                     "[MAINC]\nVendixManagerURL=https://WWW.Shop.example:8443/cgi-bin/x.cgi\n"));
+        LoadSettings();
+        QCOMPARE(settings().storeDomain, QString());
+        QCOMPARE(effectiveStoreDomain(), QStringLiteral("shop.example"));
+        QCOMPARE(settings().SecURL,
+                 QStringLiteral("^https?://([a-zA-Z0-9\\-\\.]*\\.)?shop\\.example/"));
     }
 
     void programDirectoryFileIsMovedIntoTheDataDirectory()
