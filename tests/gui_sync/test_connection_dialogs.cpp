@@ -11,6 +11,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
+#include <QDir>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -47,6 +48,7 @@ private slots:
     void webDocsEnablingRule();
     void webDocsSecureOnlyQuestion();
     void webDocsSecureOnlyAlreadyStored();
+    void webDocsStoreDomainWriteFailure();
     void spoofPreventionSuggestedExpression();
     void spoofPreventionGetAndPostWarning();
     void changePasswordOkRule();
@@ -248,6 +250,31 @@ void TestConnectionDialogs::spoofPreventionSuggestedExpression()
     QVERIFY(s.SecPost);
 }
 
+void TestConnectionDialogs::webDocsStoreDomainWriteFailure()
+{
+    // An installation file that cannot be written (a directory stands in its place).
+    QVERIFY(QDir().mkpath(installationFile() + QStringLiteral("/x")));
+    TWebDocsForm dialog;
+    dialog.show();
+    dialog.StoreDomainEdit->setText(QStringLiteral("myshop.test"));
+    QTest::mouseClick(dialog.OKBtn, Qt::LeftButton);
+    QVERIFY(dialog.isVisible());
+    QCOMPARE(m_messages->texts().size(), 1);
+    QVERIFY2(m_messages->texts().first().startsWith("The settings could not be saved to \"" +
+                                                    QDir::toNativeSeparators(installationFile()) +
+                                                    "\": "),
+             qPrintable(m_messages->texts().first()));
+    QCOMPARE(settings().storeDomain, QStringLiteral("myshop.test"));
+
+    // Once the cause is gone, OK saves it.
+    QVERIFY(QDir(installationFile()).removeRecursively());
+    QTest::mouseClick(dialog.OKBtn, Qt::LeftButton);
+    QCOMPARE(dialog.result(), int(QDialog::Accepted));
+    settings() = Settings();
+    LoadSettings();
+    QCOMPARE(settings().storeDomain, QStringLiteral("myshop.test"));
+}
+
 void TestConnectionDialogs::spoofPreventionGetAndPostWarning()
 {
     const QString warning = QStringLiteral(
@@ -306,6 +333,22 @@ void TestConnectionDialogs::changePasswordKeyFilter()
     QApplication::sendEvent(dialog.ConfirmPassEdit, &accented);
     QCOMPARE(dialog.ConfirmPassEdit->text(), QStringLiteral("Z9_"));
     QCOMPARE(m_messages->beeps(), 4);
+
+    // Characters typed with Alt, Meta or Ctrl+Alt (AltGr) are typed all the
+    // same: the same filter, the same beep.
+    QTest::keyClick(dialog.ConfirmPassEdit, '-', Qt::AltModifier);
+    QTest::keyClick(dialog.ConfirmPassEdit, '.', Qt::MetaModifier);
+    QTest::keyClick(dialog.ConfirmPassEdit, '@', Qt::ControlModifier | Qt::AltModifier);
+    QTest::keyClick(dialog.ConfirmPassEdit, '{', Qt::ControlModifier | Qt::AltModifier);
+    QCOMPARE(dialog.ConfirmPassEdit->text(), QStringLiteral("Z9_"));
+    QCOMPARE(m_messages->beeps(), 8);
+    QTest::keyClick(dialog.ConfirmPassEdit, 'q', Qt::ControlModifier | Qt::AltModifier);
+    QCOMPARE(dialog.ConfirmPassEdit->text(), QStringLiteral("Z9_q"));
+    // Ctrl chords are shortcuts, not typing: select all, then a typed key replaces it.
+    QTest::keyClick(dialog.ConfirmPassEdit, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClicks(dialog.ConfirmPassEdit, QStringLiteral("x"));
+    QCOMPARE(dialog.ConfirmPassEdit->text(), QStringLiteral("x"));
+    QCOMPARE(m_messages->beeps(), 8);
 }
 
 void TestConnectionDialogs::changePasswordPastedText()

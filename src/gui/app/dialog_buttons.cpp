@@ -3,9 +3,24 @@
 #include "gui/app/help_window.h"
 
 #include <QHBoxLayout>
+#include <QLayout>
 #include <QPushButton>
+#include <QShortcut>
 
 namespace os {
+
+void fitHeightToWidth(QWidget* dialog)
+{
+    QLayout* layout = dialog->layout();
+    if (!layout)
+        return;
+    dialog->ensurePolished();
+    layout->activate();
+    const int width = std::max(dialog->minimumWidth(), dialog->sizeHint().width());
+    const int height = layout->hasHeightForWidth() ? layout->totalHeightForWidth(width)
+                                                   : dialog->sizeHint().height();
+    dialog->resize(width, height);
+}
 
 DialogButtons makeDialogButtons(QWidget* dialog, const QString& okText, const QString& cancelText,
                                 const QString& helpText, int helpTopic)
@@ -20,6 +35,9 @@ DialogButtons makeDialogButtons(QWidget* dialog, const QString& okText, const QS
     b.help->setObjectName(QStringLiteral("HelpBtn"));
     QObject::connect(b.help, &QPushButton::clicked, dialog,
                      [helpTopic] { showHelpTopic(helpTopic); });
+    // F1 is the Help button, as everywhere in the program.
+    auto* f1 = new QShortcut(QKeySequence::HelpContents, dialog);
+    QObject::connect(f1, &QShortcut::activated, b.help, &QPushButton::click);
     b.layout = new QHBoxLayout;
     b.layout->addStretch(1);
     b.layout->addWidget(b.ok);

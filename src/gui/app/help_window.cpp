@@ -13,6 +13,8 @@
 #include <QToolBar>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace os {
 
 namespace {
@@ -77,6 +79,40 @@ private:
     THelpWindow* m_help;
     QPointer<QWidget> m_modal;
 };
+
+// Places the viewer beside `dialog`, on the side with room for it, narrowed
+// to that room if need be, so that it does not cover the dialog it explains.
+// Where the screen has no such room, it goes to the screen's edge on the
+// roomier side and covers as little as it can.
+void placeBeside(QWidget* help, const QWidget* dialog)
+{
+    const QScreen* screen = dialog->screen();
+    if (!screen)
+        return;
+    const QRect avail = screen->availableGeometry();
+    const QRect d = dialog->frameGeometry();
+    // The frame around the viewer; before its first show, the dialog's
+    // (both are windows of the same desktop).
+    const QSize frame = help->isVisible() ? help->frameGeometry().size() - help->geometry().size()
+                                          : d.size() - dialog->geometry().size();
+    constexpr int kGap = 8;
+    constexpr int kNarrowest = 360;
+    const int rightRoom = avail.right() - d.right() - kGap - frame.width();
+    const int leftRoom = d.left() - avail.left() - kGap - frame.width();
+    const bool right = rightRoom >= leftRoom;
+    const int room = right ? rightRoom : leftRoom;
+    const int width = room >= kNarrowest ? std::min(help->width(), room) : help->width();
+    const int height = std::min(help->height(), avail.height() - frame.height());
+    help->resize(width, height);
+    const int outer = width + frame.width();
+    int x = 0;
+    if (room >= kNarrowest)
+        x = right ? d.right() + 1 + kGap : d.left() - kGap - outer;
+    else
+        x = right ? avail.right() + 1 - outer : avail.left();
+    const int y = std::clamp(d.top(), avail.top(), avail.bottom() + 1 - height - frame.height());
+    help->move(x, y);
+}
 
 } // namespace
 
@@ -184,10 +220,11 @@ void THelpWindow::present()
     QWidget* modal = QApplication::activeModalWidget();
     if (modal && modal != this && parentWidget() != modal) {
         const bool firstShow = !isVisible();
+        const bool covers = frameGeometry().intersects(modal->frameGeometry());
         setParent(modal, Qt::Window);
         new ModalFollower(this, modal);
-        if (firstShow && modal->screen())
-            move(modal->screen()->availableGeometry().center() - rect().center());
+        if (firstShow || covers)
+            placeBeside(this, modal);
     }
     show();
     raise();

@@ -32,6 +32,8 @@ TChangePassword::TChangePassword(QWidget* parent) : QDialog(parent)
 {
     setObjectName(QStringLiteral("ChangePassword"));
     setWindowTitle(QStringLiteral("Change Password"));
+    // Room for the rule text in two lines rather than five.
+    setMinimumWidth(fontMetrics().averageCharWidth() * 64);
 
     NewPassEdit = passwordField(QStringLiteral("NewPassEdit"), this);
     ConfirmPassEdit = passwordField(QStringLiteral("ConfirmPassEdit"), this);
@@ -60,6 +62,8 @@ TChangePassword::TChangePassword(QWidget* parent) : QDialog(parent)
     layout->addLayout(form);
     layout->addWidget(rule);
     layout->addLayout(buttons);
+
+    fitHeightToWidth(this);
 
     connect(NewPassEdit, &QLineEdit::textChanged, this, &TChangePassword::updateOk);
     connect(ConfirmPassEdit, &QLineEdit::textChanged, this, &TChangePassword::updateOk);
@@ -90,9 +94,14 @@ bool TChangePassword::eventFilter(QObject* watched, QEvent* event)
         const auto* key = static_cast<QKeyEvent*>(event);
         const QString text = key->text();
         // Only typed characters are filtered: editing and navigation keys,
-        // Enter, Escape and shortcuts such as paste (control characters) pass.
+        // Enter, Escape and control characters pass, and so do Ctrl and
+        // Ctrl+Shift chords (shortcuts such as paste, which the field never
+        // types). Alt, Meta and Ctrl+Alt (AltGr) keys do type their
+        // character, so they are filtered like any other.
+        const Qt::KeyboardModifiers mods =
+            key->modifiers() & ~(Qt::ShiftModifier | Qt::KeypadModifier);
         if (text.size() == 1 && text[0].unicode() >= 0x20 && !isStorePasswordChar(text[0]) &&
-            !(key->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier))) {
+            mods != Qt::ControlModifier) {
             messages().beep();
             return true;
         }

@@ -4,6 +4,7 @@
 
 #include "base/messages.h"
 #include "base/settings.h"
+#include "gui/settings/settings_editor.h"
 
 #include <QCheckBox>
 #include <QEvent>
@@ -91,6 +92,8 @@ TManagerConnection::TManagerConnection(QWidget* parent) : QDialog(parent)
     PortSpin->setValue(s.SMTPPORT);
     HelloEdit->setText(s.SMTPhello);
 
+    fitHeightToWidth(this);
+
     connect(OKBtn, &QPushButton::clicked, this, &TManagerConnection::OKBtnClick);
     connect(CancelBtn, &QPushButton::clicked, this, &QDialog::reject);
 }
@@ -104,8 +107,8 @@ void TManagerConnection::OKBtnClick()
     s.SMTPPORT = PortSpin->value();
     s.SMTPhello = HelloEdit->text();
     s.IGNORE_INVALID_CERT = IgnoreCertBox->isChecked();
-    SaveSettings();
-    accept();
+    if (saveEditedSettings())
+        accept();
 }
 
 bool TManagerConnection::eventFilter(QObject* watched, QEvent* event)

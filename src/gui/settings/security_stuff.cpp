@@ -4,6 +4,7 @@
 
 #include "base/messages.h"
 #include "base/settings.h"
+#include "gui/settings/settings_editor.h"
 
 #include <QCheckBox>
 #include <QGroupBox>
@@ -69,6 +70,8 @@ TSecurityStuff::TSecurityStuff(QWidget* parent) : QDialog(parent)
     SecGetBox->setChecked(s.SecGet);
     SecPostBox->setChecked(s.SecPost);
 
+    fitHeightToWidth(this);
+
     connect(SuggestLink, &QPushButton::clicked, this, &TSecurityStuff::SuggestLinkClick);
     connect(SecGetBox, &QCheckBox::clicked, this, &TSecurityStuff::RejectBoxClick);
     connect(SecPostBox, &QCheckBox::clicked, this, &TSecurityStuff::RejectBoxClick);
@@ -78,7 +81,16 @@ TSecurityStuff::TSecurityStuff(QWidget* parent) : QDialog(parent)
 
 void TSecurityStuff::SuggestLinkClick()
 {
-    SecURLEdit->setText(suggestedSecURL(settings().storeDomain));
+    // Without a domain the expression would match no referring page at all.
+    const QString domain = effectiveStoreDomain();
+    if (domain.isEmpty()) {
+        messages().warning(QStringLiteral(
+            "The suggested expression needs the domain of your store. Enter it as \"Store "
+            "domain:\" in Options, Vital Configs (Do These First), Vendix Location & Web "
+            "Documents, or set the Ordersentinel CGI location in Net Connection Settings."));
+        return;
+    }
+    SecURLEdit->setText(suggestedSecURL(domain));
 }
 
 void TSecurityStuff::RejectBoxClick()
@@ -96,8 +108,8 @@ void TSecurityStuff::OKBtnClick()
     s.SecRef = SecRefBox->isChecked();
     s.SecGet = SecGetBox->isChecked();
     s.SecPost = SecPostBox->isChecked();
-    SaveSettings();
-    accept();
+    if (saveEditedSettings())
+        accept();
 }
 
 } // namespace os

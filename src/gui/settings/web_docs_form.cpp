@@ -5,6 +5,7 @@
 #include "base/messages.h"
 #include "base/settings.h"
 #include "gui/app/help_window.h"
+#include "gui/settings/settings_editor.h"
 
 #include <QCheckBox>
 #include <QFormLayout>
@@ -57,6 +58,21 @@ TWebDocsForm::TWebDocsForm(QWidget* parent) : QDialog(parent)
     SSLOnlyBox->setObjectName(QStringLiteral("SSLOnlyBox"));
     locationLayout->addWidget(SSLOnlyBox);
     cgiPageLayout->addWidget(location);
+
+    // The installation's store domain: the status bar names it and the
+    // suggested spoof-prevention expression is built from it.
+    auto* domain = new QGroupBox(QStringLiteral("Store Domain"), cgiPage);
+    auto* domainLayout = new QVBoxLayout(domain);
+    auto* domainLabel =
+        new QLabel(QStringLiteral("Store domain (such as myshop.com; left empty, the domain of the "
+                                  "Ordersentinel CGI location is used):"),
+                   domain);
+    domainLabel->setWordWrap(true);
+    domainLayout->addWidget(domainLabel);
+    StoreDomainEdit = field(QStringLiteral("StoreDomainEdit"), domain);
+    domainLabel->setBuddy(StoreDomainEdit);
+    domainLayout->addWidget(StoreDomainEdit);
+    cgiPageLayout->addWidget(domain);
     cgiPageLayout->addStretch(1);
     Pages->addTab(cgiPage, QStringLiteral("CGI Location (Vital Configs)"));
 
@@ -93,7 +109,16 @@ TWebDocsForm::TWebDocsForm(QWidget* parent) : QDialog(parent)
     HomePageEdit->setText(s.Home_page);
     StoreEntranceEdit->setText(s.store_entrance);
     PoliciesEdit->setText(s.policies_page);
+    StoreDomainEdit->setText(s.storeDomain);
+    m_storedDomain = s.storeDomain;
+    {
+        Settings fromUrl = s;
+        fromUrl.storeDomain.clear();
+        StoreDomainEdit->setPlaceholderText(effectiveStoreDomain(fromUrl));
+    }
     UseSSLBoxClick();
+
+    fitHeightToWidth(this);
 
     connect(UseSSLBox, &QCheckBox::toggled, this, &TWebDocsForm::UseSSLBoxClick);
     // clicked, not toggled: only the user's check asks, not the filling above.
@@ -134,7 +159,17 @@ void TWebDocsForm::OKBtnClick()
     s.Home_page = HomePageEdit->text();
     s.store_entrance = StoreEntranceEdit->text();
     s.policies_page = PoliciesEdit->text();
-    SaveSettings();
+    if (!saveEditedSettings())
+        return;
+    const QString domain = StoreDomainEdit->text().trimmed();
+    if (domain != m_storedDomain) {
+        QString error;
+        if (!saveStoreDomain(domain, &error)) {
+            showSettingsWriteError(error);
+            return;
+        }
+        m_storedDomain = domain;
+    }
     accept();
 }
 

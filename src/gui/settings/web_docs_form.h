@@ -26,6 +26,7 @@ public:
     QLineEdit* HomePageEdit = nullptr;
     QLineEdit* StoreEntranceEdit = nullptr;
     QLineEdit* PoliciesEdit = nullptr;
+    QLineEdit* StoreDomainEdit = nullptr; // the installation's store domain
     QPushButton* OKBtn = nullptr;
     QPushButton* CancelBtn = nullptr;
     QPushButton* HelpBtn = nullptr;
@@ -34,6 +35,8 @@ private:
     void UseSSLBoxClick();
     void SSLOnlyBoxClick(bool checked);
     void OKBtnClick();
+
+    QString m_storedDomain; // what the installation file holds
 };
 
 } // namespace os
