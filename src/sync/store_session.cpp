@@ -56,6 +56,30 @@ QString longTimeFormatWithoutZone(const QLocale& locale)
     return out.simplified();
 }
 
+// While a session runs, every error it shows is also a row of the event log
+// (before "Session Complete: "), so that the log does not read as if all
+// went well once the message box is gone.
+class ErrorsToLog : public MessageService
+{
+public:
+    explicit ErrorsToLog(EventLog& log) : m_log(log), m_inner(messages()), m_scope(this) {}
+    void info(const QString& text) override { m_inner.info(text); }
+    void warning(const QString& text) override { m_inner.warning(text); }
+    void error(const QString& text) override
+    {
+        m_log.LogEvent(QStringLiteral("Error"),
+                       QString(text).replace(QLatin1Char('\r'), QLatin1Char(' ')).simplified());
+        m_inner.error(text);
+    }
+    Answer ask(const QString& text, Buttons buttons) override { return m_inner.ask(text, buttons); }
+    void beep() override { m_inner.beep(); }
+
+private:
+    EventLog& m_log;
+    MessageService& m_inner;
+    ScopedMessageService m_scope;
+};
+
 } // namespace
 
 QStringList StoreSession::Actions()
@@ -153,6 +177,7 @@ void StoreSession::RunSession(const QString& action)
     prepareClient();
 
     {
+        ErrorsToLog logged(m_log);
         BusyCursor busy;
         m_host->setSessionControlsEnabled(false);
         LogEvent(QStringLiteral("Notice"),

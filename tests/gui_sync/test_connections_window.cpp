@@ -222,6 +222,7 @@ void TestConnectionsWindow::reopeningShowsAFreshState()
     clickItem(form->RzTreeView1, QStringLiteral("Poll Server"));
     QTest::mouseClick(form->Button1, Qt::LeftButton);
     QVERIFY(form->EventLogView->model()->rowCount() > 0);
+    m_messages->queueAnswer(Answer::Yes);
     form->close();
     QTRY_VERIFY(m_form.isNull());
 

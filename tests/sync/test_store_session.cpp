@@ -83,6 +83,13 @@ QStringList sessionRows(StoreSession& s)
     return out;
 }
 
+// The log row of an error the session showed (line breaks as spaces).
+QString errorRow(const QString& shown)
+{
+    return QStringLiteral("Error|") +
+           QString(shown).replace(QLatin1Char('\r'), QLatin1Char(' ')).simplified();
+}
+
 QStringList framed(const QStringList& inner)
 {
     return QStringList{"Notice|Starting Session: " + stamp()} + inner +
@@ -267,7 +274,8 @@ void TestStoreSession::pollOverHttps()
         QCOMPARE(m_messages->shown().at(0).kind, MessageKind::Error);
         QVERIFY2(m_messages->texts().at(0).startsWith(QLatin1Char('[')),
                  qPrintable(m_messages->texts().at(0)));
-        QCOMPARE(sessionRows(*m_session), framed({"Function|Connecting to Vendix Polling..."}));
+        QCOMPARE(sessionRows(*m_session), framed({"Function|Connecting to Vendix Polling...",
+                                                  errorRow(m_messages->texts().at(0))}));
         QVERIFY(m_session->lastSessionFailed());
         QCOMPARE(m_main.calls, (QStringList{"commands off", "commands on"}));
     }
@@ -375,7 +383,9 @@ void TestStoreSession::passInvalidAfterEachCommand()
     m_session->setPassword(QStringLiteral("wrong1"));
     m_session->RunSession(action);
 
-    QCOMPARE(sessionRows(*m_session), framed({"Function|" + step, "Vendix|Invalid password."}));
+    // The failure is in the log too, before "Session Complete: ".
+    QCOMPARE(sessionRows(*m_session),
+             framed({"Function|" + step, "Vendix|Invalid password.", errorRow(message)}));
     QCOMPARE(m_messages->texts(), QStringList{message});
     QCOMPARE(m_messages->shown().at(0).kind, MessageKind::Error);
     QVERIFY(m_session->lastSessionFailed());
@@ -403,7 +413,8 @@ void TestStoreSession::serverErrorEndsSession()
     m_sim->failWithStatus(500);
     m_session->RunSession(StoreSession::LockAction);
     QCOMPARE(m_messages->texts(), QStringList{"500 Internal Server Error"});
-    QCOMPARE(sessionRows(*m_session), framed({"Function|Connecting to Vendix to create lock..."}));
+    QCOMPARE(sessionRows(*m_session), framed({"Function|Connecting to Vendix to create lock...",
+                                              "Error|500 Internal Server Error"}));
     QVERIFY(m_session->lastSessionFailed());
     QCOMPARE(m_host.calls, (QStringList{"controls off", "controls on", "panel hidden"}));
     QCOMPARE(m_main.calls, (QStringList{"commands off", "commands on"}));
@@ -423,7 +434,8 @@ void TestStoreSession::replyThatNeverComes()
     m_session->RunSession(StoreSession::PollServerAction);
     m_sim->clearFaults();
     QCOMPARE(m_messages->texts(), QStringList{"Interrupted."});
-    QCOMPARE(sessionRows(*m_session), framed({"Function|Connecting to Vendix Polling..."}));
+    QCOMPARE(sessionRows(*m_session),
+             framed({"Function|Connecting to Vendix Polling...", "Error|Interrupted."}));
     QVERIFY(m_session->lastSessionFailed());
     QCOMPARE(m_main.calls, (QStringList{"commands off", "commands on"}));
 }
@@ -434,7 +446,8 @@ void TestStoreSession::unwritableWorkFile()
     QVERIFY(QDir(m_home->home()).mkdir(QStringLiteral("~g3.tmp")));
     m_session->RunSession(StoreSession::PollServerAction);
     QCOMPARE(m_messages->texts(), QStringList{"Can't open local file for writing."});
-    QCOMPARE(sessionRows(*m_session), framed({"Function|Connecting to Vendix Polling..."}));
+    QCOMPARE(sessionRows(*m_session), framed({"Function|Connecting to Vendix Polling...",
+                                              "Error|Can't open local file for writing."}));
     QVERIFY(m_session->lastSessionFailed());
 }
 
@@ -486,7 +499,7 @@ void TestStoreSession::publishingIsNotAvailable()
                                               "available in this version of Ordersentinel. "
                                               "Nothing was sent to the store."});
     QCOMPARE(m_sim->commands(), QStringList());
-    QCOMPARE(sessionRows(*m_session), framed({}));
+    QCOMPARE(sessionRows(*m_session), framed({errorRow(m_messages->texts().at(0))}));
     QVERIFY(m_session->lastSessionFailed());
 }
 

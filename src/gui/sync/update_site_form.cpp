@@ -13,6 +13,7 @@
 #include <QIdentityProxyModel>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMdiSubWindow>
 #include <QPainter>
 #include <QSplitter>
 #include <QStyle>
@@ -66,6 +67,7 @@ public:
             {QStringLiteral("Internal Trouble"), icon(QStyle::SP_MessageBoxCritical)},
             {QStringLiteral("Invoice"), icon(QStyle::SP_FileDialogDetailedView)},
             {QStringLiteral("Order Notes"), icon(QStyle::SP_FileDialogContentsView)},
+            {QStringLiteral("Error"), icon(QStyle::SP_MessageBoxCritical)},
         };
         m_waiting = waitingIcon();
     }
@@ -94,6 +96,8 @@ TUpdateSiteForm::TUpdateSiteForm(MainServices* main, QWidget* parent)
     setObjectName(QStringLiteral("UpdateSiteForm"));
     setWindowTitle(QStringLiteral("Vendix Connections"));
     setAttribute(Qt::WA_DeleteOnClose);
+    // F1 in the main window opens this topic while the window is active.
+    setProperty("helpTopic", 44);
 
     m_session = new StoreSession(main, this, this);
 
@@ -117,6 +121,7 @@ TUpdateSiteForm::TUpdateSiteForm(MainServices* main, QWidget* parent)
     PassEdit->setStyleSheet(QStringLiteral("lineedit-password-character: 42;")); // '*'
     PassEdit->setMaximumWidth(200);
     passLabel->setBuddy(PassEdit);
+    PassEdit->setFocus(); // the merchant types the password first
     Toolbar->addWidget(PassEdit);
 
     Button1 = new QToolButton(Toolbar);
@@ -209,6 +214,17 @@ TUpdateSiteForm::TUpdateSiteForm(MainServices* main, QWidget* parent)
         textWidth + RzTreeView1->indentation() + 2 * RzTreeView1->frameWidth() + 24;
     left->setMinimumWidth(treeWidth);
     splitter->setSizes({treeWidth, 800});
+    splitter->setChildrenCollapsible(false);
+    // Restored, the window keeps the log's message column in view: room for
+    // the type column and a readable share of a message.
+    const int messageWidth = EventLogView->fontMetrics().horizontalAdvance(QLatin1Char('x')) * 40;
+    EventLogView->setMinimumWidth(EventLogView->columnWidth(EventLog::TypeColumn) + messageWidth);
+    // and the whole action list.
+    int rows = 0;
+    for (QTreeWidgetItemIterator it(RzTreeView1); *it; ++it)
+        ++rows;
+    RzTreeView1->setMinimumHeight(rows * RzTreeView1->sizeHintForRow(0) +
+                                  2 * RzTreeView1->frameWidth() + 4);
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(4, 4, 4, 4);
@@ -217,6 +233,15 @@ TUpdateSiteForm::TUpdateSiteForm(MainServices* main, QWidget* parent)
     layout->addWidget(splitter, 1);
 
     connect(PassEdit, &QLineEdit::textChanged, this, &TUpdateSiteForm::PassEditChange);
+    // Enter in the password box starts the session, as the button would.
+    connect(PassEdit, &QLineEdit::returnPressed, this, [this] {
+        if (Button1->isEnabled())
+            Button1Click();
+    });
+    // The entry under the cursor is the action, however it got there (a
+    // click, the arrow keys, the first Tab into the list).
+    connect(RzTreeView1, &QTreeWidget::currentItemChanged, this,
+            [this](QTreeWidgetItem* item) { RzTreeView1Click(item); });
     connect(RzTreeView1, &QTreeWidget::itemClicked, this, &TUpdateSiteForm::RzTreeView1Click);
     connect(Button1, &QToolButton::clicked, this, &TUpdateSiteForm::Button1Click);
     connect(CloseButton, &QToolButton::clicked, this, &TUpdateSiteForm::CloseButtonClick);
@@ -240,7 +265,13 @@ void TUpdateSiteForm::PassEditChange()
 
 void TUpdateSiteForm::RzTreeView1Click(QTreeWidgetItem* item)
 {
-    if (!item || item->text(0) == kMaintenance)
+    if (!item)
+        return;
+    // What is highlighted is what runs (the list may get its current entry
+    // from the keyboard without a selection).
+    if (!item->isSelected())
+        item->setSelected(true);
+    if (item->text(0) == kMaintenance)
         return;
     MainLabel->setText(item->text(0));
 }
@@ -261,8 +292,24 @@ void TUpdateSiteForm::Button1Click()
 
 void TUpdateSiteForm::CloseButtonClick()
 {
-    if (messages().ask(QStringLiteral("Are you sure you want to close the Connections window?"),
-                       Buttons::YesNo) == Answer::Yes)
+    closeFrame(); // asks in closeEvent, like the frame's own close box
+}
+
+void TUpdateSiteForm::closeWithoutAsking()
+{
+    m_closeWithoutAsking = true;
+    closeFrame();
+    m_closeWithoutAsking = false;
+}
+
+void TUpdateSiteForm::closeFrame()
+{
+    // As a child window, the frame goes with the window (closing only the
+    // window would leave an empty frame behind); the frame closes this
+    // window first, which asks.
+    if (auto* frame = qobject_cast<QMdiSubWindow*>(parentWidget()))
+        frame->close();
+    else
         close();
 }
 
@@ -276,6 +323,12 @@ void TUpdateSiteForm::closeEvent(QCloseEvent* event)
     // A running session must finish its closing steps first (its controls
     // are disabled meanwhile); the window goes only when it is idle.
     if (m_session->isRunning()) {
+        event->ignore();
+        return;
+    }
+    if (!m_closeWithoutAsking &&
+        messages().ask(QStringLiteral("Are you sure you want to close the Connections window?"),
+                       Buttons::YesNo) != Answer::Yes) {
         event->ignore();
         return;
     }

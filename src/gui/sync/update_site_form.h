@@ -47,6 +47,10 @@ public:
     void CloseButtonClick();
     void ToolbarButton971Click();
 
+    // Closes the window (and its frame, as a child window) without the
+    // question: for the program's own closing of every child window.
+    void closeWithoutAsking();
+
 protected:
     void closeEvent(QCloseEvent* event) override; // FormClose
 
@@ -58,8 +62,11 @@ private:
     std::optional<QString> askNewPassword() override;
     void passwordEmptied() override;
 
+    void closeFrame();
+
     StoreSession* m_session = nullptr;
     MainServices* m_main = nullptr;
+    bool m_closeWithoutAsking = false;
 };
 
 } // namespace os
