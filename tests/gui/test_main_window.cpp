@@ -1,9 +1,12 @@
 #include "common/gui/gui_helpers.h"
 
+#include "common/file_utils.h"
 #include "common/scripted_messages.h"
+#include "common/store_sim.h"
 #include "common/temp_home.h"
 
 #include "base/busy_cursor.h"
+#include "base/ini_file.h"
 #include "base/paths.h"
 #include "base/program_version.h"
 #include "base/settings.h"
@@ -25,15 +28,18 @@
 #include <QDir>
 #include <QFile>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QTableView>
 #include <QTest>
 #include <QToolBar>
 #include <QToolButton>
+#include <QTreeWidget>
 
 #include <memory>
 
@@ -51,6 +57,8 @@ const QString kCreateNotice = QStringLiteral("Ordersentinel must create database
 const QString kInitProc = QStringLiteral("Contact Vendix technical support and report that the "
                                          "\"data create process failed CODE=INITPROC");
 const QString kExitQuestion = QStringLiteral("Are you sure you want to exit the program?");
+const QString kCloseQuestion =
+    QStringLiteral("Are you sure you want to close the Connections window?");
 
 const QStringList kSeven = {"ExitButton",   "OrdersButton", "CustomersButton", "PostOfficeButton",
                             "OnlineButton", "ToDoButton",   "HelpButton"};
@@ -120,6 +128,37 @@ class TestMainWindow : public QObject
             m_form->openDatabaseCommand();
             m_messages->clear();
         }
+    }
+
+    // A started program whose store script is at `url`.
+    void startWithStore(const QString& url)
+    {
+        settings() = Settings();
+        settings().VendixManagerURL = url;
+        QVERIFY(SaveSettings());
+        start(true);
+    }
+
+    // "Online", and the Connections window it shows.
+    TUpdateSiteForm* openConnections()
+    {
+        if (!fire(m_form.get(), {"OnlineButton"}))
+            return nullptr;
+        QMdiSubWindow* sub = m_form->mdiArea()->activeSubWindow();
+        return sub ? qobject_cast<TUpdateSiteForm*>(sub->widget()) : nullptr;
+    }
+
+    // The event log as "type|message", without the connection's own progress rows.
+    static QStringList logRows(TUpdateSiteForm* site)
+    {
+        QStringList out;
+        const QAbstractItemModel* model = site->EventLogView->model();
+        for (int r = 0; r < model->rowCount(); ++r) {
+            const QString type = model->index(r, 0).data().toString();
+            if (type != QLatin1String("Agent") && type != QLatin1String("Server"))
+                out << type + QLatin1Char('|') + model->index(r, 1).data().toString();
+        }
+        return out;
     }
 
     bool enabled(const QString& name) { return actionNamed(m_form.get(), name)->isEnabled(); }
@@ -368,6 +407,7 @@ private slots:
         QCOMPARE(subs.size(), 1);
         QTRY_VERIFY(subs.first()->isMinimized());
 
+        m_messages->queueAnswer(Answer::Yes); // the frame's close box asks, like "Close"
         subs.first()->close();
         QTRY_VERIFY(m_form->mdiArea()->subWindowList().isEmpty());
         QTRY_VERIFY(!enabled("MinimizeAllItem"));
@@ -396,11 +436,323 @@ private slots:
 
         // Closed, it is created anew.
         QPointer<TUpdateSiteForm> old = site;
+        m_messages->queueAnswer(Answer::Yes);
         first->close();
         QTRY_VERIFY(old.isNull());
         QVERIFY(fire(m_form.get(), {"OnlineButton"}));
         QCOMPARE(mdi->subWindowList().size(), 2);
         QVERIFY(qobject_cast<TUpdateSiteForm*>(mdi->activeSubWindow()->widget()));
+    }
+
+    void closeButtonClosesTheWholeChildWindow()
+    {
+        start(true);
+        TUpdateSiteForm* site = openConnections();
+        QVERIFY(site);
+        QMdiArea* mdi = m_form->mdiArea();
+        QPointer<QMdiSubWindow> frame = mdi->subWindowList().value(0);
+
+        m_messages->queueAnswer(Answer::No);
+        QTest::mouseClick(site->CloseButton, Qt::LeftButton);
+        QCOMPARE(m_messages->texts(), QStringList{kCloseQuestion});
+        QCOMPARE(mdi->subWindowList(), QList<QMdiSubWindow*>{frame});
+        QVERIFY(site->isVisible());
+
+        // Yes closes the child window itself: no empty frame stays behind.
+        m_messages->queueAnswer(Answer::Yes);
+        QTest::mouseClick(site->CloseButton, Qt::LeftButton);
+        QTRY_VERIFY(frame.isNull());
+        QVERIFY(mdi->subWindowList().isEmpty());
+        QTRY_COMPARE(captions(m_form->findChild<QMenu*>("WindowMenu")),
+                     QStringList({"&Minimize All"}));
+
+        // The next "Online" opens a fresh window.
+        site = openConnections();
+        QVERIFY(site);
+        QCOMPARE(site->MainLabel->text(), QStringLiteral("No Action Selected"));
+        QCOMPARE(mdi->subWindowList().size(), 1);
+
+        // The frame's close box asks the same question.
+        m_messages->queueAnswer(Answer::No);
+        QVERIFY(!mdi->subWindowList().first()->close());
+        QCOMPARE(m_messages->texts().last(), kCloseQuestion);
+        QCOMPARE(mdi->subWindowList().size(), 1);
+    }
+
+    void theHighlightedActionIsTheOneThatRuns()
+    {
+        test::StoreSim sim;
+        QVERIFY2(sim.isRunning(), qPrintable(sim.errorString()));
+        startWithStore(sim.url());
+        TUpdateSiteForm* site = openConnections();
+        QVERIFY(site);
+        QTreeWidget* tree = site->RzTreeView1;
+        const auto item = [tree](const char* text) {
+            return tree->findItems(QString::fromUtf8(text), Qt::MatchExactly | Qt::MatchRecursive)
+                .value(0);
+        };
+
+        // A click, then the arrow keys: the label follows the highlight.
+        QTest::mouseClick(tree->viewport(), Qt::LeftButton, {},
+                          tree->visualItemRect(item("Poll Server")).center());
+        QCOMPARE(site->MainLabel->text(), QStringLiteral("Poll Server"));
+        for (int i = 0; i < 3; ++i)
+            QTest::keyClick(tree, Qt::Key_Down);
+        QCOMPARE(tree->currentItem(), item("Lock Vendix"));
+        QCOMPARE(tree->selectedItems(), QList<QTreeWidgetItem*>{item("Lock Vendix")});
+        QCOMPARE(site->MainLabel->text(), QStringLiteral("Lock Vendix"));
+        // "Maintenance" leaves the action as it is, as a click does.
+        QTest::keyClick(tree, Qt::Key_Up);
+        QCOMPARE(tree->currentItem(), item("Maintenance"));
+        QCOMPARE(site->MainLabel->text(), QStringLiteral("Lock Vendix"));
+        QTest::keyClick(tree, Qt::Key_Up);
+        QTest::keyClick(tree, Qt::Key_Up);
+        QCOMPARE(site->MainLabel->text(), QStringLiteral("Poll Server"));
+
+        // Enter in the password box starts the session once there is a password.
+        QTest::keyClick(site->PassEdit, Qt::Key_Return);
+        QCOMPARE(sim.commands(), QStringList());
+        QTest::keyClicks(site->PassEdit, QStringLiteral("wrong1"));
+        QTest::keyClick(site->PassEdit, Qt::Key_Return);
+        QCOMPARE(sim.commands(), QStringList{"poll_server"});
+        QCOMPARE(m_messages->texts(), QStringList{"Invalid Password!"});
+        // The failure is in the log too, before "Session Complete: ".
+        QStringList rows = logRows(site);
+        QVERIFY2(rows.size() >= 3, qPrintable(rows.join('\n')));
+        QCOMPARE(rows.at(rows.size() - 2), QStringLiteral("Error|Invalid Password!"));
+        QVERIFY(rows.last().startsWith(QLatin1String("Notice|Session Complete: ")));
+
+        site->PassEdit->selectAll();
+        QTest::keyClicks(site->PassEdit, sim.password());
+        QTest::keyClick(site->PassEdit, Qt::Key_Enter);
+        QCOMPARE(sim.commands(), (QStringList{"poll_server", "poll_server"}));
+        rows = logRows(site);
+        QVERIFY2(rows.contains(QStringLiteral("Vendix|Site is not locked.")),
+                 qPrintable(rows.join('\n')));
+        QVERIFY(!rows.join('\n').contains(QLatin1String("Error|")));
+        QCOMPARE(m_messages->texts().size(), 1);
+    }
+
+    void restoredConnectionsWindowKeepsItsLogAndActionsInView()
+    {
+        start(true);
+        TUpdateSiteForm* site = openConnections();
+        QVERIFY(site);
+        QMdiSubWindow* frame = m_form->mdiArea()->activeSubWindow();
+        frame->showNormal();
+        frame->resize(50, 50);
+        QTRY_VERIFY(site->EventLogView->isVisible());
+        QTableView* log = site->EventLogView;
+        const int messageRoom = log->viewport()->width() - log->columnViewportPosition(1);
+        QVERIFY2(messageRoom >= log->fontMetrics().horizontalAdvance(QString(30, QLatin1Char('x'))),
+                 qPrintable(QString::number(messageRoom)));
+        QTreeWidget* tree = site->RzTreeView1;
+        QTreeWidgetItem* last = tree->topLevelItem(3)->child(2);
+        QVERIFY(tree->viewport()->rect().contains(tree->visualItemRect(last)));
+    }
+
+    void storeDomainIsSetInWebDocumentsAndFallsBackToTheStoreUrl()
+    {
+        const QString prefix = QStringLiteral("^https?://([a-zA-Z0-9\\-\\.]*\\.)?");
+        startWithStore(QStringLiteral("https://www.shop.example/cgi-bin/ordersentinel.cgi"));
+        QCOMPARE(m_form->databasePane()->text(), QStringLiteral("Active Database: shop.example"));
+
+        const auto suggest = [this](const QString& before) {
+            QString after;
+            whenModal([&](QWidget* w) {
+                auto* d = qobject_cast<TSecurityStuff*>(w);
+                d->SecURLEdit->setText(before);
+                QTest::mouseClick(d->SuggestLink, Qt::LeftButton);
+                after = d->SecURLEdit->text();
+                d->reject();
+            });
+            fire(m_form.get(),
+                 {"OptionsMenuAction", "VitalConfigsMenuAction", "SpoofPreventionItem"});
+            return after;
+        };
+        QCOMPARE(suggest(QStringLiteral("^custom$")), prefix + QStringLiteral("shop\\.example/"));
+
+        // The domain's own field; its placeholder shows what is used without it.
+        const auto setDomain = [this](const QString& domain) {
+            QString placeholder;
+            whenModal([&](QWidget* w) {
+                auto* d = qobject_cast<TWebDocsForm*>(w);
+                placeholder = d->StoreDomainEdit->placeholderText();
+                d->StoreDomainEdit->selectAll();
+                if (domain.isEmpty())
+                    QTest::keyClick(d->StoreDomainEdit, Qt::Key_Delete);
+                else
+                    QTest::keyClicks(d->StoreDomainEdit, domain);
+                QTest::mouseClick(d->OKBtn, Qt::LeftButton);
+            });
+            fire(m_form.get(), {"OptionsMenuAction", "VitalConfigsMenuAction", "WebDocumentsItem"});
+            return placeholder;
+        };
+        QCOMPARE(setDomain(QStringLiteral("myshop.test")), QStringLiteral("shop.example"));
+        IniFile installation(installationFile());
+        QVERIFY(installation.load());
+        QCOMPARE(installation.value("Installation", "StoreDomain", "?"),
+                 QStringLiteral("myshop.test"));
+        QCOMPARE(m_form->databasePane()->text(), QStringLiteral("Active Database: myshop.test"));
+        QCOMPARE(suggest(QStringLiteral("^custom$")), prefix + QStringLiteral("myshop\\.test/"));
+        QVERIFY(m_messages->texts().isEmpty());
+
+        // No domain at all (a new installation's placeholder URL): the link
+        // says what is missing and leaves the expression alone.
+        setDomain(QString());
+        settings().VendixManagerURL = Settings().VendixManagerURL;
+        QCOMPARE(suggest(QStringLiteral("^custom$")), QStringLiteral("^custom$"));
+        QCOMPARE(m_messages->texts(),
+                 QStringList{"The suggested expression needs the domain of your store. Enter it "
+                             "as \"Store domain:\" in Options, Vital Configs (Do These First), "
+                             "Vendix Location & Web Documents, or set the Ordersentinel CGI "
+                             "location in Net Connection Settings."});
+    }
+
+    void vitalConfigsShowAFailedSaveAndStayOpen_data()
+    {
+        QTest::addColumn<QString>("item");
+        QTest::addColumn<QString>("field");
+        QTest::addColumn<QString>("section");
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<bool>("retry");
+        for (const bool retry : {true, false}) {
+            const char* how = retry ? "retry" : "cancel";
+            QTest::addRow("net %s", how) << "NetConnectionSettingsItem"
+                                         << "URLEdit"
+                                         << "MAINC"
+                                         << "VendixManagerURL" << retry;
+            QTest::addRow("web %s", how) << "WebDocumentsItem"
+                                         << "CGIBINEdit"
+                                         << "MAINC"
+                                         << "CGIBINLocation" << retry;
+            QTest::addRow("spoof %s", how) << "SpoofPreventionItem"
+                                           << "SecURLEdit"
+                                           << "SECINFO"
+                                           << "SecURL" << retry;
+        }
+    }
+
+    void vitalConfigsShowAFailedSaveAndStayOpen()
+    {
+        QFETCH(QString, item);
+        QFETCH(QString, field);
+        QFETCH(QString, section);
+        QFETCH(QString, key);
+        QFETCH(bool, retry);
+        start(true);
+        const QString data = AppPaths::dataDir();
+        const QString aside = data + QStringLiteral(".aside");
+        const QString typed = QStringLiteral("http://typed.example/x");
+        bool stayedOpen = false;
+        bool closed = false;
+        whenModal([&](QWidget* w) {
+            auto* d = qobject_cast<QDialog*>(w);
+            auto* edit = d->findChild<QLineEdit*>(field);
+            edit->selectAll();
+            QTest::keyClicks(edit, typed);
+            // The company directory cannot take the file: a file stands in its place.
+            QVERIFY(QDir().rename(data, aside));
+            QVERIFY(test::writeAll(data, "not a directory"));
+            QTest::mouseClick(d->findChild<QPushButton*>("OKBtn"), Qt::LeftButton);
+            stayedOpen = d->isVisible() && d->result() != QDialog::Accepted;
+            QVERIFY(QFile::remove(data));
+            QVERIFY(QDir().rename(aside, data));
+            QTest::mouseClick(d->findChild<QPushButton*>(retry ? "OKBtn" : "CancelBtn"),
+                              Qt::LeftButton);
+            closed = !d->isVisible();
+        });
+        QVERIFY(fire(m_form.get(), {"OptionsMenuAction", "VitalConfigsMenuAction", item}));
+        QVERIFY(stayedOpen);
+        QVERIFY(closed);
+        QCOMPARE(m_messages->texts(),
+                 QStringList{"The settings could not be saved to \"" +
+                             QDir::toNativeSeparators(AppPaths::dataFile("zr.ini")) +
+                             "\": Not a directory.\r\rThe changes are in use but will be lost "
+                             "when Ordersentinel ends. Fix the cause and press OK to try again, "
+                             "or Cancel."});
+        QCOMPARE(m_messages->shown().first().kind, MessageKind::Error);
+
+        // The record kept the value either way; the retry wrote it.
+        IniFile file(AppPaths::dataFile("zr.ini"));
+        if (retry) {
+            QVERIFY(file.load());
+            QCOMPARE(file.value(section, key, "?"), typed);
+        } else {
+            QVERIFY(!file.load() || file.value(section, key, "?") != typed);
+            QVERIFY(SaveSettings());
+            QVERIFY(file.load());
+            QCOMPARE(file.value(section, key, "?"), typed);
+        }
+    }
+
+    void keyboardReachAndWhyCommandsAreGreyed()
+    {
+        start(false);
+        QVERIFY(QTest::qWaitForWindowActive(m_form.get()));
+        // Every toolbar command has a shortcut, named in its tooltip.
+        for (const MainCommand& c : mainCommands()) {
+            if (c.place != CommandPlace::ToolBar)
+                continue;
+            QVERIFY2(c.shortcut, c.objectName);
+            QAction* a = actionNamed(m_form.get(), QString::fromLatin1(c.objectName));
+            QCOMPARE(a->shortcut(), QKeySequence(QString::fromLatin1(c.shortcut)));
+            QVERIFY2(a->toolTip().startsWith(QStringLiteral("%1 (%2)").arg(
+                         QString::fromUtf8(c.caption),
+                         a->shortcut().toString(QKeySequence::NativeText))),
+                     qPrintable(a->toolTip()));
+        }
+
+        // Before the open, a greyed command says so.
+        QAction* online = actionNamed(m_form.get(), "OnlineButton");
+        QCOMPARE(online->toolTip(),
+                 QStringLiteral("Online (Ctrl+Shift+L)\nOpen the company database first"));
+        QCOMPARE(online->statusTip(), QStringLiteral("Open the company database first"));
+        QCOMPARE(actionNamed(m_form.get(), "ExitButton")->toolTip(),
+                 QStringLiteral("Exit (Ctrl+Q)"));
+        QCOMPARE(actionNamed(m_form.get(), "ExitButton")->statusTip(), QString());
+
+        m_form->openDatabaseCommand();
+        m_messages->clear();
+        QCOMPARE(online->toolTip(), QStringLiteral("Online (Ctrl+Shift+L)"));
+        QCOMPARE(online->statusTip(), QString());
+        for (const QString& name : pendingCommands()) {
+            QAction* a = actionNamed(m_form.get(), name);
+            QCOMPARE(a->statusTip(), QStringLiteral("Available in a later version"));
+            QVERIFY(a->toolTip().endsWith(QLatin1String("\nAvailable in a later version")));
+        }
+        m_form->SetCommandsEnabled(false); // as a store session does
+        QCOMPARE(online->statusTip(), QStringLiteral("Available again when the running task ends"));
+        m_form->SetCommandsEnabled(true);
+        QCOMPARE(online->statusTip(), QString());
+
+        // "Online" and F1 from the keyboard: the active window's help topic,
+        // or the contents.
+        QTest::keyClick(m_form.get(), Qt::Key_L, Qt::ControlModifier | Qt::ShiftModifier);
+        QCOMPARE(m_form->mdiArea()->subWindowList().size(), 1);
+        auto* site = qobject_cast<TUpdateSiteForm*>(m_form->mdiArea()->activeSubWindow()->widget());
+        QVERIFY(site);
+        QTest::keyClick(site->PassEdit, Qt::Key_F1);
+        QVERIFY(THelpWindow::current());
+        QCOMPARE(THelpWindow::current()->browser()->source(), helpTopicUrl(44));
+        site->closeWithoutAsking();
+        QTRY_VERIFY(m_form->mdiArea()->subWindowList().isEmpty());
+        m_form->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(m_form.get()));
+        QTest::keyClick(m_form.get(), Qt::Key_F1);
+        QCOMPARE(THelpWindow::current()->browser()->source(), helpContentsUrl());
+
+        // F1 in a settings dialog is its Help button.
+        QUrl shown;
+        whenModal([&](QWidget* w) {
+            QTRY_COMPARE(QApplication::activeWindow(), w);
+            QTest::keyClick(w->findChild<QLineEdit*>("URLEdit"), Qt::Key_F1);
+            shown = THelpWindow::current() ? THelpWindow::current()->browser()->source() : QUrl();
+            qobject_cast<QDialog*>(w)->reject();
+        });
+        QVERIFY(fire(m_form.get(),
+                     {"OptionsMenuAction", "VitalConfigsMenuAction", "NetConnectionSettingsItem"}));
+        QCOMPARE(shown, helpTopicUrl(10));
     }
 
     void closeOtherChildWindowsKeepsTheConnectionsWindow()
@@ -555,18 +907,24 @@ private slots:
     void helpFromAModalDialogIsUsable()
     {
         QDialog dialog;
+        dialog.setGeometry(20, 20, 300, 200);
         QPointer<THelpWindow> help;
         QWidget* ownerWhileUp = nullptr;
+        bool besideTheDialog = false;
         whenModal([&](QWidget*) {
             showHelpTopic(10);
             help = THelpWindow::current();
             // A window under the modal dialog is not blocked by it.
             ownerWhileUp = help ? help->parentWidget() : nullptr;
+            // Where the screen has room, it does not cover the dialog.
+            besideTheDialog = help && !help->frameGeometry().intersects(dialog.frameGeometry()) &&
+                              help->screen()->availableGeometry().contains(help->frameGeometry());
             dialog.accept();
         });
         dialog.exec();
         QVERIFY(help);
         QCOMPARE(ownerWhileUp, &dialog);
+        QVERIFY(besideTheDialog);
         QTRY_VERIFY(help->parentWidget() == nullptr); // a window of its own again
         QVERIFY(help->isVisible());
         QCOMPARE(help->browser()->source(), helpTopicUrl(10));

@@ -48,13 +48,13 @@ const MainCommand kCommands[] = {
     {P::WindowMenu, "&Minimize All", "MinimizeAllItem", "minimises every child window", [](TMainForm& f) { f.MinimizeAllClick(); }},
 
     // The toolbar, left to right.
-    {P::ToolBar, "Exit", "ExitButton", "the exit question", [](TMainForm& f) { f.ExitClick(); }, P::None, false, I::Exit},
-    {P::ToolBar, "Orders", "OrdersButton", "TOrdersView, child window", nullptr, P::None, true, I::Orders},
-    {P::ToolBar, "Customers", "CustomersButton", "TMainCustomersView, child window", nullptr, P::None, false, I::Customers},
-    {P::ToolBar, "Post Office", "PostOfficeButton", "a drop-down", nullptr, P::PostOfficeMenu, false, I::PostOffice},
-    {P::ToolBar, "Online", "OnlineButton", "TUpdateSiteForm, maximised child window", [](TMainForm& f) { f.OnlineClick(); }, P::None, false, I::Online},
-    {P::ToolBar, "To-Do", "ToDoButton", "TTODO, modal", nullptr, P::None, false, I::ToDo},
-    {P::ToolBar, "Help", "HelpButton", "the help contents, and a drop-down", [](TMainForm& f) { f.HelpContentsClick(); }, P::HelpMenu, true, I::Help},
+    {P::ToolBar, "Exit", "ExitButton", "the exit question", [](TMainForm& f) { f.ExitClick(); }, P::None, false, I::Exit, "Ctrl+Q"},
+    {P::ToolBar, "Orders", "OrdersButton", "TOrdersView, child window", nullptr, P::None, true, I::Orders, "Ctrl+Shift+O"},
+    {P::ToolBar, "Customers", "CustomersButton", "TMainCustomersView, child window", nullptr, P::None, false, I::Customers, "Ctrl+Shift+C"},
+    {P::ToolBar, "Post Office", "PostOfficeButton", "a drop-down", nullptr, P::PostOfficeMenu, false, I::PostOffice, "Ctrl+Shift+P"},
+    {P::ToolBar, "Online", "OnlineButton", "TUpdateSiteForm, maximised child window", [](TMainForm& f) { f.OnlineClick(); }, P::None, false, I::Online, "Ctrl+Shift+L"},
+    {P::ToolBar, "To-Do", "ToDoButton", "TTODO, modal", nullptr, P::None, false, I::ToDo, "Ctrl+Shift+T"},
+    {P::ToolBar, "Help", "HelpButton", "the active window's help topic or the contents, and a drop-down", [](TMainForm& f) { f.HelpClick(); }, P::HelpMenu, true, I::Help, "F1"},
 
     {P::PostOfficeMenu, "OutBox", "OutBoxItem", "TOUTBOXFORM, modal"},
     {P::PostOfficeMenu, "Sent Items", "SentItemsItem", "TSentItems, modal", nullptr, P::None, true},

@@ -70,6 +70,7 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent)
     m_toolbarCommands.last()->setEnabled(true);  // "Help"
     m_fileMenu->menuAction()->setEnabled(true);
     m_windowMenu->menuAction()->setEnabled(true);
+    m_operationRunning = false; // nothing runs yet: the database is not open
     applyEnabled();
 
     LoadSettings();
@@ -147,8 +148,11 @@ void TMainForm::buildCommands()
             }
         }
         a->setObjectName(name);
+        m_commands.append({a, &c});
         if (opened) {
             opened->setObjectName(menuNameFor(name));
+            // A greyed item says why in its tooltip.
+            opened->setToolTipsVisible(true);
             menus.insert(c.opensMenu, opened);
         }
         if (c.shortcut)
@@ -159,9 +163,14 @@ void TMainForm::buildCommands()
             QWidget* w = m_toolBar->widgetForAction(a);
             w->setObjectName(name + QStringLiteral("Widget"));
             if (auto* tb = qobject_cast<QToolButton*>(w); tb && opened) {
-                // A button that runs a command of its own offers the rest in a
-                // side arrow; one that only opens its list opens it at once.
-                tb->setPopupMode(c.run ? QToolButton::MenuButtonPopup : QToolButton::InstantPopup);
+                // The list opens from a side arrow of its own (an arrow drawn
+                // into the button would cover the caption). A button without
+                // a command of its own opens the list from either part, and
+                // from its shortcut.
+                tb->setPopupMode(QToolButton::MenuButtonPopup);
+                if (!c.run)
+                    connect(a, &QAction::triggered, tb, &QToolButton::showMenu,
+                            Qt::QueuedConnection);
             }
         }
         if (!isBuilt(c)) {
@@ -227,6 +236,34 @@ void TMainForm::applyEnabled()
 {
     for (QAction* a : m_pendingCommands)
         a->setEnabled(false);
+    updateCommandTips();
+}
+
+// Every command's tooltip names it with its shortcut; a greyed one says why,
+// in its tooltip and in the status bar.
+void TMainForm::updateCommandTips()
+{
+    for (const auto& [a, c] : m_commands) {
+        QString why;
+        if (!a->isEnabled()) {
+            if (!isBuilt(*c))
+                why = QStringLiteral("Available in a later version");
+            else if (m_operationRunning)
+                why = QStringLiteral("Available again when the running task ends");
+            else if (!m_databaseOpen)
+                why = QStringLiteral("Open the company database first");
+        }
+        QString tip = a->text();
+        tip.replace(QLatin1String("&&"), QLatin1String("\x01"));
+        tip.remove(QLatin1Char('&'));
+        tip.replace(QLatin1Char('\x01'), QLatin1Char('&'));
+        if (!a->shortcut().isEmpty())
+            tip += QStringLiteral(" (%1)").arg(a->shortcut().toString(QKeySequence::NativeText));
+        if (!why.isEmpty())
+            tip += QLatin1Char('\n') + why;
+        a->setToolTip(tip);
+        a->setStatusTip(why);
+    }
 }
 
 void TMainForm::CloseOtherChildWindows()
@@ -241,15 +278,21 @@ void TMainForm::CloseOtherChildWindows()
 void TMainForm::openDatabaseCommand()
 {
     SetCommandsEnabled(false);
+    m_databaseOpen = false;
     OnExit fileBack{[this] {
         m_fileMenu->menuAction()->setEnabled(true);
         // A failed open leaves the commands off, but nothing is running.
         m_operationRunning = false;
+        updateCommandTips();
     }};
 
     const QList<QMdiSubWindow*> children = m_mdi->subWindowList(QMdiArea::CreationOrder);
-    for (auto it = children.crbegin(); it != children.crend(); ++it)
-        (*it)->close();
+    for (auto it = children.crbegin(); it != children.crend(); ++it) {
+        if (auto* site = qobject_cast<TUpdateSiteForm*>((*it)->widget()))
+            site->closeWithoutAsking(); // the program closes it, the merchant was not asked
+        else
+            (*it)->close();
+    }
     QCoreApplication::processEvents();
 
     TMainDataMod* dm = TMainDataMod::instance();
@@ -265,6 +308,7 @@ void TMainForm::openDatabaseCommand()
     try {
         QString error;
         if (dm->OpenCompanyDatabase(dir, &error)) {
+            m_databaseOpen = true;
             SetCommandsEnabled(true);
             watchDataModule();
         } else {
@@ -293,7 +337,7 @@ void TMainForm::watchDataModule()
 
 void TMainForm::updateDatabasePane()
 {
-    m_databasePane->setText(QStringLiteral("Active Database: ") + settings().storeDomain);
+    m_databasePane->setText(QStringLiteral("Active Database: ") + effectiveStoreDomain());
 }
 
 void TMainForm::updateOrderStatusPane()
@@ -365,8 +409,14 @@ QMdiSubWindow* TMainForm::addChildWindow(QWidget* widget, bool maximized)
     widget->setAttribute(Qt::WA_DeleteOnClose);
     QMdiSubWindow* sub = m_mdi->addSubWindow(widget);
     sub->setAttribute(Qt::WA_DeleteOnClose);
+    // Restored, a child window is never smaller than its contents need.
+    sub->setMinimumSize(sub->minimumSizeHint());
     // A closed child leaves the Window menu and may disable "Minimize All".
     connect(sub, &QObject::destroyed, this, &TMainForm::activeWindowChanged, Qt::QueuedConnection);
+    // A window that closes itself takes its frame along (an empty frame would
+    // stay in the area and in the Window menu). Queued: the frame may itself
+    // be going, and then the call is dropped with it.
+    connect(widget, &QObject::destroyed, sub, &QMdiSubWindow::close, Qt::QueuedConnection);
     if (maximized)
         sub->showMaximized();
     else
@@ -397,6 +447,17 @@ void TMainForm::MinimizeAllClick()
 void TMainForm::HelpContentsClick()
 {
     showHelpContents();
+}
+
+void TMainForm::HelpClick()
+{
+    // A child window names its topic in its "helpTopic" property.
+    const QMdiSubWindow* sub = m_mdi->activeSubWindow();
+    const QVariant topic = sub && sub->widget() ? sub->widget()->property("helpTopic") : QVariant();
+    if (topic.isValid())
+        showHelpTopic(topic.toInt());
+    else
+        showHelpContents();
 }
 
 void TMainForm::ExitClick()

@@ -18,6 +18,7 @@ class QToolButton;
 namespace os {
 
 class TMainDataMod;
+struct MainCommand;
 
 // The program's frame window: menus, toolbar, status bar and the child
 // windows (browsers and the Connections window) in an MDI area. Every action,
@@ -76,6 +77,9 @@ public slots:
     void OnlineClick(); // the Connections window, one instance
     void MinimizeAllClick();
     void HelpContentsClick();
+    // "Help" and F1: the help topic of the active child window (its
+    // "helpTopic" property), or the contents.
+    void HelpClick();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -85,6 +89,7 @@ private:
     void buildCommands();
     void buildStatusBar();
     void applyEnabled();
+    void updateCommandTips();
     void activeWindowChanged();
     void updateOrderStatusPane();
     void rebuildWindowMenu();
@@ -107,6 +112,8 @@ private:
     // The seven toolbar buttons, in their order, and the three menus.
     QList<QAction*> m_toolbarCommands;
     QList<QAction*> m_pendingCommands;
+    QList<std::pair<QAction*, const MainCommand*>> m_commands; // every row, built
+    bool m_databaseOpen = false;
     QPointer<QMdiSubWindow> m_updateSite;
     QPointer<TMainDataMod> m_watchedDataModule;
     bool m_commandsEnabled = true;
