@@ -101,7 +101,8 @@ void placeBeside(QWidget* help, const QWidget* dialog)
     const int leftRoom = d.left() - avail.left() - kGap - frame.width();
     const bool right = rightRoom >= leftRoom;
     const int room = right ? rightRoom : leftRoom;
-    const int width = room >= kNarrowest ? std::min(help->width(), room) : help->width();
+    // Without that room, as narrow as it reads well, at the screen's edge.
+    const int width = std::min(help->width(), std::max(room, kNarrowest));
     const int height = std::min(help->height(), avail.height() - frame.height());
     help->resize(width, height);
     const int outer = width + frame.width();
