@@ -81,8 +81,8 @@ QString usage()
         out += QStringLiteral("  %1 %2\n").arg(option.leftJustified(22), help);
     };
     line(optionText(kHome),
-         QStringLiteral(
-             "the program's own directory (data in DIR/data); default: the executable's"));
+         QStringLiteral("the home, data in DIR/data (default: the program's directory if "
+                        "it has data/, else ~/.local/share/ordersentinel)"));
     for (const Mode& m : kModes)
         line(optionText(m.flag), QString::fromUtf8(m.help));
     line(optionText(kVersion), QStringLiteral("print the program version"));
@@ -187,30 +187,39 @@ CommandLine parseArguments(int argc, char** argv)
     return c;
 }
 
-// The home named on the command line must exist; the default is the
-// executable's own directory.
-bool setHome(const Args& args)
+// The home named on the command line must exist (exit code 2 otherwise).
+// Without one, the executable's own directory when it holds the data,
+// else the user's own home of an installed program, made on first start
+// (exit code 1 when it cannot be). 0 when the home is set.
+int setHome(const Args& args)
 {
     const QString home = args.value(QLatin1String(kHome.name));
     if (home.isEmpty()) {
-        os::AppPaths::setHome(QCoreApplication::applicationDirPath());
-        return true;
+        const QString programDir = QCoreApplication::applicationDirPath();
+        const QString chosen = os::AppPaths::defaultHome(programDir);
+        QString error;
+        if (chosen != programDir && !os::AppPaths::prepareUserHome(chosen, &error)) {
+            os::messages().error(error);
+            return 1;
+        }
+        os::AppPaths::setHome(chosen);
+        return 0;
     }
     if (!QFileInfo(home).isDir()) {
         std::fprintf(stderr, "ordersentinel: --home: no such directory: %s\n",
                      home.toLocal8Bit().constData());
-        return false;
+        return 2;
     }
     os::AppPaths::setHome(home);
-    return true;
+    return 0;
 }
 
 int runHeadless(int argc, char** argv, const CommandLine& c)
 {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("Ordersentinel"));
-    if (!setHome(c.args))
-        return 2;
+    if (const int failed = setHome(c.args))
+        return failed;
     try {
         os::SingleInstance lock;
         if (c.mode->takesLock && !lock.acquireOrReport())
@@ -225,11 +234,13 @@ int runWindows(int argc, char** argv, const CommandLine& c)
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Ordersentinel"));
-    // Child windows show the program's picture, not the toolkit's.
-    QApplication::setWindowIcon(os::makeToolbarIcon(os::ToolbarIcon::Orders));
+    // The desktop entry (ordersentinel.desktop) names the program's icon for
+    // the task bar; the windows show the same one.
+    QApplication::setDesktopFileName(QStringLiteral("ordersentinel"));
+    QApplication::setWindowIcon(os::programIcon());
     os::installWindowServices();
-    if (!setHome(c.args))
-        return 2;
+    if (const int failed = setHome(c.args))
+        return failed;
 
     os::SingleInstance lock;
     if (!lock.acquireOrReport())

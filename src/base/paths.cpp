@@ -2,6 +2,9 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QStandardPaths>
 
 namespace os {
 
@@ -40,6 +43,32 @@ QString AppPaths::homeFile(const QString& name)
 QString AppPaths::dataFile(const QString& name)
 {
     return dataDir() + QLatin1Char('/') + name;
+}
+
+QString AppPaths::defaultHome(const QString& programDir)
+{
+    if (QFileInfo(programDir + QStringLiteral("/data")).isDir())
+        return programDir;
+    const QString userData = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
+    if (userData.isEmpty())
+        return programDir;
+    return userData + QStringLiteral("/ordersentinel");
+}
+
+bool AppPaths::prepareUserHome(const QString& home, QString* error)
+{
+    for (const QString& dir :
+         {home, home + QStringLiteral("/data"), htmlDirOf(home + QStringLiteral("/data"))}) {
+        if (QFileInfo(dir).isDir())
+            continue;
+        if (!QDir().mkpath(dir) ||
+            !QFile::setPermissions(dir, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner)) {
+            if (error)
+                *error = QStringLiteral("Cannot create directory \"%1\".").arg(dir);
+            return false;
+        }
+    }
+    return true;
 }
 
 } // namespace os

@@ -1,5 +1,6 @@
 #include "gui/app/toolbar_icons.h"
 
+#include <QDir>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPixmap>
@@ -154,6 +155,15 @@ QIcon makeToolbarIcon(ToolbarIcon which)
         p.end();
         icon.addPixmap(pm);
     }
+    return icon;
+}
+
+QIcon programIcon()
+{
+    QIcon icon;
+    const QDir sizes(QStringLiteral(":/icons/hicolor"));
+    for (const QString& size : sizes.entryList(QDir::Dirs))
+        icon.addFile(sizes.filePath(size + QStringLiteral("/apps/ordersentinel.png")));
     return icon;
 }
 

@@ -19,4 +19,8 @@ enum class ToolbarIcon
 
 QIcon makeToolbarIcon(ToolbarIcon which);
 
+// The program's own icon, the one its desktop entry names, in every size
+// installed under share/icons/hicolor (compiled in).
+QIcon programIcon();
+
 } // namespace os
