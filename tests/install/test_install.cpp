@@ -83,9 +83,9 @@ private slots:
     {
         QVERIFY(m_prefix.isValid() && m_user.isValid());
         QVERIFY(QDir().mkpath(m_user.filePath(QStringLiteral("home"))));
-        const Run r = run(QStringLiteral(OS_CMAKE), {QStringLiteral("--install"),
-                                                     QStringLiteral(OS_BUILD_DIR),
-                                                     QStringLiteral("--prefix"), m_prefix.path()});
+        const Run r = run(QStringLiteral(OS_CMAKE),
+                          {QStringLiteral("--install"), QStringLiteral(OS_BUILD_DIR),
+                           QStringLiteral("--prefix"), m_prefix.path()});
         QVERIFY2(r.code == 0, qPrintable(r.err));
     }
 
@@ -182,14 +182,15 @@ private slots:
         QVERIFY2(r.code == 0, qPrintable(r.out + r.err));
         const QString deb = out.filePath(QStringLiteral("ordersentinel_1.0.0.1_amd64.deb"));
         QVERIFY(QFileInfo::exists(deb));
-        const Run depends = run(QStringLiteral("dpkg-deb"), {QStringLiteral("-f"), deb,
-                                                             QStringLiteral("Depends")});
+        const Run depends =
+            run(QStringLiteral("dpkg-deb"), {QStringLiteral("-f"), deb, QStringLiteral("Depends")});
         for (const char* package : {"libqt6core6", "libqt6widgets6", "libsqlite3-0", "libcurl4",
                                     "libssl3", "qt6-qpa-plugins"})
             QVERIFY2(depends.out.contains(QLatin1String(package)), qPrintable(depends.out));
         const Run files = run(QStringLiteral("dpkg-deb"), {QStringLiteral("-c"), deb});
-        for (const char* file : {"./usr/bin/ordersentinel", "./usr/share/applications/ordersentinel.desktop",
-                                 "./usr/share/icons/hicolor/scalable/apps/ordersentinel.svg"})
+        for (const char* file :
+             {"./usr/bin/ordersentinel", "./usr/share/applications/ordersentinel.desktop",
+              "./usr/share/icons/hicolor/scalable/apps/ordersentinel.svg"})
             QVERIFY2(files.out.contains(QLatin1String(file)), file);
     }
 };
