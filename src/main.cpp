@@ -11,6 +11,7 @@
 #include "gui/app/main_form.h"
 #include "gui/app/message_box.h"
 #include "gui/app/toolbar_icons.h"
+#include "mail/headless_outbox.h"
 #include "sync/headless.h"
 #include "sync/import_reply.h"
 
@@ -53,6 +54,9 @@ const Mode kModes[] = {
     {{"--import-reply", "FILE"}, {},
      "import a kept store reply from DIR/retrievals/ again, without the store", false,
      [](const Args& a) { return os::runImportReply(a.value(QStringLiteral("--import-reply"))); }},
+    {{"--send-outbox", nullptr}, {},
+     "send every message of the outbox (\"Send Messages\"); mail password on stdin when a login is set", true,
+     [](const Args&) { return os::runSendOutbox(); }},
 };
 // clang-format on
 

@@ -75,6 +75,11 @@ struct Settings
     double Weightbased_CalcFee = 1.25;
     double Basic_BasePercentage = 0.15;
     double AllAccountsDiscount = 0.03;
+    // Sending mail through today's servers; an older zr.ini lacks these keys
+    // and so means no security and no login.
+    int SMTPSecurity = 0;              // 0 none, 1 STARTTLS, 2 TLS from the first byte
+    QString SMTPUser;                  // a login is made when not empty
+    bool SMTPRememberPassword = false; // the password is kept in the desktop's keyring
 
     // [ADVSHIPSEC]
     QString UPSUsername;

@@ -854,4 +854,11 @@ bool Table::locate(const QStringList& fields, const QVariantList& values, bool c
     return true;
 }
 
+QString filterEquals(const QString& field, const QString& value)
+{
+    QString quoted = value;
+    quoted.replace(QLatin1Char('\''), QLatin1String("''"));
+    return field + QLatin1String("='") + quoted + QLatin1Char('\'');
+}
+
 } // namespace os

@@ -167,4 +167,8 @@ private:
     std::function<bool(Table&)> m_beforePost;
 };
 
+// A filter term for Table::setFilter that finds `value` exactly, whatever
+// quotes it holds: FIELD='value' with every ' doubled.
+QString filterEquals(const QString& field, const QString& value);
+
 } // namespace os

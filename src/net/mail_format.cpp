@@ -195,8 +195,8 @@ QString foldHeaderValue(const QString& value)
         if (c == QLatin1Char('\r') && i + 1 < value.size() && value.at(i + 1) == QLatin1Char('\n'))
             continue; // CR LF becomes one space, at the LF
         const char16_t u = c.unicode();
-        const bool control = (u < 32 && u != '\t') || u == 127 || u == 0x2028 || u == 0x2029 ||
-                             u == 0x85;
+        const bool control =
+            (u < 32 && u != '\t') || u == 127 || u == 0x2028 || u == 0x2029 || u == 0x85;
         out += control ? QChar(QLatin1Char(' ')) : c;
     }
     return out;
@@ -299,13 +299,13 @@ QByteArray rfc5322Date(const QDateTime& when)
     const int a = offset < 0 ? -offset : offset;
     return (c.toString(when, QStringLiteral("ddd, dd MMM yyyy hh:mm:ss ")) +
             QLatin1Char(offset < 0 ? '-' : '+') +
-            QStringLiteral("%1%2").arg(a / 60, 2, 10, QLatin1Char('0')).arg(a % 60, 2, 10,
-                                                                           QLatin1Char('0')))
+            QStringLiteral("%1%2")
+                .arg(a / 60, 2, 10, QLatin1Char('0'))
+                .arg(a % 60, 2, 10, QLatin1Char('0')))
         .toLatin1();
 }
 
-QByteArray makeMessageId(const QDateTime& when, const QString& senderAddr,
-                         const QString& helloName)
+QByteArray makeMessageId(const QDateTime& when, const QString& senderAddr, const QString& helloName)
 {
     QString domain = senderAddr.mid(senderAddr.lastIndexOf(QLatin1Char('@')) + 1);
     if (!senderAddr.contains(QLatin1Char('@')) || !isDomain(domain))

@@ -113,8 +113,9 @@ void SmtpClient::waitFor(const std::function<bool()>& done, const QString& lostT
     QDeadlineTimer deadline(qint64(m_timeoutSeconds) * 1000);
     while (!done()) {
         if (!m_tlsFault.isEmpty())
-            failConnection(TlsFailed, QStringLiteral("The mail server's certificate was refused: %1")
-                                          .arg(m_tlsFault));
+            failConnection(
+                TlsFailed,
+                QStringLiteral("The mail server's certificate was refused: %1").arg(m_tlsFault));
         if (!m_socket || m_socket->state() == QAbstractSocket::UnconnectedState ||
             !m_socketFault.isEmpty()) {
             const QString fault = m_socketFault.isEmpty()
@@ -140,9 +141,8 @@ void SmtpClient::waitFor(const std::function<bool()>& done, const QString& lostT
 void SmtpClient::setupTls()
 {
     QSslConfiguration conf = QSslConfiguration::defaultConfiguration();
-    const QString caFile = m_extraCaFile.isEmpty()
-                               ? qEnvironmentVariable("ORDERSENTINEL_CA_FILE")
-                               : m_extraCaFile;
+    const QString caFile =
+        m_extraCaFile.isEmpty() ? qEnvironmentVariable("ORDERSENTINEL_CA_FILE") : m_extraCaFile;
     if (!caFile.isEmpty())
         conf.addCaCertificates(QSslCertificate::fromPath(caFile));
     conf.setPeerVerifyMode(QSslSocket::VerifyPeer);
@@ -255,8 +255,8 @@ bool SmtpClient::ehlo()
     m_authMethods.clear();
     for (int i = 1; i < r.lines.size(); ++i) {
         const QString keyword = r.lines.at(i).mid(4).trimmed();
-        const QStringList words = keyword.split(QRegularExpression(QStringLiteral("[ =]")),
-                                                Qt::SkipEmptyParts);
+        const QStringList words =
+            keyword.split(QRegularExpression(QStringLiteral("[ =]")), Qt::SkipEmptyParts);
         if (words.isEmpty())
             continue;
         m_extensions.insert(words.first().toUpper());
@@ -328,7 +328,8 @@ SmtpClient::Reply SmtpClient::readReply()
     while (true) {
         qsizetype end = m_in.indexOf('\n');
         if (end < 0) {
-            waitFor([this] { return m_in.contains('\n'); }, QStringLiteral("The connection to the mail server was lost"));
+            waitFor([this] { return m_in.contains('\n'); },
+                    QStringLiteral("The connection to the mail server was lost"));
             continue;
         }
         QByteArray line = m_in.left(end);
@@ -340,9 +341,9 @@ SmtpClient::Reply SmtpClient::readReply()
         bool ok = false;
         const int code = line.left(3).toInt(&ok);
         if (!ok || line.size() < 3 || (line.size() > 3 && line.at(3) != '-' && line.at(3) != ' '))
-            failConnection(BadReply,
-                           QStringLiteral("The mail server sent a reply that is not SMTP: %1")
-                               .arg(text));
+            failConnection(
+                BadReply,
+                QStringLiteral("The mail server sent a reply that is not SMTP: %1").arg(text));
         reply.code = code;
         reply.lines << text;
         if (line.size() == 3 || line.at(3) == ' ')

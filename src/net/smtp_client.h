@@ -73,8 +73,8 @@ public:
         ConnectionLost = 5,
         TimedOut = 6,
         TlsFailed = 7,
-        Unsupported = 8, // the server lacks what the settings ask (STARTTLS, AUTH)
-        BadReply = 9,    // a reply that is not SMTP
+        Unsupported = 8,    // the server lacks what the settings ask (STARTTLS, AUTH)
+        BadReply = 9,       // a reply that is not SMTP
         InvalidAddress = 10 // an address that would break the envelope
     };
 
@@ -173,9 +173,9 @@ private:
     QByteArray m_in;
     QSet<QString> m_extensions;
     QStringList m_authMethods;
-    bool m_extended = false;  // the server answered EHLO
-    QString m_socketFault;    // set by the socket's error signal
-    QString m_tlsFault;       // the certificate fault that refused the peer
+    bool m_extended = false; // the server answered EHLO
+    QString m_socketFault;   // set by the socket's error signal
+    QString m_tlsFault;      // the certificate fault that refused the peer
     QEventLoop* m_loop = nullptr;
 };
 

@@ -188,4 +188,9 @@ bool openCompanyDatabaseReporting(TMainDataMod& data, const QString& dir)
     return false;
 }
 
+std::optional<QString> readSecretInput(const char* prompt)
+{
+    return readSecretLine(prompt);
+}
+
 } // namespace os

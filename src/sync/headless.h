@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include <optional>
+
 namespace os {
 
 // Runs one store session without windows (`ordersentinel --session ACTION`):
@@ -27,5 +29,10 @@ class TMainDataMod;
 // after a failure was shown; throws ProgramTermination after the messages of
 // an old table layout.
 bool openCompanyDatabaseReporting(TMainDataMod& data, const QString& dir);
+
+// One line of standard input without its line end (a secret: the prompt goes
+// to standard error and the echo is off when standard input is a terminal);
+// nothing at end of input.
+std::optional<QString> readSecretInput(const char* prompt);
 
 } // namespace os

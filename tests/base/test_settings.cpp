@@ -92,6 +92,9 @@ const QByteArray kDefaultFile =
     "Weightbased_CalcFee=1.25\n"
     "Basic_BasePercentage=0.15000\n"
     "AllAccountsDiscount=0.03000\n"
+    "SMTPSecurity=0\n"
+    "SMTPUser=\n"
+    "SMTPRememberPassword=0\n"
     "[ADVSHIPSEC]\n"
     "UPSUsername=\n"
     "UPSPassword=\n"
@@ -199,7 +202,7 @@ private slots:
         QCOMPARE(data.value("SECINFO", "SecRef", "?"), QStringLiteral("0"));
         QCOMPARE(data.value("MAINC", "Mine", "?"), QStringLiteral("kept"));
         QVERIFY(!data.contains("MAINC", "LegacyKey"));
-        QCOMPARE(data.keys("MAINC").size(), 62 + 1);
+        QCOMPARE(data.keys("MAINC").size(), 65 + 1);
         QCOMPARE(data.keys("ADVSHIPSEC").size(), 10);
         QCOMPARE(data.keys("SECINFO").size(), 4);
         QVERIFY(data.text().startsWith(
@@ -315,7 +318,7 @@ private slots:
         IniFile data(home.path("data/zr.ini"));
         QVERIFY(data.load());
         QCOMPARE(data.value("MAINC", "Basic_BaseShipping", "?"), QStringLiteral("5.00"));
-        QCOMPARE(data.keys("MAINC").size(), 62);
+        QCOMPARE(data.keys("MAINC").size(), 65);
     }
 
     void existingKeysKeepPlaceAndSpellingNewOnesAreAppended()
@@ -341,7 +344,8 @@ private slots:
                      "[mainc]\ncompanyname=Acme Two\nCustom=keep\nChecksByMail=1\nAskCCPhone=1\n")),
                  qPrintable(text));
         QVERIFY(text.contains(QStringLiteral(
-            "AllAccountsDiscount=0.03000\n\n; about security\n[SecInfo]\nsecref=0\n"
+            "AllAccountsDiscount=0.03000\nSMTPSecurity=0\nSMTPUser=\nSMTPRememberPassword=0\n"
+            "\n; about security\n[SecInfo]\nsecref=0\n"
             "SecURL=^https?://([a-zA-Z0-9\\-\\.]*\\.)?/\nSecGet=0\nSecPost=0\n[Other]\nx=1\n"
             "[ADVSHIPSEC]\nUPSUsername=\n")));
         QVERIFY(text.endsWith(QStringLiteral("USEUSPS=0\n")));

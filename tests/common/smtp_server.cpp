@@ -128,8 +128,7 @@ void SmtpServer::requireStartTls(bool on)
 
 void SmtpServer::requireLogin(const QString& user, const QString& password)
 {
-    control({{"cmd", "configure"},
-             {"auth", QJsonObject{{"user", user}, {"password", password}}}});
+    control({{"cmd", "configure"}, {"auth", QJsonObject{{"user", user}, {"password", password}}}});
 }
 
 void SmtpServer::offer8BitMime(bool on)

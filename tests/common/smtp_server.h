@@ -71,8 +71,8 @@ public:
     void refuse(const QString& command, const QString& reply, int after = 0, int times = -1,
                 const QString& address = QString());
     void refuseRecipient(const QString& address,
-                         const QString& reply = QStringLiteral(
-                             "550 5.1.1 Recipient address rejected: User unknown"));
+                         const QString& reply =
+                             QStringLiteral("550 5.1.1 Recipient address rejected: User unknown"));
     void drop(const QString& command, int after = 0, int times = -1);
     void stall(const QString& command, int after = 0, int times = -1);
 

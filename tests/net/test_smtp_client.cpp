@@ -148,9 +148,8 @@ void TestSmtpClient::recipientsAndSender_data()
     QTest::addColumn<QStringList>("addresses");
     QTest::newRow("plain") << "a@x.test" << QStringList{"a@x.test"};
     QTest::newRow("two") << "a@x.test, b@x.test" << QStringList{"a@x.test", "b@x.test"};
-    QTest::newRow("comma in quotes")
-        << "\"Smith, John\" <john@x.test>, mary@x.test"
-        << QStringList{"john@x.test", "mary@x.test"};
+    QTest::newRow("comma in quotes") << "\"Smith, John\" <john@x.test>, mary@x.test"
+                                     << QStringList{"john@x.test", "mary@x.test"};
     QTest::newRow("comment skipped") << "john@x.test (John, at home)" << QStringList{"john@x.test"};
     QTest::newRow("angle in quotes") << "\"a<b\" <c@x.test>" << QStringList{"c@x.test"};
     QTest::newRow("empty entries") << " , a@x.test ,, " << QStringList{"a@x.test"};
@@ -311,7 +310,8 @@ void TestSmtpClient::utf8WithAndWithout8BitMime()
         QCOMPARE(decodeWords(header(p, "To")), QStringLiteral("Jürgen Groß"));
         QVERIFY(header(p, "To").endsWith(" <jg@cust.test>"));
         QCOMPARE(header(p, "Content-Type"), QByteArray("text/plain; charset=UTF-8"));
-        const QByteArray expectedBody = "Grüße aus Köln,\r\n€ 12,50 = zwölf Euro fünfzig.\r\n.ende\r\n";
+        const QByteArray expectedBody =
+            "Grüße aus Köln,\r\n€ 12,50 = zwölf Euro fünfzig.\r\n.ende\r\n";
         if (eightBit) {
             QCOMPARE(got[0].mailOptions, QStringList{"BODY=8BITMIME"});
             QCOMPARE(header(p, "Content-Transfer-Encoding"), QByteArray("8bit"));
@@ -414,8 +414,9 @@ void TestSmtpClient::droppedConnection()
         QFAIL("no error");
     } catch (const SmtpError& e) {
         QCOMPARE(e.code(), int(SmtpClient::ConnectionLost));
-        QVERIFY2(e.text().startsWith(QStringLiteral("The connection to the mail server was lost: ")),
-                 qPrintable(e.text()));
+        QVERIFY2(
+            e.text().startsWith(QStringLiteral("The connection to the mail server was lost: ")),
+            qPrintable(e.text()));
     }
     QVERIFY(!c->isConnected());
     c->disconnectFromServer(); // nothing to do, no throw

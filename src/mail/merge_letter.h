@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QDateTime>
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+
+#include <functional>
+
+namespace os {
+
+class Table;
+class Query;
+
+// A column of the record a letter is made for, by name (NAME, CITY, CUSTID,
+// IDATE, INV, TOTAL, METHOD, COUPON); a null QVariant is an empty column.
+using MergeField = std::function<QVariant(const QString& column)>;
+
+// The tags of a letter in the order MergeLetter replaces them.
+const QStringList& mergeTags();
+
+// The letter merge of every letter the program writes: ReplaceTag once per
+// tag of mergeTags(), in that order (a value inserted for one tag is scanned
+// by the tags replaced after it). The customer tags take the record's NAME,
+// STREET, CITY, STATE, ZIP, COUNTRY and CUSTID; the order tags its IDATE (the
+// system's date-time format), INV, TOTAL (FormatMoney), METHOD and COUPON
+// when `isOrder`, else they are removed. %io_shipping_info_structure% is left
+// to the caller.
+QString MergeLetter(const QString& body, const MergeField& source, bool isOrder);
+// The same for the current row of a table (ORDERs, CUSTOMERS) or a query
+// (the customer list).
+QString MergeLetter(const QString& body, const Table& source, bool isOrder);
+QString MergeLetter(const QString& body, const Query& source, bool isOrder);
+
+// An order's date and time as letters show it: the system's short date and
+// its time with seconds.
+QString letterDateTime(const QDateTime& when);
+
+// The tag of the order's shipping block, filled by the shipping letter and
+// emptied by the single-letter composition.
+inline constexpr char kShippingInfoTag[] = "%io_shipping_info_structure%";
+
+} // namespace os

@@ -1,0 +1,490 @@
+// The outbox run, queuing, the letter merge and the mail password against
+// a real aiosmtpd and real table files; the headless --send-outbox mode and
+// a killed run through the real executable.
+
+#include "base/clock.h"
+#include "base/settings.h"
+#include "common/scripted_messages.h"
+#include "common/smtp_server.h"
+#include "common/temp_home.h"
+#include "common/test_certs.h"
+#include "common/throws.h"
+#include "data/main_data_mod.h"
+#include "data/table.h"
+#include "mail/mail_server.h"
+#include "mail/merge_letter.h"
+#include "mail/outbox.h"
+#include "net/smtp_client.h"
+
+#include <QProcess>
+#include <QSet>
+#include <QtTest>
+
+#include <memory>
+
+using namespace os;
+using namespace os::test;
+
+namespace {
+
+struct Row
+{
+    QString subject, to, type;
+};
+
+QList<Row> rows(const QString& dir, const QString& table)
+{
+    Table t(table);
+    t.setDirectory(dir);
+    t.open();
+    QList<Row> out;
+    for (t.first(); !t.eof(); t.next())
+        out << Row{t.value("SUBJECT").toString(), t.value("TO").toString(),
+                   t.value("TYPE").toString()};
+    return out;
+}
+
+QStringList subjects(const QString& dir, const QString& table)
+{
+    QStringList out;
+    for (const Row& r : rows(dir, table))
+        out << r.subject;
+    return out;
+}
+
+struct Run
+{
+    int exitCode = -1;
+    QStringList out;
+    QString err;
+};
+
+} // namespace
+
+class TestOutbox : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void mergeLetter();
+    void queueingKeepsTheCompletenessRule();
+    void refusedMessageStopsTheRun();
+    void connectionErrorMovesNothing();
+    void stalledServerEndsTheRun();
+    void filteredRunWithQuotes();
+    void passwordWithoutKeyring();
+    void headlessSendOutbox();
+    void killedRunLosesNothing();
+
+private:
+    void queue(const QString& subject, const QString& to, const QString& type = QString());
+    OutboxRun::Result sendAll(OutboxRun& run, const QString& filter = QString());
+    Run headless(const QByteArray& input = QByteArray(), QProcess* keep = nullptr);
+    QString dataDir() const { return m_home->dataDir(); }
+
+    std::unique_ptr<TestCerts> m_certs;
+    std::unique_ptr<SmtpServer> m_server;
+    std::unique_ptr<TempHome> m_home;
+    std::unique_ptr<ScriptedMessages> m_messages;
+    std::unique_ptr<TMainDataMod> m_data;
+};
+
+void TestOutbox::initTestCase()
+{
+    // No keyring here, whatever the machine has: no session bus, no display.
+    qputenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/bus");
+    qunsetenv("DISPLAY");
+    m_certs = std::make_unique<TestCerts>();
+    QVERIFY2(m_certs->isValid(), qPrintable(m_certs->error()));
+    // The client (here and in the executable) trusts the test authority.
+    qputenv("ORDERSENTINEL_CA_FILE", m_certs->caCert().toLocal8Bit());
+    m_server = std::make_unique<SmtpServer>(
+        SmtpServer::Options{m_certs->valid().cert, m_certs->valid().key});
+    QVERIFY2(m_server->isRunning(), qPrintable(m_server->errorString()));
+}
+
+void TestOutbox::init()
+{
+    // Tests that run the whole cycle again call init() themselves.
+    m_data.reset(); // the data module of the program is the first one alive
+    m_messages.reset();
+    m_home.reset();
+    m_server->clear();
+    m_home = std::make_unique<TempHome>();
+    m_messages = std::make_unique<ScriptedMessages>();
+    settings() = Settings();
+    settings().SMTPServer = QStringLiteral("127.0.0.1");
+    settings().SMTPPORT = m_server->port();
+    settings().SMTPhello = QStringLiteral("desk.shop.test");
+    QVERIFY(SaveSettings());
+    m_data = std::make_unique<TMainDataMod>();
+    QVERIFY(m_data->OpenCompanyDatabase(dataDir()));
+    m_messages->clear(); // the creation notice
+    resetMailPasswords();
+    setMailPasswordPrompt(nullptr);
+}
+
+void TestOutbox::cleanup()
+{
+    m_data.reset();
+    m_messages.reset();
+    m_home.reset();
+    Clock::pin(QDateTime());
+}
+
+void TestOutbox::queue(const QString& subject, const QString& to, const QString& type)
+{
+    QVERIFY(queueMessage({type, subject, to, QStringLiteral("\"Shop\" <info@shop.test>"),
+                          QStringLiteral("Dear customer,\n\nabout ") + subject}));
+}
+
+OutboxRun::Result TestOutbox::sendAll(OutboxRun& run, const QString& filter)
+{
+    Table myOut(QStringLiteral("outbox"));
+    myOut.setDirectory(dataDir());
+    myOut.open();
+    if (!filter.isEmpty()) {
+        myOut.setFilter(filter);
+        myOut.setFiltered(true);
+    }
+    return run.run(myOut, *m_data->SENDBOX);
+}
+
+void TestOutbox::mergeLetter()
+{
+    Table orders(QStringLiteral("orders"));
+    orders.setDirectory(dataDir());
+    orders.open();
+    orders.insert();
+    orders.setValue("INV", 1001);
+    orders.setValue("CUSTID", 77);
+    orders.setValue("NAME", QStringLiteral("%io_city%"));
+    orders.setValue("CITY", QStringLiteral("Springfield"));
+    orders.setValue("TOTAL", 1234.5);
+    orders.setValue("METHOD", QStringLiteral("COD"));
+    orders.setValue("IDATE", QDateTime(QDate(2025, 3, 4), QTime(9, 5, 7)));
+    QVERIFY(orders.post());
+
+    const QString body = QStringLiteral("Dear %IO_NAME%, order %invoice_number% of "
+                                        "%io_order_date_time% for %order_total% by "
+                                        "%Payment_Method% (%customer_id%)%io_coupon_code%.");
+    // The city tag comes after the name tag: the name that is a tag shows the city.
+    QCOMPARE(MergeLetter(body, orders, true),
+             QStringLiteral("Dear Springfield, order 1001 of ") +
+                 letterDateTime(QDateTime(QDate(2025, 3, 4), QTime(9, 5, 7))) +
+                 QStringLiteral(" for 1,234.50 by COD (77)."));
+    // A customer record: the order tags go.
+    QCOMPARE(MergeLetter(body, orders, false),
+             QStringLiteral("Dear Springfield, order  of  for  by  (77)."));
+    QVERIFY(letterDateTime(QDateTime(QDate(2025, 3, 4), QTime(9, 5, 7))).contains("9:05:07"));
+
+    // A name that is its own tag is inserted once, and the merge ends.
+    orders.edit();
+    orders.setValue("NAME", QStringLiteral("%io_name%"));
+    QVERIFY(orders.post());
+    QCOMPARE(MergeLetter(QStringLiteral("%io_name%/%io_NAME%"), orders, false),
+             QStringLiteral("%io_name%/%io_name%"));
+    QCOMPARE(MergeLetter(QString::fromLatin1(kShippingInfoTag), orders, true),
+             QString::fromLatin1(kShippingInfoTag));
+}
+
+void TestOutbox::queueingKeepsTheCompletenessRule()
+{
+    Clock::pin(QDateTime(QDate(2025, 3, 4), QTime(9, 0)));
+    QVERIFY(!m_data->OUTBOX->isOpen());
+    QVERIFY(!queueMessage({QStringLiteral("SALES"), QStringLiteral("No recipient"), QString(),
+                           QStringLiteral("info@shop.test"), QStringLiteral("text")}));
+    QCOMPARE(m_messages->texts(),
+             QStringList{"A message must contain a \"To\", \"From\" and \"Subject\" field, as well "
+                         "as a \"Message Body\"."});
+    QVERIFY(!m_data->OUTBOX->isOpen());
+    queue(QStringLiteral("Hello"), QStringLiteral("pat@cust.test"), QStringLiteral("SALES"));
+    Table out(QStringLiteral("outbox"));
+    out.setDirectory(dataDir());
+    out.open();
+    QCOMPARE(out.recordCount(), 1);
+    QCOMPARE(out.value("IDATE").toDateTime(), QDateTime(QDate(2025, 3, 4), QTime(9, 0)));
+    QCOMPARE(out.value("TYPE").toString(), QStringLiteral("SALES"));
+}
+
+void TestOutbox::refusedMessageStopsTheRun()
+{
+    // Queued yesterday: the sent copy keeps that date.
+    const QDateTime yesterday(QDate(2025, 3, 3), QTime(17, 30));
+    Clock::pin(yesterday);
+    queue(QStringLiteral("one"), QStringLiteral("a@cust.test"));
+    queue(QStringLiteral("two"), QStringLiteral("gone@cust.test"));
+    queue(QStringLiteral("three"), QStringLiteral("c@cust.test"));
+    Clock::pin(QDateTime(QDate(2025, 3, 4), QTime(9, 0)));
+    m_server->refuseRecipient(QStringLiteral("gone@cust.test"));
+
+    OutboxRun run;
+    QStringList trail;
+    QList<int> progress;
+    connect(&run, &OutboxRun::trail, this, [&](const QString& l) { trail << l; });
+    connect(&run, &OutboxRun::started, this, [&](int total) { progress << -total; });
+    connect(&run, &OutboxRun::advanced, this, [&](int sent, int) { progress << sent; });
+    QCOMPARE(sendAll(run), OutboxRun::Result::SendFailed);
+
+    QCOMPARE(m_messages->texts(),
+             QStringList{"550 5.1.1 Recipient address rejected: User unknown"});
+    QCOMPARE(subjects(dataDir(), "sentitems"), QStringList{"one"});
+    QCOMPARE(subjects(dataDir(), "outbox"), (QStringList{"two", "three"}));
+    QCOMPARE(progress, (QList<int>{-3, 1}));
+    QVERIFY(trail.contains(QStringLiteral("RCPT TO:<gone@cust.test>")));
+    QCOMPARE(trail.last(), QStringLiteral("221 Bye"));
+    Table sent(QStringLiteral("sentitems"));
+    sent.setDirectory(dataDir());
+    sent.open();
+    QCOMPARE(sent.value("IDATE").toDateTime(), yesterday);
+    QCOMPARE(sent.value("TO").toString(), QStringLiteral("a@cust.test"));
+    QCOMPARE(sent.value("FROM").toString(), QStringLiteral("\"Shop\" <info@shop.test>"));
+    QCOMPARE(sent.value("BODY").toString(), QStringLiteral("Dear customer,\n\nabout one"));
+    QVERIFY(!m_data->SENDBOX->isOpen());
+
+    // The next run starts again with the failing message.
+    m_server->clear();
+    m_messages->clear();
+    QCOMPARE(sendAll(run), OutboxRun::Result::Done);
+    QCOMPARE(subjects(dataDir(), "sentitems"), (QStringList{"one", "two", "three"}));
+    QVERIFY(subjects(dataDir(), "outbox").isEmpty());
+    QCOMPARE(m_server->messages().size(), 2);
+    QVERIFY(m_messages->texts().isEmpty());
+}
+
+void TestOutbox::connectionErrorMovesNothing()
+{
+    queue(QStringLiteral("one"), QStringLiteral("a@cust.test"));
+    settings().SMTPPORT = 1; // nobody listens there
+    OutboxRun run;
+    QCOMPARE(sendAll(run), OutboxRun::Result::ConnectFailed);
+    QCOMPARE(m_messages->texts(),
+             QStringList{"Connection Error! Be sure you are signed on and your \"Net Connection "
+                         "Settings\" are correct."});
+    QCOMPARE(subjects(dataDir(), "outbox"), QStringList{"one"});
+    QVERIFY(subjects(dataDir(), "sentitems").isEmpty());
+}
+
+void TestOutbox::stalledServerEndsTheRun()
+{
+    queue(QStringLiteral("one"), QStringLiteral("a@cust.test"));
+    queue(QStringLiteral("two"), QStringLiteral("b@cust.test"));
+    m_server->stall(QStringLiteral("DATA"), 1);
+    OutboxRun run;
+    run.client().setTimeoutSeconds(1);
+    QCOMPARE(sendAll(run), OutboxRun::Result::SendFailed);
+    QCOMPARE(m_messages->texts(), QStringList{"The mail server did not answer within 1 seconds."});
+    QCOMPARE(subjects(dataDir(), "sentitems"), QStringList{"one"});
+    QCOMPARE(subjects(dataDir(), "outbox"), QStringList{"two"});
+}
+
+void TestOutbox::filteredRunWithQuotes()
+{
+    // Filters are bound values: a quote in a type or an address is found.
+    queue(QStringLiteral("a"), QStringLiteral("o'brien@cust.test"), QStringLiteral("SHIP'S"));
+    queue(QStringLiteral("b"), QStringLiteral("x@cust.test"), QStringLiteral("SALES"));
+    queue(QStringLiteral("c"), QStringLiteral("y@cust.test"), QStringLiteral("SHIP'S"));
+    OutboxRun run;
+    QCOMPARE(sendAll(run, filterEquals(QStringLiteral("TYPE"), QStringLiteral("SHIP'S"))),
+             OutboxRun::Result::Done);
+    QCOMPARE(subjects(dataDir(), "sentitems"), (QStringList{"a", "c"}));
+    QCOMPARE(subjects(dataDir(), "outbox"), QStringList{"b"});
+    QCOMPARE(m_server->messages().value(0).rcptTos, QStringList{"o'brien@cust.test"});
+
+    Table sent(QStringLiteral("sentitems"));
+    sent.setDirectory(dataDir());
+    sent.open();
+    sent.setFilter(filterEquals(QStringLiteral("TO"), QStringLiteral("o'brien@cust.test")));
+    sent.setFiltered(true);
+    QCOMPARE(sent.recordCount(), 1);
+}
+
+void TestOutbox::passwordWithoutKeyring()
+{
+    // A login over STARTTLS with "Remember password" on a desktop without a
+    // keyring: the merchant is told once and asked at the first send of the
+    // run only.
+    m_server->requireLogin(QStringLiteral("shop"), QStringLiteral("right"));
+    settings().SMTPSecurity = 1;
+    settings().SMTPUser = QStringLiteral("shop");
+    settings().SMTPRememberPassword = true;
+    int asked = 0;
+    QString prompt;
+    std::optional<QString> answer = QStringLiteral("wrong");
+    setMailPasswordPrompt([&](const QString& text) {
+        ++asked;
+        prompt = text;
+        return answer;
+    });
+    const QString noKeyring =
+        QStringLiteral("No keyring is available on this desktop, so the mail password cannot "
+                       "be remembered. Ordersentinel will ask for it at each run.");
+    const QString connectionError = QStringLiteral("Connection Error! Be sure you are signed on "
+                                                   "and your \"Net Connection Settings\" are "
+                                                   "correct.");
+    queue(QStringLiteral("one"), QStringLiteral("a@cust.test"));
+    OutboxRun run;
+    // A refused password: the connection error, and the password is forgotten.
+    QCOMPARE(sendAll(run), OutboxRun::Result::ConnectFailed);
+    QCOMPARE(asked, 1);
+    QCOMPARE(prompt, QStringLiteral("Password of shop on the mail server 127.0.0.1:"));
+    QCOMPARE(m_messages->texts(), (QStringList{noKeyring, connectionError}));
+    m_messages->clear();
+    answer = QStringLiteral("right");
+    QCOMPARE(sendAll(run), OutboxRun::Result::Done);
+    QCOMPARE(asked, 2);
+    QVERIFY(m_messages->texts().isEmpty()); // told once a run
+    QCOMPARE(m_server->messages().value(0).authUser, QStringLiteral("shop"));
+    // Kept in memory for the rest of the run.
+    queue(QStringLiteral("two"), QStringLiteral("b@cust.test"));
+    QCOMPARE(sendAll(run), OutboxRun::Result::Done);
+    QCOMPARE(asked, 2);
+    QCOMPARE(m_server->messages().size(), 2);
+
+    // Cancelling the question sends nothing and says nothing more.
+    resetMailPasswords();
+    m_messages->clear();
+    answer.reset();
+    queue(QStringLiteral("three"), QStringLiteral("c@cust.test"));
+    QCOMPARE(sendAll(run), OutboxRun::Result::NoPassword);
+    QCOMPARE(m_messages->texts(), QStringList{noKeyring});
+    QCOMPARE(subjects(dataDir(), "outbox"), QStringList{"three"});
+}
+
+Run TestOutbox::headless(const QByteArray& input, QProcess* keep)
+{
+    QProcess own;
+    QProcess& p = keep ? *keep : own;
+    p.start(QStringLiteral(OS_PROGRAM_EXE),
+            {QStringLiteral("--home"), m_home->home(), QStringLiteral("--send-outbox")});
+    Run r;
+    if (!p.waitForStarted(10000))
+        return r;
+    p.write(input);
+    p.closeWriteChannel();
+    if (keep)
+        return r;
+    if (!p.waitForFinished(60000)) {
+        p.kill();
+        p.waitForFinished();
+        return r;
+    }
+    r.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -2;
+    r.err = QString::fromUtf8(p.readAllStandardError());
+    r.out = QString::fromUtf8(p.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
+    return r;
+}
+
+void TestOutbox::headlessSendOutbox()
+{
+    // Nothing queued: a clean exit with the empty-outbox text.
+    Run r = headless();
+    QCOMPARE(r.exitCode, 0);
+    QCOMPARE(r.err, QStringLiteral("You have no messages in your OutBox.\n"));
+    QVERIFY(r.out.isEmpty());
+
+    queue(QStringLiteral("one"), QStringLiteral("a@cust.test"));
+    queue(QStringLiteral("two"), QStringLiteral("gone@cust.test"));
+    queue(QStringLiteral("three"), QStringLiteral("c@cust.test"));
+    m_data->CloseCompanyDatabase();
+
+    m_server->refuseRecipient(QStringLiteral("gone@cust.test"));
+    r = headless();
+    QCOMPARE(r.exitCode, 1);
+    QCOMPARE(r.err, QStringLiteral("Error: 550 5.1.1 Recipient address rejected: User unknown\n"));
+    QVERIFY(r.out.contains(QStringLiteral("Sent\tone to a@cust.test")));
+    QVERIFY(r.out.contains(QStringLiteral("SMTP\tRCPT TO:<gone@cust.test>")));
+    QCOMPARE(subjects(dataDir(), "outbox"), (QStringList{"two", "three"}));
+
+    m_server->clear();
+    r = headless();
+    QCOMPARE(r.exitCode, 0);
+    QCOMPARE(r.err, QString());
+    QCOMPARE(r.out.filter(QRegularExpression("^Sent\t")),
+             (QStringList{"Sent\ttwo to gone@cust.test", "Sent\tthree to c@cust.test"}));
+    QVERIFY(subjects(dataDir(), "outbox").isEmpty());
+
+    // A login with no password on standard input.
+    QVERIFY(m_data->OpenCompanyDatabase(dataDir()));
+    queue(QStringLiteral("four"), QStringLiteral("d@cust.test"));
+    m_data->CloseCompanyDatabase();
+    settings().SMTPUser = QStringLiteral("shop");
+    QVERIFY(SaveSettings());
+    r = headless();
+    QCOMPARE(r.exitCode, 2);
+    QCOMPARE(r.err, QStringLiteral("No mail password was given on standard input.\n"));
+    QCOMPARE(subjects(dataDir(), "outbox"), QStringList{"four"});
+}
+
+void TestOutbox::killedRunLosesNothing()
+{
+    // The sending process is killed while the server holds it: at the DATA
+    // of a message (not yet taken) and at the RSET of the next one (the
+    // previous one posted and deleted). Then at wherever the kill lands.
+    // Every message is in the outbox, in sent items or in both, never in
+    // neither.
+    const QStringList all{"m1", "m2", "m3", "m4"};
+    struct Point
+    {
+        QString command;
+        int after;
+        QStringList sent; // in sent items afterwards (when the point is exact)
+    };
+    const QList<Point> points{{"DATA", 1, {"m1"}}, {"RSET", 2, {"m1", "m2"}},
+                              {"DATA", 3, {"m1", "m2", "m3"}}};
+    for (const Point& point : points) {
+        init();
+        for (const QString& s : all)
+            queue(s, s + QStringLiteral("@cust.test"));
+        m_data->CloseCompanyDatabase();
+        m_server->stall(point.command, point.after);
+        QProcess p;
+        headless(QByteArray(), &p);
+        QVERIFY(m_server->waitForLogLine(QStringLiteral("STALLED ") + point.command));
+        p.kill();
+        QVERIFY(p.waitForFinished(10000));
+        QCOMPARE(subjects(dataDir(), "sentitems"), point.sent);
+        QStringList queued = all;
+        for (const QString& s : point.sent)
+            queued.removeOne(s);
+        QCOMPARE(subjects(dataDir(), "outbox"), queued);
+        m_server->clear();
+        cleanup();
+    }
+
+    // Kills at moments nobody chose: after the k-th message reached the server.
+    for (int k = 1; k <= 4; ++k) {
+        init();
+        for (const QString& s : all)
+            queue(s, s + QStringLiteral("@cust.test"));
+        m_data->CloseCompanyDatabase();
+        QProcess p;
+        headless(QByteArray(), &p);
+        while (m_server->log().count(QStringLiteral("DATA")) < k &&
+               p.state() == QProcess::Running)
+            QTest::qWait(1);
+        p.kill();
+        p.waitForFinished(10000);
+        const QStringList sentList = subjects(dataDir(), "sentitems");
+        const QSet<QString> sent(sentList.begin(), sentList.end());
+        const QStringList queuedList = subjects(dataDir(), "outbox");
+        const QSet<QString> queued(queuedList.begin(), queuedList.end());
+        for (const QString& s : all)
+            QVERIFY2(sent.contains(s) || queued.contains(s), qPrintable(s + " is lost"));
+        // Whatever the server took is in sent items or still queued (sent
+        // again by the next run), never gone.
+        for (const SmtpServer::Message& m : m_server->messages()) {
+            const QString s = m.rcptTos.value(0).section('@', 0, 0);
+            QVERIFY(sent.contains(s) || queued.contains(s));
+        }
+        m_server->clear();
+        cleanup();
+    }
+    init();
+}
+
+QTEST_GUILESS_MAIN(TestOutbox)
+#include "test_outbox.moc"
