@@ -58,11 +58,10 @@ int runSendOutbox()
     OutboxRun run;
     QObject::connect(&run, &OutboxRun::trail, &run,
                      [](const QString& line) { printLogRow(QStringLiteral("SMTP"), line); });
-    QObject::connect(&run, &OutboxRun::messageSent, &run,
-                     [](const QString& to, const QString& subject) {
-                         printLogRow(QStringLiteral("Sent"),
-                                     QStringLiteral("%1 to %2").arg(subject, to));
-                     });
+    QObject::connect(
+        &run, &OutboxRun::messageSent, &run, [](const QString& to, const QString& subject) {
+            printLogRow(QStringLiteral("Sent"), QStringLiteral("%1 to %2").arg(subject, to));
+        });
     const OutboxRun::Result result = run.run(myOut, *data->SENDBOX);
     if (result == OutboxRun::Result::NoPassword) {
         std::fputs("No mail password was given on standard input.\n", stderr);

@@ -119,9 +119,8 @@ QString MergeLetter(const QString& body, const Query& source, bool isOrder)
     return MergeLetter(
         body,
         [&source](const QString& column) {
-            return source.columnNames().contains(column, Qt::CaseInsensitive)
-                       ? source.value(column)
-                       : QVariant();
+            return source.columnNames().contains(column, Qt::CaseInsensitive) ? source.value(column)
+                                                                              : QVariant();
         },
         isOrder);
 }

@@ -433,8 +433,8 @@ void TestOutbox::killedRunLosesNothing()
         int after;
         QStringList sent; // in sent items afterwards (when the point is exact)
     };
-    const QList<Point> points{{"DATA", 1, {"m1"}}, {"RSET", 2, {"m1", "m2"}},
-                              {"DATA", 3, {"m1", "m2", "m3"}}};
+    const QList<Point> points{
+        {"DATA", 1, {"m1"}}, {"RSET", 2, {"m1", "m2"}}, {"DATA", 3, {"m1", "m2", "m3"}}};
     for (const Point& point : points) {
         init();
         for (const QString& s : all)
@@ -463,8 +463,7 @@ void TestOutbox::killedRunLosesNothing()
         m_data->CloseCompanyDatabase();
         QProcess p;
         headless(QByteArray(), &p);
-        while (m_server->log().count(QStringLiteral("DATA")) < k &&
-               p.state() == QProcess::Running)
+        while (m_server->log().count(QStringLiteral("DATA")) < k && p.state() == QProcess::Running)
             QTest::qWait(1);
         p.kill();
         p.waitForFinished(10000);
