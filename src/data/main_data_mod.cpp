@@ -27,7 +27,7 @@ const char* const kCreateNotice = "Ordersentinel must create databases to functi
                                   "databases will be created in the background. This "
                                   "process may take several minutes.";
 
-bool Empty(const Table& t, const char* field)
+bool isEmpty(const Table& t, const char* field)
 {
     const QVariant v = t.value(QLatin1String(field));
     return v.isNull() || (v.typeId() == QMetaType::QString && v.toString().isEmpty());
@@ -55,7 +55,7 @@ void upper(Table& t, const char* field)
 
 void todayWhenEmpty(Table& t)
 {
-    if (Empty(t, "IDATE"))
+    if (isEmpty(t, "IDATE"))
         t.setValue(QStringLiteral("IDATE"), Clock::today());
 }
 
@@ -158,13 +158,13 @@ TMainDataMod* TMainDataMod::instance()
 void TMainDataMod::installRowRules()
 {
     DocsTable->setBeforePost([](Table& t) {
-        if (Empty(t, "DOCNAME") || Empty(t, "FROM") || Empty(t, "DOCBODY"))
+        if (isEmpty(t, "DOCNAME") || isEmpty(t, "FROM") || isEmpty(t, "DOCBODY"))
             return refuse(
                 "An Quillform Template must have a \"Body\", \"Subject\" and \"From\" field.");
         return true;
     });
     ShipIt->setBeforePost([](Table& t) {
-        if (Empty(t, "WEIGHT") || Empty(t, "FEE"))
+        if (isEmpty(t, "WEIGHT") || isEmpty(t, "FEE"))
             return refuse("Both the weight and the fee must be defined.");
         return true;
     });
@@ -176,16 +176,16 @@ void TMainDataMod::installRowRules()
                                               "entered is acceptable but may not be a what your "
                                               "intended to enter."));
         }
-        if (Empty(t, "DESCRIPTION"))
+        if (isEmpty(t, "DESCRIPTION"))
             return refuse("The Shipping Extension description can not be null.");
         return true;
     });
     Taxes->setBeforePost([](Table& t) {
-        if (Empty(t, "DT"))
+        if (isEmpty(t, "DT"))
             return refuse("The display text can not be null.");
-        if (Empty(t, "TT"))
+        if (isEmpty(t, "TT"))
             return refuse("The tax type can not be null.");
-        if (Empty(t, "CODE"))
+        if (isEmpty(t, "CODE"))
             return refuse("The tax code can not be null.");
         upper(t, "CODE");
         if (overOne(t, "P"))
@@ -195,17 +195,17 @@ void TMainDataMod::installRowRules()
         return true;
     });
     SmartTaxes->setBeforePost([](Table& t) {
-        if (Empty(t, "TAXCODE"))
+        if (isEmpty(t, "TAXCODE"))
             return refuse("The Tax Code must not be null.");
         upper(t, "TAXCODE");
-        if (Empty(t, "DISPLAY"))
+        if (isEmpty(t, "DISPLAY"))
             return refuse("The Display Text can not be null.");
         if (overOne(t, "PERCENTAGE"))
             return refuse(kPercentageMessage);
         return true;
     });
     Coupons->setBeforePost([](Table& t) {
-        if (Empty(t, "CODE") || Empty(t, "DISCOUNT"))
+        if (isEmpty(t, "CODE") || isEmpty(t, "DISCOUNT"))
             return refuse("A coupon must have a code and a discount percentage.");
         if (overOne(t, "DISCOUNT"))
             return refuse(kPercentageMessage);
@@ -213,7 +213,7 @@ void TMainDataMod::installRowRules()
         return true;
     });
     OUTBOX->setBeforePost([](Table& t) {
-        if (Empty(t, "TO") || Empty(t, "FROM") || Empty(t, "BODY") || Empty(t, "SUBJECT"))
+        if (isEmpty(t, "TO") || isEmpty(t, "FROM") || isEmpty(t, "BODY") || isEmpty(t, "SUBJECT"))
             return refuse("A message must contain a \"To\", \"From\" and \"Subject\" field, as "
                           "well as a \"Message "
                           "Body\".");
