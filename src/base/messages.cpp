@@ -1,5 +1,7 @@
 #include "base/messages.h"
 
+#include "base/text_utils.h"
+
 #include <cstdio>
 
 namespace os {
@@ -10,9 +12,12 @@ namespace {
 StderrMessageService g_default;
 MessageService* g_service = nullptr;
 
+// A text may carry what the store sent (a value in a conversion error, say):
+// its control characters are shown, never sent to the terminal as such.
 void writeLine(const char* prefix, const QString& text)
 {
-    const QByteArray line = (QString::fromLatin1(prefix) + displayText(text)).toUtf8();
+    const QByteArray line =
+        (QString::fromLatin1(prefix) + visibleControls(displayText(text), u"\n")).toUtf8();
     std::fprintf(stderr, "%s\n", line.constData());
     std::fflush(stderr);
 }

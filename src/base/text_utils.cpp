@@ -293,4 +293,30 @@ QString trimControl(const QString& text)
     return text.mid(begin, end - begin);
 }
 
+QString visibleControls(const QString& text, QStringView keep)
+{
+    auto isControl = [](char16_t c) { return c < 0x20 || c == 0x7f || (c >= 0x80 && c <= 0x9f); };
+    bool any = false;
+    for (const QChar c : text) {
+        if (isControl(c.unicode()) && !keep.contains(c)) {
+            any = true;
+            break;
+        }
+    }
+    if (!any)
+        return text;
+    QString out;
+    out.reserve(text.size() + 16);
+    for (const QChar c : text) {
+        const char16_t u = c.unicode();
+        if (!isControl(u) || keep.contains(c))
+            out += c;
+        else if (u < 0x80)
+            out += QStringLiteral("\\x%1").arg(int(u), 2, 16, QLatin1Char('0'));
+        else
+            out += QStringLiteral("\\u%1").arg(int(u), 4, 16, QLatin1Char('0'));
+    }
+    return out;
+}
+
 } // namespace os

@@ -45,4 +45,11 @@ std::optional<int> parseInteger(const QString& text);
 QByteArrayView trimControl(QByteArrayView text);
 QString trimControl(const QString& text);
 
+// The text with its control characters made visible, for a terminal: C0
+// controls, DEL and the C1 controls become escapes ("\x1b", "\x7f",
+// "\u009b"), so a text from the store cannot move the cursor, recolour or
+// retitle the merchant's terminal. Characters listed in `keep` (a line feed,
+// say) pass unchanged.
+QString visibleControls(const QString& text, QStringView keep = {});
+
 } // namespace os

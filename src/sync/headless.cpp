@@ -5,6 +5,7 @@
 #include "base/messages.h"
 #include "base/paths.h"
 #include "base/settings.h"
+#include "base/text_utils.h"
 #include "data/main_data_mod.h"
 #include "sync/store_session.h"
 
@@ -106,7 +107,8 @@ private:
 
 void printLogRow(const QString& type, const QString& message)
 {
-    const QByteArray line = (type + QLatin1Char('\t') + displayText(message)).toUtf8();
+    // One line per row, whatever the store wrote into its messages.
+    const QByteArray line = (type + QLatin1Char('\t') + visibleControls(message)).toUtf8();
     std::fwrite(line.constData(), 1, size_t(line.size()), stdout);
     std::fputc('\n', stdout);
     std::fflush(stdout);

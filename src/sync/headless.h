@@ -19,7 +19,10 @@ namespace os {
 int runHeadlessSession(const QString& action);
 
 // One event-log row on standard output, as the headless modes print them:
-// the type, a tab, the message (a "\r" in it shown as a line break).
+// the type, a tab, the message, on one line: its control characters (a
+// store's escape sequences, a carriage return) are shown as escapes
+// (visibleControls), so a store reply can neither drive the terminal nor
+// forge a row.
 void printLogRow(const QString& type, const QString& message);
 
 class TMainDataMod;

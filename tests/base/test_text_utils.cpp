@@ -241,6 +241,17 @@ private slots:
         QCOMPARE(ReadNumber(QStringLiteral("-0,20000")), -0.2);
         QCOMPARE(ReadNumber(FormatRate(0.12345)), 0.12345);
     }
+
+    void controlCharactersMadeVisible()
+    {
+        // An escape sequence, a bell ending a title change, a carriage return,
+        // DEL and a C1 control introducer; letters and accents pass.
+        QCOMPARE(visibleControls(QStringLiteral("a\x1b[2Jb\x1b]0;t\x07\rc\x7f\u009b31m \u00e9")),
+                 QStringLiteral("a\\x1b[2Jb\\x1b]0;t\\x07\\x0dc\\x7f\\u009b31m \u00e9"));
+        QCOMPARE(visibleControls(QStringLiteral("one\ntwo\tthree"), u"\n"),
+                 QStringLiteral("one\ntwo\\x09three"));
+        QCOMPARE(visibleControls(QStringLiteral("plain")), QStringLiteral("plain"));
+    }
 };
 
 QTEST_GUILESS_MAIN(TestTextUtils)

@@ -64,6 +64,7 @@ private slots:
     void unknownActionListsTheActions();
     void missingPassword();
     void oldTableLayoutEndsBeforeTheStore();
+    void storeTextsCannotDriveTheTerminal();
 
 private:
     std::unique_ptr<TempHome> m_home;
@@ -170,6 +171,24 @@ void TestHeadlessSession::oldTableLayoutEndsBeforeTheStore()
                           "Error: Ordersentinel will shut down now."}));
     QCOMPARE(err.last(), dir + QStringLiteral("/*.*"));
     QCOMPARE(m_sim->commands(), QStringList());
+}
+
+void TestHeadlessSession::storeTextsCannotDriveTheTerminal()
+{
+    // Clear the screen, retitle the window, a carriage return that would
+    // overwrite the row, a C1 introducer.
+    m_sim->rawReply("VendixResponse:\x1b[2J\x1b]0;owned\x07Hello\rVendix\tforged::\xc2\x9b"
+                    "31mred\n"
+                    "VendixAction:POLLED\n");
+    const Run r = runSession(m_home->home(), QStringLiteral("Poll Server"), "secret1\n");
+    QCOMPARE(r.exitCode, 0);
+    // (The message line is trimmed, its first escape with it.)
+    QVERIFY2(
+        r.out.contains(QStringLiteral("Vendix\t[2J\\x1b]0;owned\\x07Hello\\x0dVendix\\x09forged")),
+        qPrintable(r.out.join(QLatin1Char('\n'))));
+    QVERIFY(r.out.contains(QStringLiteral("Vendix\t\\u009b31mred")));
+    const QByteArray all = (r.out.join(QLatin1Char('\n')) + r.err).toUtf8();
+    QVERIFY(!all.contains('\x1b') && !all.contains('\x07') && !all.contains('\r'));
 }
 
 QTEST_GUILESS_MAIN(TestHeadlessSession)
