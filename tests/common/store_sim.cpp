@@ -407,6 +407,26 @@ void StoreSim::cutOffReply(int count, const QString& command)
     addFault({{QStringLiteral("kind"), QStringLiteral("cutoff")}}, count, command);
 }
 
+void StoreSim::cutReplyAt(qint64 at, const QString& length, int count, const QString& command)
+{
+    addFault({{QStringLiteral("kind"), QStringLiteral("cutoff")},
+              {QStringLiteral("at"), at},
+              {QStringLiteral("length"), length}},
+             count, command);
+}
+
+void StoreSim::endlessReply(int count, const QString& command)
+{
+    addFault({{QStringLiteral("kind"), QStringLiteral("endless")}}, count, command);
+}
+
+void StoreSim::sectionTwice(const QString& section, int count, const QString& command)
+{
+    addFault(
+        {{QStringLiteral("kind"), QStringLiteral("twice")}, {QStringLiteral("section"), section}},
+        count, command);
+}
+
 void StoreSim::replyNonStore(int count, const QString& command)
 {
     addFault({{QStringLiteral("kind"), QStringLiteral("html")}}, count, command);

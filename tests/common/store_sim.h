@@ -128,7 +128,18 @@ public:
     // 401 Basic challenge; only user "osdesk" / password "sentinel1" is let through
     // (a request with them is then answered normally and counts).
     void requireAuth(int count = 1, const QString& command = QString());
+    // The first `at` bytes of the real reply, then the connection closes:
+    // length "double" promises twice the reply (a cut the client sees),
+    // "none" sends no Content-Length (the body just ends), "short" promises
+    // `at` bytes and sends the whole reply.
+    void cutReplyAt(qint64 at, const QString& length, int count = 1,
+                    const QString& command = QString());
     void bigReply(qint64 bytes, int count = 1, const QString& command = QString());
+    // "DataSuccess" and an Orders section that never ends: filler lines until
+    // the client goes away.
+    void endlessReply(int count = 1, const QString& command = QString());
+    // The real reply with `section` sent as two blocks (its records split between them).
+    void sectionTwice(const QString& section, int count = 1, const QString& command = QString());
     void rawReply(const QByteArray& body, int count = 1, const QString& command = QString());
     void clearFaults();
 

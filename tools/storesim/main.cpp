@@ -139,6 +139,53 @@ QByteArray errorPage(int status, const QString& reason)
         .toUtf8();
 }
 
+// 700 filler lines of 100 bytes (99 letters and a line feed), plus one spare
+// line, so that any offset into an endless run of them is one copy.
+std::shared_ptr<std::string> fillerBlock()
+{
+    auto block = std::make_shared<std::string>();
+    for (int i = 0; i < 701; ++i) {
+        for (int c = 0; c < 99; ++c)
+            block->push_back(char('a' + c % 26));
+        block->push_back('\n');
+    }
+    return block;
+}
+
+// Writes up to `length` bytes of `head` followed by endless filler lines,
+// from `offset` on; returns how many it wrote (0 when the client is gone).
+size_t writeFiller(const std::string& head, const std::string& block, size_t offset, size_t length,
+                   httplib::DataSink& sink)
+{
+    if (offset < head.size()) {
+        const size_t n = std::min(length, head.size() - offset);
+        return sink.write(head.data() + offset, n) ? n : 0;
+    }
+    const size_t start = (offset - head.size()) % 100;
+    const size_t n = std::min(length, block.size() - 100);
+    return sink.write(block.data() + start, n) ? n : 0;
+}
+
+// The reply with one section sent as two blocks (the records split between
+// them, or the only record repeated): a store that writes a section twice.
+QByteArray sectionTwice(const QByteArray& reply, const QString& section)
+{
+    const QByteArray start = "STARTVendixResponse|" + section.toUtf8() + ':';
+    const QByteArray end = "ENDVendixResponse|" + section.toUtf8() + ':';
+    const qsizetype s = reply.indexOf(start);
+    const qsizetype e = reply.indexOf(end);
+    if (s < 0 || e < s)
+        return reply;
+    const QByteArray body = reply.mid(s + start.size(), e - s - start.size());
+    QList<QByteArray> lines = body.split('\n');
+    lines.removeAll(QByteArray());
+    const qsizetype half = std::max<qsizetype>(1, lines.size() / 2);
+    QByteArray first = '\n' + lines.mid(0, half).join('\n') + '\n';
+    QByteArray second = '\n' + (lines.size() > 1 ? lines.mid(half) : lines).join('\n') + '\n';
+    return reply.left(s) + start + first + end + '\n' + start + second + end +
+           reply.mid(e + end.size());
+}
+
 void Simulator::storeRequest(const httplib::Request& req, httplib::Response& res,
                              const QByteArray& postBody)
 {
@@ -214,50 +261,85 @@ void Simulator::storeRequest(const httplib::Request& req, httplib::Response& res
     } else if (kind == QLatin1String("big")) {
         // Made while it is sent, so a 50 MB reply costs no 50 MB of memory.
         const size_t total = size_t(fault.params.value(QStringLiteral("bytes")).toInteger(1 << 20));
-        const std::string head = "VendixResponse:Big reply\nVendixAction:BIG\n";
+        const auto head =
+            std::make_shared<std::string>("VendixResponse:Big reply\nVendixAction:BIG\n");
+        auto block = fillerBlock();
         res.status = 200;
         res.set_header("Server", "storesim/1.0");
-        // Filler: 100-byte lines; a block of whole lines (plus one spare) lets
-        // any offset be served by one copy.
-        auto block = std::make_shared<std::string>();
-        for (int i = 0; i < 700; ++i) {
-            for (int c = 0; c < 99; ++c)
-                block->push_back(char('a' + c % 26));
-            block->push_back('\n');
-        }
         res.set_content_provider(
             total, "text/html",
             [head, block](size_t offset, size_t length, httplib::DataSink& sink) {
-                if (offset < head.size()) {
-                    const size_t n = std::min(length, head.size() - offset);
-                    sink.write(head.data() + offset, n);
-                    return true;
-                }
-                const size_t start = (offset - head.size()) % 100;
-                const size_t n = std::min(length, block->size() - 100);
-                sink.write(block->data() + start, n);
+                writeFiller(*head, *block, offset, length, sink);
                 return true;
             });
         return;
+    } else if (kind == QLatin1String("endless")) {
+        // A delivery whose Orders section never ends: filler lines until the
+        // client goes away. No Content-Length, so only the client can stop it.
+        const auto head = std::make_shared<std::string>(
+            "VendixResponse:Endless "
+            "reply\nVendixAction:DataSuccess\nSTARTVendixResponse|Orders:\n");
+        auto block = fillerBlock();
+        res.status = 200;
+        res.set_header("Server", "storesim/1.0");
+        auto offset = std::make_shared<size_t>(0);
+        res.set_content_provider(
+            "text/html", [head, block, offset](size_t, httplib::DataSink& sink) {
+                const size_t n = writeFiller(*head, *block, *offset, size_t(1) << 20, sink);
+                *offset += n;
+                return n > 0;
+            });
+        return;
     }
-
     QByteArray reply;
     {
         std::lock_guard lock(m_mutex);
         reply = m_store.handle(fields);
     }
     if (kind == QLatin1String("cutoff")) {
-        // Promise twice the bytes, send the reply, then drop the connection.
+        // The first `at` bytes of the reply (all by default), then the
+        // connection closes. "length": "double" promises twice the reply
+        // (a cut the client sees), "none" sends no Content-Length (the body
+        // simply ends), "short" promises `at` bytes and sends the whole reply.
+        const QString length =
+            fault.params.value(QStringLiteral("length")).toString(QStringLiteral("double"));
+        const qint64 at = fault.params.value(QStringLiteral("at")).toInteger(reply.size());
         auto data = std::make_shared<std::string>(reply.toStdString());
+        const size_t cut = std::min<size_t>(size_t(std::max<qint64>(0, at)), data->size());
         res.status = 200;
-        res.set_content_provider(data->size() * 2, "text/html",
-                                 [data](size_t offset, size_t, httplib::DataSink& sink) {
-                                     if (offset < data->size())
-                                         sink.write(data->data() + offset, data->size() - offset);
-                                     return false;
-                                 });
+        res.set_header("Server", "storesim/1.0");
+        if (length == QLatin1String("none")) {
+            res.set_header("Connection", "close");
+            auto sent = std::make_shared<bool>(false);
+            res.set_content_provider("text/html",
+                                     [data, cut, sent](size_t, httplib::DataSink& sink) {
+                                         if (!*sent && cut > 0)
+                                             sink.write(data->data(), cut);
+                                         *sent = true;
+                                         sink.done();
+                                         return true;
+                                     });
+        } else if (length == QLatin1String("short")) {
+            res.set_content_provider(cut, "text/html",
+                                     [data](size_t offset, size_t, httplib::DataSink& sink) {
+                                         if (offset == 0)
+                                             sink.write(data->data(), data->size());
+                                         return true;
+                                     });
+        } else {
+            res.set_content_provider(data->size() * 2, "text/html",
+                                     [data, cut](size_t offset, size_t, httplib::DataSink& sink) {
+                                         if (offset < cut)
+                                             sink.write(data->data() + offset, cut - offset);
+                                         return false;
+                                     });
+        }
         return;
     }
+    if (kind == QLatin1String("twice"))
+        reply = sectionTwice(
+            reply,
+            fault.params.value(QStringLiteral("section")).toString(QStringLiteral("Orders")));
     answer(res, reply);
 }
 
@@ -376,9 +458,10 @@ void Simulator::control(const QString& what, const QJsonObject& b, const std::st
     } else if (what == QLatin1String("fault")) {
         needPost();
         static const QStringList kinds = {
-            QStringLiteral("status"), QStringLiteral("delay"), QStringLiteral("never"),
-            QStringLiteral("cutoff"), QStringLiteral("html"),  QStringLiteral("redirect"),
-            QStringLiteral("auth"),   QStringLiteral("big"),   QStringLiteral("reply")};
+            QStringLiteral("status"),  QStringLiteral("delay"), QStringLiteral("never"),
+            QStringLiteral("cutoff"),  QStringLiteral("html"),  QStringLiteral("redirect"),
+            QStringLiteral("auth"),    QStringLiteral("big"),   QStringLiteral("reply"),
+            QStringLiteral("endless"), QStringLiteral("twice")};
         Fault f;
         f.kind = b.value(QStringLiteral("kind")).toString();
         if (!kinds.contains(f.kind))
