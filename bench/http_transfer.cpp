@@ -1,14 +1,23 @@
 // Receiving a large store reply: SecureHTTP into a response buffer (the
 // chunks appended, as a store session does) and the work file, against the
 // curl command-line tool fetching the same reply from the same simulator.
+// Then the peak resident memory of a store session's post of the same reply
+// (StoreSession::PostCommand), above the program's resident memory before it.
 //
-//   bench_http_transfer [--runs N] [--sizes 10,25,50]   (sizes in MB)
+//   bench_http_transfer [--runs N] [--sizes 10,25,50,200]   (sizes in MB)
 
+#include "common/scripted_messages.h"
 #include "common/store_sim.h"
+#include "common/temp_home.h"
+
+#include "base/main_services.h"
+#include "base/settings.h"
 #include "net/secure_http.h"
+#include "sync/store_session.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <QStandardPaths>
@@ -23,6 +32,61 @@ double median(QList<double> values)
 {
     std::sort(values.begin(), values.end());
     return values.isEmpty() ? 0 : values[values.size() / 2];
+}
+
+// A field of /proc/self/status in kB ("VmRSS", "VmHWM"); -1 when missing.
+qint64 statusKb(const char* field)
+{
+    QFile f(QStringLiteral("/proc/self/status"));
+    if (!f.open(QIODevice::ReadOnly))
+        return -1;
+    const QByteArray prefix = QByteArray(field) + ':';
+    for (const QByteArray& line : f.readAll().split('\n')) {
+        if (line.startsWith(prefix))
+            return line.mid(prefix.size()).trimmed().split(' ').value(0).toLongLong();
+    }
+    return -1;
+}
+
+// Starts a new peak: VmHWM falls back to VmRSS.
+bool resetPeak()
+{
+    QFile f(QStringLiteral("/proc/self/clear_refs"));
+    return f.open(QIODevice::WriteOnly) && f.write("5") == 1;
+}
+
+struct Peak
+{
+    double baselineMb = 0; // resident before the post
+    double peakMb = 0;     // highest resident during it
+    double ms = 0;
+    qint64 received = 0;
+};
+
+// One store session post of a `bytes` reply; the session and its buffer are
+// gone before the next.
+Peak sessionPeak(os::test::StoreSim& sim, qint64 bytes)
+{
+    os::test::TempHome home;
+    os::test::ScriptedMessages shown;
+    os::settings().VendixManagerURL = sim.url();
+    os::NullMainServices main;
+    os::NullSessionHost host;
+    Peak p;
+    {
+        os::StoreSession session(&main, &host);
+        session.setPassword(sim.password());
+        sim.bigReply(bytes);
+        resetPeak();
+        p.baselineMb = double(statusKb("VmRSS")) / 1024.0;
+        QElapsedTimer timer;
+        timer.start();
+        session.PostCommand(os::pollServerCommand(sim.password()));
+        p.ms = timer.nsecsElapsed() / 1e6;
+        p.peakMb = double(statusKb("VmHWM")) / 1024.0;
+        p.received = session.responseBuffer().size();
+    }
+    return p;
 }
 
 } // namespace
@@ -108,5 +172,24 @@ int main(int argc, char** argv)
     }
     if (curlTool.isEmpty())
         std::printf("curl not found on PATH: no comparison\n");
+
+    if (!resetPeak()) {
+        std::printf("cannot reset the peak in /proc/self/clear_refs: no memory figures\n");
+        return 0;
+    }
+    std::printf("\nreply MB  session ms  session peak MB  baseline MB  above baseline MB  per "
+                "reply MB\n");
+    for (int mb : sizes) {
+        const qint64 bytes = qint64(mb) * 1000 * 1000;
+        const Peak p = sessionPeak(sim, bytes);
+        if (p.received != bytes) {
+            std::fprintf(stderr, "session got %lld bytes\n", p.received);
+            return 1;
+        }
+        const double replyMb = double(bytes) / (1024.0 * 1024.0);
+        std::printf("%8d  %10.1f  %15.1f  %11.1f  %17.1f  %12.2f\n", mb, p.ms, p.peakMb,
+                    p.baselineMb, p.peakMb - p.baselineMb, (p.peakMb - p.baselineMb) / replyMb);
+        std::fflush(stdout);
+    }
     return 0;
 }

@@ -19,10 +19,13 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <deque>
 #include <mutex>
 #include <set>
 #include <system_error>
+#include <vector>
 
 namespace os {
 
@@ -77,6 +80,7 @@ const QString kClosing = QStringLiteral("Closing the connection to the server.")
 const QString kClosed = QStringLiteral("Successfully closed the connection to the server.");
 const QString kIntermediate =
     QStringLiteral("Received an intermediate (100 level) status code message from the server.");
+const char kOutOfMemory[] = "There is not enough memory to receive the reply; it was stopped.";
 
 QString addressText(const sockaddr* address)
 {
@@ -152,6 +156,7 @@ struct SecureHTTP::Job
     int timeoutSeconds = kDefaultTimeoutSeconds;
     QString extraCaFile;
     QList<QPair<QByteArray, QByteArray>> requestHeaders;
+    qint64 maxReplyBytes = kDefaultMaxReplyBytes;
     SecureHTTP* owner = nullptr; // outlives the worker: its destructor joins it
     std::atomic<bool> abort{false};
 
@@ -162,7 +167,13 @@ struct SecureHTTP::Job
 
     // --- event queue (both threads) ---
     std::mutex mutex;
+    std::condition_variable drained; // the owner took the queued events, or abort
     std::deque<Event> events;
+    // Delivered chunks come back here to be filled again: a fresh block for
+    // every 32 KB would make the allocator hand pages back and fault them in
+    // again, which costs more than the transfer itself.
+    std::vector<QByteArray> spareChunks;
+    qint64 queuedBytes = 0;
     bool deliveryPosted = false;
 
     // --- worker state ---
@@ -180,8 +191,11 @@ struct SecureHTTP::Job
     {
         None,
         Open,
-        Write
+        Write,
+        TooLarge,
+        OutOfMemory
     } fileFault = FileFault::None;
+    qint64 bodyBytes = 0;             // of the 2xx reply, so far
     int certificateError = X509_V_OK; // the first fault of the server's chain
     int refusedRedirect = 0;          // error number when a redirect to another scheme came
     QString error;                    // the outcome: empty on success
@@ -205,16 +219,34 @@ struct SecureHTTP::Job
     void pushStatus(const QString& text) { push({Event::Status, {}, text, {}}); }
 
     // Body bytes are packed into chunks of at most kChunkSize while they wait,
-    // so a busy user-interface thread gets few, full chunks.
+    // so a busy user-interface thread gets few, full chunks. When the owner
+    // has not yet taken kMaxQueuedBytes, the worker waits for it (the socket
+    // then fills and the server waits too): a reply never piles up in the
+    // queue faster than it is consumed.
     void pushData(const char* data, qint64 size)
     {
         bool post = false;
         {
-            std::lock_guard lock(mutex);
+            std::unique_lock lock(mutex);
+            if (queuedBytes >= kMaxQueuedBytes) {
+                if (!deliveryPosted) {
+                    deliveryPosted = true;
+                    lock.unlock();
+                    postDelivery();
+                    lock.lock();
+                }
+                drained.wait(lock, [this] { return queuedBytes < kMaxQueuedBytes || abort; });
+            }
+            queuedBytes += size;
             while (size > 0) {
                 if (events.empty() || events.back().kind != Event::Data ||
-                    events.back().data.size() >= kChunkSize)
+                    events.back().data.size() >= kChunkSize) {
                     events.push_back({Event::Data, {}, {}, {}});
+                    if (!spareChunks.empty()) {
+                        events.back().data = std::move(spareChunks.back());
+                        spareChunks.pop_back();
+                    }
+                }
                 QByteArray& chunk = events.back().data;
                 if (chunk.capacity() < kChunkSize)
                     chunk.reserve(kChunkSize);
@@ -239,12 +271,42 @@ struct SecureHTTP::Job
 
     std::deque<Event> takeEvents()
     {
-        std::lock_guard lock(mutex);
-        deliveryPosted = false;
-        return std::exchange(events, {});
+        std::deque<Event> taken;
+        {
+            std::lock_guard lock(mutex);
+            deliveryPosted = false;
+            queuedBytes = 0;
+            taken = std::exchange(events, {});
+        }
+        drained.notify_all();
+        return taken;
+    }
+
+    void giveBack(QByteArray&& chunk)
+    {
+        if (chunk.isDetached() && chunk.capacity() >= kChunkSize) {
+            chunk.resize(0);
+            std::lock_guard lock(mutex);
+            if (spareChunks.size() < 256)
+                spareChunks.push_back(std::move(chunk));
+        }
+    }
+
+    // libcurl is C: an exception thrown into it from a callback would end
+    // the program. A lack of memory in a callback stops the transfer instead.
+    template <typename R, typename F> static R noThrow(Job* job, R failed, F&& callback)
+    {
+        try {
+            return callback();
+        } catch (const std::bad_alloc&) {
+            job->fileFault = FileFault::OutOfMemory;
+            job->abort = true;
+            return failed;
+        }
     }
 
     void run();
+    void runTransfer();
     void stop();
     CURLcode configure(CURL* handle, curl_slist* headers);
     CURLcode perform(CURLM* multi, CURL* handle);
@@ -264,6 +326,26 @@ struct SecureHTTP::Job
 };
 
 void SecureHTTP::Job::run()
+{
+    try {
+        runTransfer();
+    } catch (const std::bad_alloc&) {
+        error = QString::fromLatin1(kOutOfMemory);
+    }
+    curl = nullptr;
+    // The owner waits for this event: try until it can be queued (the owner
+    // keeps taking what was queued before, which frees memory).
+    for (;;) {
+        try {
+            push({Event::Finished, {}, {}, {}});
+            return;
+        } catch (const std::bad_alloc&) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+    }
+}
+
+void SecureHTTP::Job::runTransfer()
 {
     pushStatus(QStringLiteral("Looking up the IP address ") + host);
     {
@@ -301,8 +383,6 @@ void SecureHTTP::Job::run()
         // the latest when the handles are cleaned up here: the closing texts
         // come before the end of the post.
     }
-    curl = nullptr;
-    push({Event::Finished, {}, {}, {}});
 }
 
 CURLcode SecureHTTP::Job::configure(CURL* c, curl_slist* headers)
@@ -397,6 +477,11 @@ CURLcode SecureHTTP::Job::perform(CURLM* m, CURL* c)
 void SecureHTTP::Job::stop()
 {
     abort = true;
+    {
+        // A worker waiting for the queue to drain goes on (and ends).
+        std::lock_guard lock(mutex);
+        drained.notify_all();
+    }
     std::lock_guard lock(multiMutex);
     if (multi)
         curl_multi_wakeup(multi);
@@ -404,6 +489,14 @@ void SecureHTTP::Job::stop()
 
 QString SecureHTTP::Job::outcome(CURLcode code)
 {
+    if (fileFault == FileFault::TooLarge) {
+        // Nothing of a reply that was stopped is kept.
+        if (file)
+            file->resize(0);
+        return replyTooLargeText(maxReplyBytes);
+    }
+    if (fileFault == FileFault::OutOfMemory || code == CURLE_OUT_OF_MEMORY)
+        return QString::fromLatin1(kOutOfMemory);
     if (fileFault == FileFault::Open)
         return QStringLiteral("Can't open local file for writing.");
     if (fileFault == FileFault::Write)
@@ -435,55 +528,59 @@ bool SecureHTTP::Job::openFile()
 size_t SecureHTTP::Job::onHeader(char* data, size_t size, size_t count, void* self)
 {
     auto* job = static_cast<Job*>(self);
-    const size_t length = size * count;
-    const QByteArray line = QByteArray(data, qsizetype(length)).trimmed();
-    if (line.startsWith("HTTP/")) {
-        // A new response: "HTTP/1.1 500 Internal Server Error".
-        const int space = line.indexOf(' ');
-        job->statusLine =
-            space < 0 ? QString() : QString::fromLatin1(line.mid(space + 1)).trimmed();
-        job->responseCode = job->statusLine.left(3).toInt();
-        job->location.clear();
-        if (job->responseCode >= 100 && job->responseCode < 200)
-            job->pushStatus(kIntermediate);
-        return length;
-    }
-    if (line.isEmpty()) {
-        // End of this response's headers.
-        if (job->responseCode < 200)
+    return noThrow(job, size_t(0), [&]() -> size_t {
+        const size_t length = size * count;
+        const QByteArray line = QByteArray(data, qsizetype(length)).trimmed();
+        if (line.startsWith("HTTP/")) {
+            // A new response: "HTTP/1.1 500 Internal Server Error".
+            const int space = line.indexOf(' ');
+            job->statusLine =
+                space < 0 ? QString() : QString::fromLatin1(line.mid(space + 1)).trimmed();
+            job->responseCode = job->statusLine.left(3).toInt();
+            job->location.clear();
+            if (job->responseCode >= 100 && job->responseCode < 200)
+                job->pushStatus(kIntermediate);
             return length;
-        job->pushStatus(kReceived);
-        if (isRedirectStatus(job->responseCode) && !job->location.isEmpty()) {
-            char* current = nullptr;
-            curl_easy_getinfo(job->curl, CURLINFO_EFFECTIVE_URL, &current);
-            const QUrl target = QUrl(QString::fromLatin1(current ? current : job->url.constData()))
-                                    .resolved(QUrl(QString::fromLatin1(job->location)));
-            if (target.scheme().toLower() != job->scheme) {
-                job->refusedRedirect = job->scheme == QLatin1String("https") ? kHttpsToHttpRedirect
-                                                                             : kHttpToHttpsRedirect;
-            } else {
-                job->pushStatus(
-                    QStringLiteral(
-                        "An HTTP request is about to automatically redirect the request to ") +
-                    target.toString());
-                if (target.host() != job->host) {
-                    job->host = target.host();
-                    job->lookupPending = true;
-                    job->pushStatus(QStringLiteral("Looking up the IP address ") + job->host);
+        }
+        if (line.isEmpty()) {
+            // End of this response's headers.
+            if (job->responseCode < 200)
+                return length;
+            job->pushStatus(kReceived);
+            if (isRedirectStatus(job->responseCode) && !job->location.isEmpty()) {
+                char* current = nullptr;
+                curl_easy_getinfo(job->curl, CURLINFO_EFFECTIVE_URL, &current);
+                const QUrl target =
+                    QUrl(QString::fromLatin1(current ? current : job->url.constData()))
+                        .resolved(QUrl(QString::fromLatin1(job->location)));
+                if (target.scheme().toLower() != job->scheme) {
+                    job->refusedRedirect = job->scheme == QLatin1String("https")
+                                               ? kHttpsToHttpRedirect
+                                               : kHttpToHttpsRedirect;
+                } else {
+                    job->pushStatus(
+                        QStringLiteral(
+                            "An HTTP request is about to automatically redirect the request to ") +
+                        target.toString());
+                    if (target.host() != job->host) {
+                        job->host = target.host();
+                        job->lookupPending = true;
+                        job->pushStatus(QStringLiteral("Looking up the IP address ") + job->host);
+                    }
                 }
             }
+            return length;
+        }
+        const int colon = line.indexOf(':');
+        if (colon > 0) {
+            const QByteArray name = line.left(colon).trimmed();
+            const QByteArray value = line.mid(colon + 1).trimmed();
+            if (name.compare("Location", Qt::CaseInsensitive) == 0)
+                job->location = value;
+            job->push({Event::Header, {}, QString::fromLatin1(name), QString::fromLatin1(value)});
         }
         return length;
-    }
-    const int colon = line.indexOf(':');
-    if (colon > 0) {
-        const QByteArray name = line.left(colon).trimmed();
-        const QByteArray value = line.mid(colon + 1).trimmed();
-        if (name.compare("Location", Qt::CaseInsensitive) == 0)
-            job->location = value;
-        job->push({Event::Header, {}, QString::fromLatin1(name), QString::fromLatin1(value)});
-    }
-    return length;
+    });
 }
 
 size_t SecureHTTP::Job::onWrite(char* data, size_t size, size_t count, void* self)
@@ -494,37 +591,50 @@ size_t SecureHTTP::Job::onWrite(char* data, size_t size, size_t count, void* sel
     // and authentication challenges are dropped.
     if (job->responseCode < 200 || job->responseCode > 299)
         return length;
-    if (!job->file && !job->openFile()) {
-        job->fileFault = FileFault::Open;
+    if (job->bodyBytes + qint64(length) > job->maxReplyBytes) {
+        job->fileFault = FileFault::TooLarge;
         return 0;
     }
-    if (job->file->write(data, qint64(length)) != qint64(length)) {
-        job->fileFault = FileFault::Write;
+    try {
+        if (!job->file && !job->openFile()) {
+            job->fileFault = FileFault::Open;
+            return 0;
+        }
+        if (job->file->write(data, qint64(length)) != qint64(length)) {
+            job->fileFault = FileFault::Write;
+            return 0;
+        }
+        job->bodyBytes += qint64(length);
+        job->pushData(data, qint64(length));
+    } catch (const std::bad_alloc&) {
+        // Thrown into libcurl's C code it would end the program.
+        job->fileFault = FileFault::OutOfMemory;
         return 0;
     }
-    job->pushData(data, qint64(length));
     return length;
 }
 
 int SecureHTTP::Job::onDebug(CURL*, curl_infotype type, char* data, size_t size, void* self)
 {
     auto* job = static_cast<Job*>(self);
-    if (type == CURLINFO_HEADER_OUT) {
-        job->pushStatus(kSending);
-        // The request is sent once the body its Content-Length announces is out.
-        job->requestBodyLeft = 0;
-        for (const QByteArray& line : QByteArray(data, qsizetype(size)).split('\n')) {
-            if (line.toLower().startsWith("content-length:"))
-                job->requestBodyLeft = line.mid(15).trimmed().toLongLong();
+    return noThrow(job, int(0), [&]() -> int {
+        if (type == CURLINFO_HEADER_OUT) {
+            job->pushStatus(kSending);
+            // The request is sent once the body its Content-Length announces is out.
+            job->requestBodyLeft = 0;
+            for (const QByteArray& line : QByteArray(data, qsizetype(size)).split('\n')) {
+                if (line.toLower().startsWith("content-length:"))
+                    job->requestBodyLeft = line.mid(15).trimmed().toLongLong();
+            }
+            if (job->requestBodyLeft <= 0)
+                job->requestSent();
+        } else if (type == CURLINFO_DATA_OUT && job->requestBodyLeft > 0) {
+            job->requestBodyLeft -= qint64(size);
+            if (job->requestBodyLeft <= 0)
+                job->requestSent();
         }
-        if (job->requestBodyLeft <= 0)
-            job->requestSent();
-    } else if (type == CURLINFO_DATA_OUT && job->requestBodyLeft > 0) {
-        job->requestBodyLeft -= qint64(size);
-        if (job->requestBodyLeft <= 0)
-            job->requestSent();
-    }
-    return 0;
+        return 0;
+    });
 }
 
 void SecureHTTP::Job::requestSent()
@@ -538,18 +648,21 @@ curl_socket_t SecureHTTP::Job::onOpenSocket(void* self, curlsocktype purpose,
                                             curl_sockaddr* address)
 {
     auto* job = static_cast<Job*>(self);
-    const curl_socket_t socket = ::socket(address->family, address->socktype, address->protocol);
-    if (purpose != CURLSOCKTYPE_IPCXN || socket == CURL_SOCKET_BAD)
+    return noThrow(job, curl_socket_t(CURL_SOCKET_BAD), [&]() -> curl_socket_t {
+        const curl_socket_t socket =
+            ::socket(address->family, address->socktype, address->protocol);
+        if (purpose != CURLSOCKTYPE_IPCXN || socket == CURL_SOCKET_BAD)
+            return socket;
+        const QString ip = addressText(&address->addr);
+        if (job->lookupPending) {
+            job->lookupPending = false;
+            job->pushStatus(QStringLiteral("Successfully found the IP address ") + ip);
+        }
+        job->pushStatus(QStringLiteral("Connecting to the socket address ") +
+                        socketAddressText(ip, addressPort(&address->addr)));
+        job->openingSockets.insert(socket);
         return socket;
-    const QString ip = addressText(&address->addr);
-    if (job->lookupPending) {
-        job->lookupPending = false;
-        job->pushStatus(QStringLiteral("Successfully found the IP address ") + ip);
-    }
-    job->pushStatus(QStringLiteral("Connecting to the socket address ") +
-                    socketAddressText(ip, addressPort(&address->addr)));
-    job->openingSockets.insert(socket);
-    return socket;
+    });
 }
 
 int SecureHTTP::Job::onCloseSocket(void* self, curl_socket_t socket)
@@ -558,25 +671,27 @@ int SecureHTTP::Job::onCloseSocket(void* self, curl_socket_t socket)
     job->openingSockets.erase(socket); // a losing attempt of several addresses
     const bool wasConnected = job->connectedSockets.erase(socket) > 0;
     if (wasConnected)
-        job->pushStatus(kClosing);
+        noThrow(job, 0, [&] { return job->pushStatus(kClosing), 0; });
     const int result = ::close(socket);
     if (wasConnected)
-        job->pushStatus(kClosed);
+        noThrow(job, 0, [&] { return job->pushStatus(kClosed), 0; });
     return result;
 }
 
 int SecureHTTP::Job::onPrerequest(void* self, char* ip, char*, int port, int)
 {
     auto* job = static_cast<Job*>(self);
-    // Called before every request; a socket opened since the last one is the
-    // new connection (attempts on other addresses are closed by now).
-    if (!job->openingSockets.empty()) {
-        job->connectedSockets.merge(job->openingSockets);
-        job->openingSockets.clear();
-        job->pushStatus(QStringLiteral("Successfully connected to ") +
-                        socketAddressText(QString::fromLatin1(ip), port));
-    }
-    return CURL_PREREQFUNC_OK;
+    return noThrow(job, int(CURL_PREREQFUNC_ABORT), [&]() -> int {
+        // Called before every request; a socket opened since the last one is the
+        // new connection (attempts on other addresses are closed by now).
+        if (!job->openingSockets.empty()) {
+            job->connectedSockets.merge(job->openingSockets);
+            job->openingSockets.clear();
+            job->pushStatus(QStringLiteral("Successfully connected to ") +
+                            socketAddressText(QString::fromLatin1(ip), port));
+        }
+        return CURL_PREREQFUNC_OK;
+    });
 }
 
 int SecureHTTP::Job::onProgress(void* self, curl_off_t, curl_off_t, curl_off_t, curl_off_t)
@@ -651,6 +766,26 @@ void SecureHTTP::setRequestHeader(const QByteArray& name, const QByteArray& valu
     m_requestHeaders.append({name, value});
 }
 
+QString SecureHTTP::replyTooLargeText(qint64 limit)
+{
+    const QString size = limit % (qint64(1) << 30) == 0
+                             ? QStringLiteral("%1 GiB").arg(limit >> 30)
+                             : QStringLiteral("%1 MiB").arg(double(limit) / (1 << 20), 0, 'f', 1);
+    return QStringLiteral("The reply is larger than %1 (%2 bytes), the most that is accepted; it "
+                          "was stopped.")
+        .arg(size)
+        .arg(limit);
+}
+
+void SecureHTTP::cancel(const QString& why)
+{
+    if (!m_job || m_job->finished)
+        return;
+    if (m_cancelled.isEmpty())
+        m_cancelled = why;
+    m_job->stop();
+}
+
 void SecureHTTP::reset()
 {
     if (m_busy)
@@ -685,11 +820,13 @@ void SecureHTTP::post(const QString& url, const QByteArray& body, const QString&
     job->extraCaFile =
         m_extraCaFile.isEmpty() ? qEnvironmentVariable(kCaFileVariable) : m_extraCaFile;
     job->requestHeaders = m_requestHeaders;
+    job->maxReplyBytes = m_maxReplyBytes > 0 ? m_maxReplyBytes : kDefaultMaxReplyBytes;
     job->owner = this;
 
     m_busy = true;
     m_statusCode = 0;
     m_bytesSoFar = 0;
+    m_cancelled.clear();
     m_job = job;
     QPointer<SecureHTTP> self(this);
     QEventLoop loop;
@@ -717,6 +854,8 @@ void SecureHTTP::post(const QString& url, const QByteArray& body, const QString&
     m_statusCode = job->responseCode;
     m_job.reset();
     m_busy = false;
+    if (!m_cancelled.isEmpty())
+        throw HttpError(std::exchange(m_cancelled, QString()));
     if (!job->error.isEmpty())
         throw HttpError(job->error);
 }
@@ -730,8 +869,11 @@ void SecureHTTP::deliverEvents()
     for (Job::Event& event : job->takeEvents()) {
         switch (event.kind) {
         case Job::Event::Data:
+            if (!m_cancelled.isEmpty())
+                break; // the caller wants no more of it
             m_bytesSoFar += event.data.size();
             emit transfer(m_bytesSoFar, event.data);
+            job->giveBack(std::move(event.data));
             break;
         case Job::Event::Status:
             emit status(event.first);

@@ -27,7 +27,9 @@ public:
 // loop (windows keep repainting). Its events are delivered on the thread that
 // owns the object, in the order they happened:
 // - transfer: each piece of the reply body (at most kChunkSize bytes) with the
-//   number of body bytes received so far, this piece included;
+//   number of body bytes received so far, this piece included (the worker
+//   waits when kMaxQueuedBytes are not yet delivered, so memory stays bounded
+//   whatever the network's speed);
 // - status: a progress text ("Sending the information request to the server." ...);
 // - header: name and value of each reply header.
 //
@@ -48,6 +50,12 @@ public:
     static constexpr const char* kUserName = "osdesk";
     static constexpr const char* kPassword = "sentinel1";
     static constexpr const char* kCaFileVariable = "ORDERSENTINEL_CA_FILE";
+    // The largest reply accepted: a store that never stops sending is cut
+    // off here rather than filling the memory.
+    static constexpr qint64 kDefaultMaxReplyBytes = qint64(1) << 30;
+    // Body bytes waiting between the worker and the owner's thread before
+    // the worker waits: a slow consumer holds at most this much extra.
+    static constexpr qint64 kMaxQueuedBytes = qint64(4) << 20;
 
     explicit SecureHTTP(QObject* parent = nullptr);
     ~SecureHTTP() override; // a post still running is interrupted and waited for
@@ -64,6 +72,14 @@ public:
     // For the whole request, redirects included. Only tests shorten it.
     void setTimeoutSeconds(int seconds) { m_timeoutSeconds = seconds; }
     int timeoutSeconds() const { return m_timeoutSeconds; }
+
+    // Replies longer than this fail with replyTooLargeText() and leave the
+    // local file empty. Only tests lower it.
+    void setMaxReplyBytes(qint64 bytes) { m_maxReplyBytes = bytes; }
+    qint64 maxReplyBytes() const { return m_maxReplyBytes; }
+    // "The reply is larger than 1 GiB (1073741824 bytes), the most that is
+    // accepted; it was stopped."
+    static QString replyTooLargeText(qint64 limit);
 
     void setExtraCaFile(const QString& pemFile) { m_extraCaFile = pemFile; }
     QString extraCaFile() const { return m_extraCaFile; }
@@ -82,6 +98,10 @@ public:
     // Back to idle, ready for the next post: request headers cleared.
     void reset();
 
+    // Stops the post in flight: post() then throws HttpError(why). For a
+    // caller that cannot take the reply any more (its memory ran out).
+    void cancel(const QString& why);
+
     bool isBusy() const { return m_busy; }
     int statusCode() const { return m_statusCode; } // of the last reply; 0 when none came
 
@@ -97,7 +117,9 @@ private:
     QString m_userAgent;
     bool m_ignoreInvalidCert = false;
     int m_timeoutSeconds = kDefaultTimeoutSeconds;
+    qint64 m_maxReplyBytes = kDefaultMaxReplyBytes;
     QString m_extraCaFile;
+    QString m_cancelled; // why the post in flight was cancelled
     QList<QPair<QByteArray, QByteArray>> m_requestHeaders;
 
     bool m_busy = false;

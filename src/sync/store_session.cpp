@@ -97,20 +97,57 @@ bool StoreSession::actionNeedsTables(const QString& action)
 StoreSession::StoreSession(MainServices* main, SessionHost* host, QObject* parent)
     : QObject(parent), m_main(main), m_host(host), m_http(new SecureHTTP(this)), m_log(this)
 {
+    // These run inside the transfer's event loop, where an exception would
+    // end the program: a lack of memory stops the transfer instead, and the
+    // session ends with its text.
     connect(m_http, &SecureHTTP::transfer, this,
             [this](qint64 bytesSoFar, const QByteArray& chunk) {
-                m_buffer.append(chunk);
-                m_host->setTransferCount(bytesSoFar);
+                withoutThrowing([&] {
+                    appendToBuffer(chunk);
+                    m_host->setTransferCount(bytesSoFar);
+                });
             });
-    connect(m_http, &SecureHTTP::status, this,
-            [this](const QString& text) { LogEvent(QStringLiteral("Agent"), text); });
+    connect(m_http, &SecureHTTP::status, this, [this](const QString& text) {
+        withoutThrowing([&] { LogEvent(QStringLiteral("Agent"), text); });
+    });
     connect(m_http, &SecureHTTP::header, this, [this](const QString& name, const QString& value) {
-        if (name == QLatin1String("Server"))
-            LogEvent(QStringLiteral("Server"), value.trimmed());
+        withoutThrowing([&] {
+            if (name == QLatin1String("Server"))
+                LogEvent(QStringLiteral("Server"), value.trimmed());
+        });
     });
 }
 
 StoreSession::~StoreSession() = default;
+
+template <typename F> void StoreSession::withoutThrowing(F&& f)
+{
+    try {
+        f();
+    } catch (const std::bad_alloc&) {
+        m_http->cancel(
+            QStringLiteral("There is not enough memory to receive the store's reply; it was "
+                           "stopped. Nothing of it was kept or imported."));
+    }
+}
+
+QString StoreSession::outOfMemoryText()
+{
+    return QStringLiteral("There is not enough memory to go on; the session was ended.");
+}
+
+void StoreSession::appendToBuffer(const QByteArray& chunk)
+{
+    // The buffer is the one copy of the reply in memory. It grows by
+    // doubling, but never past the largest reply the transfer client takes,
+    // so a reply near that limit costs no double reservation.
+    const qsizetype needed = m_buffer.size() + chunk.size();
+    if (needed > m_buffer.capacity()) {
+        const qsizetype limit = qsizetype(m_http->maxReplyBytes());
+        m_buffer.reserve(std::max(needed, std::min(2 * m_buffer.capacity(), limit)));
+    }
+    m_buffer.append(chunk);
+}
 
 void StoreSession::LogEvent(const QString& type, const QString& message)
 {
@@ -195,8 +232,13 @@ void StoreSession::RunSession(const QString& action)
         } catch (const Error& e) {
             m_failed = true;
             messages().error(e.text());
+        } catch (const std::bad_alloc&) {
+            // Ends the session, never the program; what the reply held is let go.
+            m_failed = true;
+            m_buffer = QByteArray();
+            messages().error(outOfMemoryText());
         } catch (const std::exception& e) {
-            // Anything else (out of memory) still ends only the session.
+            // Anything else still ends only the session.
             m_failed = true;
             messages().error(QString::fromLocal8Bit(e.what()));
         }

@@ -127,9 +127,15 @@ public:
     // short date and long time (without a time zone).
     static QString sessionTimeText(const QDateTime& when);
 
+    // "There is not enough memory to go on; the session was ended.": an
+    // allocation failure anywhere in a session ends the session with it.
+    static QString outOfMemoryText();
+
 private:
     void runAction(const QString& action);
     void prepareClient();
+    void appendToBuffer(const QByteArray& chunk);
+    template <typename F> void withoutThrowing(F&& f);
 
     MainServices* m_main;
     SessionHost* m_host;
