@@ -225,7 +225,7 @@ int runHeadless(int argc, char** argv, const CommandLine& c)
     if (const int failed = setHome(c.args))
         return failed;
     try {
-        os::SingleInstance lock;
+        os::ProgramLock lock(os::AppPaths::dataDir());
         if (c.mode->takesLock && !lock.acquireOrReport())
             return 1;
         return c.mode->run(c.args);
@@ -246,7 +246,7 @@ int runWindows(int argc, char** argv, const CommandLine& c)
     if (const int failed = setHome(c.args))
         return failed;
 
-    os::SingleInstance lock;
+    os::ProgramLock lock(os::AppPaths::dataDir());
     if (!lock.acquireOrReport())
         return 1;
 

@@ -36,6 +36,46 @@ QString systemError(int err)
     return QString::fromLocal8Bit(std::strerror(err));
 }
 
+// An exclusive flock() on `path`, created when missing: the descriptor, or
+// -1 with `error` set (left empty when another process holds the lock).
+int lockExclusive(const QString& path, QString& error)
+{
+    const QByteArray native = QFile::encodeName(path);
+    // Close-on-exec: a program we start (a mail server in the tests, a viewer)
+    // must not inherit the lock and keep it after we end.
+    const int fd = ::open(native.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    if (fd < 0) {
+        error = QStringLiteral("%1: %2").arg(path, systemError(errno));
+        return -1;
+    }
+    int rc;
+    do {
+        rc = ::flock(fd, LOCK_EX | LOCK_NB);
+    } while (rc != 0 && errno == EINTR);
+    if (rc != 0) {
+        const int err = errno;
+        ::close(fd);
+        if (err != EWOULDBLOCK)
+            error = QStringLiteral("%1: %2").arg(path, systemError(err));
+        return -1;
+    }
+    // The holder's process id, for whoever looks at the file.
+    const QByteArray pid = QByteArray::number(qint64(::getpid())) + '\n';
+    if (::ftruncate(fd, 0) == 0 && ::write(fd, pid.constData(), size_t(pid.size())) < 0) {
+        // Only informative; the lock is what counts.
+    }
+    return fd;
+}
+
+void unlock(int& fd)
+{
+    if (fd < 0)
+        return;
+    ::flock(fd, LOCK_UN);
+    ::close(fd);
+    fd = -1;
+}
+
 } // namespace
 
 SingleInstance::SingleInstance() = default;
@@ -57,41 +97,13 @@ bool SingleInstance::tryAcquire()
     m_error.clear();
     const QString path = lockFilePath();
     QDir().mkpath(QFileInfo(path).absolutePath());
-    const QByteArray native = QFile::encodeName(path);
-    // Close-on-exec: a program we start (a mail server in the tests, a viewer)
-    // must not inherit the lock and keep it after we end.
-    const int fd = ::open(native.constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-    if (fd < 0) {
-        m_error = QStringLiteral("%1: %2").arg(path, systemError(errno));
-        return false;
-    }
-    int rc;
-    do {
-        rc = ::flock(fd, LOCK_EX | LOCK_NB);
-    } while (rc != 0 && errno == EINTR);
-    if (rc != 0) {
-        const int err = errno;
-        ::close(fd);
-        if (err != EWOULDBLOCK)
-            m_error = QStringLiteral("%1: %2").arg(path, systemError(err));
-        return false;
-    }
-    // The holder's process id, for whoever looks at the file.
-    const QByteArray pid = QByteArray::number(qint64(::getpid())) + '\n';
-    if (::ftruncate(fd, 0) == 0 && ::write(fd, pid.constData(), size_t(pid.size())) < 0) {
-        // Only informative; the lock is what counts.
-    }
-    m_fd = fd;
-    return true;
+    m_fd = lockExclusive(path, m_error);
+    return m_fd >= 0;
 }
 
 void SingleInstance::release()
 {
-    if (m_fd < 0)
-        return;
-    ::flock(m_fd, LOCK_UN);
-    ::close(m_fd);
-    m_fd = -1;
+    unlock(m_fd);
 }
 
 bool SingleInstance::acquireOrReport()
@@ -99,6 +111,42 @@ bool SingleInstance::acquireOrReport()
     if (tryAcquire())
         return true;
     messages().error(m_error.isEmpty() ? AlreadyRunningMessage : m_error);
+    return false;
+}
+
+HomeLock::HomeLock(const QString& dataDir) : m_dataDir(dataDir) {}
+
+HomeLock::~HomeLock()
+{
+    release();
+}
+
+QString HomeLock::lockFilePath(const QString& dataDir)
+{
+    return dataDir + QLatin1Char('/') + QLatin1String(FileName);
+}
+
+bool HomeLock::tryAcquire()
+{
+    if (m_fd >= 0)
+        return true;
+    m_error.clear();
+    if (!QFileInfo(m_dataDir).isDir())
+        return true;
+    m_fd = lockExclusive(lockFilePath(m_dataDir), m_error);
+    return m_fd >= 0;
+}
+
+void HomeLock::release()
+{
+    unlock(m_fd);
+}
+
+bool HomeLock::acquireOrReport()
+{
+    if (tryAcquire())
+        return true;
+    messages().error(m_error.isEmpty() ? SingleInstance::AlreadyRunningMessage : m_error);
     return false;
 }
 
