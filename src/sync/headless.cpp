@@ -7,6 +7,7 @@
 #include "base/settings.h"
 #include "base/text_utils.h"
 #include "data/main_data_mod.h"
+#include "sync/import_steps.h"
 #include "sync/store_session.h"
 
 #include <QCoreApplication>
@@ -163,6 +164,9 @@ int runHeadlessSession(const QString& action)
     HeadlessHost host;
     StoreSession session(&main, &host);
     QObject::connect(&session.eventLog(), &EventLog::rowAdded, &session, &printLogRow);
+    // A cron job often runs without the desktop's LANG: say how store dates
+    // and totals will be read, so a mismatch is visible.
+    printLogRow(QStringLiteral("Notice"), regionalFormatText());
     session.setPassword(*password);
     session.RunSession(action);
 

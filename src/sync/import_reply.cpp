@@ -13,6 +13,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 
 namespace os {
 
@@ -20,8 +21,8 @@ int runImportReply(const QString& file)
 {
     ErrorCountingMessages counting;
 
-    SingleInstance instance;
-    if (!instance.acquireOrReport())
+    ProgramLock lock(AppPaths::dataDir());
+    if (!lock.acquireOrReport())
         return 1;
 
     QFile in(file);
@@ -37,6 +38,13 @@ int runImportReply(const QString& file)
         messages().error(QStringLiteral("\"%1\" is not a kept store reply with data.").arg(file));
         return 2;
     }
+    // Half a delivery would be imported again in full by a later retrieval.
+    const QString fault = deliveryFault(reply);
+    if (!fault.isEmpty()) {
+        messages().error(QStringLiteral("\"%1\" is not a whole delivery: %2. Nothing was imported.")
+                             .arg(file, fault));
+        return 2;
+    }
 
     const QString dataDir = AppPaths::dataDir();
     if (!QDir(AppPaths::htmlDirOf(dataDir)).exists()) {
@@ -46,6 +54,7 @@ int runImportReply(const QString& file)
 
     EventLog log;
     QObject::connect(&log, &EventLog::rowAdded, &printLogRow);
+    printLogRow(QStringLiteral("Notice"), regionalFormatText());
 
     try {
         TMainDataMod data;
@@ -54,6 +63,10 @@ int runImportReply(const QString& file)
         ImportContext ctx;
         ctx.dataDir = dataDir;
         ctx.workDir = AppPaths::home();
+        // The journal knows the reply by its name: records an earlier import
+        // (or the retrieval that kept it) applied are skipped.
+        ctx.reply = QFileInfo(file).fileName();
+        ctx.reportSkipped = true;
         ctx.log = [&log](const QString& type, const QString& message) {
             log.LogEvent(type, message);
         };

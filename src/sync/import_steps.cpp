@@ -14,6 +14,7 @@
 #include "data/stored_values.h"
 #include "data/table.h"
 #include "data/transaction.h"
+#include "sync/import_journal.h"
 #include "sync/invoices.h"
 #include "sync/protocol.h"
 #include "sync/retrieval.h"
@@ -220,6 +221,17 @@ QDate DateReader::date(const QString& text)
     }
 }
 
+QString regionalFormatText()
+{
+    const QLocale locale;
+    QString time = locale.timeFormat(QLocale::LongFormat);
+    time.remove(QStringLiteral(" t")); // as DateReader reads it
+    return QStringLiteral("Dates and totals are read in the regional format %1: dates %2 %3, "
+                          "decimal separator \"%4\"; ISO 8601 dates as well.")
+        .arg(locale.name(), locale.dateFormat(QLocale::ShortFormat), time.trimmed(),
+             locale.decimalPoint());
+}
+
 QVariantList orderRowValues(const QStringList& f, DateReader& dates, const QDateTime& now)
 {
     Q_ASSERT(f.size() >= kOrderFields);
@@ -253,26 +265,75 @@ QVariantList accountRowValues(const QStringList& f)
     return v;
 }
 
-QList<QStringList> readRecords(const QByteArray& text)
+QStringList recordFields(QByteArrayView line)
+{
+    QString text = decodeStoreText(line);
+    // A NUL is no part of a value (other tools would end the text there).
+    text.remove(QChar(u'\0'));
+    // SplitFields at "|", with the one-character split (several times faster).
+    if (!text.contains(u'|'))
+        return {};
+    QStringList fields = text.split(u'|', Qt::KeepEmptyParts);
+    for (QString& f : fields)
+        f = trimControl(f);
+    return fields;
+}
+
+QList<QStringList> readRecords(QByteArrayView text)
 {
     QList<QStringList> records;
-    qsizetype from = 0;
-    while (from < text.size()) {
-        qsizetype lf = text.indexOf('\n', from);
-        if (lf < 0)
-            lf = text.size();
-        // SplitFields at "|", with the one-character split (several times faster).
-        const QString line = decodeStoreText(QByteArrayView(text).sliced(from, lf - from));
-        QStringList fields;
-        if (line.contains(u'|')) {
-            fields = line.split(u'|', Qt::KeepEmptyParts);
-            for (QString& f : fields)
-                f = trimControl(f);
-        }
-        records.append(std::move(fields));
-        from = lf + 1;
-    }
+    forEachLine(text, [&records](QByteArrayView line) { records.append(recordFields(line)); });
     return records;
+}
+
+RecordFile::RecordFile(const QString& path) : m_file(path)
+{
+    if (!m_file.open(QIODevice::ReadOnly))
+        throw SessionError(
+            QStringLiteral("Cannot open file \"%1\". %2").arg(path, m_file.errorString()));
+}
+
+RecordFile::~RecordFile() = default;
+
+bool RecordFile::nextLine(QByteArray& line)
+{
+    // Read in blocks, so a work file of any size costs a block and the
+    // longest line; a CR at the end of a block waits for the next one to see
+    // whether an LF follows.
+    constexpr qint64 kBlock = 1 << 20;
+    for (;;) {
+        const char* d = m_buffer.constData();
+        const qsizetype n = m_buffer.size();
+        qsizetype i = std::max(m_pos, m_scanned);
+        while (i < n && d[i] != '\n' && d[i] != '\r')
+            ++i;
+        m_scanned = i;
+        if (i < n && !(d[i] == '\r' && i + 1 == n && !m_atEnd)) {
+            line = m_buffer.mid(m_pos, i - m_pos);
+            m_pos = i + 1;
+            if (d[i] == '\r' && m_pos < n && d[m_pos] == '\n')
+                ++m_pos;
+            return true;
+        }
+        if (m_atEnd) {
+            if (m_pos >= n)
+                return false;
+            line = m_buffer.mid(m_pos);
+            m_pos = n;
+            return true;
+        }
+        m_buffer.remove(0, m_pos);
+        m_scanned -= m_pos;
+        m_pos = 0;
+        const QByteArray more = m_file.read(kBlock);
+        if (more.isEmpty()) {
+            if (m_file.error() != QFileDevice::NoError)
+                throw SessionError(QStringLiteral("Cannot read file \"%1\". %2")
+                                       .arg(m_file.fileName(), m_file.errorString()));
+            m_atEnd = true;
+        }
+        m_buffer += more;
+    }
 }
 
 // ---- Work files ---------------------------------------------------------------
@@ -298,7 +359,7 @@ const QList<SectionFile>& workFileSections()
     return sections;
 }
 
-void writeWorkFiles(const QByteArray& reply, const ImportContext& ctx)
+void writeWorkFiles(QByteArrayView reply, const ImportContext& ctx)
 {
     for (const SectionFile& s : workFileSections()) {
         const QString path = ctx.workFile(QString::fromLatin1(s.file));
@@ -306,23 +367,15 @@ void writeWorkFiles(const QByteArray& reply, const ImportContext& ctx)
         // Work files hold card numbers: owner only, also a file left wider.
         if (!openOwnerOnly(file, QIODevice::WriteOnly | QIODevice::Truncate))
             throw SessionError(cannotCreateFileText(path, file.errorString()));
-        const QByteArray text = ExtractSection(reply, s.start, s.end) + "\r\n";
-        if (file.write(text) != text.size() || !file.flush())
+        // Written from the reply itself: no copy of a large section.
+        const QByteArrayView text = sectionText(reply, s.start, s.end);
+        if (file.write(text.data(), text.size()) != text.size() || file.write("\r\n", 2) != 2 ||
+            !file.flush())
             throw SessionError(cannotWriteFileText(path, file.errorString()));
     }
 }
 
 namespace {
-
-QByteArray readWorkFile(const ImportContext& ctx, const char* name)
-{
-    const QString path = ctx.workFile(QString::fromLatin1(name));
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        throw SessionError(
-            QStringLiteral("Cannot open file \"%1\". %2").arg(path, file.errorString()));
-    return file.readAll();
-}
 
 // An insert, update or delete on one table file, prepared once and run for
 // every record; values are converted by the catalogue's column types.
@@ -516,33 +569,73 @@ void refreshShared(Table* table)
 
 // ---- The steps ----------------------------------------------------------------
 
+namespace {
+
+// A record stored by an earlier import of the same reply: skipped without a
+// message, and counted for the summary row.
+bool alreadyApplied(ImportJournal& journal, const std::optional<ImportJournal::Key>& key,
+                    ImportContext& ctx)
+{
+    if (!key || !journal.contains(*key))
+        return false;
+    ++ctx.skipped;
+    return true;
+}
+
+} // namespace
+
 void ImportOrders(ImportContext& ctx)
 {
-    const QList<QStringList> records = readRecords(readWorkFile(ctx, "orders.dat"));
+    RecordFile file(ctx.workFile(QStringLiteral("orders.dat")));
     TableFile orders(ctx.dataDir, "orders");
     const QList<const FieldDef*> defs = orders.allFields();
     Prepared insert(orders.conn, orders.insertSql(defs), defs);
+    ImportJournal journal(orders.conn, ctx.reply, "Orders");
     DateReader dates;
     const QDateTime now = Clock::now();
     insert.setFixed(orders.def->fieldIndex(QStringLiteral("LASTMARKED")), now);
 
     inTransaction(ctx.dataDir, "orders", [&] {
-        for (const QStringList& rec : records) {
+        QByteArray line;
+        while (file.nextLine(line)) {
+            const QStringList rec = recordFields(line);
             if (rec.size() < kOrderFields)
                 continue;
-            const QVariantList values = orderRowValues(rec, dates, now);
+            const std::optional<ImportJournal::Key> key = journal.keyOf(line);
+            if (alreadyApplied(journal, key, ctx)) {
+                // Its invoice is written again if its file went missing.
+                if (const std::optional<int> inv = parseInteger(rec[0]))
+                    ctx.earlier.insert(*inv);
+                continue;
+            }
+            QVariantList values;
+            try {
+                values = orderRowValues(rec, dates, now);
+            } catch (const ConversionError& e) {
+                // Refused alone, like a key violation: no row, no invoice.
+                if (const std::optional<int> inv = parseInteger(rec[0])) {
+                    ctx.imported.insert(*inv);
+                    ctx.failed.insert(*inv);
+                }
+                messages().error(e.text());
+                continue;
+            }
             const qint64 inv = values[0].toLongLong();
             ctx.imported.insert(inv);
+            Savepoint sp(orders.conn);
             try {
-                Savepoint sp(orders.conn);
                 insert.run(values);
-                sp.release();
-                ctx.write(QStringLiteral("Order"), rec[0] + QStringLiteral(" Data Record"));
             } catch (const DbError& e) {
                 insert.rethrowUnlessRecordRefused();
+                sp.rollback();
                 ctx.failed.insert(inv);
                 messages().error(e.text());
+                continue;
             }
+            if (key)
+                journal.add(*key);
+            sp.release();
+            ctx.write(QStringLiteral("Order"), rec[0] + QStringLiteral(" Data Record"));
         }
     });
     if (TMainDataMod* dm = openDataModule(ctx.dataDir))
@@ -551,7 +644,7 @@ void ImportOrders(ImportContext& ctx)
 
 void ImportAccounts(ImportContext& ctx)
 {
-    const QList<QStringList> records = readRecords(readWorkFile(ctx, "accts.dat"));
+    RecordFile file(ctx.workFile(QStringLiteral("accts.dat")));
     TableFile customers(ctx.dataDir, "customers");
     const QList<const FieldDef*> defs = customers.allFields();
     const FieldDef* custid = customers.field("CUSTID");
@@ -565,12 +658,25 @@ void ImportAccounts(ImportContext& ctx)
         customers.conn,
         QStringLiteral("DELETE FROM %1 WHERE %2=?").arg(customers.quoted, quoteIdent(custid->name)),
         {custid});
+    ImportJournal journal(customers.conn, ctx.reply, "Accounts");
 
     inTransaction(ctx.dataDir, "customers", [&] {
-        for (const QStringList& rec : records) {
+        QByteArray line;
+        while (file.nextLine(line)) {
+            const QStringList rec = recordFields(line);
             if (rec.size() < kAccountFields)
                 continue;
-            const QVariantList values = accountRowValues(rec);
+            // Replaced once: a second import must not undo the merchant's edits.
+            const std::optional<ImportJournal::Key> key = journal.keyOf(line);
+            if (alreadyApplied(journal, key, ctx))
+                continue;
+            QVariantList values;
+            try {
+                values = accountRowValues(rec);
+            } catch (const ConversionError& e) {
+                messages().error(e.text()); // this account alone
+                continue;
+            }
             // An account without an e-mail (NULL) is matched as "".
             const std::optional<QVariant> stored = lookup.firstValue({values[0]});
             if (stored && stored->toString() != rec[2]) {
@@ -590,14 +696,17 @@ void ImportAccounts(ImportContext& ctx)
             }
             try {
                 insert.run(values);
-                sp.release();
-                ctx.write(QStringLiteral("Account"),
-                          rec[0] + QStringLiteral(" New or Updated Shopper Account"));
             } catch (const DbError& e) {
                 insert.rethrowUnlessRecordRefused();
                 sp.rollback();
                 messages().error(e.text());
+                continue;
             }
+            if (key)
+                journal.add(*key);
+            sp.release();
+            ctx.write(QStringLiteral("Account"),
+                      rec[0] + QStringLiteral(" New or Updated Shopper Account"));
         }
     });
     if (TMainDataMod* dm = openDataModule(ctx.dataDir))
@@ -606,40 +715,52 @@ void ImportAccounts(ImportContext& ctx)
 
 void ImportNotes(ImportContext& ctx)
 {
-    const QList<QStringList> records = readRecords(readWorkFile(ctx, "notes.dat"));
+    RecordFile file(ctx.workFile(QStringLiteral("notes.dat")));
     TableFile notes(ctx.dataDir, "invoice_notes");
     const QList<const FieldDef*> defs{notes.field("INVOICE"), notes.field("IDATE"),
                                       notes.field("NOTE")};
     Prepared insert(notes.conn, notes.insertSql(defs), defs);
+    ImportJournal journal(notes.conn, ctx.reply, "Notes");
     DateReader dates;
 
     inTransaction(ctx.dataDir, "invoice_notes", [&] {
-        for (const QStringList& rec : records) {
+        QByteArray line;
+        while (file.nextLine(line)) {
+            const QStringList rec = recordFields(line);
             if (rec.size() < kNoteFields || rec[0].isEmpty() || rec[2].isEmpty())
                 continue;
-            int inv = 0;
-            try {
-                inv = readInteger(rec[0]);
-            } catch (const ConversionError&) {
-                // logged below, as a zero is
-            }
+            // A note added once must not be added again.
+            const std::optional<ImportJournal::Key> key = journal.keyOf(line);
+            if (alreadyApplied(journal, key, ctx))
+                continue;
+            const int inv = parseInteger(rec[0]).value_or(0);
             if (inv == 0) {
                 ctx.write(QStringLiteral("Internal Trouble"),
                           QStringLiteral("Notes API invoice number was invalid!"));
                 continue;
             }
+            QDate date;
             try {
                 // A note without a date is dated today, as every note row is.
-                const QDate date = rec[1].isEmpty() ? Clock::today() : dates.date(rec[1]);
-                Savepoint sp(notes.conn);
-                insert.run({inv, date, rec[2]});
-                sp.release();
-                ctx.write(QStringLiteral("Order Notes"),
-                          rec[0] + QStringLiteral(" Order Notes API Entry"));
-            } catch (const Error& e) { // a bad date or a row the table refuses
-                insert.rethrowUnlessRecordRefused();
+                date = rec[1].isEmpty() ? Clock::today() : dates.date(rec[1]);
+            } catch (const ConversionError& e) {
                 messages().error(e.text());
+                continue;
             }
+            Savepoint sp(notes.conn);
+            try {
+                insert.run({inv, date, rec[2]});
+            } catch (const DbError& e) {
+                insert.rethrowUnlessRecordRefused();
+                sp.rollback();
+                messages().error(e.text());
+                continue;
+            }
+            if (key)
+                journal.add(*key);
+            sp.release();
+            ctx.write(QStringLiteral("Order Notes"),
+                      rec[0] + QStringLiteral(" Order Notes API Entry"));
         }
     });
     if (TMainDataMod* dm = openDataModule(ctx.dataDir))
@@ -648,34 +769,55 @@ void ImportNotes(ImportContext& ctx)
 
 void ApplyInvoiceMarks(ImportContext& ctx)
 {
-    const QList<QStringList> records = readRecords(readWorkFile(ctx, "invmarks.dat"));
+    RecordFile file(ctx.workFile(QStringLiteral("invmarks.dat")));
     TableFile orders(ctx.dataDir, "orders");
     Prepared update(orders.conn,
                     QStringLiteral("UPDATE %1 SET %2=? WHERE %3=?")
                         .arg(orders.quoted, quoteIdent(QStringLiteral("ORDERSTATE")),
                              quoteIdent(QStringLiteral("INV"))),
                     {orders.field("ORDERSTATE"), orders.field("INV")});
+    ImportJournal journal(orders.conn, ctx.reply, "InvMarks");
 
     inTransaction(ctx.dataDir, "orders", [&] {
-        for (const QStringList& rec : records) {
+        QByteArray line;
+        while (file.nextLine(line)) {
+            const QStringList rec = recordFields(line);
             if (rec.size() < kMarkFields || rec[0].isEmpty() || rec[1].isEmpty())
                 continue;
+            // Applied once: a second import must not undo the merchant's
+            // later state changes.
+            const std::optional<ImportJournal::Key> key = journal.keyOf(line);
+            if (alreadyApplied(journal, key, ctx))
+                continue;
+            int inv = 0;
             try {
-                const int inv = readInteger(rec[0]);
-                Savepoint sp(orders.conn);
-                const int changed = update.run({rec[1], inv});
-                sp.release();
-                if (changed == 0)
-                    ctx.write(QStringLiteral("Invoice Marker"),
-                              QStringLiteral("Could not mark invoice ") + rec[0] +
-                                  QLatin1Char(' ') + rec[1]);
-                else
-                    ctx.write(QStringLiteral("Invoice Marker"),
-                              rec[0] + QStringLiteral(" Order marked ") + rec[1]);
-            } catch (const Error& e) { // a number that is not one, a refused value
-                update.rethrowUnlessRecordRefused();
+                inv = readInteger(rec[0]);
+            } catch (const ConversionError& e) {
                 messages().error(e.text());
+                continue;
             }
+            Savepoint sp(orders.conn);
+            int changed = 0;
+            try {
+                changed = update.run({rec[1], inv});
+            } catch (const DbError& e) { // a value the table refuses
+                update.rethrowUnlessRecordRefused();
+                sp.rollback();
+                messages().error(e.text());
+                continue;
+            }
+            // A mark for an order that is not there yet is not applied: a
+            // later import (after the order is mended) may still apply it.
+            if (changed > 0 && key)
+                journal.add(*key);
+            sp.release();
+            if (changed == 0)
+                ctx.write(QStringLiteral("Invoice Marker"),
+                          QStringLiteral("Could not mark invoice ") + rec[0] + QLatin1Char(' ') +
+                              rec[1]);
+            else
+                ctx.write(QStringLiteral("Invoice Marker"),
+                          rec[0] + QStringLiteral(" Order marked ") + rec[1]);
         }
     });
     if (TMainDataMod* dm = openDataModule(ctx.dataDir))
@@ -684,46 +826,73 @@ void ApplyInvoiceMarks(ImportContext& ctx)
 
 void ApplyInvoiceStatus(ImportContext& ctx)
 {
-    const QList<QStringList> records = readRecords(readWorkFile(ctx, "invstats.dat"));
+    RecordFile file(ctx.workFile(QStringLiteral("invstats.dat")));
     TableFile results(ctx.dataDir, "invoice_result");
     const QList<const FieldDef*> defs{results.field("INVOICE"), results.field("INFSTRING")};
     Prepared insert(results.conn, results.insertSql(defs), defs);
+    ImportJournal journal(results.conn, ctx.reply, "InvoiceStatus");
 
     inTransaction(ctx.dataDir, "invoice_result", [&] {
-        for (const QStringList& rec : records) {
+        QByteArray line;
+        while (file.nextLine(line)) {
+            const QStringList rec = recordFields(line);
             if (rec.size() < kStatusFields || rec[0].isEmpty() || rec[1].isEmpty())
                 continue;
+            const std::optional<ImportJournal::Key> key = journal.keyOf(line);
+            if (alreadyApplied(journal, key, ctx))
+                continue;
+            int inv = 0;
             try {
-                const int inv = readInteger(rec[0]);
-                Savepoint sp(results.conn);
-                const int added = insert.run({inv, rec[1]});
-                sp.release();
-                if (added == 0)
-                    ctx.write(QStringLiteral("Invoice Status"),
-                              QStringLiteral("Could not set invoice ") + rec[0] +
-                                  QStringLiteral(" status to ") + rec[1]);
-                else
-                    ctx.write(QStringLiteral("Invoice Status"),
-                              rec[0] + QStringLiteral(" Invoice status set to ") + rec[1]);
-            } catch (const Error& e) { // an order that already has its status text
-                insert.rethrowUnlessRecordRefused();
+                inv = readInteger(rec[0]);
+            } catch (const ConversionError& e) {
                 messages().error(e.text());
+                continue;
             }
+            Savepoint sp(results.conn);
+            int added = 0;
+            try {
+                added = insert.run({inv, rec[1]});
+            } catch (const DbError& e) { // an order that already has its status text
+                insert.rethrowUnlessRecordRefused();
+                sp.rollback();
+                messages().error(e.text());
+                continue;
+            }
+            if (added > 0 && key)
+                journal.add(*key);
+            sp.release();
+            if (added == 0)
+                ctx.write(QStringLiteral("Invoice Status"),
+                          QStringLiteral("Could not set invoice ") + rec[0] +
+                              QStringLiteral(" status to ") + rec[1]);
+            else
+                ctx.write(QStringLiteral("Invoice Status"),
+                          rec[0] + QStringLiteral(" Invoice status set to ") + rec[1]);
         }
     });
     if (TMainDataMod* dm = openDataModule(ctx.dataDir))
         refreshShared(dm->ORDER_STATS);
 }
 
-void runImportSteps(const QByteArray& reply, ImportContext& ctx)
+QString skippedRecordsText(int skipped)
+{
+    return skipped == 1
+               ? QStringLiteral("1 record of this reply was imported before and was skipped.")
+               : QStringLiteral("%1 records of this reply were imported before and were skipped.")
+                     .arg(skipped);
+}
+
+void runImportSteps(QByteArrayView reply, ImportContext& ctx)
 {
     writeWorkFiles(reply, ctx);
     ImportOrders(ctx);
-    ExtractInvoices(ExtractSection(reply, markers::HtmlStart, markers::HtmlEnd), ctx);
+    ExtractInvoices(sectionText(reply, markers::HtmlStart, markers::HtmlEnd), ctx);
     ImportAccounts(ctx);
     ImportNotes(ctx);
     ApplyInvoiceMarks(ctx);
     ApplyInvoiceStatus(ctx);
+    if (ctx.skipped > 0 || ctx.reportSkipped)
+        ctx.write(QStringLiteral("Notice"), skippedRecordsText(ctx.skipped));
 }
 
 } // namespace os

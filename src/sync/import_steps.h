@@ -5,6 +5,7 @@
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QDateTime>
+#include <QFile>
 #include <QList>
 #include <QSet>
 #include <QString>
@@ -16,9 +17,10 @@
 namespace os {
 
 // A field of a delivered record that cannot be read as the number or date it
-// must be. It ends the session (what was imported before it stays); the text
-// names the value and what it should have been, e.g.
-// "'abc' is not a valid integer value".
+// must be; the text names the value and what it should have been, e.g.
+// "'abc' is not a valid integer value". The import steps refuse that record
+// alone (shown like a key violation) and go on; in the invoice cutter it ends
+// the session.
 class ConversionError : public SessionError
 {
 public:
@@ -68,6 +70,12 @@ private:
     int m_last = -1;
 };
 
+// The regional format dates and totals of store records are read with, for
+// the first row of a headless run (a cron job often runs without the
+// desktop's LANG): "Dates and totals are read in the regional format en_US:
+// dates M/d/yy h:mm:ss AP, decimal separator "."; ISO 8601 dates as well."
+QString regionalFormatText();
+
 // Field counts below which a record is skipped without a message.
 constexpr int kOrderFields = 33;
 constexpr int kAccountFields = 21;
@@ -84,24 +92,76 @@ QVariantList orderRowValues(const QStringList& fields, DateReader& dates, const 
 // record of at least 21 trimmed fields. Throws ConversionError for CUSTID.
 QVariantList accountRowValues(const QStringList& fields);
 
-// The records of a work file or section text: one per line, split at "|",
-// every field trimmed. A line without "|" gives an empty record.
-QList<QStringList> readRecords(const QByteArray& text);
+// Calls fn(line) for every line of `text`, without its line end. Lines end
+// at CR LF, LF or a lone CR (a store writing old Mac line ends); a text
+// ending with a line end has no empty last line.
+template <typename Fn> void forEachLine(QByteArrayView text, Fn&& fn)
+{
+    const qsizetype n = text.size();
+    qsizetype from = 0;
+    while (from < n) {
+        qsizetype i = from;
+        while (i < n && text[i] != '\n' && text[i] != '\r')
+            ++i;
+        fn(text.sliced(from, i - from));
+        if (i + 1 < n && text[i] == '\r' && text[i + 1] == '\n')
+            ++i;
+        from = i + 1;
+    }
+}
+
+// The fields of one record line: split at "|", every field trimmed, NUL
+// characters removed (no value holds one). A line without "|" gives none.
+QStringList recordFields(QByteArrayView line);
+
+// The records of a work file or section text: one per line (forEachLine),
+// each as recordFields gives it.
+QList<QStringList> readRecords(QByteArrayView text);
+
+// A work file read one line at a time, in blocks: memory stays bounded by
+// the longest line, however large the file. Lines end as in forEachLine.
+class RecordFile
+{
+public:
+    explicit RecordFile(const QString& path); // throws SessionError
+    ~RecordFile();
+    RecordFile(const RecordFile&) = delete;
+    RecordFile& operator=(const RecordFile&) = delete;
+    // The next line without its end; false at the end of the file. Throws
+    // SessionError when the file cannot be read.
+    bool nextLine(QByteArray& line);
+
+private:
+    QFile m_file;
+    QByteArray m_buffer;
+    qsizetype m_pos = 0;     // start of the next line in m_buffer
+    qsizetype m_scanned = 0; // searched for a line end up to here
+    bool m_atEnd = false;
+};
 
 // ---- The import steps --------------------------------------------------------
 
 // What the import steps share in one retrieval: where the tables, the invoice
-// directory and the work files are, where log rows go, and the two lists of
-// order numbers (the orders whose insert was tried, and those refused).
-// Both the store session and --import-reply run the steps with it.
+// directory and the work files are, where log rows go, which kept reply is
+// imported (for the journal), and the lists of order numbers (the orders
+// whose insert was tried, those refused, and those an earlier import of the
+// same reply stored). Both the store session and --import-reply run the
+// steps with it.
 struct ImportContext
 {
     QString dataDir; // company data directory: the tables and html/
     QString workDir; // the program's own directory: orders.dat, ...
     std::function<void(const QString& type, const QString& message)> log;
+    // The kept reply's file name ("2024-06-01_09-30-00.reply"): its records
+    // are journaled (ImportJournal) and applied at most once. Empty: no journal.
+    QString reply;
+    // Log the summary of skipped records even when none was skipped.
+    bool reportSkipped = false;
 
     QSet<qint64> imported;
     QSet<qint64> failed;
+    QSet<qint64> earlier; // stored by an earlier import of this reply
+    int skipped = 0;      // records applied by an earlier import, skipped now
 
     QString htmlDir() const;
     QString workFile(const QString& name) const;
@@ -126,21 +186,29 @@ const QList<SectionFile>& workFileSections();
 // get_new_stuff reply, each followed by CR LF, as orders.dat, accts.dat,
 // invstats.dat, invmarks.dat and notes.dat (a missing section gives a file
 // holding only the line end). A file that cannot be written ends the session.
-void writeWorkFiles(const QByteArray& reply, const ImportContext& ctx);
+void writeWorkFiles(QByteArrayView reply, const ImportContext& ctx);
 
 // Each step reads its work file and works on the tables of ctx.dataDir in one
 // transaction with a savepoint per record, so a refused record costs only
-// that record. A refused row is shown (os::messages().error) with the
-// engine's text and the next record follows; a ConversionError ends the
-// step and the session, keeping what was imported before it.
+// that record. A record the table refuses, or whose number or date cannot be
+// read, is shown (os::messages().error) with the engine's or the
+// conversion's text and the next record follows; a refused order goes to
+// the failed list and gets no invoice. A record the journal knows from an
+// earlier import of the same reply is skipped without a message. A full
+// disk, an I/O error or a lack of memory ends the step and the session.
 void ImportOrders(ImportContext& ctx);
 void ImportAccounts(ImportContext& ctx);
 void ImportNotes(ImportContext& ctx);
 void ApplyInvoiceMarks(ImportContext& ctx);
 void ApplyInvoiceStatus(ImportContext& ctx);
 
+// "N records of this reply were imported before and were skipped."
+QString skippedRecordsText(int skipped);
+
 // Everything after the clean-up: the work files, the orders, the invoices,
-// the accounts, the notes, the marks and the status texts.
-void runImportSteps(const QByteArray& reply, ImportContext& ctx);
+// the accounts, the notes, the marks and the status texts; then, when
+// records were skipped (or ctx.reportSkipped), the summary row (type
+// "Notice").
+void runImportSteps(QByteArrayView reply, ImportContext& ctx);
 
 } // namespace os

@@ -7,6 +7,11 @@
 
 #include <QByteArrayView>
 #include <QFile>
+#include <QFileInfo>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
 
 namespace os {
 
@@ -15,10 +20,13 @@ const QByteArrayView kBegin("VendixBeginInvoice|");
 const QByteArrayView kSeparator("<!--END-->");
 const QByteArrayView kEnd("VendixEndInvoice|");
 
-// False (after showing why) when the file cannot be written.
+// False (after showing why) when the file cannot be written. Written under
+// a temporary name and renamed: a file that exists is a whole invoice (an
+// import that finds it there leaves it alone).
 bool writeInvoice(const QString& path, QByteArrayView page)
 {
-    QFile file(path);
+    const QString part = path + QStringLiteral(".part");
+    QFile file(part);
     // An invoice holds the customer's name and addresses: owner only.
     if (!openOwnerOnly(file, QIODevice::WriteOnly | QIODevice::Truncate)) {
         messages().error(cannotCreateFileText(path, file.errorString()));
@@ -27,15 +35,21 @@ bool writeInvoice(const QString& path, QByteArrayView page)
     if (file.write(page.data(), page.size()) != page.size() || file.write("\r\n", 2) != 2 ||
         !file.flush()) {
         messages().error(cannotWriteFileText(path, file.errorString()));
+        file.remove();
+        return false;
+    }
+    file.close();
+    if (::rename(QFile::encodeName(part).constData(), QFile::encodeName(path).constData()) != 0) {
+        messages().error(cannotCreateFileText(path, QString::fromLocal8Bit(std::strerror(errno))));
+        file.remove();
         return false;
     }
     return true;
 }
 } // namespace
 
-void ExtractInvoices(const QByteArray& html, ImportContext& ctx)
+void ExtractInvoices(QByteArrayView text, ImportContext& ctx)
 {
-    const QByteArrayView text(html);
     qsizetype begin = text.indexOf(kBegin);
     while (begin >= 0) {
         const qsizetype numberAt = begin + kBegin.size();
@@ -52,11 +66,16 @@ void ExtractInvoices(const QByteArray& html, ImportContext& ctx)
         // ends whatever the section holds.
         begin = text.indexOf(kBegin, pageAt);
 
-        if (ctx.failed.contains(number) || !ctx.imported.contains(number))
+        if (ctx.failed.contains(number))
             continue;
         const QString name = QString::number(number);
-        if (writeInvoice(ctx.htmlDir() + QLatin1Char('/') + name + QStringLiteral("inv.html"),
-                         page))
+        const QString path = ctx.htmlDir() + QLatin1Char('/') + name + QStringLiteral("inv.html");
+        // An order stored by an earlier import of this reply gets its invoice
+        // when that import stopped before writing it.
+        if (!ctx.imported.contains(number) &&
+            !(ctx.earlier.contains(number) && !QFileInfo::exists(path)))
+            continue;
+        if (writeInvoice(path, page))
             ctx.write(QStringLiteral("Invoice"), name + QStringLiteral(" Printable Invoice"));
     }
 }

@@ -93,6 +93,12 @@ QString GetStoreAction(QByteArrayView reply)
 QByteArray ExtractSection(QByteArrayView reply, QByteArrayView startMarker,
                           QByteArrayView endMarker)
 {
+    return sectionText(reply, startMarker, endMarker).toByteArray();
+}
+
+QByteArrayView sectionText(QByteArrayView reply, QByteArrayView startMarker,
+                           QByteArrayView endMarker)
+{
     if (startMarker.isEmpty() || endMarker.isEmpty())
         return {};
     const qsizetype start = reply.indexOf(startMarker);
@@ -106,7 +112,57 @@ QByteArray ExtractSection(QByteArrayView reply, QByteArrayView startMarker,
     // leave nothing between them.
     if (end <= from)
         return {};
-    return trimControl(reply.sliced(from, end - from)).toByteArray();
+    return trimControl(reply.sliced(from, end - from));
+}
+
+QString deliveryFault(QByteArrayView reply)
+{
+    // Every marker of a delivery holds "VendixResponse|": one pass over the
+    // reply finds them all, however large it is.
+    static const QByteArrayView kCommon("VendixResponse|");
+    static const char* const kSections[] = {"Orders",   "Accounts", "InvoiceStatus",
+                                            "InvMarks", "Notes",    "HTML"};
+    struct Seen
+    {
+        int starts = 0;
+        int ends = 0;
+        qsizetype firstStart = -1;
+        qsizetype firstEnd = -1;
+    };
+    Seen seen[std::size(kSections)];
+    for (qsizetype at = reply.indexOf(kCommon); at >= 0;
+         at = reply.indexOf(kCommon, at + kCommon.size())) {
+        const QByteArrayView before = reply.first(at);
+        const bool start = before.endsWith("START");
+        const bool end = !start && before.endsWith("END");
+        if (!start && !end)
+            continue;
+        const QByteArrayView after = reply.sliced(at + kCommon.size());
+        for (size_t i = 0; i < std::size(kSections); ++i) {
+            const QByteArrayView name(kSections[i]);
+            if (!after.startsWith(name) || !after.sliced(name.size()).startsWith(':'))
+                continue;
+            Seen& s = seen[i];
+            if (start && s.starts++ == 0)
+                s.firstStart = at;
+            if (end && s.ends++ == 0)
+                s.firstEnd = at;
+        }
+    }
+    for (size_t i = 0; i < std::size(kSections); ++i) {
+        const Seen& s = seen[i];
+        const QString section = QLatin1String(kSections[i]);
+        if (s.starts > 1 || s.ends > 1)
+            return QStringLiteral("the %1 section appears more than once").arg(section);
+        if (s.starts == 1 && s.ends == 0)
+            return QStringLiteral("the %1 section has no end marker").arg(section);
+        if (s.ends == 1 && s.starts == 0)
+            return QStringLiteral("the %1 section has an end marker but no start marker")
+                .arg(section);
+        if (s.starts == 1 && s.firstEnd < s.firstStart)
+            return QStringLiteral("the %1 section ends before it begins").arg(section);
+    }
+    return {};
 }
 
 QStringList SplitFields(const QString& text, const QString& separator)

@@ -39,6 +39,19 @@ QString GetStoreAction(QByteArrayView reply);
 // empty when a marker is missing or the end marker comes first.
 QByteArray ExtractSection(QByteArrayView reply, QByteArrayView startMarker,
                           QByteArrayView endMarker);
+// The same text as a view into `reply`, without a copy (replies may be
+// hundreds of megabytes).
+QByteArrayView sectionText(QByteArrayView reply, QByteArrayView startMarker,
+                           QByteArrayView endMarker);
+
+// Whether a get_new_stuff reply is a whole delivery: every section it begins
+// (Orders, Accounts, InvoiceStatus, InvMarks, Notes, HTML) is ended, none
+// appears twice, and no end marker comes before its start. Empty when it is
+// (a reply without any section is a whole, empty delivery); otherwise what is
+// wrong, e.g. "the Orders section has no end marker". A reply cut off in
+// transit, or a store that wrote a section in two blocks, is caught here
+// before the store is told to clean up.
+QString deliveryFault(QByteArrayView reply);
 
 // The runs between separators, empty runs included. A text without the
 // separator gives no pieces at all (it is not one piece).

@@ -10,8 +10,16 @@
 #include "sync/session_error.h"
 #include "sync/store_session.h"
 
+#include "net/secure_http.h"
+
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+
+#include <cerrno>
+#include <cstring>
+
+#include <unistd.h>
 
 namespace os {
 
@@ -22,7 +30,24 @@ QString missingHtmlDirMessage(const QString& dataDir)
         .arg(AppPaths::htmlDirOf(dataDir));
 }
 
-QString keepReply(const QByteArray& reply, const QString& home)
+QString incompleteDeliveryText(const QString& fault, const QString& keptPath)
+{
+    QString text = QStringLiteral("The store's reply is not a whole delivery: %1.\r\rNothing was "
+                                  "imported and the store was not told to clean up, so it keeps "
+                                  "the data for the next retrieval.")
+                       .arg(fault);
+    if (!keptPath.isEmpty())
+        text += QStringLiteral(" The reply is kept for inspection as \"%1\".").arg(keptPath);
+    return text;
+}
+
+QString importReplyCommand(const QString& keptPath)
+{
+    return QStringLiteral("ordersentinel --home \"%1\" --import-reply \"%2\"")
+        .arg(QDir::toNativeSeparators(AppPaths::home()), QDir::toNativeSeparators(keptPath));
+}
+
+QString keepReply(QByteArrayView reply, const QString& home, KeptReply kind)
 {
     const QString dir = home + QStringLiteral("/retrievals");
     if (!QDir().mkpath(dir))
@@ -32,28 +57,47 @@ QString keepReply(const QByteArray& reply, const QString& home)
 
     const QString stem =
         dir + QLatin1Char('/') + Clock::now().toString(QStringLiteral("yyyy-MM-dd_HH-mm-ss"));
+    const QString suffix =
+        kind == KeptReply::Whole ? QStringLiteral(".reply") : QStringLiteral(".incomplete.reply");
+
+    // The whole reply under a temporary name first: a kill while it is
+    // written leaves no file that looks like a kept reply.
+    QString part;
+    QFile file;
     for (int n = 1;; ++n) {
-        const QString path =
-            stem + (n == 1 ? QString() : QStringLiteral("_%1").arg(n)) + QStringLiteral(".reply");
-        QFile file(path);
-        // NewOnly: an existing kept reply is never replaced. Card numbers
-        // inside: owner only from the first byte.
-        if (!openOwnerOnly(file, QIODevice::WriteOnly | QIODevice::NewOnly)) {
-            if (QFile::exists(path) && n < 10000)
-                continue;
-            throw SessionError(cannotCreateFileText(path, file.errorString()));
+        part = stem + QStringLiteral(".%1.part").arg(n);
+        file.setFileName(part);
+        // Card numbers inside: owner only from the first byte.
+        if (openOwnerOnly(file, QIODevice::WriteOnly | QIODevice::NewOnly))
+            break;
+        if (!QFile::exists(part) || n >= 10000)
+            throw SessionError(cannotCreateFileText(part, file.errorString()));
+    }
+    // The store forgets the data once told to clean up: the copy must be
+    // on disk, its name included, before that.
+    const QString why = file.write(reply.data(), reply.size()) != reply.size() ? file.errorString()
+                                                                               : syncToDisk(file);
+    file.close();
+    if (!why.isEmpty()) {
+        QFile::remove(part); // half a reply is no copy to import later
+        throw SessionError(cannotWriteFileText(part, why));
+    }
+    const QByteArray from = QFile::encodeName(part);
+    for (int n = 1;; ++n) {
+        const QString path = stem + (n == 1 ? QString() : QStringLiteral("_%1").arg(n)) + suffix;
+        // link() never replaces an existing kept reply.
+        if (::link(from.constData(), QFile::encodeName(path).constData()) == 0) {
+            QFile::remove(part);
+            if (!syncDirectory(dir) || !syncDirectory(home))
+                throw SessionError(QStringLiteral("Cannot write directory \"%1\".").arg(dir));
+            return path;
         }
-        // The store forgets the data once told to clean up: the copy must be
-        // on disk, its name included, before that.
-        const QString why =
-            file.write(reply) != reply.size() ? file.errorString() : syncToDisk(file);
-        if (!why.isEmpty()) {
-            file.remove(); // half a reply is no copy to import later
-            throw SessionError(cannotWriteFileText(path, why));
+        const int err = errno;
+        if (err != EEXIST || n >= 10000) {
+            QFile::remove(part);
+            throw SessionError(
+                cannotCreateFileText(path, QString::fromLocal8Bit(std::strerror(err))));
         }
-        if (!syncDirectory(dir) || !syncDirectory(home))
-            throw SessionError(QStringLiteral("Cannot write directory \"%1\".").arg(dir));
-        return path;
     }
 }
 
@@ -76,15 +120,43 @@ void RetrieveOrders(StoreSession& session)
     }
     if (action != QLatin1String("DataSuccess"))
         return;
-    const QByteArray reply = session.responseBuffer(); // the next post reuses the buffer
+    // Shared, not copied: the next post starts a new buffer.
+    const QByteArray reply = session.responseBuffer();
+
+    // A reply cut off in transit or written wrongly by the store must not
+    // make the store forget what it holds: no clean-up, nothing imported.
+    const QString fault = deliveryFault(reply);
+    if (!fault.isEmpty()) {
+        QString kept;
+        try {
+            kept = keepReply(reply, AppPaths::home(), KeptReply::Incomplete);
+        } catch (const SessionError&) {
+            // the fault is what the merchant must know; the store still has the data
+        }
+        throw SessionError(incompleteDeliveryText(fault, kept));
+    }
 
     // The store forgets what it delivered once told to clean up, and the
     // import can stop early: the whole reply is kept first. A copy that
     // cannot be kept ends the session before the clean-up, so the store
-    // still holds everything for the next retrieval.
-    keepReply(reply, AppPaths::home());
+    // still holds everything for the next retrieval (and stays locked until
+    // then).
+    const QString kept = keepReply(reply, AppPaths::home());
 
-    const QString cleanUp = session.PostCommand(cleanUpInvoiceCommand(session.password()));
+    QString cleanUp;
+    try {
+        cleanUp = session.PostCommand(cleanUpInvoiceCommand(session.password()));
+    } catch (const HttpError& e) {
+        // Whether the store cleaned up is unknown: importing now would
+        // double notes and marks if it did not and delivers them again.
+        // The delivery is safe in the kept reply either way.
+        throw SessionError(
+            e.text() +
+            QStringLiteral("\r\rThe store may not have been told to clean up. Nothing was "
+                           "imported; the delivery is kept in \"%1\". If the next retrieval does "
+                           "not bring these orders again, import the kept reply with:\r%2")
+                .arg(QDir::toNativeSeparators(kept), importReplyCommand(kept)));
+    }
     if (cleanUp == QLatin1String("PASS_INVALID")) {
         session.reportInvalidPassword();
         return;
@@ -93,6 +165,7 @@ void RetrieveOrders(StoreSession& session)
     ImportContext ctx;
     ctx.dataDir = dataDir;
     ctx.workDir = AppPaths::home();
+    ctx.reply = QFileInfo(kept).fileName();
     ctx.log = [&session](const QString& type, const QString& message) {
         session.LogEvent(type, message);
     };

@@ -1,6 +1,6 @@
 #pragma once
 
-#include <QByteArray>
+#include <QByteArrayView>
 #include <QString>
 
 namespace os {
@@ -16,12 +16,29 @@ void RetrieveOrders(StoreSession& session);
 // The "<dataDir>/html/" HTML invoice export directory does not exist!
 QString missingHtmlDirMessage(const QString& dataDir);
 
-// Keeps a get_new_stuff reply in <home>/retrievals/ as
-// "yyyy-MM-dd_HH-mm-ss.reply" (now from os::Clock; "_2", "_3", ... added when
-// the name is taken, never overwriting), readable by the owner only. The
+// What a kept reply is.
+enum class KeptReply
+{
+    Whole,     // "yyyy-MM-dd_HH-mm-ss.reply": a whole delivery
+    Incomplete // "yyyy-MM-dd_HH-mm-ss.incomplete.reply": kept for inspection only
+};
+
+// Keeps a get_new_stuff reply in <home>/retrievals/ (now from os::Clock;
+// "_2", "_3", ... added when the name is taken, never overwriting), readable
+// by the owner only. It is written under a temporary name, synced to disk
+// and then given its name, so a file with that name is always whole. The
 // store forgets its data once told to clean up, so this copy is what
 // --import-reply can import again. Returns the file's path; throws
 // SessionError when it cannot be written.
-QString keepReply(const QByteArray& reply, const QString& home);
+QString keepReply(QByteArrayView reply, const QString& home, KeptReply kind = KeptReply::Whole);
+
+// The session's text when the store's reply is not a whole delivery
+// (deliveryFault): what was wrong, that nothing was imported and the store
+// keeps its data, and where the reply was kept (when it could be).
+QString incompleteDeliveryText(const QString& fault, const QString& keptPath);
+
+// The command line that imports a kept reply again:
+// ordersentinel --home "<home>" --import-reply "<path>".
+QString importReplyCommand(const QString& keptPath);
 
 } // namespace os

@@ -8,11 +8,13 @@
 #include "common/test_certs.h"
 #include "data/db_error.h"
 #include "data/query.h"
+#include "net/secure_http.h"
 #include "sync/import_reply.h"
 #include "sync/retrieval.h"
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonObject>
 #include <QTest>
@@ -254,20 +256,50 @@ private slots:
                  QStringLiteral("SAVE10"));
     }
 
-    void badOrderDateEndsTheSessionKeepingEarlierRows()
+    void badRecordsAreRefusedAlone()
     {
-        sim().addOrders({order(2999, 5, QStringLiteral("x"))});
-        sim().addRaw(QStringLiteral("Orders"), orderLine(3000, 5, QStringLiteral("yesterday")));
-        sim().addRaw(QStringLiteral("Orders"), orderLine(3001, 5));
-        sim().addNote(2999, QString(), QStringLiteral("never imported"));
+        // Each bad record costs only itself: the later orders, the accounts,
+        // notes, marks and status texts still go in.
+        sim().addOrders({order(2999, 5, QStringLiteral("p2999"))});
+        sim().addRaw(QStringLiteral("Orders"),
+                     orderLine(3000, 5, QStringLiteral("2026-13-45 99:99:99")));
+        sim().addRaw(
+            QStringLiteral("Orders"),
+            orderLine(3001, 5, QStringLiteral("2024-03-05 14:07:09"), QStringLiteral("12,x")));
+        sim().addRaw(QStringLiteral("Orders"), QStringLiteral("abc") + orderLine(3002, 5).mid(4));
+        sim().addRaw(QStringLiteral("Orders"), orderLine(3003, 5));
+        for (int inv : {3000, 3003})
+            sim().addRaw(
+                QStringLiteral("HTML"),
+                QStringLiteral("VendixBeginInvoice|%1<!--END-->p%1VendixEndInvoice|").arg(inv));
+        sim().addRaw(QStringLiteral("Accounts"),
+                     QStringLiteral("x7") + accountLine(7, QStringLiteral("a@x.com"),
+                                                        QStringLiteral("Al"), QStringLiteral("1"))
+                                                .mid(1));
+        sim().addRaw(
+            QStringLiteral("Accounts"),
+            accountLine(8, QStringLiteral("b@x.com"), QStringLiteral("Bo"), QStringLiteral("1")));
+        sim().addNote(3003, QString(), QStringLiteral("later note"));
+        sim().addMark(3003, QStringLiteral("Shipped"));
+        sim().addStatus(3003, QStringLiteral("Paid"));
         RetrievalFixture f(sim());
         f.run();
-        QCOMPARE(f.shown(), QStringList{"'yesterday' is not a valid date and time"});
-        QCOMPARE(f.column(QStringLiteral("SELECT INV FROM orders.db")), (QVariantList{2999}));
-        QCOMPARE(f.column(QStringLiteral("SELECT NOTE FROM invoice_notes.db")), QVariantList());
-        QVERIFY(f.session->lastSessionFailed());
-        // The store was cleaned up, but the kept reply still holds 3001 and the note.
-        QCOMPARE(keptReplies(f).size(), 1);
+        QCOMPARE(f.shown(), (QStringList{"'2026-13-45 99:99:99' is not a valid date and time",
+                                         "'12,x' is not a valid floating point value",
+                                         "'abc' is not a valid integer value",
+                                         "'x7' is not a valid integer value"}));
+        QCOMPARE(f.column(QStringLiteral("SELECT INV FROM orders.db ORDER BY INV")),
+                 (QVariantList{2999, 3003}));
+        QVERIFY(!QFile::exists(f.home.path(QStringLiteral("data/html/3000inv.html"))));
+        QCOMPARE(f.readFile(QStringLiteral("data/html/3003inv.html")), QByteArray("p3003\r\n"));
+        QCOMPARE(f.column(QStringLiteral("SELECT CUSTID FROM customers.db")), (QVariantList{8}));
+        QCOMPARE(f.column(QStringLiteral("SELECT NOTE FROM invoice_notes.db")),
+                 (QVariantList{"later note"}));
+        QCOMPARE(
+            f.scalar(QStringLiteral("SELECT ORDERSTATE FROM orders.db WHERE INV=3003")).toString(),
+            QStringLiteral("Shipped"));
+        QCOMPARE(f.column(QStringLiteral("SELECT INFSTRING FROM invoice_result.db")),
+                 (QVariantList{"Paid"}));
     }
 
     void accountsReplacedOnlyWithTheSameEmail()
@@ -471,25 +503,143 @@ private slots:
         QCOMPARE(sim().commands(), QStringList());
     }
 
-    void transferFailureBeforeCleanUpLosesNothing()
+    void failedCleanUpNamesTheKeptReply_data()
     {
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("error");
+        QTest::newRow("dropped connection")
+            << 0 << "[12030] The connection with the server was terminated abnormally.";
+        QTest::newRow("server error") << 500 << "500 Internal Server Error";
+    }
+
+    void failedCleanUpNamesTheKeptReply()
+    {
+        QFETCH(int, status);
+        QFETCH(QString, error);
         sim().addOrders({order(5000, 5, QStringLiteral("<b>5000</b>"))});
-        sim().cutOffReply(1, QStringLiteral("clean_up_invoice"));
+        if (status)
+            sim().failWithStatus(status, QString(), 1, QStringLiteral("clean_up_invoice"));
+        else
+            sim().cutOffReply(1, QStringLiteral("clean_up_invoice"));
         RetrievalFixture f(sim());
         f.run();
+        const QString kept = f.home.path(QStringLiteral("retrievals/2024-06-01_09-30-00.reply"));
         QCOMPARE(f.shown(),
-                 QStringList{"[12030] The connection with the server was terminated abnormally."});
+                 QStringList{error + QStringLiteral(
+                                         "\r\rThe store may not have been told to clean up. "
+                                         "Nothing was imported; the delivery is kept in \"%1\". If "
+                                         "the next retrieval does not bring these orders again, "
+                                         "import the kept reply with:\rordersentinel --home "
+                                         "\"%2\" --import-reply \"%1\"")
+                                         .arg(kept, f.home.home())});
         QCOMPARE(f.column(QStringLiteral("SELECT INV FROM orders.db")), QVariantList());
 
-        // The kept reply brings the delivered order home without the store.
-        const QStringList kept = keptReplies(f);
-        QCOMPARE(kept.size(), 1);
+        // The command the message names brings the delivered order home.
         sim().clearCommands();
-        QCOMPARE(runImportReply(f.home.path(QStringLiteral("retrievals/") + kept.first())), 0);
+        QCOMPARE(runImportReply(kept), 0);
         QCOMPARE(sim().commands(), QStringList());
         QCOMPARE(f.column(QStringLiteral("SELECT INV FROM orders.db")), (QVariantList{5000}));
         QCOMPARE(f.readFile(QStringLiteral("data/html/5000inv.html")),
                  QByteArray("<b>5000</b>\r\n"));
+    }
+
+    void incompleteDeliveryIsNeitherCleanedUpNorImported_data()
+    {
+        QTest::addColumn<QString>("fault");
+        QTest::addColumn<QString>("expected");
+        const QString noEnd = QStringLiteral("the Orders section has no end marker");
+        QTest::newRow("body ends early without a length") << "none" << noEnd;
+        QTest::newRow("length shorter than the data") << "short" << noEnd;
+        QTest::newRow("orders without end marker") << "noend" << noEnd;
+        QTest::newRow("end marker before the start") << "endfirst"
+                                                     << "the Orders section ends before it begins";
+        QTest::newRow("section sent twice") << "twice"
+                                            << "the Orders section appears more than once";
+    }
+
+    void incompleteDeliveryIsNeitherCleanedUpNorImported()
+    {
+        QFETCH(QString, fault);
+        QFETCH(QString, expected);
+        sim().addOrders({order(5300, 5, QStringLiteral("p5300")),
+                         order(5301, 5, QStringLiteral("p5301")),
+                         order(5302, 5, QStringLiteral("p5302"))});
+        const QString getNewStuff = QStringLiteral("get_new_stuff");
+        const QByteArray head = "VendixResponse:3 new orders\nVendixAction:DataSuccess\n";
+        const QByteArray line = orderLine(5300, 5).toUtf8() + '\n';
+        if (fault == QLatin1String("none") || fault == QLatin1String("short"))
+            sim().cutReplyAt(200, fault, 1, getNewStuff); // inside the first order
+        else if (fault == QLatin1String("noend"))
+            sim().rawReply(head + "STARTVendixResponse|Orders:\n" + line, 1, getNewStuff);
+        else if (fault == QLatin1String("endfirst"))
+            sim().rawReply(head + "ENDVendixResponse|Orders:\n" + line +
+                               "STARTVendixResponse|Orders:\n",
+                           1, getNewStuff);
+        else
+            sim().sectionTwice(QStringLiteral("Orders"), 1, getNewStuff);
+        RetrievalFixture f(sim());
+        f.run();
+
+        const QString kept =
+            f.home.path(QStringLiteral("retrievals/2024-06-01_09-30-00.incomplete.reply"));
+        QCOMPARE(f.shown(), QStringList{incompleteDeliveryText(expected, kept)});
+        QVERIFY(f.session->lastSessionFailed());
+        QCOMPARE(sim().commands(), (QStringList{"check_data_integrity", "get_new_stuff"}));
+        QCOMPARE(sim().state().value("pendingOrders").toInt(), 3);
+        QCOMPARE(f.column(QStringLiteral("SELECT INV FROM orders.db")), QVariantList());
+        QCOMPARE(keptReplies(f), QStringList{"2024-06-01_09-30-00.incomplete.reply"});
+        // Nor can it be imported by hand.
+        f.messages.clear();
+        QCOMPARE(runImportReply(kept), 2);
+        QCOMPARE(f.shown(),
+                 QStringList{QStringLiteral("\"%1\" is not a whole delivery: %2. Nothing was "
+                                            "imported.")
+                                 .arg(kept, expected)});
+        QCOMPARE(f.column(QStringLiteral("SELECT INV FROM orders.db")), QVariantList());
+    }
+
+    void carriageReturnLineEndsAndNulBytes()
+    {
+        sim().addOrders({order(8999, 5, QStringLiteral("x"))}); // so the store locks for it
+        // A store writing old Mac line ends, and a NUL inside a card number.
+        QString second = orderLine(8001, 6);
+        second.replace(QStringLiteral("4111111111111111"),
+                       QStringLiteral("4111") + QChar(0) + QStringLiteral("1111"));
+        sim().rawReply("VendixResponse:2 new orders\rVendixAction:DataSuccess\n"
+                       "STARTVendixResponse|Orders:\r" +
+                           orderLine(8000, 5).toUtf8() + '\r' + second.toUtf8() +
+                           "\rENDVendixResponse|Orders:\r",
+                       1, QStringLiteral("get_new_stuff"));
+        RetrievalFixture f(sim());
+        f.run();
+        QCOMPARE(f.shown(), QStringList());
+        QCOMPARE(f.column(QStringLiteral("SELECT INV FROM orders.db ORDER BY INV")),
+                 (QVariantList{8000, 8001}));
+        QCOMPARE(f.column(QStringLiteral("SELECT ORDERSTATE FROM orders.db ORDER BY INV")),
+                 (QVariantList{"New", "New"}));
+        QCOMPARE(
+            f.scalar(QStringLiteral("SELECT CARDNUM FROM orders.db WHERE INV=8001")).toString(),
+            QStringLiteral("41111111"));
+    }
+
+    void endlessReplyStopsAtTheLimit()
+    {
+        sim().addOrders({order(8100, 5, QStringLiteral("x"))});
+        sim().endlessReply(1, QStringLiteral("get_new_stuff"));
+        RetrievalFixture f(sim());
+        const qint64 limit = qint64(8) << 20; // the real one is 1 GiB
+        f.session->http().setMaxReplyBytes(limit);
+        f.run();
+        QCOMPARE(f.shown(),
+                 QStringList{"The reply is larger than 8.0 MiB (8388608 bytes), the most that is "
+                             "accepted; it was stopped."});
+        QCOMPARE(sim().commands(), (QStringList{"check_data_integrity", "get_new_stuff"}));
+        QCOMPARE(keptReplies(f), QStringList());
+        QCOMPARE(f.column(QStringLiteral("SELECT INV FROM orders.db")), QVariantList());
+        QCOMPARE(QFileInfo(f.home.path(QStringLiteral("~g1.tmp"))).size(), 0);
+        QCOMPARE(SecureHTTP::replyTooLargeText(qint64(1) << 30),
+                 QStringLiteral("The reply is larger than 1 GiB (1073741824 bytes), the most that "
+                                "is accepted; it was stopped."));
     }
 
     void replyThatCannotBeKeptEndsBeforeTheCleanUp()
@@ -557,32 +707,53 @@ private slots:
                  (QVariantList{6000, 6001, 6002}));
     }
 
-    void importReplyRestoresEmptiedTables()
+    void reimportAppliesEachRecordOnce()
     {
         sim().addOrders(
             {order(7000, 70, QStringLiteral("p7000")), order(7001, 71, QStringLiteral("p7001"))});
         sim().addAccounts({QJsonObject{{"CUSTID", 70}, {"EMAIL", "s@x.com"}, {"NAME", "Sue"}}});
+        sim().addNote(7000, QStringLiteral("2024-03-06"), QStringLiteral("Gift-wrap"));
+        sim().addMark(7001, QStringLiteral("Payment Received"));
         sim().addStatus(7000, QStringLiteral("Paid"));
+        sim().addOrders({order(6999, 5, QStringLiteral("theirs"))});
         RetrievalFixture f(sim());
+        // An order number the database already had from elsewhere.
+        f.exec(QStringLiteral("INSERT INTO orders.db (INV, NAME) VALUES (6999, 'Local')"));
         f.run();
-        QCOMPARE(f.shown(), QStringList());
+        const QString dup =
+            keyViolation(f, QStringLiteral("INSERT INTO orders.db (INV) VALUES (6999)"));
+        QCOMPARE(f.shown(), QStringList{dup});
         const QString kept = f.home.path(QStringLiteral("retrievals/") + keptReplies(f).value(0));
 
-        for (const char* t : {"orders.db", "customers.db", "invoice_result.db"})
-            f.exec(QStringLiteral("DELETE FROM %1").arg(QString::fromLatin1(t)));
+        // The merchant works on: a later state, an edited account; an invoice file is lost.
+        f.exec(QStringLiteral("UPDATE orders.db SET ORDERSTATE='Shipped' WHERE INV=7001"));
+        f.exec(QStringLiteral("UPDATE customers.db SET NAME='Susan' WHERE CUSTID=70"));
         QVERIFY(QFile::remove(f.home.path(QStringLiteral("data/html/7000inv.html"))));
-        QCOMPARE(runImportReply(kept), 0);
-        QCOMPARE(f.shown(), QStringList());
-        QCOMPARE(f.column(QStringLiteral("SELECT INV FROM orders.db ORDER BY INV")),
-                 (QVariantList{7000, 7001}));
-        QCOMPARE(f.column(QStringLiteral("SELECT NAME FROM customers.db")), (QVariantList{"Sue"}));
-        QCOMPARE(f.column(QStringLiteral("SELECT INFSTRING FROM invoice_result.db")),
-                 (QVariantList{"Paid"}));
-        QCOMPARE(f.readFile(QStringLiteral("data/html/7000inv.html")), QByteArray("p7000\r\n"));
 
-        // A second import finds every order there already: refused, reported, exit 1.
-        QCOMPARE(runImportReply(kept), 1);
-        QCOMPARE(f.shown().size(), 3); // two orders and the status text
+        for (int run = 1; run <= 2; ++run) {
+            f.messages.clear();
+            // The genuine duplicate is refused again, with its message: exit 1.
+            QCOMPARE(runImportReply(kept), 1);
+            QCOMPARE(f.shown(), QStringList{dup});
+            QCOMPARE(f.column(QStringLiteral("SELECT INV FROM orders.db ORDER BY INV")),
+                     (QVariantList{6999, 7000, 7001}));
+            QCOMPARE(
+                f.scalar(QStringLiteral("SELECT NAME FROM orders.db WHERE INV=6999")).toString(),
+                QStringLiteral("Local"));
+            QCOMPARE(f.column(QStringLiteral("SELECT NOTE FROM invoice_notes.db")),
+                     (QVariantList{"Gift-wrap"}));
+            QCOMPARE(f.scalar(QStringLiteral("SELECT ORDERSTATE FROM orders.db WHERE INV=7001"))
+                         .toString(),
+                     QStringLiteral("Shipped"));
+            QCOMPARE(f.column(QStringLiteral("SELECT NAME FROM customers.db")),
+                     (QVariantList{"Susan"}));
+            QCOMPARE(f.column(QStringLiteral("SELECT INFSTRING FROM invoice_result.db")),
+                     (QVariantList{"Paid"}));
+            // Brought back from the kept reply.
+            QCOMPARE(f.readFile(QStringLiteral("data/html/7000inv.html")), QByteArray("p7000\r\n"));
+            QVERIFY(!QFile::exists(f.home.path(QStringLiteral("data/html/6999inv.html"))));
+        }
+
         // Something that is no kept reply is not imported over the work files.
         QFile junk(f.home.path(QStringLiteral("junk.txt")));
         QVERIFY(junk.open(QIODevice::WriteOnly));
@@ -595,16 +766,55 @@ private slots:
                                  .arg(junk.fileName())});
     }
 
-    void keptRepliesAreNeverOverwritten()
+    void correctedRecordIsImportedAlone()
+    {
+        sim().addOrders({order(7100, 5, QStringLiteral("p7100"))});
+        sim().addRaw(QStringLiteral("Orders"),
+                     orderLine(7101, 5, QStringLiteral("2024-02-30 10:00:00")));
+        sim().addRaw(QStringLiteral("HTML"),
+                     QStringLiteral("VendixBeginInvoice|7101<!--END-->p7101VendixEndInvoice|"));
+        sim().addNote(7100, QString(), QStringLiteral("once"));
+        RetrievalFixture f(sim());
+        f.run();
+        QCOMPARE(f.shown(), QStringList{"'2024-02-30 10:00:00' is not a valid date and time"});
+        const QString name = QStringLiteral("retrievals/") + keptReplies(f).value(0);
+
+        // The merchant mends the date in the kept reply, a plain text file.
+        QByteArray text = f.readFile(name);
+        text.replace("2024-02-30 10:00:00", "2024-02-29 10:00:00");
+        QVERIFY(writeAll(f.home.path(name), text));
+        for (int run = 1; run <= 2; ++run) {
+            f.messages.clear();
+            QCOMPARE(runImportReply(f.home.path(name)), 0);
+            QCOMPARE(f.shown(), QStringList());
+            QCOMPARE(f.column(QStringLiteral("SELECT INV FROM orders.db ORDER BY INV")),
+                     (QVariantList{7100, 7101}));
+            QCOMPARE(f.column(QStringLiteral("SELECT NOTE FROM invoice_notes.db")),
+                     (QVariantList{"once"}));
+        }
+        QCOMPARE(
+            f.scalar(QStringLiteral("SELECT IDATE FROM orders.db WHERE INV=7101")).toDateTime(),
+            QDateTime(QDate(2024, 2, 29), QTime(10, 0)));
+        QCOMPARE(f.readFile(QStringLiteral("data/html/7101inv.html")), QByteArray("p7101\r\n"));
+    }
+
+    void keptRepliesAreWholeAndNeverOverwritten()
     {
         TempHome home;
+        // What a write killed half-way leaves is no kept reply, and blocks nothing.
+        QVERIFY(QDir().mkpath(home.path(QStringLiteral("retrievals"))));
+        QVERIFY(writeAll(home.path(QStringLiteral("retrievals/2024-06-01_09-30-00.1.part")), "ha"));
         const QString first = keepReply("one", home.home());
         const QString second = keepReply("two", home.home());
         QCOMPARE(first, home.path(QStringLiteral("retrievals/2024-06-01_09-30-00.reply")));
         QCOMPARE(second, home.path(QStringLiteral("retrievals/2024-06-01_09-30-00_2.reply")));
+        QCOMPARE(QDir(home.path(QStringLiteral("retrievals"))).entryList(QDir::Files, QDir::Name),
+                 (QStringList{"2024-06-01_09-30-00.1.part", "2024-06-01_09-30-00.reply",
+                              "2024-06-01_09-30-00_2.reply"}));
         QFile a(first);
         QVERIFY(a.open(QIODevice::ReadOnly));
         QCOMPARE(a.readAll(), QByteArray("one"));
+        QCOMPARE(unixMode(first), 0600);
     }
 
     void integrityHighestNumbersFromOrders()
