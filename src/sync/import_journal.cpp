@@ -2,6 +2,7 @@
 
 #include "base/text_utils.h"
 #include "data/connection.h"
+#include "data/statement.h"
 
 #include <QCryptographicHash>
 #include <QtEndian>
@@ -29,8 +30,8 @@ ImportJournal::ImportJournal(std::shared_ptr<Connection> conn, const QString& re
                                 "(K1 INTEGER NOT NULL, K2 INTEGER NOT NULL, PRIMARY KEY (K1, K2)) "
                                 "WITHOUT ROWID"));
     m_find = std::make_unique<Statement>(
-        m_conn->handle(), QStringLiteral("SELECT 1 FROM os_journal WHERE K1=?1 AND K2=?2"));
-    m_add = std::make_unique<Statement>(m_conn->handle(),
+        *m_conn, QStringLiteral("SELECT 1 FROM os_journal WHERE K1=?1 AND K2=?2"));
+    m_add = std::make_unique<Statement>(*m_conn,
                                         QStringLiteral("INSERT INTO os_journal VALUES (?1, ?2)"));
 }
 
