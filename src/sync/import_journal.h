@@ -57,7 +57,7 @@ public:
 private:
     std::shared_ptr<Connection> m_conn;
     QString m_reply;
-    QByteArray m_prefix; // reply and section, hashed before every line
+    QByteArray m_prefix;        // reply and section, hashed before every line
     QHash<quint64, int> m_seen; // identical lines so far (by a 64-bit digest)
     std::unique_ptr<Statement> m_find;
     std::unique_ptr<Statement> m_add;
