@@ -65,7 +65,7 @@ QString keepReply(QByteArrayView reply, const QString& home, KeptReply kind)
     QString part;
     QFile file;
     for (int n = 1;; ++n) {
-        part = stem + QStringLiteral(".%1.part").arg(n);
+        part = stem + QStringLiteral(".reply.%1.part").arg(n);
         file.setFileName(part);
         // Card numbers inside: owner only from the first byte.
         if (openOwnerOnly(file, QIODevice::WriteOnly | QIODevice::NewOnly))

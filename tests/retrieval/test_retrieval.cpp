@@ -803,13 +803,14 @@ private slots:
         TempHome home;
         // What a write killed half-way leaves is no kept reply, and blocks nothing.
         QVERIFY(QDir().mkpath(home.path(QStringLiteral("retrievals"))));
-        QVERIFY(writeAll(home.path(QStringLiteral("retrievals/2024-06-01_09-30-00.1.part")), "ha"));
+        QVERIFY(writeAll(home.path(QStringLiteral("retrievals/2024-06-01_09-30-00.reply.1.part")),
+                         "ha"));
         const QString first = keepReply("one", home.home());
         const QString second = keepReply("two", home.home());
         QCOMPARE(first, home.path(QStringLiteral("retrievals/2024-06-01_09-30-00.reply")));
         QCOMPARE(second, home.path(QStringLiteral("retrievals/2024-06-01_09-30-00_2.reply")));
         QCOMPARE(QDir(home.path(QStringLiteral("retrievals"))).entryList(QDir::Files, QDir::Name),
-                 (QStringList{"2024-06-01_09-30-00.1.part", "2024-06-01_09-30-00.reply",
+                 (QStringList{"2024-06-01_09-30-00.reply", "2024-06-01_09-30-00.reply.1.part",
                               "2024-06-01_09-30-00_2.reply"}));
         QFile a(first);
         QVERIFY(a.open(QIODevice::ReadOnly));
