@@ -152,6 +152,14 @@ QList<TableDef> Build()
         {F("REC", T::Autoinc), A("CURSTRING", 200), A("CURSYM", 20), F("CONVERSION", T::Number)},
         Keys("REC"),
         {}};
+
+    // Added after the eighteen: the local record of every change to an
+    // order (the store never sees it), read per order, newest first.
+    c << TableDef{QStringLiteral("order_history"),
+                  {F("ID", T::Autoinc), F("INV", T::Long), F("IDATE", T::Timestamp),
+                   A("COMMAND", 50), A("CHANGED", 25), A("OLDVALUE", 255), A("NEWVALUE", 255)},
+                  Keys("ID"),
+                  {{QStringLiteral("INVID"), Keys("INV;ID"), true, false}}};
     return c;
 }
 

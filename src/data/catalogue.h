@@ -51,7 +51,8 @@ struct TableDef
     QStringList fieldNames() const;
 };
 
-// The eighteen tables in creation order.
+// The tables in creation order: the eighteen of the company database, then
+// the order history.
 const QList<TableDef>& catalogue();
 
 // "orders", "orders.db", "ORDERS.DB", a quoted "form_letters.db": the table's
