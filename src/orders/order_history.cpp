@@ -16,13 +16,13 @@ namespace {
 const QString kHistoryTable = QStringLiteral("order_history");
 
 // The order's columns the history follows, in the order of OrderTracked.
-const char* const kTrackedColumns[] = {"ORDERSTATE", "METHOD",  "TOTAL",  "CARDTYPE", "CARDNUM",
-                                       "CCMONTH",    "CCYEAR", "CCPHONE"};
+const char* const kTrackedColumns[] = {"ORDERSTATE", "METHOD",  "TOTAL",  "CARDTYPE",
+                                       "CARDNUM",    "CCMONTH", "CCYEAR", "CCPHONE"};
 
 // The card columns as a history row names them; month and year are one.
 struct CardPart
 {
-    QVariant OrderTracked::* member;
+    QVariant OrderTracked::*member;
     const char* name;
 };
 const CardPart kCardParts[] = {{&OrderTracked::cardType, "Card Type"},
@@ -68,10 +68,10 @@ QString joinNames(const QStringList& names)
 }
 
 // The members of OrderTracked in the order of kTrackedColumns.
-QVariant OrderTracked::* const kTrackedMembers[] = {
-    &OrderTracked::state,      &OrderTracked::method,  &OrderTracked::total,
-    &OrderTracked::cardType,   &OrderTracked::cardNumber, &OrderTracked::ccMonth,
-    &OrderTracked::ccYear,     &OrderTracked::ccPhone};
+QVariant OrderTracked::*const kTrackedMembers[] = {
+    &OrderTracked::state,    &OrderTracked::method,     &OrderTracked::total,
+    &OrderTracked::cardType, &OrderTracked::cardNumber, &OrderTracked::ccMonth,
+    &OrderTracked::ccYear,   &OrderTracked::ccPhone};
 
 OrderTracked trackedOf(const Table& orders)
 {
@@ -159,8 +159,8 @@ int OrderHistoryWriter::record(const QVariant& inv, const OrderTracked& before,
         ++rows;
     }
     if (!sameText(before.method, after.method)) {
-        add(inv, command, QLatin1String(history::kMethod), text(before.method),
-            text(after.method), when);
+        add(inv, command, QLatin1String(history::kMethod), text(before.method), text(after.method),
+            when);
         ++rows;
     }
     if (!sameAmount(before.total, after.total)) {
@@ -171,8 +171,7 @@ int OrderHistoryWriter::record(const QVariant& inv, const OrderTracked& before,
     // Card details: which of them changed, never what they hold.
     QStringList parts;
     for (const CardPart& p : kCardParts) {
-        if (!sameText(before.*p.member, after.*p.member) &&
-            !parts.contains(QLatin1String(p.name)))
+        if (!sameText(before.*p.member, after.*p.member) && !parts.contains(QLatin1String(p.name)))
             parts << QLatin1String(p.name);
     }
     if (!parts.isEmpty()) {
@@ -183,8 +182,8 @@ int OrderHistoryWriter::record(const QVariant& inv, const OrderTracked& before,
     return rows;
 }
 
-int OrderHistoryWriter::addForState(const QString& from, const QString& to,
-                                    const QString& command, const QDateTime& when)
+int OrderHistoryWriter::addForState(const QString& from, const QString& to, const QString& command,
+                                    const QDateTime& when)
 {
     const TableDef& def = historyDef();
     // The case-blind term lets the engine's state index find the rows; the

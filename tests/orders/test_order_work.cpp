@@ -7,12 +7,14 @@
 #include "common/throws.h"
 
 #include "base/clock.h"
+#include "base/text_utils.h"
 #include "data/catalogue.h"
 #include "data/db_error.h"
 #include "data/main_data_mod.h"
 #include "data/table.h"
 #include "orders/card_number.h"
 #include "orders/order_history.h"
+#include "orders/order_letter.h"
 #include "orders/shipping_info.h"
 
 #include <QDir>
@@ -49,12 +51,10 @@ QList<HistoryRow> historyRows(const QString& dir)
     t.open();
     QList<HistoryRow> rows;
     for (t.first(); !t.eof(); t.next())
-        rows << HistoryRow{t.value("INV").toInt(),
-                           t.value("IDATE").toDateTime().toString(Qt::ISODate),
-                           t.value("COMMAND").toString(),
-                           t.value("CHANGED").toString(),
-                           t.value("OLDVALUE").toString(),
-                           t.value("NEWVALUE").toString()};
+        rows << HistoryRow{
+            t.value("INV").toInt(),         t.value("IDATE").toDateTime().toString(Qt::ISODate),
+            t.value("COMMAND").toString(),  t.value("CHANGED").toString(),
+            t.value("OLDVALUE").toString(), t.value("NEWVALUE").toString()};
     return rows;
 }
 
@@ -89,6 +89,33 @@ class TestOrderWork : public QObject
         orders().refresh();
     }
     void goTo(int inv) { QVERIFY(orders().locate("INV", inv)); }
+    void addTemplate(const QString& name, const QString& body, const QString& from = "shop@x.test")
+    {
+        Table t("form_letters");
+        t.setDirectory(dir());
+        t.open();
+        t.insert();
+        t.setValue("DOCNAME", name);
+        t.setValue("DOCBODY", body);
+        t.setValue("FROM", from);
+        QVERIFY(t.post());
+    }
+    struct Queued
+    {
+        QString type, subject, to, from, body;
+    };
+    QList<Queued> outbox()
+    {
+        Table t("outbox");
+        t.setDirectory(dir());
+        t.open();
+        QList<Queued> rows;
+        for (t.first(); !t.eof(); t.next())
+            rows << Queued{t.value("TYPE").toString(), t.value("SUBJECT").toString(),
+                           t.value("TO").toString(), t.value("FROM").toString(),
+                           t.value("BODY").toString()};
+        return rows;
+    }
 
 private slots:
     void init()
@@ -199,11 +226,16 @@ private slots:
     {
         QTest::addColumn<QString>("typed");
         QTest::addColumn<QString>("stored");
-        QTest::newRow("four blocks") << "4111 1111-1111 - 1111" << "4111-1111-1111-1111";
-        QTest::newRow("15 digits") << "378282246310005" << "3782-8224-6310-005";
-        QTest::newRow("nine digits") << "123456789" << "1234-5678-9";
-        QTest::newRow("no digit") << "on file" << "on file";
-        QTest::newRow("empty") << "" << "";
+        QTest::newRow("four blocks") << "4111 1111-1111 - 1111"
+                                     << "4111-1111-1111-1111";
+        QTest::newRow("15 digits") << "378282246310005"
+                                   << "3782-8224-6310-005";
+        QTest::newRow("nine digits") << "123456789"
+                                     << "1234-5678-9";
+        QTest::newRow("no digit") << "on file"
+                                  << "on file";
+        QTest::newRow("empty") << ""
+                               << "";
     }
     void cardNumberFormat()
     {
@@ -280,6 +312,101 @@ private slots:
                                     {1003, t, "Mark ALL", "Order Status", "New", "Complete"}}));
     }
 
+    // The tags of both letters, in capitals or not; values scanned by the
+    // later tags only; the two orders of replacement.
+    void orderLetterMerge()
+    {
+        const QVariantMap order{{"NAME", "%io_city%"},
+                                {"CITY", "Springfield %IO_NAME%"},
+                                {"STREET", "1 Main St"},
+                                {"INV", 1043},
+                                {"CUSTID", 77},
+                                {"TOTAL", 1234.5},
+                                {"METHOD", "%io_invoice_number%"},
+                                {"IDATE", QDateTime(QDate(2024, 2, 29), QTime(0, 0))}};
+        const MergeField field = [&](const QString& c) { return order.value(c); };
+        const QString body =
+            "Dear %IO_NAME%, %io_street% #%Invoice_Number% for %customer_id% "
+            "%io_order_total% %coupon_code%[%io_coupon_code%] via "
+            "%payment_method% on %order_date_time%\r\n%io_shipping_info_structure%";
+        const QString date = QLocale::system().toString(QDate(2024, 2, 29), QLocale::ShortFormat);
+        const QString block = "---\r\n";
+        // The name holds the city tag, which comes later: the city is filled
+        // in; the city holds the name tag, which came before: it stays.
+        QCOMPARE(mergeOrderLetter(body, field, QString(), OrderLetterKind::Complete),
+                 "Dear Springfield %IO_NAME%, 1 Main St #1043 for 77 " + FormatMoney(1234.5) +
+                     " [] via 1043 on " + date + "\r\n");
+        // The wizard fills the invoice numbers before the method: the method's
+        // tag is no longer replaced.
+        QCOMPARE(mergeOrderLetter(body, field, block, OrderLetterKind::Shipping),
+                 "Dear Springfield %IO_NAME%, 1 Main St #1043 for 77 " + FormatMoney(1234.5) +
+                     " [] via %io_invoice_number% on " + date + "\r\n" + block);
+
+        // Midnight shows the date alone; any other time the time too.
+        QCOMPARE(orderLetterDateTime(QDateTime(QDate(2024, 2, 29), QTime(0, 0))), date);
+        const QDateTime later(QDate(2024, 2, 29), QTime(0, 0, 1));
+        QCOMPARE(orderLetterDateTime(later), letterDateTime(later));
+        QVERIFY(orderLetterDateTime(later).startsWith(date + " "));
+        QCOMPARE(orderLetterDateTime(QDateTime()), QString());
+    }
+
+    // The letter through the real outbox: a missing template, a refusal that
+    // leaves no row behind, then a letter that goes in.
+    void orderLetterThroughOutbox()
+    {
+        addOrder(1001, "Shipped", {{"EMAIL", "ann@x.test"}, {"NAME", "Ann"}});
+        addOrder(1002, "Shipped", {{"NAME", "Bob"}}); // no e-mail
+        addTemplate("Thank You From Us", "Dear %io_name%,\r\nthanks for #%io_invoice_number%.");
+        addTemplate("No From", "Dear %io_name%", "");
+        goTo(1001);
+        QCOMPARE(queueOrderLetter(orders(), "thank you from us", OrderLetterKind::Complete),
+                 OrderLetterResult::NameInvalid);
+        QCOMPARE(m_messages->texts(), QStringList({kInvalidLetterName}));
+
+        m_messages->clear();
+        goTo(1002);
+        QCOMPARE(queueOrderLetter(orders(), "Thank You From Us", OrderLetterKind::Complete),
+                 OrderLetterResult::Refused);
+        const QString incomplete = "A message must contain a \"To\", \"From\" and \"Subject\" "
+                                   "field, as well as a \"Message Body\".";
+        QCOMPARE(m_messages->texts(), QStringList({incomplete, kOperationAborted}));
+        QVERIFY(outbox().isEmpty());
+
+        m_messages->clear();
+        goTo(1001);
+        QCOMPARE(queueOrderLetter(orders(), "Thank You From Us", OrderLetterKind::Complete),
+                 OrderLetterResult::Queued);
+        QVERIFY(m_messages->texts().isEmpty());
+        const QList<Queued> queued = outbox();
+        QCOMPARE(queued.size(), 1);
+        QCOMPARE(queued.at(0).type, QStringLiteral("SERVICE"));
+        QCOMPARE(queued.at(0).subject, QStringLiteral("Thank You From Us"));
+        QCOMPARE(queued.at(0).to, QStringLiteral("ann@x.test"));
+        QCOMPARE(queued.at(0).from, QStringLiteral("shop@x.test"));
+        QCOMPARE(queued.at(0).body, QStringLiteral("Dear Ann,\r\nthanks for #1001."));
+    }
+
+    // The shipping tag must be written exactly so while there are records.
+    void shippingLetterTagCheck()
+    {
+        addOrder(1001, "Payment Received", {{"EMAIL", "ann@x.test"}, {"NAME", "Ann"}});
+        addTemplate("Shipped", "Hi %io_name%\r\n%IO_SHIPPING_INFO_STRUCTURE%end");
+        goTo(1001);
+        const QString block = ShippingInfoBlock({{QDate(2024, 3, 1), "UPS", "", "", ""}});
+        QCOMPARE(queueOrderLetter(orders(), "Shipped", OrderLetterKind::Shipping, block),
+                 OrderLetterResult::MissingShippingTag);
+        QCOMPARE(m_messages->texts(), QStringList({kMissingShippingTag}));
+        QVERIFY(outbox().isEmpty());
+
+        // Without records the capitals pass, and the tag goes.
+        m_messages->clear();
+        QCOMPARE(queueOrderLetter(orders(), "Shipped", OrderLetterKind::Shipping, QString()),
+                 OrderLetterResult::Queued);
+        QCOMPARE(m_messages->texts(), QStringList({kAddedToOutBox}));
+        QCOMPARE(outbox().at(0).body, QStringLiteral("Hi Ann\r\nend"));
+        QCOMPARE(outbox().at(0).type, QStringLiteral("SHIPPING"));
+    }
+
     // Two records: the divider, then seven lines each; CR LF after every line.
     void shippingInfoBlock()
     {
@@ -293,8 +420,7 @@ private slots:
         const QString expected = dashes + "\r\n" + "DATE: " + l.toString(d1, QLocale::ShortFormat) +
                                  "\r\nSERVICE: UPS\r\nMETHOD: Ground\r\nTRACKING: 1Z999\r\n"
                                  "COMMENT: \r\nfirst box\r\n" +
-                                 dashes + "\r\n" + "DATE: " +
-                                 l.toString(d2, QLocale::ShortFormat) +
+                                 dashes + "\r\n" + "DATE: " + l.toString(d2, QLocale::ShortFormat) +
                                  "\r\nSERVICE: USPS\r\nMETHOD: Priority\r\nTRACKING: 9400\r\n"
                                  "COMMENT: \r\n\r\n" +
                                  dashes + "\r\n";

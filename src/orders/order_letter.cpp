@@ -1,0 +1,174 @@
+#include "orders/order_letter.h"
+
+#include "base/error.h"
+#include "base/messages.h"
+#include "base/text_utils.h"
+#include "data/query.h"
+#include "data/table.h"
+#include "mail/outbox.h"
+
+#include <QLocale>
+
+#include <optional>
+
+namespace os {
+
+const char* const kInvalidLetterName =
+    "Could not create form letter because the form letter name was invalid.";
+const char* const kMissingShippingTag =
+    "You have entries in the shipping log, but the selected Quillform Template does not contain "
+    "the required %io_shipping_info_structure% Quillform. This means that the shipping "
+    "information structure can not be sent to this shopper.";
+const char* const kOperationAborted = "Operation aborted";
+const char* const kAddedToOutBox = "A message has been added to the OutBox";
+
+namespace {
+
+enum class From
+{
+    Text,
+    Number,
+    Money,
+    DateTime,
+    Shipping // the block the caller passes
+};
+
+struct OrderTag
+{
+    const char* tag;
+    const char* column;
+    From kind;
+};
+
+// The tags of an order letter; Complete Order replaces them in this order.
+const OrderTag kTags[] = {
+    {"%io_name%", "NAME", From::Text},
+    {"%io_street%", "STREET", From::Text},
+    {"%io_city%", "CITY", From::Text},
+    {"%io_state%", "STATE", From::Text},
+    {"%io_zip%", "ZIP", From::Text},
+    {"%io_country%", "COUNTRY", From::Text},
+    {"%order_date_time%", "IDATE", From::DateTime},
+    {"%invoice_number%", "INV", From::Number},
+    {"%customer_id%", "CUSTID", From::Number},
+    {"%order_total%", "TOTAL", From::Money},
+    {"%payment_method%", "METHOD", From::Text},
+    {"%coupon_code%", "COUPON", From::Text},
+    {"%io_order_date_time%", "IDATE", From::DateTime},
+    {"%io_invoice_number%", "INV", From::Number},
+    {"%io_customer_id%", "CUSTID", From::Number},
+    {"%io_order_total%", "TOTAL", From::Money},
+    {"%io_payment_method%", "METHOD", From::Text},
+    {"%io_coupon_code%", "COUPON", From::Text},
+    {kShippingInfoTag, nullptr, From::Shipping},
+};
+
+// The Shipping Wizard's order: the first seven, then the order's date and
+// number tags, then the rest as above.
+const int kShippingOrder[] = {0, 1, 2, 3, 4, 5, 6, 12, 7, 13, 8, 9, 10, 11, 14, 15, 16, 17, 18};
+
+QString valueOf(const OrderTag& t, const MergeField& order, const QString& shippingBlock)
+{
+    if (t.kind == From::Shipping)
+        return shippingBlock;
+    const QVariant v = order(QLatin1String(t.column));
+    if (v.isNull())
+        return QString();
+    switch (t.kind) {
+    case From::Text:
+        return v.toString();
+    case From::Number:
+        return QString::number(v.toLongLong());
+    case From::Money:
+        return FormatMoney(v.toDouble());
+    case From::DateTime:
+        return orderLetterDateTime(v.toDateTime());
+    case From::Shipping:
+        break;
+    }
+    return QString();
+}
+
+struct LetterTemplate
+{
+    QString name, body, from;
+};
+
+// The template named exactly `name`; nothing unless there is exactly one.
+std::optional<LetterTemplate> findTemplate(const QString& dir, const QString& name)
+{
+    Query q;
+    q.setDirectory(dir);
+    q.setSql(QStringLiteral("SELECT DOCNAME, DOCBODY, \"FROM\" FROM \"form_letters.db\" WHERE "
+                            "DOCNAME = :NAME"));
+    q.setParam(QStringLiteral("NAME"), name);
+    q.open();
+    if (q.eof())
+        return std::nullopt;
+    LetterTemplate t{q.value(0).toString(), q.value(1).toString(), q.value(2).toString()};
+    q.next();
+    if (!q.eof())
+        return std::nullopt;
+    return t;
+}
+
+} // namespace
+
+QString orderLetterDateTime(const QDateTime& when)
+{
+    if (!when.isValid())
+        return QString();
+    if (when.time() == QTime(0, 0))
+        return QLocale::system().toString(when.date(), QLocale::ShortFormat);
+    return letterDateTime(when);
+}
+
+QString mergeOrderLetter(const QString& body, const MergeField& order,
+                         const QString& shippingBlock, OrderLetterKind kind)
+{
+    QString text = body;
+    for (int i = 0; i < int(std::size(kTags)); ++i) {
+        const OrderTag& t = kTags[kind == OrderLetterKind::Shipping ? kShippingOrder[i] : i];
+        text = ReplaceTag(text, QLatin1String(t.tag), valueOf(t, order, shippingBlock));
+    }
+    return text;
+}
+
+OrderLetterResult queueOrderLetter(const Table& orders, const QString& templateName,
+                                   OrderLetterKind kind, const QString& shippingBlock)
+{
+    const bool shipping = kind == OrderLetterKind::Shipping;
+    try {
+        const std::optional<LetterTemplate> t = findTemplate(orders.directory(), templateName);
+        if (!t) {
+            messages().warning(QLatin1String(kInvalidLetterName));
+            return OrderLetterResult::NameInvalid;
+        }
+        // Written exactly so: a tag in other capitals would be filled, but the
+        // merchant's records would not reach the shopper as the template means.
+        if (shipping && !shippingBlock.isEmpty() && !t->body.contains(QLatin1String(kShippingInfoTag))) {
+            messages().warning(QLatin1String(kMissingShippingTag));
+            return OrderLetterResult::MissingShippingTag;
+        }
+        const QString body = mergeOrderLetter(
+            t->body, [&orders](const QString& column) { return orders.value(column); },
+            shippingBlock, kind);
+        const OutboxMessage message{shipping ? QStringLiteral("SHIPPING") : QStringLiteral("SERVICE"),
+                                    t->name, orders.value(QStringLiteral("EMAIL")).toString(),
+                                    t->from, body};
+        if (!queueMessage(message)) {
+            // The outbox showed why; its insert is already cancelled, so the
+            // next letter starts from a clean outbox.
+            messages().error(QLatin1String(kOperationAborted));
+            return OrderLetterResult::Refused;
+        }
+    } catch (const Error& e) {
+        messages().error(e.text());
+        return OrderLetterResult::Failed;
+    }
+    if (shipping)
+        messages().info(QLatin1String(kAddedToOutBox));
+    return OrderLetterResult::Queued;
+}
+
+} // namespace os
