@@ -123,8 +123,8 @@ QString orderLetterDateTime(const QDateTime& when)
     return letterDateTime(when);
 }
 
-QString mergeOrderLetter(const QString& body, const MergeField& order,
-                         const QString& shippingBlock, OrderLetterKind kind)
+QString mergeOrderLetter(const QString& body, const MergeField& order, const QString& shippingBlock,
+                         OrderLetterKind kind)
 {
     QString text = body;
     for (int i = 0; i < int(std::size(kTags)); ++i) {
@@ -146,16 +146,17 @@ OrderLetterResult queueOrderLetter(const Table& orders, const QString& templateN
         }
         // Written exactly so: a tag in other capitals would be filled, but the
         // merchant's records would not reach the shopper as the template means.
-        if (shipping && !shippingBlock.isEmpty() && !t->body.contains(QLatin1String(kShippingInfoTag))) {
+        if (shipping && !shippingBlock.isEmpty() &&
+            !t->body.contains(QLatin1String(kShippingInfoTag))) {
             messages().warning(QLatin1String(kMissingShippingTag));
             return OrderLetterResult::MissingShippingTag;
         }
         const QString body = mergeOrderLetter(
             t->body, [&orders](const QString& column) { return orders.value(column); },
             shippingBlock, kind);
-        const OutboxMessage message{shipping ? QStringLiteral("SHIPPING") : QStringLiteral("SERVICE"),
-                                    t->name, orders.value(QStringLiteral("EMAIL")).toString(),
-                                    t->from, body};
+        const OutboxMessage message{
+            shipping ? QStringLiteral("SHIPPING") : QStringLiteral("SERVICE"), t->name,
+            orders.value(QStringLiteral("EMAIL")).toString(), t->from, body};
         if (!queueMessage(message)) {
             // The outbox showed why; its insert is already cancelled, so the
             // next letter starts from a clean outbox.

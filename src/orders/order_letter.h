@@ -26,8 +26,8 @@ enum class OrderLetterKind
 // %io_order_date_time%, %invoice_number% and %io_invoice_number% first and
 // the rest in that order. A value inserted for one tag is scanned by the
 // later ones; an empty column gives an empty value.
-QString mergeOrderLetter(const QString& body, const MergeField& order,
-                         const QString& shippingBlock, OrderLetterKind kind);
+QString mergeOrderLetter(const QString& body, const MergeField& order, const QString& shippingBlock,
+                         OrderLetterKind kind);
 
 // An order's date and time in its letters: the locale's short date and its
 // long time (letterDateTime); at exactly midnight the date alone.
