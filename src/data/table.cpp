@@ -1060,24 +1060,22 @@ QVariant Table::typedValue(const Row& row, int column) const
 
 bool Table::Cells::isNull(int i) const
 {
-    return sqlite3_column_type(static_cast<sqlite3_stmt*>(m_st), i) == SQLITE_NULL;
+    return m_st.isNull(i);
 }
 
 QByteArrayView Table::Cells::text(int i) const
 {
-    auto* st = static_cast<sqlite3_stmt*>(m_st);
-    const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(st, i));
-    return p ? QByteArrayView(p, sqlite3_column_bytes(st, i)) : QByteArrayView();
+    return m_st.text(i);
 }
 
 double Table::Cells::number(int i) const
 {
-    return sqlite3_column_double(static_cast<sqlite3_stmt*>(m_st), i);
+    return m_st.real(i);
 }
 
 qint64 Table::Cells::integer(int i) const
 {
-    return sqlite3_column_int64(static_cast<sqlite3_stmt*>(m_st), i);
+    return m_st.integer(i);
 }
 
 void Table::scan(const QStringList& fields, const std::function<void(const Cells&)>& visit) const
@@ -1101,7 +1099,7 @@ void Table::scan(const QStringList& fields, const std::function<void(const Cells
     Statement st(m_conn->handle(), sql);
     for (int i = 0; i < binds.size(); ++i)
         st.bind(i + 1, binds.at(i));
-    const Cells cells(st.handle());
+    const Cells cells(st);
     while (st.step())
         visit(cells);
 }

@@ -16,6 +16,7 @@
 namespace os {
 
 class Connection;
+class Statement;
 
 // A cursor in index order over one table file `<dir>/<table>.db`. Rows are
 // fetched a window at a time by key (never the whole table), so it stays fast
@@ -143,8 +144,8 @@ public:
 
     private:
         friend class Table;
-        explicit Cells(void* statement) : m_st(statement) {}
-        void* m_st;
+        explicit Cells(const Statement& statement) : m_st(statement) {}
+        const Statement& m_st;
     };
     // Streams the whole set in order through `visit`, one call per row,
     // reading only `fields` (index i of Cells is fields[i]); for exports of
