@@ -68,9 +68,9 @@ qint64 ExportOrders(const Table& orders, QIODevice& out)
     for (const OrderColumn& c : orderColumns()) {
         const FieldDef* f = orders.def().field(QLatin1String(c.field));
         fields << f->name;
-        kinds << (f->type == FieldType::Money    ? Kind::Money
-                  : isIntegerType(f->type) ? Kind::Integer
-                                           : Kind::Text);
+        kinds << (f->type == FieldType::Money ? Kind::Money
+                  : isIntegerType(f->type)    ? Kind::Integer
+                                              : Kind::Text);
         if (!firstColumn)
             buffer.append(',');
         firstColumn = false;
@@ -136,8 +136,8 @@ int runExportOrders(const QString& file, const QString& state)
     ErrorCountingMessages counting;
     try {
         TMainDataMod data;
-        if (!data.OpenCompanyDatabase(AppPaths::dataDir()))
-            return 1; // the engine's text has been shown
+        if (!openCompanyDatabaseReporting(data, AppPaths::dataDir()))
+            return 1; // the failure has been shown
         applyStateFilter(*data.ORDERs, *entry);
         const qint64 rows = ExportOrdersToFile(*data.ORDERs, file);
         printLogRow(QStringLiteral("Export"),
