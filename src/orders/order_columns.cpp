@@ -7,10 +7,18 @@ namespace os {
 const QList<OrderColumn>& orderColumns()
 {
     static const QList<OrderColumn> columns = {
-        {"INV", "Invoice"},       {"CUSTID", "Customer"},     {"IDATE", "Date"},
-        {"TOTAL", "Total"},       {"LASTMARKED", "Last Marked"}, {"ORDERSTATE", "Order Status"},
-        {"METHOD", "Method"},     {"NAME", "Name"},           {"COMPANY", "Company"},
-        {"EMAIL", "E-mail"},      {"PURCHASEORDER", "P.O."},  {"AFFILIATECODE", "Affiliate"},
+        {"INV", "Invoice"},
+        {"CUSTID", "Customer"},
+        {"IDATE", "Date"},
+        {"TOTAL", "Total"},
+        {"LASTMARKED", "Last Marked"},
+        {"ORDERSTATE", "Order Status"},
+        {"METHOD", "Method"},
+        {"NAME", "Name"},
+        {"COMPANY", "Company"},
+        {"EMAIL", "E-mail"},
+        {"PURCHASEORDER", "P.O."},
+        {"AFFILIATECODE", "Affiliate"},
         {"COUPON", "Coupon"},
     };
     return columns;

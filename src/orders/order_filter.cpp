@@ -12,11 +12,16 @@ const char* const kCustomRefused =
 const QStringList& filterEntries()
 {
     static const QStringList entries = {
-        QStringLiteral("New"),     QStringLiteral("Payment Received"),
-        QStringLiteral("Partially Shipped"), QStringLiteral("Shipped"),
-        QStringLiteral("Status Pending"),    QStringLiteral("Complete"),
-        QStringLiteral("Void"),    QStringLiteral("AutoVoid"),
-        QLatin1String(kAllEntry),  QLatin1String(kCustomEntry),
+        QStringLiteral("New"),
+        QStringLiteral("Payment Received"),
+        QStringLiteral("Partially Shipped"),
+        QStringLiteral("Shipped"),
+        QStringLiteral("Status Pending"),
+        QStringLiteral("Complete"),
+        QStringLiteral("Void"),
+        QStringLiteral("AutoVoid"),
+        QLatin1String(kAllEntry),
+        QLatin1String(kCustomEntry),
     };
     return entries;
 }

@@ -76,10 +76,12 @@ const QStringList& markStates()
 
 const QStringList& paymentMethods()
 {
-    static const QStringList methods = {
-        QStringLiteral("Credit Card"),    QStringLiteral("Credit Card by Phone"),
-        QStringLiteral("COD"),            QStringLiteral("Purchase Order"),
-        QStringLiteral("Remote Credit Card"), QStringLiteral("Mail Payment")};
+    static const QStringList methods = {QStringLiteral("Credit Card"),
+                                        QStringLiteral("Credit Card by Phone"),
+                                        QStringLiteral("COD"),
+                                        QStringLiteral("Purchase Order"),
+                                        QStringLiteral("Remote Credit Card"),
+                                        QStringLiteral("Mail Payment")};
     return methods;
 }
 
@@ -165,7 +167,8 @@ bool DeleteOrder(Table& orders, const QString& dataDir)
                             "can not retrieve it again, it will be permanently deleted and "
                             "unrecoverable.\r\rAre you sure you want to delete this order?")))
         return false;
-    const QString invoice = invoiceFilePath(dataDir, orders.value(QStringLiteral("INV")).toLongLong());
+    const QString invoice =
+        invoiceFilePath(dataDir, orders.value(QStringLiteral("INV")).toLongLong());
     // The row goes first: an order that could not be deleted keeps its invoice.
     orders.remove();
     if (QFile::exists(invoice))

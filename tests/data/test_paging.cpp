@@ -31,7 +31,8 @@ QString ordersDir(QTemporaryDir& tmp)
         if (inv % 7)
             t.setValue("IDATE", QDateTime(QDate(2021, 3, 1), QTime(8, 0)).addDays(inv % 13));
         t.setValue("NAME", QString("Name %1").arg(inv));
-        t.setValue("EMAIL", inv == 42 ? "Odd_100%@Example.com" : QString("c%1@example.com").arg(inv));
+        t.setValue("EMAIL",
+                   inv == 42 ? "Odd_100%@Example.com" : QString("c%1@example.com").arg(inv));
         if (!t.post())
             qFatal("an order was refused");
     }

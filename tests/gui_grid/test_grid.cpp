@@ -113,7 +113,8 @@ private slots:
         Table& orders = *m_dm->ORDERs;
         orders.refresh();
 
-        TableModel model(&orders, {{"INV", "Invoice"}, {"ORDERSTATE", "Order Status"},
+        TableModel model(&orders, {{"INV", "Invoice"},
+                                   {"ORDERSTATE", "Order Status"},
                                    {"TOTAL", "Total", 0, {}, GridFormat::Money}});
         QAbstractItemModelTester tester(&model,
                                         QAbstractItemModelTester::FailureReportingMode::QtTest);
@@ -222,9 +223,9 @@ private slots:
     // cancels, Insert and Ctrl+Delete add and remove rows.
     void editingThroughTheTable()
     {
-        test::insertRows(m_home->dataDir(), "coupons",
-                         {{{"CODE", "SPRING"}, {"DISCOUNT", 0.1}},
-                          {{"CODE", "WINTER"}, {"DISCOUNT", 0.2}}});
+        test::insertRows(
+            m_home->dataDir(), "coupons",
+            {{{"CODE", "SPRING"}, {"DISCOUNT", 0.1}}, {{"CODE", "WINTER"}, {"DISCOUNT", 0.2}}});
         Table& coupons = *m_dm->Coupons;
         coupons.open();
         GridWindow w(&coupons, {{"CODE", "Code"}, {"DISCOUNT", "Discount"}}, true,

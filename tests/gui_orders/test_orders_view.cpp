@@ -123,26 +123,26 @@ private slots:
         QStringList entries;
         for (int i = 0; i < v->FilterBox->count(); ++i)
             entries << v->FilterBox->itemText(i);
-        QCOMPARE(entries, QStringList({"New", "Payment Received", "Partially Shipped", "Shipped",
-                                       "Status Pending", "Complete", "Void", "AutoVoid", "ALL",
-                                       "Custom"}));
+        QCOMPARE(entries,
+                 QStringList({"New", "Payment Received", "Partially Shipped", "Shipped",
+                              "Status Pending", "Complete", "Void", "AutoVoid", "ALL", "Custom"}));
         QCOMPARE(v->FilterBox->currentText(), QString("New"));
         QCOMPARE(listed(v), QList<int>({3, 1}));
         QCOMPARE(v->Pages->tabText(0), QString("Main Orders View"));
         QCOMPARE(v->Pages->tabText(1), QString("Web Page View"));
-        QCOMPARE(captions(v->findChild<QMenu*>("ActivitiesButMenu")),
-                 QStringList({"Mark Order Wizards", "Mark Order", "-", "Change Price",
-                              "Delete Order", "-", "Change Payment Method To", "-", "Send Letter",
-                              "Show all orders from this customer", "-",
-                              "Mark ALL of These Orders"}));
+        QCOMPARE(
+            captions(v->findChild<QMenu*>("ActivitiesButMenu")),
+            QStringList({"Mark Order Wizards", "Mark Order", "-", "Change Price", "Delete Order",
+                         "-", "Change Payment Method To", "-", "Send Letter",
+                         "Show all orders from this customer", "-", "Mark ALL of These Orders"}));
         QCOMPARE(captions(v->findChild<QMenu*>("MarkOrder1Menu")),
-                 QStringList({"New", "Payment Received", "Shipped", "Partially Shipped",
-                              "Complete", "Status Pending", "Void"}));
+                 QStringList({"New", "Payment Received", "Shipped", "Partially Shipped", "Complete",
+                              "Status Pending", "Void"}));
         QCOMPARE(captions(v->findChild<QMenu*>("NotesButtonMenu")),
                  QStringList({"Order Notes", "Shipping Log", "Customer Notes"}));
         // The dialogs still to come stay disabled.
-        for (const char* pending : {"ReceiveMayments1", "ShipOrder1", "ChangePrice1",
-                                    "SendLetter1", "OrderNotes1", "MarkOrderWizards1"})
+        for (const char* pending : {"ReceiveMayments1", "ShipOrder1", "ChangePrice1", "SendLetter1",
+                                    "OrderNotes1", "MarkOrderWizards1"})
             QVERIFY2(!actionNamed(v, pending)->isEnabled(), pending);
 
         // Another window in front, the second page: "Orders" brings the one
@@ -293,9 +293,11 @@ private slots:
     {
         start({test::orderRow(1, "New"), test::orderRow(2, "New"), test::orderRow(3, "New")});
         const QString html = m_home->dataDir() + "/html/";
-        QVERIFY(test::writeAll(html + "3inv.html", "<html><body><p>Invoice three for Carol</p>"
-                                                   "<img src=\"http://192.0.2.1/logo.png\"></body></html>"));
-        QVERIFY(test::writeAll(html + "2inv.html", "<html><body><p>Invoice two for Bob</p></body></html>"));
+        QVERIFY(test::writeAll(html + "3inv.html",
+                               "<html><body><p>Invoice three for Carol</p>"
+                               "<img src=\"http://192.0.2.1/logo.png\"></body></html>"));
+        QVERIFY(test::writeAll(html + "2inv.html",
+                               "<html><body><p>Invoice two for Bob</p></body></html>"));
         TOrdersView* v = openOrders();
         QVERIFY(v);
         v->Pages->setCurrentIndex(1);
@@ -330,7 +332,8 @@ private slots:
         const QString file = m_home->path("listed.csv");
         setNextFileName(file);
         QTest::mouseClick(v->findChild<QToolButton*>("ExportButton"), Qt::LeftButton);
-        QCOMPARE(m_messages->texts(), QStringList({QString("2 orders were exported to %1.").arg(file)}));
+        QCOMPARE(m_messages->texts(),
+                 QStringList({QString("2 orders were exported to %1.").arg(file)}));
         const QList<QByteArray> lines = test::readAll(file).split('\n');
         QCOMPARE(lines.size(), 4);
         QVERIFY(lines.at(0).startsWith("Invoice,Customer,Date,Total,Last Marked,Order Status,"));

@@ -45,11 +45,11 @@ public:
 QList<QStringList> readCsv(const QString& path)
 {
     QProcess py;
-    py.start("/usr/bin/python3",
-             {"-c", "import csv, json, sys\n"
-                    "with open(sys.argv[1], newline='', encoding='utf-8') as f:\n"
-                    "    print(json.dumps(list(csv.reader(f, strict=True))))",
-              path});
+    py.start("/usr/bin/python3", {"-c",
+                                  "import csv, json, sys\n"
+                                  "with open(sys.argv[1], newline='', encoding='utf-8') as f:\n"
+                                  "    print(json.dumps(list(csv.reader(f, strict=True))))",
+                                  path});
     if (!py.waitForFinished(30000) || py.exitCode() != 0)
         return {};
     QList<QStringList> rows;
@@ -88,9 +88,9 @@ Run runProgram(const QStringList& args)
     return r;
 }
 
-const QStringList kTitles = {"Invoice", "Customer",     "Date",   "Total", "Last Marked",
-                             "Order Status", "Method",  "Name",   "Company", "E-mail",
-                             "P.O.",    "Affiliate",    "Coupon"};
+const QStringList kTitles = {"Invoice",      "Customer",  "Date",  "Total",   "Last Marked",
+                             "Order Status", "Method",    "Name",  "Company", "E-mail",
+                             "P.O.",         "Affiliate", "Coupon"};
 
 } // namespace
 
@@ -162,8 +162,13 @@ private slots:
             "it will only move the order to the \"New\" list.\r\rAre you sure you want to do "
             "this?",
         };
-        const QStringList states = {"Payment Received", "Shipped", "Partially Shipped",
-                                    "Complete", "Status Pending", "Void", "New"};
+        const QStringList states = {"Payment Received",
+                                    "Shipped",
+                                    "Partially Shipped",
+                                    "Complete",
+                                    "Status Pending",
+                                    "Void",
+                                    "New"};
         // No changes nothing.
         m_messages->queueAnswer(Answer::No);
         QVERIFY(!MarkOrder(orders(), "Void"));
@@ -183,8 +188,7 @@ private slots:
         Clock::pin(QDateTime(QDate(2030, 1, 1), QTime(0, 0)));
         QVERIFY(!MarkOrder(orders(), "New"));
         QCOMPARE(m_messages->texts().size(), 7);
-        QCOMPARE(column(1, "LASTMARKED").toDateTime(),
-                 QDateTime(QDate(2024, 2, 3), QTime(10, 6)));
+        QCOMPARE(column(1, "LASTMARKED").toDateTime(), QDateTime(QDate(2024, 2, 3), QTime(10, 6)));
     }
 
     // Mark ALL reaches the orders of the state the filter hides, binds a
@@ -331,17 +335,22 @@ private slots:
             {ReceivePaymentCheck, "Shipped",
              "This item is not \"New\", are you sure you want to do this?\r\rThe only reason for "
              "doing this is to update or preview the payment information."},
-            {ShipOrderCheck, "New", "This order is marked \"New\", are you sure you want to start "
-                                    "the Shipping Wizard?"},
-            {ShipOrderCheck, "Complete", "This order is marked \"Complete\", are you sure you "
-                                         "want to start the Shipping Wizard?"},
-            {ShipOrderCheck, "Void", "This order is marked \"Void\", are you sure you want to "
-                                     "start the Shipping Wizard?"},
-            {ShipOrderCheck, "Shipped", "This has already been marked \"Shipped\", are you sure "
-                                        "you want to start the Shipping Wizard?"},
+            {ShipOrderCheck, "New",
+             "This order is marked \"New\", are you sure you want to start "
+             "the Shipping Wizard?"},
+            {ShipOrderCheck, "Complete",
+             "This order is marked \"Complete\", are you sure you "
+             "want to start the Shipping Wizard?"},
+            {ShipOrderCheck, "Void",
+             "This order is marked \"Void\", are you sure you want to "
+             "start the Shipping Wizard?"},
+            {ShipOrderCheck, "Shipped",
+             "This has already been marked \"Shipped\", are you sure "
+             "you want to start the Shipping Wizard?"},
             {ShipOrderCheck, "Payment Received", ""},
-            {CompleteOrderCheck, "Complete", "This item has already been marked \"Complete\", "
-                                             "are you sure you want to do this?"},
+            {CompleteOrderCheck, "Complete",
+             "This item has already been marked \"Complete\", "
+             "are you sure you want to do this?"},
             {CompleteOrderCheck, "Shipped", ""},
             {CompleteOrderCheck, "Payment Received",
              "This order is currently marked \"Payment Received \", are you sure you want to mark "
@@ -377,13 +386,14 @@ private slots:
     // ISO 8601, totals with a full stop, never the card data.
     void exportReadsBack()
     {
-        open({test::orderRow(10, "New", {{"NAME", "Smith, \"Jr.\"\r\nSecond line"},
-                                         {"COMPANY", "Ça va, ünïcode ✓"},
-                                         {"TOTAL", 1234.565},
-                                         {"CARDNUM", "4111111111111111"},
-                                         {"CCPHONE", "555-0100"},
-                                         {"AFFILIATECODE", 77},
-                                         {"LASTMARKED", QDateTime(QDate(2023, 4, 5), QTime(6, 7, 8))}}),
+        open({test::orderRow(10, "New",
+                             {{"NAME", "Smith, \"Jr.\"\r\nSecond line"},
+                              {"COMPANY", "Ça va, ünïcode ✓"},
+                              {"TOTAL", 1234.565},
+                              {"CARDNUM", "4111111111111111"},
+                              {"CCPHONE", "555-0100"},
+                              {"AFFILIATECODE", 77},
+                              {"LASTMARKED", QDateTime(QDate(2023, 4, 5), QTime(6, 7, 8))}}),
               test::orderRow(11, "Void", {{"TOTAL", -0.004}, {"COUPON", "  spaced  "}}),
               test::orderRow(12, "new", {{"EMAIL", ""}, {"TOTAL", QVariant()}})});
         const QString file = m_home->path("out.csv");
@@ -392,14 +402,12 @@ private slots:
         const QList<QStringList> rows = readCsv(file);
         QCOMPARE(rows.size(), 3);
         QCOMPARE(rows.at(0), kTitles);
-        QCOMPARE(rows.at(1),
-                 QStringList({"12", "1012", "2022-01-01T09:12:00", "", "", "new", "Credit Card",
-                              "Customer 12", "", "", "", "", ""}));
+        QCOMPARE(rows.at(1), QStringList({"12", "1012", "2022-01-01T09:12:00", "", "", "new",
+                                          "Credit Card", "Customer 12", "", "", "", "", ""}));
         QCOMPARE(rows.at(2),
-                 QStringList({"10", "1010", "2022-01-01T09:10:00", "1234.57",
-                              "2023-04-05T06:07:08", "New", "Credit Card",
-                              "Smith, \"Jr.\"\r\nSecond line", "Ça va, ünïcode ✓",
-                              "c10@example.com", "", "77", ""}));
+                 QStringList({"10", "1010", "2022-01-01T09:10:00", "1234.57", "2023-04-05T06:07:08",
+                              "New", "Credit Card", "Smith, \"Jr.\"\r\nSecond line",
+                              "Ça va, ünïcode ✓", "c10@example.com", "", "77", ""}));
         const QByteArray raw = test::readAll(file);
         QVERIFY(!raw.contains("4111") && !raw.contains("555-0100"));
         QVERIFY(raw.startsWith("Invoice,Customer,Date,Total,"));
@@ -415,7 +423,8 @@ private slots:
         applyStateFilter(orders(), "ALL");
         QCOMPARE(ExportOrdersToFile(orders(), file), 3);
         // A file that cannot be written is an error and leaves nothing behind.
-        QVERIFY_THROWS_EXCEPTION(Error, ExportOrdersToFile(orders(), m_home->path("no/such/x.csv")));
+        QVERIFY_THROWS_EXCEPTION(Error,
+                                 ExportOrdersToFile(orders(), m_home->path("no/such/x.csv")));
         QVERIFY(!QFile::exists(m_home->path("no/such/x.csv")));
     }
 
@@ -427,8 +436,8 @@ private slots:
               test::orderRow(3, "complete")});
         m_dm.reset(); // the program runs on its own
         const QString out = m_home->path("x.csv");
-        Run r = runProgram({"--home", m_home->home(), "--export-orders", out, "--state",
-                            "COMPLETE"});
+        Run r =
+            runProgram({"--home", m_home->home(), "--export-orders", out, "--state", "COMPLETE"});
         QCOMPARE(r.code, 0);
         QCOMPARE(r.out, QString("Export\t2 orders written to %1\n").arg(out));
         QList<QStringList> rows = readCsv(out);

@@ -63,8 +63,9 @@ void ChildBrowser::finishToolbar()
 
 void ChildBrowser::CloseClick()
 {
-    if (messages().ask(QStringLiteral("Are you sure you want to close the %1 window?").arg(m_caption),
-                       Buttons::YesNo) != Answer::Yes)
+    if (messages().ask(
+            QStringLiteral("Are you sure you want to close the %1 window?").arg(m_caption),
+            Buttons::YesNo) != Answer::Yes)
         return;
     // Inside the main window the sub-window closes (and frees the browser).
     if (auto* sub = qobject_cast<QMdiSubWindow*>(parentWidget()))

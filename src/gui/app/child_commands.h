@@ -29,7 +29,7 @@ template <class Window> struct ChildCommand
     const char* opens;      // what it shows, in words
     void (*run)(Window& window) = nullptr;   // null: not built, disabled
     bool (*check)(Window& window) = nullptr; // runs before `run`; false stops the command
-    int opensMenu = 0;          // a drop-down or submenu: the place whose commands it holds
+    int opensMenu = 0; // a drop-down or submenu: the place whose commands it holds
     bool separatorBefore = false;
 };
 
@@ -88,10 +88,13 @@ void buildChildCommands(ChildCommandSet& set, Window& window,
     };
     QList<ChildCommandSet::Entry> entries;
     for (const ChildCommand<Window>& c : table) {
-        ChildCommandSet::Entry e{c.place,       QString::fromUtf8(c.caption),
+        ChildCommandSet::Entry e{c.place,
+                                 QString::fromUtf8(c.caption),
                                  QString::fromLatin1(c.objectName),
-                                 c.opensMenu,   c.separatorBefore,
-                                 built(c),      {}};
+                                 c.opensMenu,
+                                 c.separatorBefore,
+                                 built(c),
+                                 {}};
         if (c.run) {
             e.trigger = [&window, run = c.run, check = c.check] {
                 if (!check || check(window))

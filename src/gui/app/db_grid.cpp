@@ -23,7 +23,8 @@ public:
 
     using QItemSelectionModel::select;
 
-    void setCurrentIndex(const QModelIndex& index, QItemSelectionModel::SelectionFlags command) override
+    void setCurrentIndex(const QModelIndex& index,
+                         QItemSelectionModel::SelectionFlags command) override
     {
         QModelIndex target = index;
         TableModel* model = m_grid->m_model;
@@ -38,7 +39,8 @@ public:
         QItemSelectionModel::setCurrentIndex(target, command);
     }
 
-    void select(const QItemSelection& selection, QItemSelectionModel::SelectionFlags command) override
+    void select(const QItemSelection& selection,
+                QItemSelectionModel::SelectionFlags command) override
     {
         // While a row is being edited no other row can be selected.
         TableModel* model = m_grid->m_model;
@@ -125,9 +127,10 @@ void DbGrid::setTable(Table* table, QList<GridColumn> columns, bool editable)
                         m_model, SLOT(submit()));
     delete oldCursor;
     delete old;
-    setEditTriggers(editable ? QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
-                                   QAbstractItemView::AnyKeyPressed
-                             : QAbstractItemView::NoEditTriggers);
+    setEditTriggers(editable
+                        ? QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
+                              QAbstractItemView::AnyKeyPressed
+                        : QAbstractItemView::NoEditTriggers);
     setTabKeyNavigation(editable);
 
     connect(selectionModel(), &QItemSelectionModel::currentRowChanged, this,
@@ -197,8 +200,8 @@ void DbGrid::followTable(int row)
     const int column = qMax(0, cursor->currentIndex().column());
     const QModelIndex target = m_model->index(row, column);
     if (cursor->currentIndex() != target || !cursor->isRowSelected(row, {})) {
-        cursor->setCurrentIndex(target, QItemSelectionModel::ClearAndSelect |
-                                            QItemSelectionModel::Rows);
+        cursor->setCurrentIndex(target,
+                                QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
     }
     scrollTo(target);
     verticalHeader()->viewport()->update();
@@ -229,8 +232,8 @@ void DbGrid::deleteCurrentRow()
 void DbGrid::keyPressEvent(QKeyEvent* event)
 {
     Table* t = table();
-    const bool editing =
-        t && t->isOpen() && (t->state() == Table::State::Edit || t->state() == Table::State::Insert);
+    const bool editing = t && t->isOpen() &&
+                         (t->state() == Table::State::Edit || t->state() == Table::State::Insert);
     const bool editable = m_model && m_model->isEditable();
     switch (event->key()) {
     case Qt::Key_Escape:

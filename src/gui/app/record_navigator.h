@@ -1,10 +1,10 @@
 #pragma once
 
 #include <QFlags>
-#include <functional>
 #include <QHash>
 #include <QPointer>
 #include <QWidget>
+#include <functional>
 
 class QToolButton;
 

@@ -24,13 +24,13 @@ enum class GridFormat
 struct GridColumn
 {
     QString field = {};
-    QString title = {};            // empty: the field's name
-    int width = 0;                 // in characters; 0: from the field's size
-    Qt::Alignment alignment = {};  // none: numbers right, the rest left
+    QString title = {};           // empty: the field's name
+    int width = 0;                // in characters; 0: from the field's size
+    Qt::Alignment alignment = {}; // none: numbers right, the rest left
     GridFormat format = GridFormat::Auto;
-    QColor foreground = {};        // invalid: the view's own
+    QColor foreground = {}; // invalid: the view's own
     QColor background = {};
-    bool readOnly = false;         // never edited, even in an editing grid
+    bool readOnly = false; // never edited, even in an editing grid
 };
 
 // A Qt model over a paged os::Table: the row count comes from the engine and

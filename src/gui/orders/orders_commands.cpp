@@ -41,12 +41,30 @@ constexpr char kRemoteCreditCard[] = "Remote Credit Card";
 constexpr char kMailPayment[] = "Mail Payment";
 
 // The pre-checks of the dialogs, on the current order.
-bool receivePayment(V& v) { return ReceivePaymentCheck(v.currentState()); }
-bool shipOrder(V& v) { return ShipOrderCheck(v.currentState()); }
-bool completeOrder(V& v) { return CompleteOrderCheck(v.currentState()); }
-bool statusPending(V& v) { return StatusPendingCheck(v.currentState()); }
-bool voidOrder(V& v) { return VoidOrderCheck(v.currentState()); }
-bool changePrice(V& v) { return ChangePriceCheck(v.currentState()); }
+bool receivePayment(V& v)
+{
+    return ReceivePaymentCheck(v.currentState());
+}
+bool shipOrder(V& v)
+{
+    return ShipOrderCheck(v.currentState());
+}
+bool completeOrder(V& v)
+{
+    return CompleteOrderCheck(v.currentState());
+}
+bool statusPending(V& v)
+{
+    return StatusPendingCheck(v.currentState());
+}
+bool voidOrder(V& v)
+{
+    return VoidOrderCheck(v.currentState());
+}
+bool changePrice(V& v)
+{
+    return ChangePriceCheck(v.currentState());
+}
 
 using P = TOrdersView::Place;
 

@@ -293,10 +293,9 @@ void TOrdersView::FindClick()
 
 void TOrdersView::ExportClick()
 {
-    const QString file =
-        getSaveFileName(this, QStringLiteral("Export Orders"),
-                        AppPaths::homeFile(QStringLiteral("orders.csv")),
-                        QStringLiteral("CSV files (*.csv);;All files (*)"));
+    const QString file = getSaveFileName(this, QStringLiteral("Export Orders"),
+                                         AppPaths::homeFile(QStringLiteral("orders.csv")),
+                                         QStringLiteral("CSV files (*.csv);;All files (*)"));
     if (file.isEmpty())
         return;
     guarded([&] {
@@ -357,8 +356,8 @@ void TOrdersView::loadWebPage()
 {
     QUrl url;
     if (hasOrders()) {
-        const QString invoice = invoiceFilePath(
-            m_data->directory(), orders().value(QStringLiteral("INV")).toLongLong());
+        const QString invoice = invoiceFilePath(m_data->directory(),
+                                                orders().value(QStringLiteral("INV")).toLongLong());
         if (QFileInfo::exists(invoice))
             url = QUrl::fromLocalFile(invoice);
     }
@@ -406,7 +405,8 @@ void TOrdersView::SaveAsPdfClick()
 {
     QString suggested = AppPaths::home();
     if (hasOrders())
-        suggested += QStringLiteral("/%1inv.pdf").arg(orders().value(QStringLiteral("INV")).toLongLong());
+        suggested +=
+            QStringLiteral("/%1inv.pdf").arg(orders().value(QStringLiteral("INV")).toLongLong());
     const QString file = getSaveFileName(this, QStringLiteral("Save Invoice as PDF"), suggested,
                                          QStringLiteral("PDF files (*.pdf)"));
     if (file.isEmpty())
@@ -419,7 +419,8 @@ void TOrdersView::SaveAsPdfClick()
         WebBrowser1->print(&printer);
     }
     if (!QFileInfo(file).isFile() || QFileInfo(file).size() == 0)
-        messages().error(QStringLiteral("Cannot write \"%1\".").arg(QDir::toNativeSeparators(file)));
+        messages().error(
+            QStringLiteral("Cannot write \"%1\".").arg(QDir::toNativeSeparators(file)));
 }
 
 } // namespace os
