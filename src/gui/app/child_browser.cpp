@@ -21,6 +21,8 @@ ChildBrowser::ChildBrowser(const QString& caption, int helpTopic, MainServices* 
 {
     setWindowTitle(caption);
     setAttribute(Qt::WA_DeleteOnClose);
+    // The main window's Help (F1) opens this topic while the window is in front.
+    setProperty("helpTopic", helpTopic);
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
