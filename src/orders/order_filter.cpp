@@ -28,13 +28,6 @@ const QStringList& filterEntries()
 
 namespace {
 
-QString quoted(const QString& value)
-{
-    QString v = value;
-    v.replace(QLatin1Char('\''), QStringLiteral("''"));
-    return QLatin1Char('\'') + v + QLatin1Char('\'');
-}
-
 const QStringList kSearchFields = {QStringLiteral("INV"), QStringLiteral("EMAIL"),
                                    QStringLiteral("NAME")};
 
@@ -42,7 +35,7 @@ const QStringList kSearchFields = {QStringLiteral("INV"), QStringLiteral("EMAIL"
 
 QString stateFilterText(const QString& state)
 {
-    return QStringLiteral("ORDERSTATE=") + quoted(state);
+    return filterEquals(QStringLiteral("ORDERSTATE"), state);
 }
 
 void applyStateFilter(Table& orders, const QString& entry)
@@ -61,7 +54,7 @@ void applyStateFilter(Table& orders, const QString& entry)
 void ApplyCustomFilter(Table& orders, const QString& column, const QString& value)
 {
     orders.setSearch(kSearchFields, QString());
-    orders.setFilter(column + QLatin1Char('=') + quoted(value));
+    orders.setFilter(filterEquals(column, value));
     orders.setFiltered(true);
 }
 
