@@ -5,6 +5,7 @@
 // columns, with the peak resident memory.
 //
 //   bench_orders_view [DIR]   DIR keeps the generated tables between runs
+#include "gui/orders/orders_view.h"
 #include "base/main_services.h"
 #include "base/messages.h"
 #include "data/catalogue.h"
@@ -15,7 +16,6 @@
 #include "data/table.h"
 #include "data/transaction.h"
 #include "gui/app/db_grid.h"
-#include "gui/orders/orders_view.h"
 #include "orders/order_export.h"
 #include "orders/order_filter.h"
 
@@ -240,8 +240,9 @@ void browser(const QString& dir)
 
     Figures filter;
     QString worst;
-    const QStringList entries = {"New",      "ALL",    "Shipped", "Complete", "Payment Received",
-                                 "AutoVoid", "Void",   "ALL",     "Status Pending", "New"};
+    const QStringList entries = {
+        "New",      "ALL",  "Shipped", "Complete",       "Payment Received",
+        "AutoVoid", "Void", "ALL",     "Status Pending", "New"};
     for (const QString& entry : entries) {
         QElapsedTimer t;
         t.start();
@@ -290,9 +291,8 @@ void exportFigures(const QString& dir)
         QProcess p;
         p.setStandardOutputFile(theirs);
         t.restart();
-        p.start(QStringLiteral("sqlite3"),
-                {QStringLiteral("-csv"), QStringLiteral("-header"),
-                 dir + QStringLiteral("/orders.db"), sql});
+        p.start(QStringLiteral("sqlite3"), {QStringLiteral("-csv"), QStringLiteral("-header"),
+                                            dir + QStringLiteral("/orders.db"), sql});
         p.waitForFinished(-1);
         b.add(ms(t));
         if (p.exitCode() != 0) {
