@@ -12,6 +12,7 @@
 #include "gui/app/message_box.h"
 #include "gui/app/toolbar_icons.h"
 #include "mail/headless_outbox.h"
+#include "orders/order_export.h"
 #include "sync/headless.h"
 #include "sync/import_reply.h"
 
@@ -57,6 +58,13 @@ const Mode kModes[] = {
     {{"--send-outbox", nullptr}, {},
      "send every message of the outbox (\"Send Messages\"); mail password on stdin when a login is set", true,
      [](const Args&) { return os::runSendOutbox(); }},
+    // Only reads: no program lock, so it also runs beside the open program.
+    {{"--export-orders", "FILE"}, {{"--state", "STATE"}},
+     "write the orders (of one state, or ALL) to a CSV file", false,
+     [](const Args& a) {
+         return os::runExportOrders(a.value(QStringLiteral("--export-orders")),
+                                    a.value(QStringLiteral("--state")));
+     }},
 };
 // clang-format on
 

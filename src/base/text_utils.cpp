@@ -203,6 +203,17 @@ QString FormatRate(double rate)
     return plainFixed(rate, 5);
 }
 
+QString FormatDecimal(double amount, int decimals)
+{
+    Fixed f;
+    if (!toFixed(amount, decimals, &f))
+        return QStringLiteral("0.") + QString(decimals, QLatin1Char('0'));
+    QString out = f.negative ? QStringLiteral("-") + f.whole : f.whole;
+    if (decimals > 0)
+        out += QLatin1Char('.') + f.frac;
+    return out;
+}
+
 double ReadNumber(const QString& text)
 {
     QString t = text.left(255).trimmed();

@@ -30,6 +30,11 @@ QString FormatMoney(double amount);
 QString FormatAmount(double amount);
 QString FormatRate(double rate);
 
+// A number for files other programs read (the orders export): a full stop,
+// no thousands separator, `decimals` places, rounded like FormatMoney.
+// "0.00" (as many zeros) when it cannot be formatted.
+QString FormatDecimal(double amount, int decimals);
+
 // Reads a number written with the locale's decimal separator (at most the
 // first 255 characters, surrounding blanks ignored, no thousands separator).
 // Text that is not such a number gives 0.

@@ -181,6 +181,27 @@ QString Statement::columnOrigin(int column) const
     return origin ? QString::fromUtf8(origin) : QString();
 }
 
+bool Statement::isNull(int column) const
+{
+    return sqlite3_column_type(m_stmt, column) == SQLITE_NULL;
+}
+
+QByteArrayView Statement::text(int column) const
+{
+    const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(m_stmt, column));
+    return p ? QByteArrayView(p, sqlite3_column_bytes(m_stmt, column)) : QByteArrayView();
+}
+
+double Statement::real(int column) const
+{
+    return sqlite3_column_double(m_stmt, column);
+}
+
+qint64 Statement::integer(int column) const
+{
+    return sqlite3_column_int64(m_stmt, column);
+}
+
 QVariant Statement::column(int column) const
 {
     switch (sqlite3_column_type(m_stmt, column)) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArrayView>
 #include <QString>
 #include <QVariant>
 
@@ -42,6 +43,13 @@ public:
     QString columnOrigin(int column) const;
     QVariant column(int column) const;                      // raw storage value
     QVariant column(int column, const FieldDef* def) const; // typed by a catalogue column
+    // Straight from the engine, for reads that stream many rows (no QVariant
+    // per value): whether empty, the UTF-8 text (valid until the next step),
+    // the number, the integer.
+    bool isNull(int column) const;
+    QByteArrayView text(int column) const;
+    double real(int column) const;
+    qint64 integer(int column) const;
 
 private:
     sqlite3* m_db;

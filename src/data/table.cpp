@@ -18,12 +18,6 @@ namespace {
 // Rows fetched per step of the cursor: one screen and some.
 constexpr int kWindow = 64;
 
-struct Segment
-{
-    QString where;
-    QVariantList binds;
-};
-
 } // namespace
 
 Table::Table(const QString& tableName, QObject* parent)
@@ -55,6 +49,7 @@ void Table::setIndexName(const QString& name)
     m_indexName = name;
     if (isOpen()) {
         setupOrder();
+        emit setChanged();
         first();
     }
 }
@@ -82,6 +77,7 @@ void Table::open()
     setupOrder();
     m_state = State::Browse;
     emit stateChanged();
+    emit setChanged();
     try {
         first();
     } catch (const DbError&) {
@@ -103,6 +99,7 @@ void Table::close()
     m_conn.reset();
     m_state = State::Inactive;
     emit stateChanged();
+    emit setChanged();
     emit currentChanged();
 }
 
@@ -183,6 +180,25 @@ void Table::whereClause(QStringList& terms, QVariantList& binds) const
             }
         }
     }
+    if (!m_searchText.isEmpty() && !m_searchCols.isEmpty()) {
+        // LIKE ignores the case of ASCII letters; the text's own % and _ are
+        // escaped so that they match themselves.
+        QString pattern = m_searchText;
+        pattern.replace(QLatin1Char('\\'), QStringLiteral("\\\\"))
+            .replace(QLatin1Char('%'), QStringLiteral("\\%"))
+            .replace(QLatin1Char('_'), QStringLiteral("\\_"));
+        pattern = QLatin1Char('%') + pattern + QLatin1Char('%');
+        QStringList any;
+        for (int c : m_searchCols) {
+            const FieldDef& f = m_def->fields.at(c);
+            any << (isTextType(f.type)
+                        ? quoteIdent(f.name)
+                        : QStringLiteral("CAST(%1 AS TEXT)").arg(quoteIdent(f.name))) +
+                       QStringLiteral(" LIKE ? ESCAPE '\\'");
+            binds << pattern;
+        }
+        terms << QLatin1Char('(') + any.join(QStringLiteral(" OR ")) + QLatin1Char(')');
+    }
     if (m_master) {
         if (linkBroken()) {
             terms << QStringLiteral("0");
@@ -196,20 +212,24 @@ void Table::whereClause(QStringList& terms, QVariantList& binds) const
     }
 }
 
-QList<Table::Row> Table::fetch(Dir dir, const Row* from, bool inclusive, int limit) const
+QString Table::orderByClause(Dir dir) const
 {
-    QStringList base;
-    QVariantList baseBinds;
-    whereClause(base, baseBinds);
+    const bool back = dir == Dir::Backward;
+    QStringList orderBy;
+    for (int i = 0; i < m_orderCols.size(); ++i)
+        orderBy << orderExpr(i) +
+                       ((m_orderDesc.at(i) != back) ? QStringLiteral(" DESC") : QString());
+    orderBy << (back ? QStringLiteral("rowid DESC") : QStringLiteral("rowid"));
+    return orderBy.join(QStringLiteral(", "));
+}
 
+// The rows after `from` in direction `dir` (with it when inclusive), as one or
+// two WHERE texts whose results follow each other in that order.
+QList<Table::Segment> Table::keysetSegments(Dir dir, const Row* from, bool inclusive) const
+{
     const int n = m_orderCols.size();
     const bool back = dir == Dir::Backward;
     auto descAt = [&](int i) { return m_orderDesc.at(i) != back; }; // effective direction
-
-    QStringList orderBy;
-    for (int i = 0; i < n; ++i)
-        orderBy << orderExpr(i) + (descAt(i) ? QStringLiteral(" DESC") : QString());
-    orderBy << (back ? QStringLiteral("rowid DESC") : QStringLiteral("rowid"));
 
     QList<Segment> segments;
     if (!from) {
@@ -284,6 +304,17 @@ QList<Table::Row> Table::fetch(Dir dir, const Row* from, bool inclusive, int lim
         }
     }
 
+    return segments;
+}
+
+QList<Table::Row> Table::fetch(Dir dir, const Row* from, bool inclusive, int limit) const
+{
+    QStringList base;
+    QVariantList baseBinds;
+    whereClause(base, baseBinds);
+    const QString orderBy = orderByClause(dir);
+    const QList<Segment> segments = keysetSegments(dir, from, inclusive);
+
     QList<Row> rows;
     for (const Segment& seg : segments) {
         if (rows.size() >= limit)
@@ -295,7 +326,7 @@ QList<Table::Row> Table::fetch(Dir dir, const Row* from, bool inclusive, int lim
             QStringLiteral("SELECT %1 FROM %2").arg(selectList(), quoteIdent(m_conn->tableName()));
         if (!terms.isEmpty())
             sql += QStringLiteral(" WHERE ") + terms.join(QStringLiteral(" AND "));
-        sql += QStringLiteral(" ORDER BY ") + orderBy.join(QStringLiteral(", "));
+        sql += QStringLiteral(" ORDER BY ") + orderBy;
         sql += QStringLiteral(" LIMIT %1").arg(limit - rows.size());
         Statement st(m_conn->handle(), sql);
         int k = 1;
@@ -748,8 +779,10 @@ void Table::setFilter(const QString& expression)
     }
     m_filterText = expression;
     m_filterTerms = conds;
-    if (isOpen() && m_filtered)
+    if (isOpen() && m_filtered) {
+        emit setChanged();
         first();
+    }
 }
 
 void Table::setFiltered(bool on)
@@ -757,8 +790,10 @@ void Table::setFiltered(bool on)
     if (m_filtered == on)
         return;
     m_filtered = on;
-    if (isOpen())
+    if (isOpen()) {
+        emit setChanged();
         first();
+    }
 }
 
 void Table::setFilterCaseInsensitive(bool on)
@@ -766,8 +801,29 @@ void Table::setFilterCaseInsensitive(bool on)
     if (m_filterNoCase == on)
         return;
     m_filterNoCase = on;
-    if (isOpen() && m_filtered)
+    if (isOpen() && m_filtered) {
+        emit setChanged();
         first();
+    }
+}
+
+void Table::setSearch(const QStringList& fields, const QString& text)
+{
+    QList<int> cols;
+    for (const QString& f : fields) {
+        const int c = m_def->fieldIndex(f);
+        if (c < 0)
+            throw DbError(QStringLiteral("Field '%1' not found in %2.").arg(f, m_def->name));
+        cols << c;
+    }
+    if (cols == m_searchCols && text == m_searchText)
+        return;
+    m_searchCols = cols;
+    m_searchText = text;
+    if (isOpen()) {
+        emit setChanged();
+        first();
+    }
 }
 
 // ---- master/detail ----
@@ -800,6 +856,7 @@ void Table::onMasterMoved()
     // A detail being edited keeps its row until it is posted or cancelled.
     if (!isOpen() || m_state != State::Browse)
         return;
+    emit setChanged();
     first();
 }
 
@@ -859,6 +916,192 @@ QString filterEquals(const QString& field, const QString& value)
     QString quoted = value;
     quoted.replace(QLatin1Char('\''), QLatin1String("''"));
     return field + QLatin1String("='") + quoted + QLatin1Char('\'');
+}
+
+// ---- bookmarks and paged reading ----
+
+qint64 Table::bookmark() const
+{
+    if (m_state == State::Insert)
+        return 0;
+    const Row* cur = currentRow();
+    return cur ? cur->rowid : 0;
+}
+
+bool Table::gotoBookmark(qint64 bookmark)
+{
+    requireOpen();
+    if (!checkBrowseMode())
+        return false;
+    const Row* cur = currentRow();
+    if (cur && cur->rowid == bookmark)
+        return true;
+    // A row in the window around the cursor needs no reading.
+    for (int i = 0; i < m_window.size(); ++i) {
+        if (m_window.at(i).rowid == bookmark) {
+            m_pos = i;
+            m_eof = m_bof = false;
+            fireCurrent();
+            return true;
+        }
+    }
+    std::optional<Row> r = bookmark != 0 ? readRow(bookmark) : std::nullopt;
+    if (!r)
+        return false;
+    m_window = fetch(Dir::Forward, &*r, true, kWindow);
+    m_pos = m_window.isEmpty() ? -1 : 0;
+    m_eof = m_bof = false;
+    fireCurrent();
+    return m_pos == 0;
+}
+
+QList<Table::Row> Table::readByRowids(const QList<qint64>& rowids) const
+{
+    QList<Row> rows;
+    if (rowids.isEmpty())
+        return rows;
+    Statement st(m_conn->handle(), QStringLiteral("SELECT %1 FROM %2 WHERE rowid = ?")
+                                       .arg(selectList(), quoteIdent(m_conn->tableName())));
+    const int cols = m_def->fields.size();
+    rows.reserve(rowids.size());
+    for (qint64 id : rowids) {
+        st.reset();
+        st.bind(1, id);
+        if (!st.step())
+            continue;
+        Row r;
+        r.rowid = id;
+        r.values.reserve(cols);
+        for (int i = 0; i < cols; ++i)
+            r.values << st.column(i + 1);
+        rows << r;
+    }
+    return rows;
+}
+
+QList<Table::Row> Table::readRows(int offset, int count, bool fromEnd) const
+{
+    requireOpen();
+    if (count <= 0 || offset < 0)
+        return {};
+    QStringList terms;
+    QVariantList binds;
+    whereClause(terms, binds);
+    // The skipping runs over the index alone (row ids only); the rows
+    // themselves are read by id afterwards.
+    QString sql = QStringLiteral("SELECT rowid FROM %1").arg(quoteIdent(m_conn->tableName()));
+    if (!terms.isEmpty())
+        sql += QStringLiteral(" WHERE ") + terms.join(QStringLiteral(" AND "));
+    sql += QStringLiteral(" ORDER BY ") + orderByClause(fromEnd ? Dir::Backward : Dir::Forward);
+    sql += QStringLiteral(" LIMIT %1 OFFSET %2").arg(count).arg(offset);
+    Statement st(m_conn->handle(), sql);
+    for (int i = 0; i < binds.size(); ++i)
+        st.bind(i + 1, binds.at(i));
+    QList<qint64> ids;
+    while (st.step())
+        ids << st.column(0).toLongLong();
+    if (fromEnd)
+        std::reverse(ids.begin(), ids.end());
+    return readByRowids(ids);
+}
+
+QList<Table::Row> Table::readRowsAfter(const Row& row, int count) const
+{
+    requireOpen();
+    return count > 0 ? fetch(Dir::Forward, &row, false, count) : QList<Row>();
+}
+
+QList<Table::Row> Table::readRowsBefore(const Row& row, int count) const
+{
+    requireOpen();
+    if (count <= 0)
+        return {};
+    QList<Row> rows = fetch(Dir::Backward, &row, false, count);
+    std::reverse(rows.begin(), rows.end());
+    return rows;
+}
+
+int Table::rowNumber(qint64 bookmark) const
+{
+    requireOpen();
+    std::optional<Row> r = bookmark != 0 ? readRow(bookmark) : std::nullopt;
+    if (!r)
+        return -1;
+    QStringList base;
+    QVariantList baseBinds;
+    whereClause(base, baseBinds);
+    int before = 0;
+    for (const Segment& seg : keysetSegments(Dir::Backward, &*r, false)) {
+        QStringList terms = base;
+        if (!seg.where.isEmpty())
+            terms << seg.where;
+        QString sql =
+            QStringLiteral("SELECT COUNT(*) FROM %1").arg(quoteIdent(m_conn->tableName()));
+        if (!terms.isEmpty())
+            sql += QStringLiteral(" WHERE ") + terms.join(QStringLiteral(" AND "));
+        Statement st(m_conn->handle(), sql);
+        int k = 1;
+        for (const QVariant& b : baseBinds)
+            st.bind(k++, b);
+        for (const QVariant& b : seg.binds)
+            st.bind(k++, b);
+        st.step();
+        before += int(st.column(0).toLongLong());
+    }
+    return before;
+}
+
+QVariant Table::typedValue(const Row& row, int column) const
+{
+    if (column < 0 || column >= row.values.size())
+        return {};
+    return fromStored(row.values.at(column), &m_def->fields.at(column));
+}
+
+bool Table::Cells::isNull(int i) const
+{
+    return m_st.isNull(i);
+}
+
+QByteArrayView Table::Cells::text(int i) const
+{
+    return m_st.text(i);
+}
+
+double Table::Cells::number(int i) const
+{
+    return m_st.real(i);
+}
+
+qint64 Table::Cells::integer(int i) const
+{
+    return m_st.integer(i);
+}
+
+void Table::scan(const QStringList& fields, const std::function<void(const Cells&)>& visit) const
+{
+    requireOpen();
+    QStringList cols;
+    for (const QString& f : fields) {
+        const FieldDef* def = m_def->field(f);
+        if (!def)
+            throw DbError(QStringLiteral("Field '%1' not found in %2.").arg(f, m_def->name));
+        cols << quoteIdent(def->name);
+    }
+    QStringList terms;
+    QVariantList binds;
+    whereClause(terms, binds);
+    QString sql = QStringLiteral("SELECT %1 FROM %2")
+                      .arg(cols.join(QStringLiteral(", ")), quoteIdent(m_conn->tableName()));
+    if (!terms.isEmpty())
+        sql += QStringLiteral(" WHERE ") + terms.join(QStringLiteral(" AND "));
+    sql += QStringLiteral(" ORDER BY ") + orderByClause(Dir::Forward);
+    Statement st(m_conn->handle(), sql);
+    for (int i = 0; i < binds.size(); ++i)
+        st.bind(i + 1, binds.at(i));
+    const Cells cells(st);
+    while (st.step())
+        visit(cells);
 }
 
 } // namespace os

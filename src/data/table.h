@@ -2,6 +2,7 @@
 
 #include "data/catalogue.h"
 
+#include <QByteArrayView>
 #include <QObject>
 #include <QPointer>
 #include <QString>
@@ -15,6 +16,7 @@
 namespace os {
 
 class Connection;
+class Statement;
 
 // A cursor in index order over one table file `<dir>/<table>.db`. Rows are
 // fetched a window at a time by key (never the whole table), so it stays fast
@@ -29,6 +31,14 @@ public:
         Browse,
         Edit,
         Insert
+    };
+
+    // A row of the set as paged reading hands it out: its bookmark (the row
+    // id) and its columns in stored form (fromStored() gives the typed value).
+    struct Row
+    {
+        qint64 rowid = 0;
+        QVariantList values;
     };
 
     explicit Table(const QString& tableName, QObject* parent = nullptr);
@@ -97,17 +107,60 @@ public:
     bool locate(const QStringList& fields, const QVariantList& values,
                 bool caseInsensitive = false);
 
+    // Rows in which any of `fields` holds `text` as a substring, ignoring the
+    // case of ASCII letters (numbers compared as their decimal text). Applies
+    // together with the filter, whether the filter is on or not; an empty
+    // text ends the search. The text is bound as a parameter.
+    void setSearch(const QStringList& fields, const QString& text); // throws DbError
+    QString searchText() const { return m_searchText; }
+
+    // Bookmarks: the current row's identity, and a move back to it. 0 when
+    // there is no current row or a new row is being inserted.
+    qint64 bookmark() const;
+    // Makes the row current (posting a pending edit first). False when the
+    // edit was refused or the row is not in the set; the cursor then stays.
+    bool gotoBookmark(qint64 bookmark);
+
+    // Paged reading for grids and exports; the cursor does not move. Rows
+    // come in set order (filter, search and link applied).
+    // `count` rows from position `offset` (0 is the first row), or with
+    // fromEnd from position `offset` counted back from the last row.
+    QList<Row> readRows(int offset, int count, bool fromEnd = false) const;
+    QList<Row> readRowsAfter(const Row& row, int count) const;
+    QList<Row> readRowsBefore(const Row& row, int count) const; // in set order
+    // The position of a row in the set (0 is the first); -1 when not in it.
+    int rowNumber(qint64 bookmark) const;
+    QVariant typedValue(const Row& row, int column) const; // fromStored of one column
+
+    // The columns of one row as scan() hands them out, straight from the
+    // engine (stored form: ISO-8601 text for dates, 0/1 for Logical).
+    class Cells
+    {
+    public:
+        bool isNull(int i) const;
+        QByteArrayView text(int i) const; // UTF-8; valid during the call only
+        double number(int i) const;
+        qint64 integer(int i) const;
+
+    private:
+        friend class Table;
+        explicit Cells(const Statement& statement) : m_st(statement) {}
+        const Statement& m_st;
+    };
+    // Streams the whole set in order through `visit`, one call per row,
+    // reading only `fields` (index i of Cells is fields[i]); for exports of
+    // large sets. The cursor does not move. Throws DbError.
+    void scan(const QStringList& fields, const std::function<void(const Cells&)>& visit) const;
+
 signals:
     void currentChanged(); // another row became current (or the set changed)
     void dataChanged();    // rows were written or re-read
     void stateChanged();
+    // The set as a whole changed (opened, closed, filter, search, index or
+    // master row): paged readers start again. currentChanged follows.
+    void setChanged();
 
 private:
-    struct Row
-    {
-        qint64 rowid = 0;
-        QVariantList values;
-    };
     struct Cond
     {
         int column;
@@ -128,6 +181,14 @@ private:
     QString selectList() const;
     const Row* currentRow() const;
     QList<Row> fetch(Dir dir, const Row* from, bool inclusive, int limit) const;
+    struct Segment
+    {
+        QString where;
+        QVariantList binds;
+    };
+    QList<Segment> keysetSegments(Dir dir, const Row* from, bool inclusive) const;
+    QString orderByClause(Dir dir) const;
+    QList<Row> readByRowids(const QList<qint64>& rowids) const;
     void whereClause(QStringList& terms, QVariantList& binds) const;
     bool linkBroken() const;
     void loadLast();
@@ -158,6 +219,8 @@ private:
     QList<Cond> m_filterTerms;
     bool m_filtered = false;
     bool m_filterNoCase = false;
+    QList<int> m_searchCols;
+    QString m_searchText;
 
     QPointer<Table> m_master;
     QStringList m_masterFields;

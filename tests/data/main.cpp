@@ -1,6 +1,7 @@
 #include "data_fixture.h"
 #include "test_datamodule.h"
 #include "test_engine.h"
+#include "test_paging.h"
 
 #include <QCoreApplication>
 #include <QTest>
@@ -16,6 +17,8 @@ int main(int argc, char** argv)
     int status = 0;
     TestEngine engine;
     status |= QTest::qExec(&engine, argc, argv);
+    TestPaging paging;
+    status |= QTest::qExec(&paging, argc, argv);
     TestDataModule module;
     status |= QTest::qExec(&module, argc, argv);
     return status;

@@ -2,6 +2,7 @@
 
 #include "gui/app/help_window.h"
 #include "gui/app/main_form.h"
+#include "gui/orders/orders_view.h"
 #include "gui/settings/manager_connection.h"
 #include "gui/settings/security_stuff.h"
 #include "gui/settings/web_docs_form.h"
@@ -49,7 +50,7 @@ const MainCommand kCommands[] = {
 
     // The toolbar, left to right.
     {P::ToolBar, "Exit", "ExitButton", "the exit question", [](TMainForm& f) { f.ExitClick(); }, P::None, false, I::Exit, "Ctrl+Q"},
-    {P::ToolBar, "Orders", "OrdersButton", "TOrdersView, child window", nullptr, P::None, true, I::Orders, "Ctrl+Shift+O"},
+    {P::ToolBar, "Orders", "OrdersButton", "TOrdersView, maximised child window", [](TMainForm& f) { f.showChildBrowser<TOrdersView>(); }, P::None, true, I::Orders, "Ctrl+Shift+O"},
     {P::ToolBar, "Customers", "CustomersButton", "TMainCustomersView, child window", nullptr, P::None, false, I::Customers, "Ctrl+Shift+C"},
     {P::ToolBar, "Post Office", "PostOfficeButton", "a drop-down", nullptr, P::PostOfficeMenu, false, I::PostOffice, "Ctrl+Shift+P"},
     {P::ToolBar, "Online", "OnlineButton", "TUpdateSiteForm, maximised child window", [](TMainForm& f) { f.OnlineClick(); }, P::None, false, I::Online, "Ctrl+Shift+L"},

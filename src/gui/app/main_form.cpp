@@ -7,6 +7,7 @@
 #include "base/settings.h"
 #include "data/main_data_mod.h"
 #include "data/table.h"
+#include "gui/app/child_browser.h"
 #include "gui/app/help_window.h"
 #include "gui/app/main_commands.h"
 #include "gui/app/toolbar_icons.h"
@@ -425,6 +426,29 @@ QMdiSubWindow* TMainForm::addChildWindow(QWidget* widget, bool maximized)
     m_mdi->setActiveSubWindow(sub);
     activeWindowChanged();
     return sub;
+}
+
+QMdiSubWindow* TMainForm::childWindowOf(const QMetaObject& type) const
+{
+    for (QMdiSubWindow* sub : m_mdi->subWindowList()) {
+        if (sub->widget() && type.cast(sub->widget()))
+            return sub;
+    }
+    return nullptr;
+}
+
+QWidget* TMainForm::childWidget(QMdiSubWindow* sub)
+{
+    return sub ? sub->widget() : nullptr;
+}
+
+void TMainForm::bringToFront(QMdiSubWindow* sub)
+{
+    m_mdi->setActiveSubWindow(sub);
+    if (sub->isMinimized())
+        sub->showMaximized();
+    if (auto* browser = qobject_cast<ChildBrowser*>(sub->widget()))
+        browser->broughtToFront();
 }
 
 void TMainForm::OnlineClick()

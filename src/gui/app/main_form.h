@@ -1,5 +1,6 @@
 #pragma once
 
+#include "base/busy_cursor.h"
 #include "base/main_services.h"
 
 #include <QHash>
@@ -50,6 +51,24 @@ public:
 
     // Adds `widget` as a child window and shows it (maximised if asked).
     QMdiSubWindow* addChildWindow(QWidget* widget, bool maximized = false);
+
+    // A browser (a ChildBrowser taking the MainServices): one instance,
+    // created maximised with the busy cursor; an open one is brought to the
+    // front instead and told so (ChildBrowser::broughtToFront).
+    template <class Browser> Browser* showChildBrowser()
+    {
+        if (QMdiSubWindow* open = childWindowOf(Browser::staticMetaObject)) {
+            bringToFront(open);
+            return qobject_cast<Browser*>(childWidget(open));
+        }
+        BusyCursor busy;
+        auto* browser = new Browser(static_cast<MainServices*>(this));
+        addChildWindow(browser, true);
+        return browser;
+    }
+    // The child window showing a widget of `type`, or null.
+    QMdiSubWindow* childWindowOf(const QMetaObject& type) const;
+    void bringToFront(QMdiSubWindow* sub);
     QMdiArea* mdiArea() const { return m_mdi; }
 
     // The status bar panes: the active database, and the current order's
@@ -85,6 +104,7 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    static QWidget* childWidget(QMdiSubWindow* sub);
     // Menus and toolbar from the command table (main_commands.h).
     void buildCommands();
     void buildStatusBar();

@@ -1,0 +1,283 @@
+#include "gui/app/db_grid.h"
+
+#include "base/messages.h"
+#include "data/db_error.h"
+
+#include <QDateTime>
+#include <QHeaderView>
+#include <QItemSelectionModel>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QStyledItemDelegate>
+
+namespace os {
+
+// The view's cursor: before it leaves a row being edited or inserted the row
+// is posted, and a refused post keeps the cursor (and the selection) there.
+class DbGrid::Cursor : public QItemSelectionModel
+{
+public:
+    Cursor(DbGrid* grid, QAbstractItemModel* model) : QItemSelectionModel(model, grid), m_grid(grid)
+    {
+    }
+
+    using QItemSelectionModel::select;
+
+    void setCurrentIndex(const QModelIndex& index,
+                         QItemSelectionModel::SelectionFlags command) override
+    {
+        QModelIndex target = index;
+        TableModel* model = m_grid->m_model;
+        if (model && index.isValid() && index.row() != model->currentRow() &&
+            model->currentRow() >= 0) {
+            m_grid->commitEditor();
+            int row = index.row();
+            if (!model->leaveRow(row))
+                return;
+            target = model->index(row, index.column());
+        }
+        QItemSelectionModel::setCurrentIndex(target, command);
+    }
+
+    void select(const QItemSelection& selection,
+                QItemSelectionModel::SelectionFlags command) override
+    {
+        // While a row is being edited no other row can be selected.
+        TableModel* model = m_grid->m_model;
+        if (model && model->table() && model->table()->isOpen()) {
+            const Table::State s = model->table()->state();
+            if (s == Table::State::Edit || s == Table::State::Insert) {
+                for (const QModelIndex& i : selection.indexes()) {
+                    if (i.row() != model->currentRow())
+                        return;
+                }
+            }
+        }
+        QItemSelectionModel::select(selection, command);
+    }
+
+private:
+    DbGrid* m_grid;
+};
+
+// Text editors hold at most the column's size; the open editor is known to
+// the grid so that it can be committed before the row is posted.
+class DbGrid::Delegate : public QStyledItemDelegate
+{
+public:
+    explicit Delegate(DbGrid* grid) : QStyledItemDelegate(grid), m_grid(grid) {}
+
+    QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option,
+                          const QModelIndex& index) const override
+    {
+        QWidget* editor = QStyledItemDelegate::createEditor(parent, option, index);
+        TableModel* model = m_grid->m_model;
+        if (auto* line = qobject_cast<QLineEdit*>(editor); line && model) {
+            const FieldDef& f = model->table()->def().fields.at(model->fieldOf(index.column()));
+            if (f.type == FieldType::Alpha && f.size > 0)
+                line->setMaxLength(f.size);
+            line->setAlignment(Qt::Alignment(index.data(Qt::TextAlignmentRole).toInt()));
+        }
+        m_grid->m_editor = editor;
+        return editor;
+    }
+
+    void destroyEditor(QWidget* editor, const QModelIndex& index) const override
+    {
+        if (m_grid->m_editor == editor)
+            m_grid->m_editor = nullptr;
+        QStyledItemDelegate::destroyEditor(editor, index);
+    }
+
+private:
+    DbGrid* m_grid;
+};
+
+DbGrid::DbGrid(QWidget* parent) : QTableView(parent)
+{
+    setSelectionBehavior(QAbstractItemView::SelectRows);
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setTabKeyNavigation(false);
+    setWordWrap(false);
+    setItemDelegate(new Delegate(this));
+    horizontalHeader()->setHighlightSections(false);
+    horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    // The row indicator: the current row, "I" while edited, "*" while new.
+    verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
+    verticalHeader()->setDefaultAlignment(Qt::AlignCenter);
+    verticalHeader()->setFixedWidth(fontMetrics().horizontalAdvance(QLatin1Char('M')) + 8);
+    verticalHeader()->setHighlightSections(false);
+}
+
+DbGrid::~DbGrid() = default;
+
+void DbGrid::setTable(Table* table, QList<GridColumn> columns, bool editable)
+{
+    QItemSelectionModel* oldCursor = selectionModel();
+    TableModel* old = m_model;
+    m_model = new TableModel(table, std::move(columns), this);
+    m_model->setEditable(editable);
+    setModel(m_model);
+    setSelectionModel(new Cursor(this, m_model));
+    // The table view posts on every row change; the cursor posts before the
+    // row is left instead (and keeps the row on a refusal).
+    QObject::disconnect(selectionModel(), SIGNAL(currentRowChanged(QModelIndex, QModelIndex)),
+                        m_model, SLOT(submit()));
+    delete oldCursor;
+    delete old;
+    setEditTriggers(editable
+                        ? QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
+                              QAbstractItemView::AnyKeyPressed
+                        : QAbstractItemView::NoEditTriggers);
+    setTabKeyNavigation(editable);
+
+    connect(selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+            [this](const QModelIndex& current) {
+                if (current.isValid())
+                    m_model->setCurrentRow(current.row());
+            });
+    connect(m_model, &TableModel::currentRowChanged, this, &DbGrid::followTable);
+    connect(m_model, &QAbstractItemModel::modelReset, this,
+            [this] { followTable(m_model->currentRow()); });
+    applyColumnWidths();
+    followTable(m_model->currentRow());
+}
+
+void DbGrid::applyColumnWidths()
+{
+    const QFontMetrics fm = fontMetrics();
+    const int charWidth = fm.averageCharWidth();
+    // Dates and amounts as this locale writes them, at their widest.
+    const QDateTime wideTime(QDate(2000, 12, 28), QTime(23, 58, 58));
+    for (int c = 0; c < m_model->columnCount(); ++c) {
+        const GridColumn& col = m_model->gridColumn(c);
+        const FieldDef& f = m_model->table()->def().fields.at(m_model->fieldOf(c));
+        int px = col.width * charWidth;
+        if (col.width <= 0) {
+            switch (f.type) {
+            case FieldType::Alpha:
+                px = qBound(8, f.size, 30) * charWidth;
+                break;
+            case FieldType::Memo:
+                px = 30 * charWidth;
+                break;
+            case FieldType::Timestamp:
+                px = fm.horizontalAdvance(m_model->displayText(c, wideTime));
+                break;
+            case FieldType::Date:
+                px = fm.horizontalAdvance(m_model->displayText(c, wideTime.date()));
+                break;
+            case FieldType::Logical:
+                px = 6 * charWidth;
+                break;
+            case FieldType::Money:
+            case FieldType::Number:
+                px = fm.horizontalAdvance(m_model->displayText(c, -88888.88));
+                break;
+            default:
+                px = 9 * charWidth;
+                break;
+            }
+        }
+        px = qMax(px, fm.horizontalAdvance(col.title) + 2 * charWidth);
+        setColumnWidth(c, px + 12);
+    }
+}
+
+void DbGrid::followTable(int row)
+{
+    if (!m_model)
+        return;
+    QItemSelectionModel* cursor = selectionModel();
+    if (row < 0) {
+        if (cursor->currentIndex().isValid())
+            cursor->clear();
+        viewport()->update();
+        return;
+    }
+    const int column = qMax(0, cursor->currentIndex().column());
+    const QModelIndex target = m_model->index(row, column);
+    if (cursor->currentIndex() != target || !cursor->isRowSelected(row, {})) {
+        cursor->setCurrentIndex(target,
+                                QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    }
+    scrollTo(target);
+    verticalHeader()->viewport()->update();
+}
+
+void DbGrid::commitEditor()
+{
+    if (QWidget* editor = m_editor) {
+        commitData(editor);
+        closeEditor(editor, QAbstractItemDelegate::NoHint);
+    }
+}
+
+void DbGrid::deleteCurrentRow()
+{
+    Table* t = table();
+    if (!t || !t->isOpen() || m_model->rowCount() == 0)
+        return;
+    if (messages().ask(QStringLiteral("Delete record?"), Buttons::YesNo) != Answer::Yes)
+        return;
+    try {
+        t->remove();
+    } catch (const DbError& e) {
+        messages().error(e.text());
+    }
+}
+
+void DbGrid::keyPressEvent(QKeyEvent* event)
+{
+    Table* t = table();
+    const bool editing = t && t->isOpen() &&
+                         (t->state() == Table::State::Edit || t->state() == Table::State::Insert);
+    const bool editable = m_model && m_model->isEditable();
+    switch (event->key()) {
+    case Qt::Key_Escape:
+        if (editing) {
+            t->cancel();
+            event->accept();
+            return;
+        }
+        break;
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        // From an open cell editor the delegate commits the cell and posts.
+        if (m_editor) {
+            event->accept();
+            return;
+        }
+        if (editing) {
+            m_model->submit();
+            event->accept();
+            return;
+        }
+        break;
+    case Qt::Key_Insert:
+        if (editable && event->modifiers() == Qt::NoModifier) {
+            try {
+                t->insert();
+            } catch (const DbError& e) {
+                messages().error(e.text());
+            }
+            event->accept();
+            return;
+        }
+        break;
+    case Qt::Key_Delete:
+        if (editable && event->modifiers() == Qt::ControlModifier) {
+            deleteCurrentRow();
+            event->accept();
+            return;
+        }
+        break;
+    default:
+        break;
+    }
+    QTableView::keyPressEvent(event);
+}
+
+} // namespace os

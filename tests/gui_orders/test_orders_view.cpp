@@ -1,0 +1,350 @@
+#include "common/gui/gui_helpers.h"
+
+#include "common/file_utils.h"
+#include "common/scripted_messages.h"
+#include "common/table_rows.h"
+#include "common/temp_home.h"
+
+#include "data/main_data_mod.h"
+#include "data/table.h"
+#include "gui/app/db_grid.h"
+#include "gui/app/file_dialog.h"
+#include "gui/app/main_form.h"
+#include "gui/app/message_box.h"
+#include "gui/orders/orders_view.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenu>
+#include <QProcess>
+#include <QTabWidget>
+#include <QTest>
+#include <QTextBrowser>
+#include <QToolBar>
+#include <QToolButton>
+
+#include <memory>
+
+using namespace os;
+using os::test::actionNamed;
+using os::test::captions;
+using os::test::fire;
+
+class TestOrdersView : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<test::TempHome> m_home;
+    std::unique_ptr<test::ScriptedMessages> m_messages;
+    std::unique_ptr<TMainDataMod> m_dm;
+    std::unique_ptr<TMainForm> m_form;
+
+    void start(const QList<QVariantMap>& orders)
+    {
+        TMainDataMod::CreateMissingTables(m_home->dataDir());
+        test::insertRows(m_home->dataDir(), "orders", orders);
+        m_form = std::make_unique<TMainForm>();
+        m_form->resize(1200, 800);
+        m_form->show();
+        m_dm = std::make_unique<TMainDataMod>();
+        m_form->openDatabaseCommand();
+        QVERIFY(m_dm->isOpen());
+    }
+
+    TOrdersView* openOrders()
+    {
+        if (!fire(m_form.get(), {"OrdersButton"}))
+            return nullptr;
+        QMdiSubWindow* sub = m_form->mdiArea()->activeSubWindow();
+        return sub ? qobject_cast<TOrdersView*>(sub->widget()) : nullptr;
+    }
+
+    QList<int> listed(TOrdersView* v)
+    {
+        QList<int> out;
+        QAbstractItemModel* m = v->Grid->model();
+        for (int r = 0; r < m->rowCount(); ++r)
+            out << m->index(r, 0).data().toInt();
+        return out;
+    }
+
+    bool on(TOrdersView* v, const char* name)
+    {
+        return v->findChild<QToolButton*>(name)->isEnabled();
+    }
+
+    // Picks a filter entry with the keyboard, as a merchant does.
+    void chooseFilter(TOrdersView* v, const QString& entry)
+    {
+        v->FilterBox->setFocus();
+        const int steps = v->FilterBox->findText(entry) - v->FilterBox->currentIndex();
+        for (int i = 0; i < qAbs(steps); ++i)
+            QTest::keyClick(v->FilterBox, steps > 0 ? Qt::Key_Down : Qt::Key_Up);
+    }
+
+private slots:
+    void initTestCase() { installWindowServices(); }
+
+    void init()
+    {
+        m_home = std::make_unique<test::TempHome>();
+        m_messages = std::make_unique<test::ScriptedMessages>();
+    }
+
+    void cleanup()
+    {
+        m_form.reset();
+        m_dm.reset();
+        QVERIFY(!m_messages->unexpectedQuestion());
+        m_messages.reset();
+        m_home.reset();
+        QTest::qWait(0);
+    }
+
+    void opensOnceInFrontOnItsFirstPage()
+    {
+        start({test::orderRow(1, "New"), test::orderRow(2, "Shipped"), test::orderRow(3, "New")});
+        TOrdersView* v = openOrders();
+        QVERIFY(v);
+        QCOMPARE(v->windowTitle(), QString("Orders View"));
+        QVERIFY(m_form->mdiArea()->activeSubWindow()->isMaximized());
+        QCOMPARE(v->toolbar()->windowTitle(), QString("Orders View  Commands"));
+        QStringList controls;
+        for (QAction* a : v->toolbar()->actions()) {
+            if (QWidget* w = v->toolbar()->widgetForAction(a); w && !a->isSeparator())
+                controls << w->objectName();
+        }
+        QCOMPARE(controls, QStringList({"ToolbarButton971", "Navigator", "FilterBox", "FindEdit",
+                                        "CCBUTTON", "ActivitiesBut", "NotesButton", "ThisCustBut",
+                                        "ExportButton", "HelpButton"}));
+        QStringList entries;
+        for (int i = 0; i < v->FilterBox->count(); ++i)
+            entries << v->FilterBox->itemText(i);
+        QCOMPARE(entries,
+                 QStringList({"New", "Payment Received", "Partially Shipped", "Shipped",
+                              "Status Pending", "Complete", "Void", "AutoVoid", "ALL", "Custom"}));
+        QCOMPARE(v->FilterBox->currentText(), QString("New"));
+        QCOMPARE(listed(v), QList<int>({3, 1}));
+        QCOMPARE(v->Pages->tabText(0), QString("Main Orders View"));
+        QCOMPARE(v->Pages->tabText(1), QString("Web Page View"));
+        QCOMPARE(
+            captions(v->findChild<QMenu*>("ActivitiesButMenu")),
+            QStringList({"Mark Order Wizards", "Mark Order", "-", "Change Price", "Delete Order",
+                         "-", "Change Payment Method To", "-", "Send Letter",
+                         "Show all orders from this customer", "-", "Mark ALL of These Orders"}));
+        QCOMPARE(captions(v->findChild<QMenu*>("MarkOrder1Menu")),
+                 QStringList({"New", "Payment Received", "Shipped", "Partially Shipped", "Complete",
+                              "Status Pending", "Void"}));
+        QCOMPARE(captions(v->findChild<QMenu*>("NotesButtonMenu")),
+                 QStringList({"Order Notes", "Shipping Log", "Customer Notes"}));
+        // The dialogs still to come stay disabled.
+        for (const char* pending : {"ReceiveMayments1", "ShipOrder1", "ChangePrice1", "SendLetter1",
+                                    "OrderNotes1", "MarkOrderWizards1"})
+            QVERIFY2(!actionNamed(v, pending)->isEnabled(), pending);
+
+        // Another window in front, the second page: "Orders" brings the one
+        // browser back on its first page.
+        v->Pages->setCurrentIndex(1);
+        QVERIFY(fire(m_form.get(), {"OnlineButton"}));
+        QVERIFY(!m_form->activeChildIsOrdersBrowser());
+        QCOMPARE(openOrders(), v);
+        QCOMPARE(m_form->mdiArea()->subWindowList().size(), 2);
+        QCOMPARE(v->Pages->currentIndex(), 0);
+        QVERIFY(m_form->activeChildIsOrdersBrowser());
+
+        // Close asks; the filter stays on the shared table.
+        const QString question = "Are you sure you want to close the Orders View window?";
+        QPointer<TOrdersView> gone = v;
+        m_messages->queueAnswer(Answer::No);
+        QTest::mouseClick(v->findChild<QToolButton*>("ToolbarButton971"), Qt::LeftButton);
+        QVERIFY(gone);
+        m_messages->queueAnswer(Answer::Yes);
+        QTest::mouseClick(v->findChild<QToolButton*>("ToolbarButton971"), Qt::LeftButton);
+        QTRY_VERIFY(gone.isNull());
+        QCOMPARE(m_messages->texts(), QStringList({question, question}));
+        QVERIFY(m_dm->ORDERs->filtered());
+        QCOMPARE(m_dm->ORDERs->filter(), QString("ORDERSTATE='New'"));
+    }
+
+    // The toolbar follows the current order and the list; the store status
+    // text shows while the browser is in front.
+    void toolbarAndStatusFollowTheOrder()
+    {
+        start({test::orderRow(1, "New", {{"METHOD", "COD"}}),
+               test::orderRow(2, "New", {{"METHOD", "Remote Credit Card"}}),
+               test::orderRow(3, "New", {{"METHOD", "Credit Card by Phone"}}),
+               test::orderRow(4, "New", {{"METHOD", "Credit Card"}})});
+        test::insertRows(m_home->dataDir(), "invoice_result",
+                         {{{"INVOICE", 3}, {"INFSTRING", "Card declined"}}});
+        TOrdersView* v = openOrders();
+        QVERIFY(v);
+        // The card button is due for every card method; it shows once its
+        // windows are built.
+        QList<bool> card;
+        QStringList status;
+        for (int i = 0; i < 4; ++i) {
+            card << v->commands().wanted("CCBUTTON");
+            QVERIFY(!on(v, "CCBUTTON"));
+            status << m_form->orderStatusPane()->text();
+            QVERIFY(on(v, "ActivitiesBut"));
+            QTest::keyClick(v->Grid, Qt::Key_Down);
+        }
+        QCOMPARE(card, QList<bool>({true, true, true, false}));
+        QCOMPARE(status, QStringList({"", "Card declined", "", ""}));
+        QVERIFY(m_form->orderStatusPane()->isVisible());
+        // Their windows are not built yet: due, but never enabled.
+        QVERIFY(v->commands().wanted("NotesButton") && !on(v, "NotesButton"));
+        QVERIFY(v->commands().wanted("ThisCustBut") && !on(v, "ThisCustBut"));
+
+        QVERIFY(fire(m_form.get(), {"OnlineButton"}));
+        QVERIFY(!m_form->orderStatusPane()->isVisible());
+        openOrders();
+        QVERIFY(m_form->orderStatusPane()->isVisible());
+
+        // An empty list: everything per order is off, and the commands that
+        // reach it anyway do nothing (no question comes).
+        chooseFilter(v, "AutoVoid");
+        QCOMPARE(v->Grid->model()->rowCount(), 0);
+        for (const char* b : {"CCBUTTON", "ActivitiesBut", "NotesButton", "ThisCustBut"})
+            QVERIFY2(!v->commands().wanted(b), b);
+        QVERIFY(!on(v, "ActivitiesBut"));
+        actionNamed(v, "Deleterecord1")->trigger();
+        actionNamed(v, "Showallorderfromthiscustomer1")->trigger();
+        actionNamed(v, "PaymentReceived1")->trigger();
+        QVERIFY(m_messages->texts().isEmpty());
+        QCOMPARE(v->FilterBox->currentText(), QString("AutoVoid"));
+    }
+
+    void filterFindAndCustom()
+    {
+        start({test::orderRow(1, "New", {{"CUSTID", 70}}),
+               test::orderRow(2, "void", {{"CUSTID", 70}}),
+               test::orderRow(3, "Void", {{"CUSTID", 71}, {"NAME", "Ann O'Hara"}}),
+               test::orderRow(4, "Complete", {{"CUSTID", 70}})});
+        TOrdersView* v = openOrders();
+        QVERIFY(v);
+        chooseFilter(v, "Void");
+        QCOMPARE(listed(v), QList<int>({3, 2})); // the filter ignores case
+        chooseFilter(v, "ALL");
+        QCOMPARE(listed(v), QList<int>({4, 3, 2, 1}));
+
+        // "Custom" by hand is refused and the list goes back to "New".
+        chooseFilter(v, "Custom");
+        QCOMPARE(m_messages->texts(),
+                 QStringList({"This view is not available manually, it is reserved for internal "
+                              "functions."}));
+        QCOMPARE(v->FilterBox->currentText(), QString("New"));
+        QCOMPARE(listed(v), QList<int>({1}));
+
+        // All orders of the current order's customer, through "Custom".
+        QVERIFY(fire(v, {"Showallorderfromthiscustomer1"}));
+        QCOMPARE(v->FilterBox->currentText(), QString("Custom"));
+        QCOMPARE(listed(v), QList<int>({4, 2, 1}));
+
+        // The find box: a name with a quote, a part of an invoice number.
+        QTest::keyClick(v->Grid, Qt::Key_F, Qt::ControlModifier);
+        QCOMPARE(QApplication::focusWidget(), v->FindEdit);
+        QTest::keyClicks(v->FindEdit, "o'hara");
+        QTest::keyClick(v->FindEdit, Qt::Key_Return);
+        QCOMPARE(listed(v), QList<int>({3}));
+        QCOMPARE(v->FilterBox->currentText(), QString("Custom"));
+        QCOMPARE(QApplication::focusWidget(), v->Grid);
+        chooseFilter(v, "Complete");
+        QCOMPARE(listed(v), QList<int>({4}));
+        QCOMPARE(m_messages->texts().size(), 1);
+    }
+
+    // Marking through the menus, as the merchant does it; Mark ALL reaches
+    // the orders the Custom filter hides and gives the commands back.
+    void markingThroughTheMenus()
+    {
+        start({test::orderRow(1, "New", {{"CUSTID", 5}}), test::orderRow(2, "New", {{"CUSTID", 6}}),
+               test::orderRow(3, "New", {{"CUSTID", 5}})});
+        TOrdersView* v = openOrders();
+        QVERIFY(v);
+        m_messages->queueAnswer(Answer::Yes);
+        QVERIFY(fire(v, {"ActivitiesBut", "MarkOrder1", "PaymentReceived1"}));
+        QCOMPARE(m_messages->texts().last(),
+                 QString("You are about to mark this order \"Payment Received\". This will not "
+                         "undo any previous actions, it will only move the order to the \"Payment "
+                         "Received\" list.\r\rAre you sure you want to do this?"));
+        QCOMPARE(listed(v), QList<int>({2, 1})); // 3 left the "New" list
+        QCOMPARE(m_dm->ORDERs->value("INV").toInt(), 2);
+
+        QVERIFY(fire(v, {"Showallorderfromthiscustomer1"})); // customer 6: order 2 only
+        QCOMPARE(listed(v), QList<int>({2}));
+        m_messages->queueAnswer(Answer::Yes);
+        QVERIFY(fire(v, {"ActivitiesBut", "MarkALLofTheseOrders1", "Void2"}));
+        QCOMPARE(m_messages->texts().last(),
+                 QString("You are about to mark ALL New orders to Void. Are you sure you want to "
+                         "do this?"));
+        chooseFilter(v, "Void");
+        QCOMPARE(listed(v), QList<int>({2, 1}));
+        QVERIFY(actionNamed(m_form.get(), "OrdersButton")->isEnabled());
+        QVERIFY(actionNamed(m_form.get(), "OptionsMenuAction")->isEnabled());
+        QCOMPARE(QApplication::overrideCursor(), nullptr);
+    }
+
+    // The invoice on show is always the current order's, and what prints.
+    void invoicePageFollowsTheOrder()
+    {
+        start({test::orderRow(1, "New"), test::orderRow(2, "New"), test::orderRow(3, "New")});
+        const QString html = m_home->dataDir() + "/html/";
+        QVERIFY(test::writeAll(html + "3inv.html",
+                               "<html><body><p>Invoice three for Carol</p>"
+                               "<img src=\"http://192.0.2.1/logo.png\"></body></html>"));
+        QVERIFY(test::writeAll(html + "2inv.html",
+                               "<html><body><p>Invoice two for Bob</p></body></html>"));
+        TOrdersView* v = openOrders();
+        QVERIFY(v);
+        v->Pages->setCurrentIndex(1);
+        QCOMPARE(v->shownPage(), QUrl::fromLocalFile(html + "3inv.html"));
+        QVERIFY(v->WebBrowser1->toPlainText().contains("Invoice three for Carol"));
+        QTest::mouseClick(v->findChild<QToolButton*>("NavNext"), Qt::LeftButton);
+        QVERIFY(v->WebBrowser1->toPlainText().contains("Invoice two for Bob"));
+
+        const QString pdf = m_home->path("invoice.pdf");
+        setNextFileName(pdf);
+        QVERIFY(fire(v, {"SaveAsPdfItem"}));
+        QProcess text;
+        text.start("pdftotext", {pdf, "-"});
+        QVERIFY(text.waitForFinished(30000));
+        QVERIFY(QString::fromUtf8(text.readAllStandardOutput()).contains("Invoice two for Bob"));
+
+        // No invoice file: the placeholder page.
+        QTest::mouseClick(v->findChild<QToolButton*>("NavNext"), Qt::LeftButton);
+        QCOMPARE(v->shownPage(), QUrl("qrc:/gui/orders/null.html"));
+        QVERIFY(v->WebBrowser1->toPlainText().contains("No invoice is on file for this order."));
+        QVERIFY(test::writeAll(m_home->path("null.html"), "<p>Our own placeholder</p>"));
+        v->Pages->setCurrentIndex(0);
+        v->Pages->setCurrentIndex(1);
+        QCOMPARE(v->shownPage(), QUrl::fromLocalFile(m_home->path("null.html")));
+    }
+
+    void exportButtonWritesTheList()
+    {
+        start({test::orderRow(1, "New"), test::orderRow(2, "Complete"), test::orderRow(3, "New")});
+        TOrdersView* v = openOrders();
+        QVERIFY(v);
+        const QString file = m_home->path("listed.csv");
+        setNextFileName(file);
+        QTest::mouseClick(v->findChild<QToolButton*>("ExportButton"), Qt::LeftButton);
+        QCOMPARE(m_messages->texts(),
+                 QStringList({QString("2 orders were exported to %1.").arg(file)}));
+        const QList<QByteArray> lines = test::readAll(file).split('\n');
+        QCOMPARE(lines.size(), 4);
+        QVERIFY(lines.at(0).startsWith("Invoice,Customer,Date,Total,Last Marked,Order Status,"));
+        QVERIFY(lines.at(1).startsWith("3,"));
+        QVERIFY(lines.at(2).startsWith("1,"));
+        // Cancelled: nothing written, nothing said.
+        setNextFileName(QString());
+        QTest::mouseClick(v->findChild<QToolButton*>("ExportButton"), Qt::LeftButton);
+        QCOMPARE(m_messages->texts().size(), 1);
+    }
+};
+
+QTEST_MAIN(TestOrdersView)
+#include "test_orders_view.moc"
