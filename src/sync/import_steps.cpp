@@ -14,6 +14,7 @@
 #include "data/stored_values.h"
 #include "data/table.h"
 #include "data/transaction.h"
+#include "orders/order_history.h"
 #include "sync/import_journal.h"
 #include "sync/invoices.h"
 #include "sync/protocol.h"
@@ -777,6 +778,10 @@ void ApplyInvoiceMarks(ImportContext& ctx)
                              quoteIdent(QStringLiteral("INV"))),
                     {orders.field("ORDERSTATE"), orders.field("INV")});
     ImportJournal journal(orders.conn, ctx.reply, "InvMarks");
+    // The store's marks go on record like the merchant's own changes, in the
+    // same savepoint as the mark (the writer shares the orders connection).
+    OrderHistoryWriter changes(ctx.dataDir);
+    const QDateTime now = Clock::now();
 
     inTransaction(ctx.dataDir, "orders", [&] {
         QByteArray line;
@@ -799,8 +804,15 @@ void ApplyInvoiceMarks(ImportContext& ctx)
             Savepoint sp(orders.conn);
             int changed = 0;
             try {
+                const OrderTracked before = changes.read(inv);
                 changed = update.run({rec[1], inv});
+                // An order that already had the state gets no row.
+                if (changed > 0)
+                    changes.record(inv, before, changes.read(inv),
+                                   QLatin1String(history::kStoreMark), now);
             } catch (const DbError& e) { // a value the table refuses
+                if (e.storageFailed())
+                    throw;
                 update.rethrowUnlessRecordRefused();
                 sp.rollback();
                 messages().error(e.text());

@@ -380,13 +380,23 @@ private slots:
         // The marks come with a later retrieval: a mark that stamped
         // LASTMARKED would show the later time.
         Clock::pin(kNow.addSecs(3600));
+        const QString before =
+            f.scalar(QStringLiteral("SELECT ORDERSTATE FROM orders.db WHERE INV=3000")).toString();
         sim().addRaw(QStringLiteral("InvMarks"), QStringLiteral("3999|Shipped"));
+        sim().addRaw(QStringLiteral("InvMarks"), QStringLiteral("3000|Complete"));
         sim().addRaw(QStringLiteral("InvMarks"), QStringLiteral("3000|Complete"));
         f.session->eventLog().clear();
         f.run();
         QCOMPARE(only(f.log(), QStringList{"Invoice Marker"}),
                  (QStringList{"Invoice Marker|Could not mark invoice 3999 Shipped",
+                              "Invoice Marker|3000 Order marked Complete",
                               "Invoice Marker|3000 Order marked Complete"}));
+        // On record once: the second mark found the order in that state.
+        QCOMPARE(f.column(QStringLiteral("SELECT INV || '|' || IDATE || '|' || COMMAND || '|' || "
+                                         "CHANGED || '|' || OLDVALUE || '|' || NEWVALUE FROM "
+                                         "order_history.db")),
+                 (QVariantList{"3000|" + kNow.addSecs(3600).toString(Qt::ISODate) +
+                               "|Store Invoice Mark|Order Status|" + before + "|Complete"}));
         QCOMPARE(
             f.scalar(QStringLiteral("SELECT ORDERSTATE FROM orders.db WHERE INV=3000")).toString(),
             QStringLiteral("Complete"));
