@@ -69,8 +69,7 @@ bool CompleteOrder(Table& orders)
 
 bool ShipOrder(Table& orders, const QString& shipState)
 {
-    return MarkCurrentOrder(orders, shipState, Stamp::Now,
-                            QLatin1String(history::kShippingWizard));
+    return MarkCurrentOrder(orders, shipState, Stamp::Now, QLatin1String(history::kShippingWizard));
 }
 
 bool ReceivePayment(Table& orders)

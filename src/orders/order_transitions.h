@@ -30,10 +30,10 @@ enum class Stamp
 // (the dialog's OK says "done now").
 bool MarkCurrentOrder(Table& orders, const QString& state, Stamp stamp, const QString& command);
 
-bool VoidOrder(Table& orders);                                     // "Void", stamped
-bool SetStatusPending(Table& orders);                              // "Status Pending", stamped
-bool CompleteOrder(Table& orders);                                 // "Complete", not stamped
-bool ShipOrder(Table& orders, const QString& shipState);           // stamped
+bool VoidOrder(Table& orders);                           // "Void", stamped
+bool SetStatusPending(Table& orders);                    // "Status Pending", stamped
+bool CompleteOrder(Table& orders);                       // "Complete", not stamped
+bool ShipOrder(Table& orders, const QString& shipState); // stamped
 
 // Receive Payment's OK: a "New" order, after "Move the order to the
 // \"Payment Received\" list (strongly recommended)." answered Yes, goes to
