@@ -1,5 +1,7 @@
 #include "gui/app/message_box.h"
 
+#include "gui/mail/mail_password_dialog.h"
+
 #include "base/busy_cursor.h"
 
 #include <QApplication>
@@ -97,6 +99,7 @@ void installWindowServices()
 {
     static QtMessageService service;
     setMessageService(&service);
+    TMailPasswordDialog::install();
     BusyCursor::setHandler([](bool busy) {
         if (busy)
             QApplication::setOverrideCursor(Qt::WaitCursor);

@@ -27,7 +27,8 @@ private:
 };
 
 // Installs the window services for the whole run: the QMessageBox-backed
-// message service and the busy cursor as QApplication's override cursor.
+// message service, the busy cursor as QApplication's override cursor and the
+// dialog that asks the mail server's password.
 void installWindowServices();
 
 } // namespace os

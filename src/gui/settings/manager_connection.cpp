@@ -5,8 +5,10 @@
 #include "base/messages.h"
 #include "base/settings.h"
 #include "gui/settings/settings_editor.h"
+#include "mail/mail_server.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QEvent>
 #include <QFormLayout>
 #include <QGroupBox>
@@ -72,6 +74,23 @@ TManagerConnection::TManagerConnection(QWidget* parent) : QDialog(parent)
     mailLayout->addRow(QStringLiteral("SMTP Server:"), SMTPServerEdit);
     mailLayout->addRow(QStringLiteral("PORT:"), PortSpin);
     mailLayout->addRow(QStringLiteral("Hello"), HelloEdit);
+    SecurityCombo = new QComboBox(mailGroup);
+    SecurityCombo->setObjectName(QStringLiteral("SecurityCombo"));
+    SecurityCombo->addItems(
+        {QStringLiteral("None"), QStringLiteral("STARTTLS"), QStringLiteral("TLS")});
+    UserEdit = new QLineEdit(mailGroup);
+    UserEdit->setObjectName(QStringLiteral("UserEdit"));
+    UserEdit->setPlaceholderText(QStringLiteral("no login"));
+    RememberBox = new QCheckBox(QStringLiteral("Remember password"), mailGroup);
+    RememberBox->setObjectName(QStringLiteral("RememberBox"));
+    mailLayout->addRow(QStringLiteral("Security:"), SecurityCombo);
+    mailLayout->addRow(QStringLiteral("User name:"), UserEdit);
+    mailLayout->addRow(QString(), RememberBox);
+    mailLayout->addRow(note(QStringLiteral("Most mail servers want STARTTLS (port 587) or TLS "
+                                           "(port 465) and a login. The password is asked at "
+                                           "the first send of each run; \"Remember password\" "
+                                           "keeps it in the desktop's keyring."),
+                            mailGroup));
 
     const DialogButtons row = makeDialogButtons(
         this, QStringLiteral("&OK"), QStringLiteral("&Cancel"), QStringLiteral("Help"), 10);
@@ -91,24 +110,54 @@ TManagerConnection::TManagerConnection(QWidget* parent) : QDialog(parent)
     SMTPServerEdit->setText(s.SMTPServer);
     PortSpin->setValue(s.SMTPPORT);
     HelloEdit->setText(s.SMTPhello);
+    m_security = s.SMTPSecurity >= 0 && s.SMTPSecurity <= 2 ? s.SMTPSecurity : 0;
+    SecurityCombo->setCurrentIndex(m_security);
+    UserEdit->setText(s.SMTPUser);
+    RememberBox->setChecked(s.SMTPRememberPassword);
+    RememberBox->setEnabled(!s.SMTPUser.trimmed().isEmpty());
 
     fitHeightToWidth(this);
 
     connect(OKBtn, &QPushButton::clicked, this, &TManagerConnection::OKBtnClick);
     connect(CancelBtn, &QPushButton::clicked, this, &QDialog::reject);
+    connect(SecurityCombo, &QComboBox::currentIndexChanged, this,
+            &TManagerConnection::SecurityComboChange);
+    connect(UserEdit, &QLineEdit::textChanged, this,
+            [this](const QString& user) { RememberBox->setEnabled(!user.trimmed().isEmpty()); });
+}
+
+// A port left at the usual one of the old security follows to the new one's.
+void TManagerConnection::SecurityComboChange(int index)
+{
+    static const int kUsualPort[] = {25, 587, 465};
+    PortSpin->interpretText();
+    if (m_security >= 0 && m_security <= 2 && index >= 0 && index <= 2 &&
+        PortSpin->value() == kUsualPort[m_security])
+        PortSpin->setValue(kUsualPort[index]);
+    m_security = index;
 }
 
 void TManagerConnection::OKBtnClick()
 {
     Settings& s = settings();
+    const Settings before = s;
     s.VendixManagerURL = URLEdit->text();
     s.SMTPServer = SMTPServerEdit->text();
     PortSpin->interpretText(); // a port typed but not yet committed counts
     s.SMTPPORT = PortSpin->value();
     s.SMTPhello = HelloEdit->text();
     s.IGNORE_INVALID_CERT = IgnoreCertBox->isChecked();
-    if (saveEditedSettings())
+    s.SMTPSecurity = SecurityCombo->currentIndex();
+    s.SMTPUser = UserEdit->text().trimmed();
+    s.SMTPRememberPassword = RememberBox->isChecked() && !s.SMTPUser.isEmpty();
+    if (saveEditedSettings()) {
+        // A password no longer to be remembered (or of another login) leaves
+        // the keyring.
+        if (before.SMTPRememberPassword && mailLoginConfigured(before) &&
+            (!s.SMTPRememberPassword || mailPasswordKey(before) != mailPasswordKey(s)))
+            forgetMailPassword(before);
         accept();
+    }
 }
 
 bool TManagerConnection::eventFilter(QObject* watched, QEvent* event)

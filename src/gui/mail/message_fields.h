@@ -1,0 +1,53 @@
+#pragma once
+
+#include <QWidget>
+
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+
+namespace os {
+
+class Table;
+
+// The fields of one message of the outbox or sent items: "To:", "From:",
+// "Subject:" (and "Type:" where asked) above the body. Editable for the
+// windows that write a message (New E-mail Message, Edit Message), read-only
+// for the browsers (OutBox, Sent Items), which show the current row of
+// their table.
+class MessageFields : public QWidget
+{
+    Q_OBJECT
+public:
+    enum Mode
+    {
+        ReadOnly,
+        Editable,
+        EditableWithType
+    };
+
+    explicit MessageFields(Mode mode, QWidget* parent = nullptr);
+
+    // Fills the fields from the table's current row (or its edit buffer);
+    // empty when the table is closed or has no row.
+    void load(const Table& table);
+    // Writes the fields into the table's row in edit or insert.
+    void store(Table& table) const;
+    void clear();
+
+    QLineEdit* ToEdit = nullptr;
+    QLineEdit* FromEdit = nullptr;
+    QLineEdit* SubjectEdit = nullptr;
+    QComboBox* TypeCombo = nullptr; // EditableWithType only
+    QPlainTextEdit* BodyEdit = nullptr;
+
+private:
+    Mode m_mode;
+};
+
+// The table's state as the editors' status lines show it: "Inactive",
+// "Browse", "Edit", "Insert".
+QString tableStateText(const Table& table);
+
+} // namespace os
