@@ -106,6 +106,7 @@ OutboxRun::Result OutboxRun::run(Table& myOut, Table& sentItems)
     m_sent = 0;
     BusyCursor busy;
     Result result = Result::Done;
+    QString failure;
     const int total = myOut.recordCount();
     emit started(total);
     try {
@@ -118,10 +119,12 @@ OutboxRun::Result OutboxRun::run(Table& myOut, Table& sentItems)
         } catch (const SmtpError&) {
             messages().error(kConnectionError);
             m_running = false;
+            emit finished(Result::ConnectFailed);
             return Result::ConnectFailed;
         }
         if (connected == MailConnect::NoPassword) {
             m_running = false;
+            emit finished(Result::NoPassword);
             return Result::NoPassword;
         }
 
@@ -144,7 +147,7 @@ OutboxRun::Result OutboxRun::run(Table& myOut, Table& sentItems)
                 c.send();
             } catch (const SmtpError& e) {
                 sentItems.cancel();
-                messages().error(e.text());
+                failure = e.text();
                 result = Result::SendFailed;
                 break;
             }
@@ -159,11 +162,14 @@ OutboxRun::Result OutboxRun::run(Table& myOut, Table& sentItems)
             myOut.remove();
         }
     } catch (const Error& e) {
-        messages().error(e.text());
+        failure = e.text();
         result = Result::SendFailed;
     }
     m_client->disconnectFromServer();
     m_running = false;
+    emit finished(result);
+    if (!failure.isEmpty())
+        messages().error(failure);
     return result;
 }
 

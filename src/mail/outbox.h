@@ -83,6 +83,9 @@ signals:
     void advanced(int sent, int total);
     void messageSent(const QString& to, const QString& subject);
     void trail(const QString& line); // the client's protocol trail, one line at a time
+    // The connection is closed and sent items are put away; a failure's text
+    // is shown after this (the window hides its progress first).
+    void finished(OutboxRun::Result result);
 
 private:
     std::unique_ptr<SmtpClient> m_client;

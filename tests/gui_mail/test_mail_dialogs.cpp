@@ -171,14 +171,15 @@ void TestMailDialogs::templateEditorExamplesAndTags()
     Tnewio editor(Tnewio::Mode::New);
     QCOMPARE(editor.windowTitle(), QStringLiteral("New Quillform Template"));
     QVERIFY(!editor.OKBtn->isEnabled());
-    // The label blinks until the mouse comes to it.
+    // "Show me an example" blinks until the mouse comes to it.
     QVERIFY(editor.isBlinking());
     QEvent enter(QEvent::Enter);
-    QApplication::sendEvent(editor.ExampleLabel, &enter);
+    QApplication::sendEvent(editor.ExampleBtn, &enter);
     QVERIFY(!editor.isBlinking());
 
-    QAction* coupon = menuItem(editor.ExampleBtn, {"Online Promotions (Customers View -> Build List)",
-                                                   "Coupon Promotion"});
+    QAction* coupon =
+        menuItem(editor.ExampleBtn,
+                 {"Online Promotions (Customers View -> Build List)", "Coupon Promotion"});
     QVERIFY(coupon);
     coupon->trigger();
     QCOMPARE(editor.SubjectEdit->text(), QStringLiteral("A Present From Acme & Sons"));
@@ -214,8 +215,8 @@ void TestMailDialogs::templateEditorExamplesAndTags()
                 e.path.first() == QLatin1String("Generic Letter"));
     }
     // The partial shipment adds its line right before the shipping block.
-    menuItem(editor.ExampleBtn, {"Shipping Notification (Orders View -> Shipping Wizard)",
-                                 "Partially Shipped"})
+    menuItem(editor.ExampleBtn,
+             {"Shipping Notification (Orders View -> Shipping Wizard)", "Partially Shipped"})
         ->trigger();
     QVERIFY(editor.BodyEdit->toPlainText().contains(
         QStringLiteral("\n\nNote that not all items have been shipped:\n"

@@ -2,10 +2,15 @@
 
 #include "gui/app/help_window.h"
 #include "gui/app/main_form.h"
+#include "gui/mail/new_mail_message.h"
+#include "gui/mail/outbox_form.h"
+#include "gui/mail/sent_items.h"
+#include "gui/mail/text_editor.h"
 #include "gui/orders/orders_view.h"
 #include "gui/settings/manager_connection.h"
 #include "gui/settings/security_stuff.h"
 #include "gui/settings/web_docs_form.h"
+#include "gui/todo/todo.h"
 
 namespace os {
 
@@ -54,13 +59,13 @@ const MainCommand kCommands[] = {
     {P::ToolBar, "Customers", "CustomersButton", "TMainCustomersView, child window", nullptr, P::None, false, I::Customers, "Ctrl+Shift+C"},
     {P::ToolBar, "Post Office", "PostOfficeButton", "a drop-down", nullptr, P::PostOfficeMenu, false, I::PostOffice, "Ctrl+Shift+P"},
     {P::ToolBar, "Online", "OnlineButton", "TUpdateSiteForm, maximised child window", [](TMainForm& f) { f.OnlineClick(); }, P::None, false, I::Online, "Ctrl+Shift+L"},
-    {P::ToolBar, "To-Do", "ToDoButton", "TTODO, modal", nullptr, P::None, false, I::ToDo, "Ctrl+Shift+T"},
+    {P::ToolBar, "To-Do", "ToDoButton", "TTODO, modal", [](TMainForm& f) { ToDoCommand(&f); }, P::None, false, I::ToDo, "Ctrl+Shift+T"},
     {P::ToolBar, "Help", "HelpButton", "the active window's help topic or the contents, and a drop-down", [](TMainForm& f) { f.HelpClick(); }, P::HelpMenu, true, I::Help, "F1"},
 
-    {P::PostOfficeMenu, "OutBox", "OutBoxItem", "TOUTBOXFORM, modal"},
-    {P::PostOfficeMenu, "Sent Items", "SentItemsItem", "TSentItems, modal", nullptr, P::None, true},
-    {P::PostOfficeMenu, "New E-mail Messages", "NewEmailItem", "TNewMailMessage, modal", nullptr, P::None, true},
-    {P::PostOfficeMenu, "Quillform Templates", "QuillformTemplatesItem", "TTextEditor, modal", nullptr, P::None, true},
+    {P::PostOfficeMenu, "OutBox", "OutBoxItem", "TOUTBOXFORM, modal", [](TMainForm& f) { OutBoxCommand(&f); }},
+    {P::PostOfficeMenu, "Sent Items", "SentItemsItem", "TSentItems, modal", openModal<TSentItems>, P::None, true},
+    {P::PostOfficeMenu, "New E-mail Messages", "NewEmailItem", "TNewMailMessage, modal", [](TMainForm& f) { NewEmailMessagesCommand(&f); }, P::None, true},
+    {P::PostOfficeMenu, "Quillform Templates", "QuillformTemplatesItem", "TTextEditor, modal", openModal<TTextEditor>, P::None, true},
     {P::PostOfficeMenu, "Bulk Mailer", "BulkMailerItem", "Tbulkmail, modal", nullptr, P::None, true},
 
     // The first is the default item (the button itself runs it).

@@ -25,9 +25,8 @@ TMailPasswordDialog::TMailPasswordDialog(const QString& text, QWidget* parent) :
     PassEdit->setEchoMode(QLineEdit::Password);
     PromptLabel->setBuddy(PassEdit);
 
-    const DialogButtons row = makeDialogButtons(this, QStringLiteral("&OK"),
-                                                QStringLiteral("&Cancel"), QStringLiteral("Help"),
-                                                10);
+    const DialogButtons row = makeDialogButtons(
+        this, QStringLiteral("&OK"), QStringLiteral("&Cancel"), QStringLiteral("Help"), 10);
     OKBtn = row.ok;
     CancelBtn = row.cancel;
     auto* layout = new QVBoxLayout(this);

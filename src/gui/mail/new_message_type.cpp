@@ -28,8 +28,7 @@ const QString kInvalidName =
 } // namespace
 
 TNewMessageType::TNewMessageType(const Table& source, QWidget* parent)
-    : QDialog(parent),
-      m_source([&source](const QString& column) {
+    : QDialog(parent), m_source([&source](const QString& column) {
           return source.def().fieldIndex(column) < 0 ? QVariant() : source.value(column);
       })
 {
@@ -67,9 +66,9 @@ void TNewMessageType::build()
     auto* label = new QLabel(QStringLiteral("Optional &Quillform Template:"), this);
     label->setBuddy(TemplateCombo);
 
-    const DialogButtons row = makeDialogButtons(this, QStringLiteral("&OK"),
-                                                QStringLiteral("&Cancel"),
-                                                QStringLiteral("&Help"), kHelpTopic);
+    const DialogButtons row =
+        makeDialogButtons(this, QStringLiteral("&OK"), QStringLiteral("&Cancel"),
+                          QStringLiteral("&Help"), kHelpTopic);
     OKBtn = row.ok;
     CancelBtn = row.cancel;
     HelpBtn = row.help;

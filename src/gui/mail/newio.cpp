@@ -54,7 +54,7 @@ Tnewio::Tnewio(Mode mode, QWidget* parent) : QDialog(parent), m_mode(mode)
     setObjectName(QStringLiteral("newio"));
     setWindowTitle(mode == Mode::Modify ? QStringLiteral("Modify Quillform Template")
                                         : QStringLiteral("New Quillform Template"));
-    resize(fontMetrics().averageCharWidth() * 100, fontMetrics().height() * 34);
+    resize(fontMetrics().averageCharWidth() * 110, fontMetrics().height() * 38);
 
     SubjectEdit = new QLineEdit(this);
     SubjectEdit->setObjectName(QStringLiteral("SubjectEdit"));
@@ -73,21 +73,20 @@ Tnewio::Tnewio(Mode mode, QWidget* parent) : QDialog(parent), m_mode(mode)
     m_highlighter = new TagHighlighter(BodyEdit->document());
 
     CopyBtn = toolButton(QStringLiteral("Copy"), "CopyBtn", this);
-    CopyBtn->setIcon(style()->standardIcon(QStyle::SP_FileDialogDetailedView));
+    CopyBtn->setIcon(QIcon::fromTheme(QStringLiteral("edit-copy")));
+    CopyBtn->setToolTip(QStringLiteral("Copy the selected text (Ctrl+C)"));
     CutBtn = toolButton(QStringLiteral("Cut"), "CutBtn", this);
-    CutBtn->setIcon(style()->standardIcon(QStyle::SP_TrashIcon));
+    CutBtn->setIcon(QIcon::fromTheme(QStringLiteral("edit-cut")));
+    CutBtn->setToolTip(QStringLiteral("Cut the selected text (Ctrl+X)"));
     PasteBtn = toolButton(QStringLiteral("Paste"), "PasteBtn", this);
-    PasteBtn->setIcon(style()->standardIcon(QStyle::SP_DialogApplyButton));
+    PasteBtn->setIcon(QIcon::fromTheme(QStringLiteral("edit-paste")));
+    PasteBtn->setToolTip(QStringLiteral("Paste at the caret (Ctrl+V)"));
     TagsBtn = toolButton(QStringLiteral("Quillform &Tags"), "TagsBtn", this);
     TagsBtn->setPopupMode(QToolButton::InstantPopup);
     TagsBtn->setMenu(buildTagsMenu());
     ExampleBtn = toolButton(QStringLiteral("Show me an e&xample"), "ExampleBtn", this);
     ExampleBtn->setPopupMode(QToolButton::InstantPopup);
     ExampleBtn->setMenu(buildExampleMenu());
-    ExampleLabel = new QLabel(QStringLiteral("Show me an example"), this);
-    ExampleLabel->setObjectName(QStringLiteral("ExampleLabel"));
-    ExampleLabel->setAttribute(Qt::WA_Hover);
-    ExampleLabel->installEventFilter(this);
     ExampleBtn->installEventFilter(this);
 
     auto* tools = new QHBoxLayout;
@@ -97,12 +96,11 @@ Tnewio::Tnewio(Mode mode, QWidget* parent) : QDialog(parent), m_mode(mode)
     tools->addSpacing(12);
     tools->addWidget(TagsBtn);
     tools->addStretch();
-    tools->addWidget(ExampleLabel);
     tools->addWidget(ExampleBtn);
 
-    const DialogButtons row = makeDialogButtons(this, QStringLiteral("&OK"),
-                                                QStringLiteral("&Cancel"),
-                                                QStringLiteral("&Help"), kHelpTopic);
+    const DialogButtons row =
+        makeDialogButtons(this, QStringLiteral("&OK"), QStringLiteral("&Cancel"),
+                          QStringLiteral("&Help"), kHelpTopic);
     OKBtn = row.ok;
     CancelBtn = row.cancel;
     HelpBtn = row.help;
@@ -135,13 +133,13 @@ Tnewio::Tnewio(Mode mode, QWidget* parent) : QDialog(parent), m_mode(mode)
     connect(CancelBtn, &QPushButton::clicked, this, &QDialog::reject);
     updateOk();
 
-    // The label blinks red for 3 seconds, or until the mouse comes to it.
+    // Its caption blinks red for 3 seconds, or until the mouse comes to it.
     m_blink = new QTimer(this);
     m_blink->setInterval(kBlinkStepMs);
     connect(m_blink, &QTimer::timeout, this, [this] {
         m_red = !m_red;
-        ExampleLabel->setStyleSheet(m_red ? QStringLiteral("color: red; font-weight: bold;")
-                                          : QStringLiteral("font-weight: bold;"));
+        ExampleBtn->setStyleSheet(m_red ? QStringLiteral("color: red; font-weight: bold;")
+                                        : QStringLiteral("font-weight: bold;"));
     });
     m_blink->start();
     QTimer::singleShot(kBlinkMs, this, &Tnewio::stopBlinking);
@@ -157,12 +155,12 @@ void Tnewio::stopBlinking()
 {
     m_blink->stop();
     m_red = false;
-    ExampleLabel->setStyleSheet(QString());
+    ExampleBtn->setStyleSheet(QString());
 }
 
 bool Tnewio::eventFilter(QObject* watched, QEvent* event)
 {
-    if ((watched == ExampleLabel || watched == ExampleBtn) &&
+    if (watched == ExampleBtn &&
         (event->type() == QEvent::Enter || event->type() == QEvent::HoverEnter))
         stopBlinking();
     return QDialog::eventFilter(watched, event);

@@ -41,9 +41,10 @@ public:
     QToolButton* CopyBtn = nullptr;
     QToolButton* CutBtn = nullptr;
     QToolButton* PasteBtn = nullptr;
-    QToolButton* TagsBtn = nullptr;    // "Quillform Tags"
-    QToolButton* ExampleBtn = nullptr; // "Show me an example"
-    QLabel* ExampleLabel = nullptr;    // blinks red for 3 seconds after opening
+    QToolButton* TagsBtn = nullptr; // "Quillform Tags"
+    // "Show me an example": its caption blinks red for 3 seconds after
+    // opening, or until the mouse comes to it.
+    QToolButton* ExampleBtn = nullptr;
     QPushButton* OKBtn = nullptr;
     QPushButton* CancelBtn = nullptr;
     QPushButton* HelpBtn = nullptr;

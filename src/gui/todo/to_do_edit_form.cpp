@@ -44,9 +44,9 @@ TToDoEditForm::TToDoEditForm(Table* todoTable, QWidget* parent)
     auto* label = new QLabel(QStringLiteral("&Description:"), this);
     label->setBuddy(DescriptionEdit);
 
-    const DialogButtons row = makeDialogButtons(this, QStringLiteral("&OK"),
-                                                QStringLiteral("&Cancel"),
-                                                QStringLiteral("&Help"), kHelpTopic);
+    const DialogButtons row =
+        makeDialogButtons(this, QStringLiteral("&OK"), QStringLiteral("&Cancel"),
+                          QStringLiteral("&Help"), kHelpTopic);
     OKBtn = row.ok;
     CancelBtn = row.cancel;
     auto* layout = new QVBoxLayout(this);
@@ -59,8 +59,7 @@ TToDoEditForm::TToDoEditForm(Table* todoTable, QWidget* parent)
     PrioritySpin->setValue(priority.isNull() ? 0 : priority.toInt());
     DescriptionEdit->setPlainText(m_table->value(QStringLiteral("DESCRIPTION")).toString());
 
-    connect(DescriptionEdit, &QPlainTextEdit::textChanged, this,
-            &TToDoEditForm::keepOneParagraph);
+    connect(DescriptionEdit, &QPlainTextEdit::textChanged, this, &TToDoEditForm::keepOneParagraph);
     connect(OKBtn, &QPushButton::clicked, this, &TToDoEditForm::OKBtnClick);
     connect(CancelBtn, &QPushButton::clicked, this, &TToDoEditForm::CancelBtnClick);
     DescriptionEdit->setFocus();
