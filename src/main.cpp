@@ -11,6 +11,9 @@
 #include "gui/app/main_form.h"
 #include "gui/app/message_box.h"
 #include "gui/app/toolbar_icons.h"
+#include "gui/mail/new_mail_message.h"
+#include "gui/mail/outbox_form.h"
+#include "gui/todo/todo.h"
 #include "mail/headless_outbox.h"
 #include "orders/order_export.h"
 #include "sync/headless.h"
@@ -271,6 +274,11 @@ int runWindows(int argc, char** argv, const CommandLine& c)
         dataModule = std::make_unique<os::TMainDataMod>();
         QCoreApplication::processEvents();
         form.openDatabaseCommand();
+        // The windows kept for the whole run, made hidden now (a filter set
+        // in the OutBox stays until it is removed, whenever it is shown).
+        os::TOUTBOXFORM::instance(&form);
+        os::TNewMailMessage::instance(&form);
+        os::TTODO::instance(&form);
         return app.exec();
     } catch (const os::ProgramTermination& t) {
         return t.code();
