@@ -17,6 +17,7 @@
 #include "mail/headless_outbox.h"
 #include "orders/order_export.h"
 #include "sync/headless.h"
+#include "sync/headless_backup.h"
 #include "sync/import_reply.h"
 
 #include <QApplication>
@@ -58,6 +59,10 @@ const Mode kModes[] = {
     {{"--import-reply", "FILE"}, {},
      "import a kept store reply from DIR/retrievals/ again, without the store", false,
      [](const Args& a) { return os::runImportReply(a.value(QStringLiteral("--import-reply"))); }},
+    // Only reads: no lock, so it runs beside the windows or a retrieval.
+    {{"--backup", "DEST"}, {{"--keep", "N"}},
+     "back up the company database into a new folder in DEST; --keep N keeps the newest N", false,
+     [](const Args& a) { return os::runBackup(a.value(QStringLiteral("--backup")), a.value(QStringLiteral("--keep"))); }},
     {{"--send-outbox", nullptr}, {},
      "send every message of the outbox (\"Send Messages\"); mail password on stdin when a login is set", true,
      [](const Args&) { return os::runSendOutbox(); }},

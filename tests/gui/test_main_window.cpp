@@ -200,7 +200,8 @@ private slots:
         for (QAction* a : m_form->menuBar()->actions())
             bar << a->text();
         QCOMPARE(bar, QStringList({"&File", "&Options", "&Window"}));
-        QCOMPARE(captions(m_form->findChild<QMenu*>("FileMenu")), QStringList({"E&xit"}));
+        QCOMPARE(captions(m_form->findChild<QMenu*>("FileMenu")),
+                 QStringList({"&Back Up Company Database...", "-", "E&xit"}));
         QCOMPARE(captions(m_form->findChild<QMenu*>("VitalConfigsMenu")),
                  QStringList({"&Net Connection Settings", "-", "Vendix Location && &Web Documents",
                               "-", "Advanced Sp&oof Prevention"}));

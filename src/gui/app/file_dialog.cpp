@@ -35,6 +35,13 @@ QString getOpenFileName(QWidget* parent, const QString& caption, const QString& 
     return QFileDialog::getOpenFileName(parent, caption, path, filter);
 }
 
+QString getExistingDirectory(QWidget* parent, const QString& caption, const QString& path)
+{
+    if (const std::optional<QString> next = takeNext())
+        return *next;
+    return QFileDialog::getExistingDirectory(parent, caption, path);
+}
+
 void setNextFileName(const QString& path)
 {
     g_next = path;

@@ -13,6 +13,7 @@ QString getSaveFileName(QWidget* parent, const QString& caption, const QString& 
                         const QString& filter);
 QString getOpenFileName(QWidget* parent, const QString& caption, const QString& path,
                         const QString& filter);
+QString getExistingDirectory(QWidget* parent, const QString& caption, const QString& path);
 
 // The next file dialog returns `path` at once without showing (an empty
 // path: as if cancelled). One answer per call; for tests.

@@ -1,5 +1,6 @@
 #include "gui/app/main_commands.h"
 
+#include "gui/app/backup_form.h"
 #include "gui/app/help_window.h"
 #include "gui/app/main_form.h"
 #include "gui/mail/new_mail_message.h"
@@ -32,7 +33,8 @@ const MainCommand kCommands[] = {
     {P::MenuBar, "&Options", "OptionsMenuAction", "the Options menu", nullptr, P::OptionsMenu},
     {P::MenuBar, "&Window", "WindowMenuAction", "the Window menu", nullptr, P::WindowMenu},
 
-    {P::FileMenu, "E&xit", "ExitItem", "the exit question", [](TMainForm& f) { f.ExitClick(); }},
+    {P::FileMenu, "&Back Up Company Database...", "BackupItem", "TBackupForm, modal", openModal<TBackupForm>},
+    {P::FileMenu, "E&xit", "ExitItem", "the exit question", [](TMainForm& f) { f.ExitClick(); }, P::None, true},
 
     {P::OptionsMenu, "Vital Configs (Do These First)", "VitalConfigsMenuAction", "a submenu", nullptr, P::VitalConfigsMenu},
     {P::VitalConfigsMenu, "&Net Connection Settings", "NetConnectionSettingsItem", "TManagerConnection, modal", openModal<TManagerConnection>},
