@@ -43,10 +43,10 @@ void fill(const QString& dir, const char* table, const QString& sql, int rows,
           const std::function<void(sqlite3_stmt*, int)>& bind)
 {
     sqlite3* db = nullptr;
-    sqlite3_open(QFile::encodeName(dir + QLatin1Char('/') + QLatin1String(table) +
-                                   QStringLiteral(".db"))
-                     .constData(),
-                 &db);
+    sqlite3_open(
+        QFile::encodeName(dir + QLatin1Char('/') + QLatin1String(table) + QStringLiteral(".db"))
+            .constData(),
+        &db);
     sqlite3_exec(db, "PRAGMA journal_mode=WAL; PRAGMA synchronous=OFF; BEGIN", nullptr, nullptr,
                  nullptr);
     sqlite3_stmt* st = nullptr;
@@ -73,8 +73,8 @@ void seed(const QString& dir, int orders)
     for (int i = 0; i < 34; ++i)
         marks << QStringLiteral("?");
     fill(dir, "orders",
-         QStringLiteral("INSERT INTO orders VALUES (%1)").arg(marks.join(QLatin1Char(','))),
-         orders, [&](sqlite3_stmt* st, int i) {
+         QStringLiteral("INSERT INTO orders VALUES (%1)").arg(marks.join(QLatin1Char(','))), orders,
+         [&](sqlite3_stmt* st, int i) {
              const QByteArray n = QByteArray::number(i);
              sqlite3_bind_int(st, 1, 100000 + i);
              sqlite3_bind_int(st, 2, 1000 + i / 4);
@@ -109,7 +109,8 @@ void seed(const QString& dir, int orders)
     for (int i = 0; i < 21; ++i)
         accountMarks << QStringLiteral("?");
     fill(dir, "customers",
-         QStringLiteral("INSERT INTO customers VALUES (%1)").arg(accountMarks.join(QLatin1Char(','))),
+         QStringLiteral("INSERT INTO customers VALUES (%1)")
+             .arg(accountMarks.join(QLatin1Char(','))),
          orders / 4, [&](sqlite3_stmt* st, int i) {
              const QByteArray n = QByteArray::number(i);
              sqlite3_bind_int(st, 1, 1000 + i);
@@ -118,8 +119,8 @@ void seed(const QString& dir, int orders)
              sqlite3_bind_int(st, 21, i % 2);
          });
     fill(dir, "invoice_notes",
-         QStringLiteral("INSERT INTO invoice_notes (INVOICE, IDATE, NOTE) VALUES (?, ?, ?)"), orders,
-         [&](sqlite3_stmt* st, int i) {
+         QStringLiteral("INSERT INTO invoice_notes (INVOICE, IDATE, NOTE) VALUES (?, ?, ?)"),
+         orders, [&](sqlite3_stmt* st, int i) {
              sqlite3_bind_int(st, 1, 100000 + i);
              text(st, 2, "2024-03-06");
              text(st, 3, "Called the customer about the delivery");
@@ -209,8 +210,8 @@ int main(int argc, char** argv)
         theirs = std::min(theirs, ms(timer));
         QDir(out).removeRecursively();
     }
-    std::printf("%d orders, %d accounts, %d notes: %.1f MB in %d table files\n", orders,
-                orders / 4, orders, double(bytes) / 1e6, int(catalogue().size()));
+    std::printf("%d orders, %d accounts, %d notes: %.1f MB in %d table files\n", orders, orders / 4,
+                orders, double(bytes) / 1e6, int(catalogue().size()));
     std::printf("CompanyBackup            %9.1f ms (of which integrity_check %.1f ms)\n", ours,
                 check);
     std::printf("sqlite3 .backup          %9.1f ms\n", theirs);

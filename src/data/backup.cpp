@@ -12,10 +12,10 @@
 #include <sqlite3.h>
 
 #include <cerrno>
-#include <memory>
-#include <vector>
 #include <cstdio>
 #include <cstring>
+#include <memory>
+#include <vector>
 
 #include <fcntl.h>
 #include <signal.h>
@@ -79,8 +79,8 @@ void syncPath(const QString& path, bool directory)
 // A new, empty file readable by its owner only.
 void createOwnerOnly(const QString& path)
 {
-    const int fd = ::open(QFile::encodeName(path).constData(),
-                          O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    const int fd =
+        ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
     if (fd < 0)
         throw BackupError(
             QStringLiteral("Cannot create file \"%1\". %2").arg(path, systemText(errno)));
@@ -94,8 +94,8 @@ bool processAlive(qint64 pid)
 
 const QRegularExpression& completeName()
 {
-    static const QRegularExpression re(QStringLiteral(
-        "^ordersentinel-backup-\\d{4}-\\d{2}-\\d{2}_\\d{2}-\\d{2}-\\d{2}(_\\d+)?$"));
+    static const QRegularExpression re(
+        QStringLiteral("^ordersentinel-backup-\\d{4}-\\d{2}-\\d{2}_\\d{2}-\\d{2}-\\d{2}(_\\d+)?$"));
     return re;
 }
 
@@ -260,12 +260,13 @@ private:
                      nullptr, nullptr);
         sqlite3_stmt* st = nullptr;
         if (sqlite3_prepare_v2(d.db, "PRAGMA integrity_check", -1, &st, nullptr) != SQLITE_OK)
-            throw BackupError(QStringLiteral("Cannot check the copy of %1.\r%2").arg(file, d.error()));
+            throw BackupError(
+                QStringLiteral("Cannot check the copy of %1.\r%2").arg(file, d.error()));
         QStringList problems;
         int rc;
         while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
-            const QString row = QString::fromUtf8(
-                reinterpret_cast<const char*>(sqlite3_column_text(st, 0)));
+            const QString row =
+                QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(st, 0)));
             if (row != QLatin1String("ok") && problems.size() < 5)
                 problems << row;
         }
@@ -273,7 +274,8 @@ private:
         if (rc == SQLITE_INTERRUPT)
             throw BackupError(QStringLiteral("The backup was cancelled."));
         if (rc != SQLITE_DONE)
-            throw BackupError(QStringLiteral("Cannot check the copy of %1.\r%2").arg(file, d.error()));
+            throw BackupError(
+                QStringLiteral("Cannot check the copy of %1.\r%2").arg(file, d.error()));
         if (!problems.isEmpty())
             throw BackupError(QStringLiteral("The copy of %1 failed its integrity check:\r%2")
                                   .arg(file, problems.join(QLatin1Char('\r'))));
@@ -316,8 +318,7 @@ QString CompanyBackup::run(const ProgressFn& progress)
         throw BackupError(
             QStringLiteral("There is no company database in \"%1\" to back up.").arg(m_dataDir));
     if (!QDir().mkpath(m_destination))
-        throw BackupError(
-            QStringLiteral("Cannot create directory \"%1\".").arg(m_destination));
+        throw BackupError(QStringLiteral("Cannot create directory \"%1\".").arg(m_destination));
 
     const QString stamp = Clock::now().toString(QStringLiteral("yyyy-MM-dd_HH-mm-ss"));
     const QString temp = m_destination + QStringLiteral("/.%1%2.partial-%3")
@@ -372,8 +373,8 @@ QString CompanyBackup::run(const ProgressFn& progress)
 QStringList CompanyBackup::completeBackups(const QString& destination)
 {
     QStringList names;
-    for (const QString& name : QDir(destination).entryList(QDir::Dirs | QDir::NoDotAndDotDot,
-                                                            QDir::Name)) {
+    for (const QString& name :
+         QDir(destination).entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name)) {
         if (completeName().match(name).hasMatch())
             names << name;
     }

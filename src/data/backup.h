@@ -37,9 +37,9 @@ public:
 
     struct Progress
     {
-        QString file;      // the file being copied ("orders.db")
-        qint64 done = 0;   // bytes of the whole backup copied so far
-        qint64 total = 0;  // bytes of the whole backup
+        QString file;          // the file being copied ("orders.db")
+        qint64 done = 0;       // bytes of the whole backup copied so far
+        qint64 total = 0;      // bytes of the whole backup
         bool checking = false; // the copy of `file` is being checked
     };
     // Called often, from the thread that runs the backup; returning false

@@ -2,10 +2,10 @@
 
 #include "base/messages.h"
 #include "base/paths.h"
+#include "base/text_utils.h"
 #include "data/backup.h"
 #include "data/db_error.h"
 #include "sync/headless.h"
-#include "base/text_utils.h"
 
 #include <QDir>
 

@@ -62,7 +62,8 @@ void insertOrders(const QString& dir, int from, int count)
 {
     Transaction tx(dir, QStringLiteral("orders"));
     auto conn = Connection::forTable(dir, QStringLiteral("orders"));
-    Statement insert(*conn, QStringLiteral("INSERT INTO orders (INV, NAME, NOTES) VALUES (?, ?, ?)"));
+    Statement insert(*conn,
+                     QStringLiteral("INSERT INTO orders (INV, NAME, NOTES) VALUES (?, ?, ?)"));
     for (int i = from; i < from + count; ++i) {
         insert.reset();
         insert.bind(1, i);
@@ -103,8 +104,8 @@ private:
             return r;
         r.crashed = p.exitStatus() != QProcess::NormalExit;
         r.exitCode = p.exitCode();
-        r.out = QString::fromUtf8(p.readAllStandardOutput()).split(QLatin1Char('\n'),
-                                                                   Qt::SkipEmptyParts);
+        r.out = QString::fromUtf8(p.readAllStandardOutput())
+                    .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
         r.err = QString::fromUtf8(p.readAllStandardError());
         return r;
     }
@@ -143,11 +144,12 @@ private slots:
         QCOMPARE(r.err, QString());
         const QStringList made = CompanyBackup::completeBackups(dest);
         QCOMPARE(made.size(), 1);
-        QVERIFY2(QRegularExpression(QStringLiteral(
-                                        "^ordersentinel-backup-\\d{4}-\\d\\d-\\d\\d_\\d\\d-\\d\\d-\\d\\d$"))
-                     .match(made.first())
-                     .hasMatch(),
-                 qPrintable(made.first()));
+        QVERIFY2(
+            QRegularExpression(
+                QStringLiteral("^ordersentinel-backup-\\d{4}-\\d\\d-\\d\\d_\\d\\d-\\d\\d-\\d\\d$"))
+                .match(made.first())
+                .hasMatch(),
+            qPrintable(made.first()));
         const QString folder = dest + QLatin1Char('/') + made.first();
         QCOMPARE(r.out.last(), QStringLiteral("Backup\tComplete: ") + folder);
 
@@ -230,7 +232,8 @@ private slots:
         if (!out.contains("Complete: "))
             QCOMPARE(complete, QStringList());
         for (const QString& name : complete)
-            QCOMPARE(column(dest + QLatin1Char('/') + name, QStringLiteral("SELECT COUNT(*) FROM orders.db")),
+            QCOMPARE(column(dest + QLatin1Char('/') + name,
+                            QStringLiteral("SELECT COUNT(*) FROM orders.db")),
                      (QVariantList{60003}));
         // The next backup with --keep clears what the killed one left.
         const Run r = backup({dest, QStringLiteral("--keep"), QStringLiteral("1")});

@@ -85,8 +85,8 @@ TBackupForm::TBackupForm(QWidget* parent) : QDialog(parent)
     // Room for a folder's path in two lines, so the window keeps its size.
     StatusLabel->setMinimumHeight(StatusLabel->fontMetrics().lineSpacing() * 2);
 
-    const DialogButtons row = makeDialogButtons(this, QStringLiteral("&Back Up"),
-                                                QStringLiteral("&Close"), QStringLiteral("&Help"), 0);
+    const DialogButtons row = makeDialogButtons(
+        this, QStringLiteral("&Back Up"), QStringLiteral("&Close"), QStringLiteral("&Help"), 0);
     BackupBtn = row.ok;
     BackupBtn->setObjectName(QStringLiteral("BackupBtn"));
     CloseBtn = row.cancel;
@@ -102,8 +102,8 @@ TBackupForm::TBackupForm(QWidget* parent) : QDialog(parent)
 
     IniFile ini(iniPath());
     ini.load();
-    FolderEdit->setText(QDir::toNativeSeparators(
-        ini.value(kSection, QStringLiteral("Folder"), AppPaths::homeFile(QStringLiteral("backups")))));
+    FolderEdit->setText(QDir::toNativeSeparators(ini.value(
+        kSection, QStringLiteral("Folder"), AppPaths::homeFile(QStringLiteral("backups")))));
     KeepSpin->setValue(ini.value(kSection, QStringLiteral("Keep"), QStringLiteral("0")).toInt());
 
     setTabOrder(FolderEdit, BrowseBtn);
@@ -160,14 +160,13 @@ void TBackupForm::start()
         QString made, error;
         QStringList removed;
         try {
-            made = CompanyBackup(dataDir, destination)
-                       .run([this](const CompanyBackup::Progress& p) {
-                           QMetaObject::invokeMethod(
-                               this,
-                               [this, p] { progress(p.file, p.done, p.total, p.checking); },
-                               Qt::QueuedConnection);
-                           return !m_cancel.load();
-                       });
+            made =
+                CompanyBackup(dataDir, destination).run([this](const CompanyBackup::Progress& p) {
+                    QMetaObject::invokeMethod(
+                        this, [this, p] { progress(p.file, p.done, p.total, p.checking); },
+                        Qt::QueuedConnection);
+                    return !m_cancel.load();
+                });
             if (keep > 0)
                 removed = CompanyBackup::prune(destination, keep);
         } catch (const Error& e) {
@@ -188,9 +187,9 @@ void TBackupForm::progress(const QString& file, qint64 done, qint64 total, bool 
     if (!m_thread)
         return;
     ProgressBar->setValue(total > 0 ? int(done * kSteps / total) : 0);
-    StatusLabel->setText((checking ? QStringLiteral("Checking the copy of %1...")
-                                   : QStringLiteral("Copying %1..."))
-                             .arg(file));
+    StatusLabel->setText(
+        (checking ? QStringLiteral("Checking the copy of %1...") : QStringLiteral("Copying %1..."))
+            .arg(file));
 }
 
 void TBackupForm::done(const QString& folder, const QString& error, const QStringList& removed)
@@ -208,7 +207,8 @@ void TBackupForm::done(const QString& folder, const QString& error, const QStrin
                            .arg(QDir::toNativeSeparators(folder));
         if (!removed.isEmpty())
             text += QStringLiteral("\r\rOlder backups removed: %1").arg(removed.size());
-        StatusLabel->setText(QStringLiteral("Backed up in %1").arg(QDir::toNativeSeparators(folder)));
+        StatusLabel->setText(
+            QStringLiteral("Backed up in %1").arg(QDir::toNativeSeparators(folder)));
         emit finished(true);
         messages().info(text);
     } else if (m_cancel) {
