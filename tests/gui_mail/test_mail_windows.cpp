@@ -184,7 +184,9 @@ void TestMailWindows::outBoxCommandAndSend()
 
         m_server->clear();
         m_messages->clear();
-        box->SendAction->trigger();
+        box->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(box));
+        QTest::keyClick(box->grid(), Qt::Key_S, Qt::AltModifier); // Send Messages
         QCOMPARE(m_messages->texts(), QStringList{"OutBox is empty!"});
         QVERIFY(!box->isVisible());
         handled = true;
@@ -397,7 +399,18 @@ void TestMailWindows::toDoList()
         addEntry(list, 3, QStringLiteral("older three"), QDateTime(day, QTime(8, 0)));
         addEntry(list, 3, QStringLiteral("newer three"), QDateTime(day, QTime(9, 0)));
         addEntry(list, 5, QStringLiteral("urgent"), QDateTime(day, QTime(7, 0)));
-        addEntry(list, 1, QStringLiteral("someday"), QDateTime(day, QTime(10, 0)));
+        // Insert in the list is "New Entry".
+        list->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(list));
+        Clock::pin(QDateTime(day, QTime(10, 0)));
+        whenModal([](QWidget* f) {
+            auto* form = qobject_cast<TToDoEditForm*>(f);
+            QVERIFY(form);
+            form->PrioritySpin->setValue(1);
+            QTest::keyClicks(form->DescriptionEdit, QStringLiteral("someday"));
+            QTest::mouseClick(form->OKBtn, Qt::LeftButton);
+        });
+        QTest::keyClick(list->grid(), Qt::Key_Insert);
         QCOMPARE(column(list->grid(), 2),
                  (QStringList{"urgent", "newer three", "older three", "someday"}));
         QCOMPARE(column(list->grid(), 0), (QStringList{"5", "3", "3", "1"}));
@@ -423,7 +436,12 @@ void TestMailWindows::toDoList()
         list->DeleteAction->trigger();
         QCOMPARE(m_messages->texts(), QStringList{"Delete record?"});
         QCOMPARE(rows(list->grid()), 3);
-        list->CloseAction->trigger();
+        // Every command has its Alt key, named in its tooltip.
+        QCOMPARE(list->CloseAction->toolTip(), QStringLiteral("Close (Alt+C)"));
+        list->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(list));
+        QTest::keyClick(list->grid(), Qt::Key_C, Qt::AltModifier);
+        QVERIFY(!list->isVisible());
         handled = true;
     });
     QVERIFY(fire(m_form.get(), {"ToDoButton"}));

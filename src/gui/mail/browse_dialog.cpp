@@ -57,9 +57,20 @@ QAction* BrowseDialog::addCommand(const QString& caption, const char* name,
 {
     QAction* a = m_toolBar->addAction(style()->standardIcon(icon), caption);
     a->setObjectName(QLatin1String(name));
-    if (!shortcut.isEmpty()) {
-        a->setShortcut(shortcut);
-        a->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+    // A tool button shows no underlined letter and takes no focus, so the
+    // caption's marked letter becomes Alt+letter of the whole window, and the
+    // tooltip names the key.
+    QKeySequence key = shortcut;
+    if (key.isEmpty()) {
+        const qsizetype amp = caption.indexOf(QLatin1Char('&'));
+        if (amp >= 0 && amp + 1 < caption.size() && caption.at(amp + 1) != QLatin1Char('&'))
+            key = QKeySequence(QStringLiteral("Alt+") + caption.at(amp + 1).toUpper());
+    }
+    if (!key.isEmpty()) {
+        a->setShortcut(key);
+        a->setShortcutContext(Qt::WindowShortcut);
+        a->setToolTip(QStringLiteral("%1 (%2)").arg(QString(caption).remove(QLatin1Char('&')),
+                                                    key.toString(QKeySequence::NativeText)));
     }
     if (QWidget* button = m_toolBar->widgetForAction(a))
         button->setObjectName(QLatin1String(name) + QStringLiteral("Button"));

@@ -32,6 +32,8 @@ public:
     QStatusBar* statusLine() const { return m_status; }
 
     // A toolbar command named `name` (its object name; the action's too).
+    // Without a `shortcut`, the caption's "&" letter with Alt runs it from
+    // anywhere in the window.
     QAction* addCommand(const QString& caption, const char* name, QStyle::StandardPixmap icon,
                         std::function<void()> run, const QKeySequence& shortcut = {});
     // The Help command at the end of the toolbar.

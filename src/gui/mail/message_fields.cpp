@@ -27,9 +27,12 @@ MessageFields::MessageFields(Mode mode, QWidget* parent) : QWidget(parent), m_mo
     SubjectEdit = edit("SubjectEdit", 100);
     auto* form = new QFormLayout;
     form->setContentsMargins(0, 0, 0, 0);
-    form->addRow(QStringLiteral("&To:"), ToEdit);
-    form->addRow(QStringLiteral("&From:"), FromEdit);
-    form->addRow(QStringLiteral("&Subject:"), SubjectEdit);
+    // Read-only, below a browser's toolbar, the fields leave the Alt keys to
+    // the window's commands.
+    const QString mark = readOnly ? QString() : QStringLiteral("&");
+    form->addRow(mark + QStringLiteral("To:"), ToEdit);
+    form->addRow(mark + QStringLiteral("From:"), FromEdit);
+    form->addRow(mark + QStringLiteral("Subject:"), SubjectEdit);
     if (mode == EditableWithType) {
         TypeCombo = new QComboBox(this);
         TypeCombo->setObjectName(QStringLiteral("TypeCombo"));

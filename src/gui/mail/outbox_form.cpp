@@ -62,6 +62,7 @@ TOUTBOXFORM::TOUTBOXFORM(QWidget* parent)
     // The status line, shown only while sending.
     Progress = new QProgressBar(statusLine());
     Progress->setObjectName(QStringLiteral("Progress"));
+    Progress->setMinimumWidth(fontMetrics().averageCharWidth() * 24);
     Progress->setMaximumWidth(fontMetrics().averageCharWidth() * 30);
     Progress->setFormat(QStringLiteral("%v of %m"));
     ProgressPane = new QLabel(QStringLiteral("Mail Send Progress"), statusLine());

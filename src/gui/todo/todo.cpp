@@ -24,7 +24,7 @@ TTODO::TTODO(QWidget* parent)
     : BrowseDialog(QStringLiteral("To Do List"), QStringLiteral("To Do"), kHelpTopic, parent)
 {
     setObjectName(QStringLiteral("TODO"));
-    resize(fontMetrics().averageCharWidth() * 100, fontMetrics().height() * 30);
+    resize(fontMetrics().averageCharWidth() * 120, fontMetrics().height() * 32);
     TODOTABLE = new Table(QStringLiteral("todo"), this);
     TODOTABLE->setObjectName(QStringLiteral("TODOTABLE"));
     setupTodoTable(*TODOTABLE);
@@ -46,8 +46,8 @@ TTODO::TTODO(QWidget* parent)
     priority.alignment = Qt::AlignCenter;
     grid()->setTable(TODOTABLE,
                      {priority,
-                      {QStringLiteral("IDATE"), QStringLiteral("Last Modified"), 20},
-                      {QStringLiteral("DESCRIPTION"), QStringLiteral("Description"), 70}});
+                      {QStringLiteral("IDATE"), QStringLiteral("Last Modified"), 22},
+                      {QStringLiteral("DESCRIPTION"), QStringLiteral("Description"), 60}});
     followGrid();
     DescriptionView = new QPlainTextEdit(this);
     DescriptionView->setObjectName(QStringLiteral("DescriptionView"));
