@@ -3,6 +3,7 @@
 #include "common/temp_home.h"
 
 #include "base/single_instance.h"
+#include "data/main_data_mod.h"
 
 #include <QDir>
 #include <QFile>
@@ -34,10 +35,14 @@ struct Run
     QString err;
 };
 
-Run runProgram(const QStringList& args, const QByteArray& input = QByteArray())
+Run runProgram(const QStringList& args, const QByteArray& input = QByteArray(),
+               const QString& lockDir = QString())
 {
     QProcess p;
-    p.setProcessEnvironment(programEnvironment());
+    QProcessEnvironment env = programEnvironment();
+    if (!lockDir.isEmpty())
+        env.insert(QStringLiteral("ORDERSENTINEL_LOCK_DIR"), lockDir);
+    p.setProcessEnvironment(env);
     p.start(kProgram, args);
     Run r;
     if (!p.waitForStarted(10000))
@@ -58,10 +63,10 @@ Run runProgram(const QStringList& args, const QByteArray& input = QByteArray())
 // The process holding the program lock, from the kernel's lock table (0 when
 // none). Looking, unlike trying the lock, can never make a starting program
 // find it taken.
-qint64 lockHolder()
+qint64 lockHolder(const QString& lockFile = SingleInstance::lockFilePath())
 {
     struct stat st;
-    if (::stat(QFile::encodeName(SingleInstance::lockFilePath()).constData(), &st) != 0)
+    if (::stat(QFile::encodeName(lockFile).constData(), &st) != 0)
         return 0;
     QFile locks(QStringLiteral("/proc/locks"));
     if (!locks.open(QIODevice::ReadOnly | QIODevice::Text))
@@ -172,6 +177,60 @@ private slots:
         QCOMPARE(lockHolder(), 0);
         SingleInstance again;
         QVERIFY(again.tryAcquire());
+    }
+
+    // A cron job without the desktop's runtime folder uses another per-user
+    // lock folder; the lock on the home itself still keeps it out.
+    void sameHomeWithAnotherLockFolderIsRefused()
+    {
+        QTemporaryDir home;
+        QTemporaryDir desktopLocks;
+        QTemporaryDir cronLocks;
+        const QString data = home.filePath(QStringLiteral("data"));
+        QVERIFY(QDir(home.path()).mkpath(QStringLiteral("data/html")));
+        TMainDataMod::CreateMissingTables(data);
+
+        QProcess first;
+        QProcessEnvironment env = programEnvironment();
+        env.insert(QStringLiteral("ORDERSENTINEL_LOCK_DIR"), desktopLocks.path());
+        first.setProcessEnvironment(env);
+        first.start(kProgram, {QStringLiteral("--home"), home.path()});
+        QVERIFY(first.waitForStarted(10000));
+        const QString homeLock = HomeLock::lockFilePath(data);
+        QTRY_COMPARE_WITH_TIMEOUT(lockHolder(homeLock), first.processId(), 60000);
+
+        const QString refused = QStringLiteral(
+            "Error: Ordersentinel is already running or the database repair utility is open!\n");
+        Run r = runProgram({QStringLiteral("--home"), home.path(), QStringLiteral("--session"),
+                            QStringLiteral("Get Orders & Information")},
+                           "secret\n", cronLocks.path());
+        QCOMPARE(r.code, 1);
+        QCOMPARE(r.err, refused);
+        QCOMPARE(r.out, QString());
+        r = runProgram({QStringLiteral("--home"), home.path(), QStringLiteral("--import-reply"),
+                        home.filePath(QStringLiteral("reply.txt"))},
+                       QByteArray(), cronLocks.path());
+        QCOMPARE(r.code, 1);
+        QCOMPARE(r.err, refused);
+
+        // The modes that only read take neither lock and run beside it.
+        const QString dest = home.filePath(QStringLiteral("backups"));
+        r = runProgram({QStringLiteral("--home"), home.path(), QStringLiteral("--backup"), dest},
+                       QByteArray(), cronLocks.path());
+        QCOMPARE(r.err, QString());
+        QCOMPARE(r.code, 0);
+        QVERIFY(r.out.contains(QStringLiteral("Backup\tComplete: ") + dest));
+        const QString exported = home.filePath(QStringLiteral("orders.csv"));
+        r = runProgram({QStringLiteral("--home"), home.path(), QStringLiteral("--export-orders"),
+                        exported},
+                       QByteArray(), cronLocks.path());
+        QCOMPARE(r.code, 0);
+        QVERIFY(QFileInfo::exists(exported));
+        QCOMPARE(first.state(), QProcess::Running);
+
+        first.kill();
+        QVERIFY(first.waitForFinished(10000));
+        QCOMPARE(lockHolder(homeLock), 0);
     }
 };
 

@@ -7,10 +7,13 @@
 #include "data/main_data_mod.h"
 #include "data/schema.h"
 
+#include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTest>
+
+#include <sys/resource.h>
 
 using namespace os;
 using namespace os::test;
@@ -24,9 +27,17 @@ struct Run
     QString err;
 };
 
-Run runSession(const QString& home, const QString& action, const QByteArray& input)
+// `addressSpace`: the most memory the program may map (ulimit -v), 0 for no limit.
+Run runSession(const QString& home, const QString& action, const QByteArray& input,
+               rlim_t addressSpace = 0)
 {
     QProcess p;
+    if (addressSpace) {
+        p.setChildProcessModifier([addressSpace] {
+            const rlimit limit{addressSpace, addressSpace};
+            ::setrlimit(RLIMIT_AS, &limit);
+        });
+    }
     p.start(QStringLiteral(OS_PROGRAM_EXE),
             {QStringLiteral("--home"), home, QStringLiteral("--session"), action});
     Run r;
@@ -34,7 +45,7 @@ Run runSession(const QString& home, const QString& action, const QByteArray& inp
         return r;
     p.write(input);
     p.closeWriteChannel();
-    if (!p.waitForFinished(60000)) {
+    if (!p.waitForFinished(180000)) {
         p.kill();
         p.waitForFinished();
         return r;
@@ -65,6 +76,7 @@ private slots:
     void missingPassword();
     void oldTableLayoutEndsBeforeTheStore();
     void storeTextsCannotDriveTheTerminal();
+    void endlessReplyUnderAMemoryLimit();
 
 private:
     std::unique_ptr<TempHome> m_home;
@@ -197,3 +209,26 @@ void TestHeadlessSession::storeTextsCannotDriveTheTerminal()
 
 QTEST_GUILESS_MAIN(TestHeadlessSession)
 #include "test_headless_session.moc"
+
+// A reply that never ends, with the program's memory limited as `ulimit -v`
+// does: the session ends with its text and exit code 1, never a crash; the
+// store is not told to clean up and nothing is kept or imported.
+void TestHeadlessSession::endlessReplyUnderAMemoryLimit()
+{
+    TMainDataMod::CreateMissingTables(m_home->dataDir());
+    m_sim->addOrders(QJsonArray{QJsonObject{}});
+    m_sim->endlessReply(1, QStringLiteral("get_new_stuff"));
+    const Run r = runSession(m_home->home(), QStringLiteral("Get Orders & Information"),
+                             "secret1\n", rlim_t(768) << 20);
+    const QString text = QStringLiteral("There is not enough memory to receive the store's reply; "
+                                        "it was stopped. Nothing of it was kept or imported.");
+    QCOMPARE(r.exitCode, 1);
+    QCOMPARE(r.err, QStringLiteral("Error: ") + text + QLatin1Char('\n'));
+    QVERIFY(r.out.contains(QStringLiteral("Error\t") + text));
+    QVERIFY2(r.out.last().startsWith(QLatin1String("Notice\tSession Complete: ")),
+             qPrintable(r.out.last()));
+    QCOMPARE(m_sim->commands(), (QStringList{"check_data_integrity", "get_new_stuff"}));
+    QCOMPARE(QDir(m_home->path(QStringLiteral("retrievals"))).entryList(QDir::Files),
+             QStringList());
+    QCOMPARE(m_sim->state().value("pendingOrders").toInt(), 1);
+}
