@@ -221,9 +221,9 @@ private slots:
         QCOMPARE(r.code, 0);
         QVERIFY(r.out.contains(QStringLiteral("Backup\tComplete: ") + dest));
         const QString exported = home.filePath(QStringLiteral("orders.csv"));
-        r = runProgram({QStringLiteral("--home"), home.path(), QStringLiteral("--export-orders"),
-                        exported},
-                       QByteArray(), cronLocks.path());
+        r = runProgram(
+            {QStringLiteral("--home"), home.path(), QStringLiteral("--export-orders"), exported},
+            QByteArray(), cronLocks.path());
         QCOMPARE(r.code, 0);
         QVERIFY(QFileInfo::exists(exported));
         QCOMPARE(first.state(), QProcess::Running);
