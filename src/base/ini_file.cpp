@@ -1,7 +1,8 @@
 #include "base/ini_file.h"
 
+#include "base/owner_only_file.h"
+
 #include <QFile>
-#include <QSaveFile>
 #include <QStringDecoder>
 
 namespace os {
@@ -210,28 +211,9 @@ QString IniFile::text() const
 
 bool IniFile::save()
 {
-    m_error.clear();
-    QSaveFile f(m_path);
-    if (!f.open(QIODevice::WriteOnly)) {
-        m_error = f.errorString();
-        return false;
-    }
     // The settings file holds carrier passwords.
-    f.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
-    // A short write (a full disk) is not flagged as an error by QSaveFile,
-    // which would then put a cut-off file in place of the good one.
-    const QByteArray bytes = text().toUtf8();
-    if (f.write(bytes) != bytes.size()) {
-        m_error = f.errorString();
-        f.cancelWriting();
-        f.commit(); // drops the temporary file, keeps the old one
-        return false;
-    }
-    if (!f.commit()) {
-        m_error = f.errorString();
-        return false;
-    }
-    return true;
+    m_error = replaceFileOwnerOnly(m_path, text().toUtf8());
+    return m_error.isEmpty();
 }
 
 } // namespace os

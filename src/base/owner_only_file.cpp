@@ -1,6 +1,7 @@
 #include "base/owner_only_file.h"
 
 #include <QDir>
+#include <QSaveFile>
 
 #include <cerrno>
 #include <cstring>
@@ -42,6 +43,27 @@ bool syncDirectory(const QString& dir)
     const bool synced = ::fsync(fd) == 0;
     ::close(fd);
     return synced;
+}
+
+QString replaceFileOwnerOnly(const QString& path, const QByteArray& bytes)
+{
+    QSaveFile f(path);
+    if (!f.open(QIODevice::WriteOnly))
+        return f.errorString();
+    f.setPermissions(kOwnerOnly);
+    // A short write (a full disk) is not flagged as an error by QSaveFile,
+    // which would then put a cut-off file in place of the good one; nor is a
+    // failure of the last buffered bytes, written only when commit() closes
+    // the file: they are flushed and checked here.
+    if (f.write(bytes) != bytes.size() || !f.flush()) {
+        const QString why = f.errorString();
+        f.cancelWriting();
+        f.commit(); // drops the temporary file, keeps the old one
+        return why;
+    }
+    if (!f.commit())
+        return f.errorString();
+    return {};
 }
 
 QString cannotCreateFileText(const QString& path, const QString& why)

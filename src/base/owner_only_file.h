@@ -21,6 +21,12 @@ QString syncToDisk(QFile& file);
 // False when the directory cannot be opened or synced.
 bool syncDirectory(const QString& dir);
 
+// Replaces the file at `path` with `bytes` in one step: written to a temporary
+// file in the same directory, synced, then renamed over the old one, and left
+// owner-only. A crash or a full disk leaves the old file as it was. Empty when
+// done, else the system's reason.
+QString replaceFileOwnerOnly(const QString& path, const QByteArray& bytes);
+
 // "Cannot create file "<path>". <why>" and "Cannot write file "<path>". <why>".
 QString cannotCreateFileText(const QString& path, const QString& why);
 QString cannotWriteFileText(const QString& path, const QString& why);

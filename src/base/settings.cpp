@@ -1,13 +1,13 @@
 #include "base/settings.h"
 
 #include "base/ini_file.h"
+#include "base/owner_only_file.h"
 #include "base/paths.h"
 #include "base/text_utils.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QUrl>
 
 #include <variant>
@@ -188,15 +188,7 @@ void moveCardList()
         return;
     source.close();
     QDir().mkpath(AppPaths::dataDir());
-    QSaveFile target(AppPaths::dataFile(kCardListName));
-    if (!target.open(QIODevice::WriteOnly))
-        return;
-    if (target.write(lines) != lines.size()) { // a short write is no error to QSaveFile
-        target.cancelWriting();
-        target.commit();
-        return;
-    }
-    if (target.commit())
+    if (replaceFileOwnerOnly(AppPaths::dataFile(kCardListName), lines).isEmpty())
         source.remove(); // a failure to delete is of no consequence
 }
 

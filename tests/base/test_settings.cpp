@@ -14,15 +14,13 @@
 
 #include <sys/stat.h>
 
-#include <csignal>
-#include <sys/resource.h>
-
 using namespace os;
 
 namespace {
 
 using test::readAll;
 using test::unixMode;
+using test::withFullDisk;
 using test::writeAll;
 
 const QString kSecPrefix = QStringLiteral("^https?://([a-zA-Z0-9\\-\\.]*\\.)?");
@@ -441,6 +439,21 @@ private slots:
         QCOMPARE(QDir(home.path("data")).entryList(QDir::Files), QStringList({"zr.ini"}));
     }
 
+    void failedWriteOfASmallFileLeavesItWhole()
+    {
+        // Small enough to sit in the file's buffer until it is closed.
+        test::TempHome home;
+        const QByteArray small = "[MAINC]\nCompanyName=Acme\n";
+        QVERIFY(writeAll(home.path("data/zr.ini"), small));
+        LoadSettings();
+        settings().CompanyName = QStringLiteral("Changed");
+        bool saved = true;
+        withFullDisk([&] { saved = SaveSettings(); }, 256);
+        QVERIFY(!saved);
+        QCOMPARE(readAll(home.path("data/zr.ini")), small);
+        QCOMPARE(QDir(home.path("data")).entryList(QDir::Files), QStringList({"zr.ini"}));
+    }
+
     void failedMoveKeepsTheProgramDirectoryFiles()
     {
         test::TempHome home;
@@ -479,19 +492,6 @@ private:
         while (big.size() < 64 * 1024)
             big += "; " + QByteArray(70, 'n') + "\n";
         return big + "[MAINC]\nCompanyName=" + company + "\n";
-    }
-
-    // Runs f with a full disk, played by a file-size limit of 16 KiB.
-    template <typename F> static void withFullDisk(F f)
-    {
-        std::signal(SIGXFSZ, SIG_IGN);
-        rlimit old{};
-        QCOMPARE(getrlimit(RLIMIT_FSIZE, &old), 0);
-        rlimit small = old;
-        small.rlim_cur = 16 * 1024;
-        QCOMPARE(setrlimit(RLIMIT_FSIZE, &small), 0);
-        f();
-        setrlimit(RLIMIT_FSIZE, &old);
     }
 };
 

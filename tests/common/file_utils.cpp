@@ -1,7 +1,11 @@
 #include "common/file_utils.h"
 
 #include <QFile>
+#include <QTest>
 
+#include <csignal>
+
+#include <sys/resource.h>
 #include <sys/stat.h>
 
 namespace os::test {
@@ -24,6 +28,18 @@ bool writeAll(const QString& path, const QByteArray& bytes)
 {
     QFile f(path);
     return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size();
+}
+
+void withFullDisk(const std::function<void()>& f, qint64 room)
+{
+    std::signal(SIGXFSZ, SIG_IGN);
+    rlimit old{};
+    QCOMPARE(getrlimit(RLIMIT_FSIZE, &old), 0);
+    rlimit small = old;
+    small.rlim_cur = rlim_t(room);
+    QCOMPARE(setrlimit(RLIMIT_FSIZE, &small), 0);
+    f();
+    setrlimit(RLIMIT_FSIZE, &old);
 }
 
 } // namespace os::test
