@@ -25,6 +25,7 @@ enum class Buttons
     YesNo,
     YesNoCancel,
     YesNoCancelHelp,
+    YesNoHelp,
     OkCancel
 };
 

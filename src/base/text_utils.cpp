@@ -214,7 +214,7 @@ QString FormatDecimal(double amount, int decimals)
     return out;
 }
 
-double ReadNumber(const QString& text)
+std::optional<double> parseNumber(const QString& text)
 {
     QString t = text.left(255).trimmed();
     const QLocale loc;
@@ -224,7 +224,7 @@ double ReadNumber(const QString& text)
     const QString dec = loc.decimalPoint();
     if (dec != QLatin1String(".")) {
         if (t.contains(QLatin1Char('.')))
-            return 0;
+            return std::nullopt;
         t.replace(dec, QStringLiteral("."));
     }
     // Sign, digits with at most one decimal point, an optional exponent;
@@ -249,21 +249,28 @@ double ReadNumber(const QString& text)
         }
     }
     if (mantissaDigits == 0)
-        return 0;
+        return std::nullopt;
     if (i < n && (t.at(i) == QLatin1Char('e') || t.at(i) == QLatin1Char('E'))) {
         ++i;
         if (i < n && (t.at(i) == QLatin1Char('+') || t.at(i) == QLatin1Char('-')))
             ++i;
         if (!isDigit(i))
-            return 0;
+            return std::nullopt;
         while (isDigit(i))
             ++i;
     }
     if (i != n)
-        return 0;
+        return std::nullopt;
     bool ok = false;
     const double v = t.toDouble(&ok); // QString::toDouble reads the C form
-    return ok && std::isfinite(v) ? v : 0;
+    if (!ok || !std::isfinite(v))
+        return std::nullopt;
+    return v;
+}
+
+double ReadNumber(const QString& text)
+{
+    return parseNumber(text).value_or(0);
 }
 
 std::optional<int> parseInteger(const QString& untrimmed)

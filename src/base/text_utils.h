@@ -39,6 +39,9 @@ QString FormatDecimal(double amount, int decimals);
 // first 255 characters, surrounding blanks ignored, no thousands separator).
 // Text that is not such a number gives 0.
 double ReadNumber(const QString& text);
+// The same reading, but nothing for text that is not such a number (an
+// editor tells the merchant instead of storing 0).
+std::optional<double> parseNumber(const QString& text);
 
 // A 32-bit decimal integer: an optional sign and the digits 0-9 only, with
 // spaces and control characters around it ignored. Nothing for any other

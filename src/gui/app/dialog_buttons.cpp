@@ -29,8 +29,10 @@ DialogButtons makeDialogButtons(QWidget* dialog, const QString& okText, const QS
     b.ok = new QPushButton(okText, dialog);
     b.ok->setObjectName(QStringLiteral("OKBtn"));
     b.ok->setDefault(true);
-    b.cancel = new QPushButton(cancelText, dialog);
-    b.cancel->setObjectName(QStringLiteral("CancelBtn"));
+    if (!cancelText.isEmpty()) {
+        b.cancel = new QPushButton(cancelText, dialog);
+        b.cancel->setObjectName(QStringLiteral("CancelBtn"));
+    }
     b.help = new QPushButton(helpText, dialog);
     b.help->setObjectName(QStringLiteral("HelpBtn"));
     QObject::connect(b.help, &QPushButton::clicked, dialog,
@@ -41,7 +43,8 @@ DialogButtons makeDialogButtons(QWidget* dialog, const QString& okText, const QS
     b.layout = new QHBoxLayout;
     b.layout->addStretch(1);
     b.layout->addWidget(b.ok);
-    b.layout->addWidget(b.cancel);
+    if (b.cancel)
+        b.layout->addWidget(b.cancel);
     b.layout->addWidget(b.help);
     return b;
 }

@@ -11,6 +11,8 @@ namespace os {
 // The OK / Cancel / Help row of the settings dialogs, right-aligned, OK the
 // default button. Help (and F1 anywhere in the dialog) opens `helpTopic`;
 // Cancel and OK are the caller's to connect (their effects differ per dialog).
+// An empty `cancelText` leaves the Cancel button out (a "Done" / "Help" row);
+// `cancel` is then null.
 struct DialogButtons
 {
     QPushButton* ok = nullptr;

@@ -58,6 +58,8 @@ QMessageBox::StandardButtons QtMessageService::standardButtons(Buttons buttons)
         return QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel;
     case Buttons::YesNoCancelHelp:
         return QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel | QMessageBox::Help;
+    case Buttons::YesNoHelp:
+        return QMessageBox::Yes | QMessageBox::No | QMessageBox::Help;
     }
     return QMessageBox::Ok;
 }
@@ -77,7 +79,7 @@ Answer QtMessageService::answerFor(int pressed, Buttons buttons)
         return Answer::Cancel;
     default:
         // Closed with Escape or the title bar: Cancel where offered, else No.
-        if (buttons == Buttons::YesNo)
+        if (buttons == Buttons::YesNo || buttons == Buttons::YesNoHelp)
             return Answer::No;
         return Answer::Cancel;
     }
