@@ -11,6 +11,10 @@
 #include "gui/settings/manager_connection.h"
 #include "gui/settings/security_stuff.h"
 #include "gui/settings/web_docs_form.h"
+#include "gui/storeconfig/all_account_discount.h"
+#include "gui/storeconfig/colors_form.h"
+#include "gui/storeconfig/company_info_form.h"
+#include "gui/storeconfig/options_cc_form.h"
 #include "gui/todo/todo.h"
 
 namespace os {
@@ -40,16 +44,16 @@ const MainCommand kCommands[] = {
     {P::VitalConfigsMenu, "&Net Connection Settings", "NetConnectionSettingsItem", "TManagerConnection, modal", openModal<TManagerConnection>},
     {P::VitalConfigsMenu, "Vendix Location && &Web Documents", "WebDocumentsItem", "TWebDocsForm, modal", openModal<TWebDocsForm>, P::None, true},
     {P::VitalConfigsMenu, "Advanced Sp&oof Prevention", "SpoofPreventionItem", "TSecurityStuff, modal", openModal<TSecurityStuff>, P::None, true},
-    {P::OptionsMenu, "&Company Information", "CompanyInformationItem", "TCompanyInfoForm, modal", nullptr, P::None, true},
-    {P::OptionsMenu, "St&yles and Colors", "StylesAndColorsItem", "TColorsForm, modal"},
-    {P::OptionsMenu, "&Payment Types and Credit Cards", "PaymentTypesItem", "TOPTIONS_CC_FORM, modal"},
+    {P::OptionsMenu, "&Company Information", "CompanyInformationItem", "TCompanyInfoForm, modal", openModal<TCompanyInfoForm>, P::None, true},
+    {P::OptionsMenu, "St&yles and Colors", "StylesAndColorsItem", "TColorsForm, modal", openModal<TColorsForm>},
+    {P::OptionsMenu, "&Payment Types and Credit Cards", "PaymentTypesItem", "TOPTIONS_CC_FORM, modal", openModal<TOPTIONS_CC_FORM>},
     {P::OptionsMenu, "&Taxes", "TaxesMenuAction", "a submenu", nullptr, P::TaxesMenu, true},
     {P::TaxesMenu, "State and &Regional Taxes", "RegionalTaxesItem", "Ttaxesform, modal"},
     {P::TaxesMenu, "S&mart Taxes", "SmartTaxesItem", "TSmartTaxesForm, modal"},
     {P::OptionsMenu, "Shippin&g Settings", "ShippingSettingsItem", "TBasicShipForm, modal", nullptr, P::None, true},
     {P::OptionsMenu, "Currency Conversion Options", "CurrencyConversionItem", "TCurrency_Conversion_fm, modal", nullptr, P::None, true},
     {P::OptionsMenu, "Co&upons", "CouponsItem", "TCouponForm, modal", nullptr, P::None, true},
-    {P::OptionsMenu, "All Account &Discount", "AllAccountDiscountItem", "TAllAccountDiscount, modal"},
+    {P::OptionsMenu, "All Account &Discount", "AllAccountDiscountItem", "TAllAccountDiscount, modal", openModal<TAllAccountDiscount>},
     {P::OptionsMenu, "&Gift Wrapping", "GiftWrappingItem", "TGiftOptionsForm, modal"},
     {P::OptionsMenu, "My &Merchant Accounts", "MerchantAccountsItem", "Tmerchant_accountForm, modal", nullptr, P::None, true},
 
