@@ -395,6 +395,14 @@ void TestSettingsEditors::companyInformation()
         edit->selectAll();
         QTest::keyClicks(edit, text);
     }
+    // A settings file that cannot be written is named and the window stays.
+    withFullDisk([&] { QTest::keyClick(dialog->BillingEdit, Qt::Key_Return); }, 256);
+    QCOMPARE(m_messages->texts().size(), 1);
+    QVERIFY(m_messages->texts().first().startsWith("The settings could not be saved to \"" +
+                                                   QDir::toNativeSeparators(settingsFile())));
+    QVERIFY(dialog->isVisible());
+    QVERIFY(!QFile::exists(settingsFile()));
+    m_messages->clear();
     QTest::keyClick(dialog->BillingEdit, Qt::Key_Return);
     QVERIFY(closedWith(*dialog, QDialog::Accepted));
 

@@ -2,7 +2,9 @@
 
 #include "base/settings.h"
 #include "gui/app/dialog_buttons.h"
+#include "gui/settings/settings_editor.h"
 
+#include <QAbstractItemView>
 #include <QHBoxLayout>
 #include <QPushButton>
 #include <QVBoxLayout>
@@ -30,13 +32,16 @@ void ConfigEditor::finish(QLayout* body, const QString& okText, const QString& c
     connect(OKBtn, &QPushButton::clicked, this, &ConfigEditor::OKBtnClick);
     if (CancelBtn)
         connect(CancelBtn, &QPushButton::clicked, this, &QDialog::reject);
+    if (!findChild<QAbstractItemView*>())
+        fitHeightToWidth(this); // a window with a grid has a size of its own
 }
 
 void ConfigEditor::OKBtnClick()
 {
-    if (!store())
+    // A file that cannot be written is shown and the window stays open (the
+    // record keeps the values), so that OK can be pressed again.
+    if (!store() || !saveEditedSettings())
         return;
-    SaveSettings();
     accept();
 }
 
