@@ -52,9 +52,14 @@ struct Mode
 
 // clang-format off
 const Mode kModes[] = {
-    {{"--session", "ACTION"}, {},
-     "run one store session (\"Get Orders & Information\", ...); password on stdin", true,
-     [](const Args& a) { return os::runHeadlessSession(a.value(QStringLiteral("--session"))); }},
+    {{"--session", "ACTION"}, {{"--dry-run", nullptr}},
+     "run one store session (\"Get Orders & Information\", ...); password on stdin; with "
+     "--dry-run, \"Publish Options & Configurations\" prints what would change and sends nothing",
+     true,
+     [](const Args& a) {
+         return os::runHeadlessSession(a.value(QStringLiteral("--session")),
+                                       a.contains(QStringLiteral("--dry-run")));
+     }},
     // The import takes the program lock itself (it is also run on its own).
     {{"--import-reply", "FILE"}, {},
      "import a kept store reply from DIR/retrievals/ again, without the store", false,

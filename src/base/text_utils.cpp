@@ -193,6 +193,17 @@ QString FormatMoney(double amount)
     return (f.negative ? QStringLiteral("-") : QString()) + whole + loc.decimalPoint() + f.frac;
 }
 
+std::optional<QString> fixedText(double value, int decimals)
+{
+    Fixed f;
+    if (!toFixed(value, decimals, &f))
+        return std::nullopt;
+    QString out = (f.negative ? QStringLiteral("-") : QString()) + f.whole;
+    if (decimals > 0)
+        out += QLocale().decimalPoint() + f.frac;
+    return out;
+}
+
 QString FormatAmount(double amount)
 {
     return plainFixed(amount, 2);

@@ -35,6 +35,11 @@ QString FormatRate(double rate);
 // "0.00" (as many zeros) when it cannot be formatted.
 QString FormatDecimal(double amount, int decimals);
 
+// Fixed point with `decimals` decimals (none: no decimal point), rounded half
+// away from zero like FormatMoney, the locale's decimal point, no thousands
+// separator. Nothing for NaN or infinity.
+std::optional<QString> fixedText(double value, int decimals);
+
 // Reads a number written with the locale's decimal separator (at most the
 // first 255 characters, surrounding blanks ignored, no thousands separator).
 // Text that is not such a number gives 0.

@@ -532,6 +532,16 @@ QVariant Table::valueAt(int column) const
     return cur ? fromStored(cur->values.at(column), f) : QVariant();
 }
 
+QVariant Table::storedValueAt(int column) const
+{
+    if (column < 0 || column >= m_def->fields.size())
+        return {};
+    if (m_state == State::Edit || m_state == State::Insert)
+        return m_edit.values.at(column);
+    const Row* cur = currentRow();
+    return cur ? cur->values.at(column) : QVariant();
+}
+
 QVariant Table::value(const QString& field) const
 {
     const int i = m_def->fieldIndex(field);

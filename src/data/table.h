@@ -73,6 +73,11 @@ public:
     bool isNull(const QString& field) const { return value(field).isNull(); }
     void setValue(const QString& field, const QVariant& value); // only in Edit/Insert
     QVariant valueAt(int column) const;
+    // The column as the file holds it, in the engine's own type (text,
+    // integer, real or null), without conversion to the column's type: for
+    // readers that must tell a damaged value (text in a number column) from
+    // an empty or zero one.
+    QVariant storedValueAt(int column) const;
 
     void insert(); // a new empty row (the detail key taken from the master)
     void append(); // same as insert: the row takes its place by its key on post

@@ -8,6 +8,7 @@
 #include "base/text_utils.h"
 #include "data/main_data_mod.h"
 #include "sync/import_steps.h"
+#include "sync/publish_preview.h"
 #include "sync/store_session.h"
 
 #include <QCoreApplication>
@@ -104,6 +105,24 @@ private:
     bool m_refused = false;
 };
 
+// The differences the next publish would send, as rows; nothing is sent.
+int printPublishPreview()
+{
+    try {
+        const PublishPreview preview = previewPublish(settings(), AppPaths::dataDir());
+        // A table whose rows cannot be read is logged as the publish would
+        // log it, and left out.
+        for (const auto& [type, message] : preview.problems)
+            printLogRow(type, message);
+        for (const ConfigDifference& d : preview.differences)
+            printLogRow(ConfigDifference::kindName(d.kind), d.text());
+        return 0;
+    } catch (const Error& e) {
+        messages().error(e.text());
+        return 1;
+    }
+}
+
 } // namespace
 
 void printLogRow(const QString& type, const QString& message)
@@ -115,8 +134,13 @@ void printLogRow(const QString& type, const QString& message)
     std::fflush(stdout);
 }
 
-int runHeadlessSession(const QString& action)
+int runHeadlessSession(const QString& action, bool dryRun)
 {
+    if (dryRun && action != StoreSession::PublishAction) {
+        std::fprintf(stderr, "--dry-run works only with --session \"%s\".\n",
+                     StoreSession::PublishAction.toLocal8Bit().constData());
+        return 2;
+    }
     if (!StoreSession::Actions().contains(action)) {
         std::fprintf(stderr, "Unknown session action \"%s\". The actions are:\n",
                      action.toLocal8Bit().constData());
@@ -152,6 +176,9 @@ int runHeadlessSession(const QString& action)
             return t.code();
         }
     }
+
+    if (dryRun)
+        return printPublishPreview();
 
     const std::optional<QString> password = readSecretLine("Store password: ");
     if (!password || password->isEmpty()) {

@@ -16,7 +16,11 @@ namespace os {
 // (a transfer failure, "Invalid Password!", any error shown), 2 for an
 // unknown action text (the valid ones are listed on standard error) or a
 // missing password. The program's home must be set before.
-int runHeadlessSession(const QString& action);
+//
+// With `dryRun` (only for "Publish Options & Configurations") nothing is
+// sent and no password is read: every difference from the last publish is
+// printed as "Changed", "Added" or "Removed", a tab, the field and its values.
+int runHeadlessSession(const QString& action, bool dryRun = false);
 
 // One event-log row on standard output, as the headless modes print them:
 // the type, a tab, the message, on one line: its control characters (a

@@ -6,11 +6,19 @@
 #include "base/messages.h"
 #include "base/paths.h"
 #include "base/settings.h"
+#include "data/main_data_mod.h"
+#include "data/table.h"
 #include "net/secure_http.h"
+#include "sync/publish_preview.h"
+#include "sync/publishing.h"
 #include "sync/retrieval.h"
 #include "sync/session_error.h"
 
+#include <QCoreApplication>
 #include <QLocale>
+
+#include <memory>
+#include <vector>
 
 namespace os {
 
@@ -322,11 +330,46 @@ void StoreSession::ChangeStorePassword(const QString& newPassword)
     }
 }
 
-void StoreSession::PublishConfiguration()
+bool StoreSession::PublishConfiguration()
 {
-    throw SessionError(QStringLiteral(
-        "Publishing options and configurations is not available in this version of Ordersentinel. "
-        "Nothing was sent to the store."));
+    m_buffer.clear();
+    const QString dataDir = AppPaths::dataDir();
+    // The data module's table objects, as every builder opens and closes
+    // them; table objects of its own where no company database is open.
+    TMainDataMod* data = TMainDataMod::instance();
+    std::vector<std::unique_ptr<Table>> own;
+    const auto tableFor = [&](const RateTableFormat& format) -> Table& {
+        if (data && data->isOpen()) {
+            if (Table* shared = sharedRateTable(*data, format.table))
+                return *shared;
+        }
+        own.push_back(std::make_unique<Table>(format.table));
+        own.back()->setDirectory(dataDir);
+        return *own.back();
+    };
+    const QByteArray configuration = buildConfiguration(
+        settings(), dataDir, tableFor,
+        [this](const QString& type, const QString& message) { LogEvent(type, message); },
+        [] { QCoreApplication::processEvents(); }); // the log lines show at once
+
+    const QString action = PostCommand(genConfigsCommand(m_password, configuration));
+    if (action == QLatin1String("PASS_INVALID")) {
+        reportInvalidPassword();
+        return false;
+    }
+    // Kept only when a store answered: an error page of the web server does
+    // not mean the store has the new configuration.
+    bool answered = false;
+    storeMessages(m_buffer, &answered);
+    if (answered) {
+        const QString why = keepLastPublish(dataDir, configuration);
+        if (!why.isEmpty())
+            messages().warning(QStringLiteral("The configuration was published, but the copy "
+                                              "that \"Preview Changes\" compares with could not "
+                                              "be kept.\r\r") +
+                               why);
+    }
+    return true;
 }
 
 } // namespace os

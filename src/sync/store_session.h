@@ -119,9 +119,12 @@ public:
     void LockStore();
     void EmergencyUnlock();
     void ChangeStorePassword(const QString& newPassword);
-    // Publishing the configuration is not part of this version: raises a
-    // SessionError saying so, and nothing is sent.
-    void PublishConfiguration();
+    // Sends the settings and the seven rate tables in one genconfigs post
+    // (docs/publishing.md); false when the store refused the password. A
+    // rate table that cannot be opened or holds a separator ends the session
+    // before anything is posted. After a publish the store answered, what was
+    // sent (without the password) is kept for "Preview Changes".
+    bool PublishConfiguration();
 
     // "Starting Session: " / "Session Complete: " time stamps: the locale's
     // short date and long time (without a time zone).

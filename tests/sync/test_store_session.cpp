@@ -122,7 +122,6 @@ private slots:
     void nonStoreReply();
     void changePassword();
     void changePasswordCancelled();
-    void publishingIsNotAvailable();
     void unknownActionRunsNothing();
     void passwordNeverWritten();
 
@@ -490,17 +489,6 @@ void TestStoreSession::changePasswordCancelled()
     QCOMPARE(m_sim->commands(), QStringList());
     QCOMPARE(m_messages->texts(), QStringList());
     QCOMPARE(m_session->password(), QStringLiteral("secret1"));
-}
-
-void TestStoreSession::publishingIsNotAvailable()
-{
-    m_session->RunSession(StoreSession::PublishAction);
-    QCOMPARE(m_messages->texts(), QStringList{"Publishing options and configurations is not "
-                                              "available in this version of Ordersentinel. "
-                                              "Nothing was sent to the store."});
-    QCOMPARE(m_sim->commands(), QStringList());
-    QCOMPARE(sessionRows(*m_session), framed({errorRow(m_messages->texts().at(0))}));
-    QVERIFY(m_session->lastSessionFailed());
 }
 
 void TestStoreSession::unknownActionRunsNothing()

@@ -1,10 +1,15 @@
 #include "gui/sync/update_site_form.h"
 
+#include "base/busy_cursor.h"
+#include "base/error.h"
 #include "base/main_services.h"
 #include "base/messages.h"
+#include "base/paths.h"
+#include "base/settings.h"
 #include "gui/app/help_window.h"
 #include "gui/app/toolbar_icons.h"
 #include "gui/settings/change_password.h"
+#include "gui/sync/publish_preview_form.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -131,6 +136,16 @@ TUpdateSiteForm::TUpdateSiteForm(MainServices* main, QWidget* parent)
     Button1->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
     Button1->setEnabled(false);
     Toolbar->addWidget(Button1);
+
+    // What the next publish would change; needs no password and sends nothing.
+    PreviewButton = new QToolButton(Toolbar);
+    PreviewButton->setObjectName(QStringLiteral("PreviewButton"));
+    PreviewButton->setText(QStringLiteral("Preview Changes"));
+    PreviewButton->setToolTip(
+        QStringLiteral("What \"Publish Options & Configurations\" would change on the store"));
+    PreviewButton->setIcon(style()->standardIcon(QStyle::SP_FileDialogContentsView));
+    PreviewButton->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    Toolbar->addWidget(PreviewButton);
     Toolbar->addSeparator();
 
     ToolbarButton971 = new QToolButton(Toolbar);
@@ -244,6 +259,7 @@ TUpdateSiteForm::TUpdateSiteForm(MainServices* main, QWidget* parent)
             [this](QTreeWidgetItem* item) { RzTreeView1Click(item); });
     connect(RzTreeView1, &QTreeWidget::itemClicked, this, &TUpdateSiteForm::RzTreeView1Click);
     connect(Button1, &QToolButton::clicked, this, &TUpdateSiteForm::Button1Click);
+    connect(PreviewButton, &QToolButton::clicked, this, &TUpdateSiteForm::PreviewButtonClick);
     connect(CloseButton, &QToolButton::clicked, this, &TUpdateSiteForm::CloseButtonClick);
     connect(ToolbarButton971, &QToolButton::clicked, this, &TUpdateSiteForm::ToolbarButton971Click);
     // The newest row in view.
@@ -288,6 +304,24 @@ void TUpdateSiteForm::Button1Click()
     m_main->CloseOtherChildWindows();
     m_session->setPassword(PassEdit->text());
     m_session->RunSession(MainLabel->text());
+}
+
+void TUpdateSiteForm::PreviewButtonClick()
+{
+    if (m_session->isRunning())
+        return;
+    std::optional<PublishPreview> preview;
+    {
+        BusyCursor busy;
+        try {
+            preview = previewPublish(settings(), AppPaths::dataDir());
+        } catch (const Error& e) {
+            messages().error(e.text());
+            return;
+        }
+    }
+    TPublishPreviewForm form(*preview, this);
+    form.exec();
 }
 
 void TUpdateSiteForm::CloseButtonClick()
@@ -341,6 +375,7 @@ void TUpdateSiteForm::setSessionControlsEnabled(bool enabled)
 {
     CloseButton->setEnabled(enabled);
     Button1->setEnabled(enabled && !PassEdit->text().isEmpty());
+    PreviewButton->setEnabled(enabled);
     PassEdit->setReadOnly(!enabled);
     RzTreeView1->setEnabled(enabled);
 }

@@ -34,6 +34,7 @@ public:
     QToolButton* CloseButton = nullptr;
     QLineEdit* PassEdit = nullptr;
     QToolButton* Button1 = nullptr;          // "Start Session"
+    QToolButton* PreviewButton = nullptr;    // "Preview Changes" (of the next publish)
     QToolButton* ToolbarButton971 = nullptr; // "Help"
     QLabel* MainLabel = nullptr;             // the selected action
     QTreeWidget* RzTreeView1 = nullptr;      // the action list
@@ -44,6 +45,7 @@ public:
     void PassEditChange();
     void RzTreeView1Click(QTreeWidgetItem* item);
     void Button1Click();
+    void PreviewButtonClick();
     void CloseButtonClick();
     void ToolbarButton971Click();
 
