@@ -124,6 +124,14 @@ ini_set "$url"
 printf '%s\n' "$url" >"$urlfile"
 password=$("$py" -c 'import json,sys; print(json.load(open(sys.argv[1]))["password"])' "$state")
 
+# A new demo home publishes its configuration to the demo store once, as a
+# merchant does when setting up, so "Preview Changes" starts from a publish.
+if [ ! -f "$home/data/last_publish.cfg" ]; then
+  printf '%s\n' "$password" | "$program" --home "$home" \
+    --session "Publish Options & Configurations" >>"$home/demo-publish.log" 2>&1 ||
+    echo "(The first publish to the demo store failed; see $home/demo-publish.log.)"
+fi
+
 echo "Demo store:          $url"
 echo "Demo store password: $password"
 echo "(Open \"Online\", type the password and pick an action.)"

@@ -2,6 +2,7 @@
 
 #include <QLocale>
 
+#include <algorithm>
 #include <cmath>
 
 namespace os {
@@ -114,23 +115,71 @@ QString plainFixed(double v, int decimals)
 
 } // namespace
 
-QByteArray UrlEncode(const QString& text)
+namespace {
+
+// Room for `more` bytes at the end of `out`, growing geometrically so that
+// appending piece by piece stays linear.
+char* makeRoom(QByteArray& out, qsizetype more)
 {
-    const QByteArray utf8 = text.toUtf8();
-    QByteArray out;
-    out.reserve(utf8.size() * 3);
-    for (char c : utf8) {
+    const qsizetype start = out.size();
+    const qsizetype needed = start + more;
+    if (out.capacity() < needed)
+        out.reserve(std::max(needed, 2 * out.capacity()));
+    out.resize(needed);
+    return out.data() + start;
+}
+
+void encodeBytes(QByteArray& out, QByteArrayView bytes)
+{
+    // Written straight into room for the largest result, then cut: a
+    // publishing post encodes megabytes.
+    char* o = makeRoom(out, bytes.size() * 3);
+    for (const char c : bytes) {
         if (isAsciiAlnum(c)) {
-            out += c;
+            *o++ = c;
         } else if (c == ' ') {
-            out += '+';
+            *o++ = '+';
         } else {
             const auto b = static_cast<unsigned char>(c);
-            out += '%';
-            out += hexDigit(b >> 4);
-            out += hexDigit(b);
+            *o++ = '%';
+            *o++ = hexDigit(b >> 4);
+            *o++ = hexDigit(b);
         }
     }
+    out.truncate(o - out.constData());
+}
+
+} // namespace
+
+void appendUrlEncoded(QByteArray& out, QStringView text)
+{
+    bool ascii = true;
+    for (const QChar c : text)
+        ascii = ascii && c.unicode() < 0x80;
+    if (!ascii) {
+        encodeBytes(out, text.toUtf8());
+        return;
+    }
+    char* o = makeRoom(out, text.size() * 3);
+    for (const QChar qc : text) {
+        const char c = char(qc.unicode());
+        if (isAsciiAlnum(c)) {
+            *o++ = c;
+        } else if (c == ' ') {
+            *o++ = '+';
+        } else {
+            *o++ = '%';
+            *o++ = hexDigit(c >> 4);
+            *o++ = hexDigit(c);
+        }
+    }
+    out.truncate(o - out.constData());
+}
+
+QByteArray UrlEncode(const QString& text)
+{
+    QByteArray out;
+    appendUrlEncoded(out, text);
     return out;
 }
 

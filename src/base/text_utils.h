@@ -12,6 +12,8 @@ namespace os {
 // are copied, a space becomes '+', every other byte becomes '%' and two
 // lower-case hex digits ("a b/c" -> "a+b%2fc").
 QByteArray UrlEncode(const QString& text);
+// The same, appended to `out` (for a long text built piece by piece).
+void appendUrlEncoded(QByteArray& out, QStringView text);
 
 // Replaces every occurrence of tag in text by value. The match ignores the case
 // of the ASCII letters A-Z only. A value is never searched again (so a value

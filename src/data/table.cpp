@@ -347,6 +347,37 @@ QList<Table::Row> Table::fetch(Dir dir, const Row* from, bool inclusive, int lim
     return rows;
 }
 
+void Table::scan(const std::function<bool(const QVariantList&)>& row) const
+{
+    requireOpen();
+    QStringList terms;
+    QVariantList binds;
+    whereClause(terms, binds);
+    QStringList orderBy;
+    for (int i = 0; i < m_orderCols.size(); ++i)
+        orderBy << orderExpr(i) + (m_orderDesc.at(i) ? QStringLiteral(" DESC") : QString());
+    orderBy << QStringLiteral("rowid");
+    QString sql =
+        QStringLiteral("SELECT %1 FROM %2").arg(selectList(), quoteIdent(m_conn->tableName()));
+    if (!terms.isEmpty())
+        sql += QStringLiteral(" WHERE ") + terms.join(QStringLiteral(" AND "));
+    sql += QStringLiteral(" ORDER BY ") + orderBy.join(QStringLiteral(", "));
+    Statement st(m_conn->handle(), sql);
+    int k = 1;
+    for (const QVariant& b : binds)
+        st.bind(k++, b);
+    const int cols = m_def->fields.size();
+    QVariantList values;
+    values.reserve(cols);
+    while (st.step()) {
+        values.clear();
+        for (int i = 0; i < cols; ++i)
+            values << st.column(i + 1);
+        if (!row(values))
+            return;
+    }
+}
+
 const Table::Row* Table::currentRow() const
 {
     if (m_pos < 0 || m_pos >= m_window.size())
@@ -530,16 +561,6 @@ QVariant Table::valueAt(int column) const
         return fromStored(m_edit.values.at(column), f);
     const Row* cur = currentRow();
     return cur ? fromStored(cur->values.at(column), f) : QVariant();
-}
-
-QVariant Table::storedValueAt(int column) const
-{
-    if (column < 0 || column >= m_def->fields.size())
-        return {};
-    if (m_state == State::Edit || m_state == State::Insert)
-        return m_edit.values.at(column);
-    const Row* cur = currentRow();
-    return cur ? cur->values.at(column) : QVariant();
 }
 
 QVariant Table::value(const QString& field) const

@@ -73,11 +73,6 @@ public:
     bool isNull(const QString& field) const { return value(field).isNull(); }
     void setValue(const QString& field, const QVariant& value); // only in Edit/Insert
     QVariant valueAt(int column) const;
-    // The column as the file holds it, in the engine's own type (text,
-    // integer, real or null), without conversion to the column's type: for
-    // readers that must tell a damaged value (text in a number column) from
-    // an empty or zero one.
-    QVariant storedValueAt(int column) const;
 
     void insert(); // a new empty row (the detail key taken from the master)
     void append(); // same as insert: the row takes its place by its key on post
@@ -105,6 +100,15 @@ public:
 
     // Runs inside every post before the row is written; false refuses it.
     void setBeforePost(std::function<bool(Table&)> rule) { m_beforePost = std::move(rule); }
+
+    // Goes through every row of the current set (filter and link applied) in
+    // index order with one statement, handing each row's columns as the file
+    // holds them (the engine's own type: text, integer, real or null, so a
+    // damaged value such as text in a number column can be told from an empty
+    // or zero one) to `row`, which returns false
+    // to stop. For readers of a whole table (publishing the rate tables); the
+    // cursor stays where it is. Throws DbError.
+    void scan(const std::function<bool(const QVariantList& stored)>& row) const;
 
     // Moves to the first row (in index order) whose field equals value; false
     // (and the cursor unmoved) when there is none.

@@ -91,10 +91,10 @@ QString shown(const QString& field, const QString& value)
 // The parts of one configuration text, sorted for comparing.
 struct Parts
 {
-    QStringList order;                   // configuration field names, first appearance
-    QHash<QString, QStringList> values;  // per name, every value sent (repeats)
-    QStringList cards;                   // cccard values in order
-    QHash<QString, QString> tables;      // rate-table field -> decoded text
+    QStringList order;                  // configuration field names, first appearance
+    QHash<QString, QStringList> values; // per name, every value sent (repeats)
+    QStringList cards;                  // cccard values in order
+    QHash<QString, QString> tables;     // rate-table field -> decoded text
 };
 
 Parts partsOf(const QByteArray& configuration)
@@ -185,7 +185,8 @@ void compareTable(const RateTableFormat& format, const QString& oldText, const Q
     }
     for (const Record& r : oldRows) {
         if (!newKeys.contains(r.key))
-            out.append({ConfigDifference::Removed, format.field + QLatin1Char(' ') + r.key,
+            out.append({ConfigDifference::Removed,
+                        format.field + QLatin1Char(' ') + r.key,
                         columnList(format, r.columns),
                         {}});
     }
@@ -229,11 +230,11 @@ QString keepLastPublish(const QString& dataDir, const QByteArray& configuration)
     // It holds the live-rate account passwords: owner only from the first byte.
     if (!openOwnerOnly(file, QIODevice::WriteOnly | QIODevice::Truncate))
         return cannotCreateFileText(temp, file.errorString());
-    QString why = file.write(configuration) != configuration.size() ? file.errorString()
-                                                                     : syncToDisk(file);
+    QString why =
+        file.write(configuration) != configuration.size() ? file.errorString() : syncToDisk(file);
     file.close();
-    if (why.isEmpty() && std::rename(QFile::encodeName(temp).constData(),
-                                     QFile::encodeName(path).constData()) != 0)
+    if (why.isEmpty() &&
+        std::rename(QFile::encodeName(temp).constData(), QFile::encodeName(path).constData()) != 0)
         why = QString::fromLocal8Bit(std::strerror(errno));
     if (!why.isEmpty()) {
         QFile::remove(temp);
@@ -308,7 +309,8 @@ QList<ConfigDifference> configurationDifferences(const QByteArray& published,
     }
     for (const QString& name : before.order) {
         if (!now.values.contains(name))
-            out.append({ConfigDifference::Removed, name,
+            out.append({ConfigDifference::Removed,
+                        name,
                         shown(name, before.values.value(name).value(0)),
                         {}});
     }

@@ -10,8 +10,9 @@
 #include <QFile>
 #include <QLocale>
 
+#include <algorithm>
+#include <charconv>
 #include <cmath>
-#include <cstdio>
 
 namespace os {
 
@@ -70,10 +71,9 @@ struct UnreadableRow
 {
 };
 
-// One column of the current row in the form the store reads.
-QString columnText(const Table& table, int column, FieldType type)
+// One column, as the file holds it, in the form the store reads.
+QString columnText(const QVariant& stored, FieldType type, const QString& point)
 {
-    const QVariant stored = table.storedValueAt(column);
     const int kind = stored.typeId();
     switch (type) {
     case FieldType::Alpha:
@@ -101,10 +101,10 @@ QString columnText(const Table& table, int column, FieldType type)
             return {};
         if (kind != QMetaType::LongLong && kind != QMetaType::Double)
             throw UnreadableRow{};
-        return generalText(stored.toDouble());
+        return generalText(stored.toDouble(), 15, point);
     case FieldType::Timestamp:
     case FieldType::Date:
-        return table.valueAt(column).toString();
+        return stored.toString(); // ISO text
     }
     return {};
 }
@@ -112,8 +112,8 @@ QString columnText(const Table& table, int column, FieldType type)
 QString separatorRefusal(const RateTableFormat& format, qint64 row, const QString& key,
                          const QString& column, const QString& separator)
 {
-    const QString which = key.isEmpty() ? QString::number(row)
-                                        : QStringLiteral("%1 (%2)").arg(row).arg(key);
+    const QString which =
+        key.isEmpty() ? QString::number(row) : QStringLiteral("%1 (%2)").arg(row).arg(key);
     return QStringLiteral("The %1 table cannot be published: in row %2 the column %3 holds "
                           "\"%4\", which the store reads as a separator of records or "
                           "columns.\r\rCorrect the row and publish again. Nothing was sent to "
@@ -137,39 +137,70 @@ QString HtmlColor(int colour)
 
 QString generalText(double number, int precision)
 {
+    return generalText(number, precision, QLocale().decimalPoint());
+}
+
+QString generalText(double number, int precision, const QString& point)
+{
     if (std::isnan(number))
         return QStringLiteral("NAN");
     if (std::isinf(number))
         return number < 0 ? QStringLiteral("-INF") : QStringLiteral("INF");
     if (number == 0)
         return QStringLiteral("0"); // no "-0"
-    char buffer[64];
-    std::snprintf(buffer, sizeof buffer, "%.*e", precision - 1, std::fabs(number));
-    // d.ddddde[+-]XX: the significant digits without trailing zeros, and the exponent.
-    const QByteArray e(buffer);
-    const qsizetype ePos = e.indexOf('e');
-    QByteArray digits = e.left(1) + e.mid(2, ePos - 2);
-    const int exponent = e.mid(ePos + 1).toInt();
-    while (digits.size() > 1 && digits.endsWith('0'))
-        digits.chop(1);
+    // d.ddddde[+-]XX, correctly rounded: the significant digits without
+    // trailing zeros, and the exponent.
+    char e[64];
+    const auto converted = std::to_chars(e, e + sizeof e, std::fabs(number),
+                                         std::chars_format::scientific, precision - 1);
+    if (converted.ec != std::errc())
+        return QString::number(number, 'g', precision);
+    const char* ePos = std::find(e, converted.ptr, 'e');
+    char digits[64];
+    int count = 0;
+    digits[count++] = e[0];
+    for (const char* d = e + 2; d < ePos; ++d)
+        digits[count++] = *d;
+    while (count > 1 && digits[count - 1] == '0')
+        --count;
+    int exponent = 0;
+    std::from_chars(ePos + 2, converted.ptr, exponent); // after "e+" or "e-"
+    if (ePos[1] == '-')
+        exponent = -exponent;
 
-    const QString point = QLocale().decimalPoint();
-    QString out = number < 0 ? QStringLiteral("-") : QString();
+    // Written into one buffer; the decimal point goes in as a marker.
+    const char mark = '.';
+    char out[96];
+    int n = 0;
+    if (number < 0)
+        out[n++] = '-';
     if (exponent < -4 || exponent >= precision) {
-        out += QLatin1Char(digits.at(0));
-        if (digits.size() > 1)
-            out += point + QString::fromLatin1(digits.mid(1));
-        out += QLatin1Char('E') + QString::number(exponent);
+        out[n++] = digits[0];
+        if (count > 1) {
+            out[n++] = mark;
+            for (int i = 1; i < count; ++i)
+                out[n++] = digits[i];
+        }
+        out[n++] = 'E';
+        n = int(std::to_chars(out + n, out + sizeof out, exponent).ptr - out);
     } else if (exponent < 0) {
-        out += QLatin1Char('0') + point + QString(-exponent - 1, QLatin1Char('0')) +
-               QString::fromLatin1(digits);
-    } else if (digits.size() <= exponent + 1) {
-        out += QString::fromLatin1(digits) + QString(exponent + 1 - digits.size(), QLatin1Char('0'));
+        out[n++] = '0';
+        out[n++] = mark;
+        for (int i = 0; i < -exponent - 1; ++i)
+            out[n++] = '0';
+        for (int i = 0; i < count; ++i)
+            out[n++] = digits[i];
     } else {
-        out += QString::fromLatin1(digits.left(exponent + 1)) + point +
-               QString::fromLatin1(digits.mid(exponent + 1));
+        for (int i = 0; i < std::max(count, exponent + 1); ++i) {
+            if (i == exponent + 1)
+                out[n++] = mark;
+            out[n++] = i < count ? digits[i] : '0';
+        }
     }
-    return out;
+    QString text = QString::fromLatin1(out, n);
+    if (point != QLatin1String("."))
+        text.replace(QLatin1Char(mark), point);
+    return text;
 }
 
 std::optional<QString> amountText(double amount)
@@ -296,9 +327,9 @@ QByteArray configurationFields(const Settings& s)
     field("CONFIG_peritem_additional=", F("BasicPerItem_Second", s.BasicPerItem_Second));
     field("CONFIG_shipping_method=", E(s.ShippingMethod));
     // A custom shipping method of the store always charges shipping.
-    field("CONFIG_use_shipping=",
-          s.ShippingMethod.toLower().contains(QLatin1String("my_custom_")) ? B(true)
-                                                                            : B(s.UseShipping));
+    field("CONFIG_use_shipping=", s.ShippingMethod.toLower().contains(QLatin1String("my_custom_"))
+                                      ? B(true)
+                                      : B(s.UseShipping));
     field("CONFIG_weight_safety=", D(s.DefWeight));
     field("CONFIG_policies_page=", siteAddressValue(s.policies_page));
     field("CONFIG_shopping_entrance=", siteAddressValue(s.store_entrance));
@@ -372,29 +403,34 @@ std::optional<QByteArray> buildRateTable(const RateTableFormat& format, Table& t
     table.open();
     table.first();
 
-    QString text;
+    const QString point = QLocale().decimalPoint();
+    // Encoded as it is built: the column separator and the terminator once.
+    const QByteArray separator = UrlEncode(QString::fromLatin1(RateColumnSeparator));
+    const QByteArray terminator = UrlEncode(format.terminator);
+    QByteArray encoded = '&' + format.field.toLatin1() + '=';
     QStringList values(columns.size());
     qint64 row = 0;
     try {
-        while (!table.eof()) {
+        // One statement through the whole table in primary-index order.
+        table.scan([&](const QVariantList& stored) {
             ++row;
             for (qsizetype i = 0; i < columns.size(); ++i) {
-                values[i] = columnText(table, columns.at(i), types.at(i));
+                values[i] = columnText(stored.at(columns.at(i)), types.at(i), point);
                 if (isTextType(types.at(i))) {
-                    const QString separator = separatorInColumnText(format, i, values.at(i));
-                    if (!separator.isEmpty())
+                    const QString found = separatorInColumnText(format, i, values.at(i));
+                    if (!found.isEmpty())
                         throw SessionError(separatorRefusal(format, row, values.at(0),
-                                                            format.columns.at(i), separator));
+                                                            format.columns.at(i), found));
                 }
             }
             for (qsizetype i = 0; i < values.size(); ++i) {
                 if (i > 0)
-                    text += QLatin1Char('^');
-                text += values.at(i);
+                    encoded += separator;
+                appendUrlEncoded(encoded, values.at(i));
             }
-            text += format.terminator;
-            table.next();
-        }
+            encoded += terminator;
+            return true;
+        });
     } catch (const SessionError&) {
         throw;
     } catch (const UnreadableRow&) {
@@ -404,15 +440,15 @@ std::optional<QByteArray> buildRateTable(const RateTableFormat& format, Table& t
         log(format.errorType, format.errorLine);
         return std::nullopt;
     }
-    return '&' + format.field.toLatin1() + '=' + UrlEncode(text);
+    return encoded;
 }
 
 Table* sharedRateTable(TMainDataMod& data, const QString& table)
 {
     const std::pair<const char*, Table*> tables[] = {
-        {"taxes", data.Taxes},  {"currency_conversion", data.currency_conversion},
+        {"taxes", data.Taxes},           {"currency_conversion", data.currency_conversion},
         {"smarttaxes", data.SmartTaxes}, {"shipit", data.ShipIt},
-        {"gift", data.GiftTable}, {"coupons", data.Coupons},
+        {"gift", data.GiftTable},        {"coupons", data.Coupons},
         {"shipitext", data.ShipItExt},
     };
     for (const auto& [name, object] : tables) {

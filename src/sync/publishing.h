@@ -31,6 +31,8 @@ std::optional<QString> amountText(double amount);
 // G: the shortest general decimal form with up to `precision` significant
 // digits ("5", "0.0725", "0.125", "1E-5", "1E20"); the locale's decimal point.
 QString generalText(double number, int precision = 15);
+// The same with a given decimal point (for many numbers in a row).
+QString generalText(double number, int precision, const QString& point);
 
 // R: a site address sent as it stands, but with "&", "=", "%", "+", "#",
 // control characters and non-ASCII bytes (UTF-8) percent-encoded, so that a

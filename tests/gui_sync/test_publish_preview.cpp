@@ -96,8 +96,8 @@ void TestPublishPreview::previewPublishPreviewAgain()
 
     // Publish as the merchant does.
     QTest::keyClicks(form.PassEdit, sim.password());
-    const auto items = form.RzTreeView1->findItems(QStringLiteral("Publish Options & Configurations"),
-                                                   Qt::MatchExactly);
+    const auto items = form.RzTreeView1->findItems(
+        QStringLiteral("Publish Options & Configurations"), Qt::MatchExactly);
     QCOMPARE(items.size(), 1);
     QTest::mouseClick(form.RzTreeView1->viewport(), Qt::LeftButton, {},
                       form.RzTreeView1->visualItemRect(items.first()).center());

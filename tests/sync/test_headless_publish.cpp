@@ -38,7 +38,8 @@ Run run(const QString& home, const QStringList& args, const QByteArray& input = 
     }
     r.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -2;
     r.err = QString::fromUtf8(p.readAllStandardError());
-    r.out = QString::fromUtf8(p.readAllStandardOutput()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    r.out =
+        QString::fromUtf8(p.readAllStandardOutput()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     return r;
 }
 
@@ -83,8 +84,7 @@ void TestHeadlessPublish::dryRunPublishDryRun()
     QVERIFY(SaveSettings());
     r = run(home.home(), dryRun);
     QCOMPARE(r.exitCode, 0);
-    QCOMPARE(r.out,
-             QStringList{"Changed\tCONFIG_company_name: Your Company Name -> Acme & Sons"});
+    QCOMPARE(r.out, QStringList{"Changed\tCONFIG_company_name: Your Company Name -> Acme & Sons"});
 
     // A table the publish would refuse: the same error, exit code 1.
     Query q;

@@ -80,9 +80,9 @@ QByteArray defaultsWith(const QList<QPair<QByteArray, QByteArray>>& changes)
 }
 
 const QStringList kBuilderLines{
-    "Function|Building Taxes Post Data...",   "Function|Building Currency Conversion Post Data...",
+    "Function|Building Taxes Post Data...",    "Function|Building Currency Conversion Post Data...",
     "Function|Building Shipping Post Data...", "Function|Building Gifts Post Data...",
-    "Function|Building Coupons Post Data...", "Function|Building Weight Extensions Post Data..."};
+    "Function|Building Coupons Post Data...",  "Function|Building Weight Extensions Post Data..."};
 
 } // namespace
 
@@ -215,9 +215,9 @@ void TestPublishing::defaultsWithEmptyTables()
     QCOMPARE(publish(), kDefaults);
     QCOMPARE(m_messages->texts(), QStringList());
     QVERIFY(!m_session->lastSessionFailed());
-    QCOMPARE(log(), (kBuilderLines + QStringList{
-                                         "Function|Connecting to Vendix to update general configs....",
-                                         "Vendix|Configuration updated (75 fields received)."}));
+    QCOMPARE(log(), (kBuilderLines +
+                     QStringList{"Function|Connecting to Vendix to update general configs....",
+                                 "Vendix|Configuration updated (75 fields received)."}));
     for (Table* t : {m_data->currency_conversion, m_data->Taxes, m_data->SmartTaxes, m_data->ShipIt,
                      m_data->GiftTable, m_data->Coupons, m_data->ShipItExt})
         QVERIFY2(!t->isOpen(), qPrintable(t->tableName()));
@@ -238,8 +238,8 @@ void TestPublishing::defaultsWithEmptyTables()
     QFile kept(lastPublishFile(m_home->dataDir()));
     QVERIFY(kept.open(QIODevice::ReadOnly));
     QCOMPARE(kept.readAll(), kDefaults);
-    QCOMPARE(kept.permissions() & (QFile::ReadGroup | QFile::ReadOther | QFile::WriteGroup |
-                                   QFile::WriteOther),
+    QCOMPARE(kept.permissions() &
+                 (QFile::ReadGroup | QFile::ReadOther | QFile::WriteGroup | QFile::WriteOther),
              QFile::Permissions());
     QVERIFY(QFile::exists(m_home->path(QStringLiteral("~g1.tmp"))));
 }
@@ -261,7 +261,8 @@ void TestPublishing::settingsByteForByte()
          [](Settings& s) { s.BGImagePath = QStringLiteral("/img/bg.gif"); },
          {{"CONFIG_body=%3cBODY+BGCOLOR",
            "CONFIG_body=%3cBODY+BACKGROUND%3d%22%2fimg%2fbg%2egif%22+BGCOLOR"}}},
-        {"green links", [](Settings& s) { s.LinkColor = 65280; },
+        {"green links",
+         [](Settings& s) { s.LinkColor = 65280; },
          {{"LINK%3d%22%23ff0000%22", "LINK%3d%22%2300ff00%22"}}},
         {"0.125 both ways",
          [](Settings& s) {
@@ -277,7 +278,8 @@ void TestPublishing::settingsByteForByte()
          },
          {{"CONFIG_shipping_method=basic&CONFIG_use_shipping=1&",
            "CONFIG_shipping_method=My%5fCustom%5fZones&CONFIG_use_shipping=1&"}}},
-        {"no shipping", [](Settings& s) { s.UseShipping = false; },
+        {"no shipping",
+         [](Settings& s) { s.UseShipping = false; },
          {{"CONFIG_use_shipping=1&", "CONFIG_use_shipping=0&"}}},
         {"C.O.D. fee that cannot be formatted",
          [](Settings& s) { s.CODFEE = std::numeric_limits<double>::infinity(); },
@@ -335,7 +337,8 @@ void TestPublishing::rateTablesByteForByte()
               "&taxstring=CA%5eCalifornia%5eOrders+shipped+to+California%5e0%2e0725%5e1%3aTAX%3a"
               "NY%5eNew+York%5eOrders+shipped+to+New+York%5e0%2e08875%5e0%3aTAX%3a&"},
              {"&currencyconversion=&", "&currencyconversion=Euro%5eEUR%5e0%2e92%3aCURCON%3a&"},
-             {"&smarttaxstring=&", "&smarttaxstring=FL%5eFlorida%5e0%2e06%5e0%5eFL%3aSMARTTAXITEM%3a&"},
+             {"&smarttaxstring=&",
+              "&smarttaxstring=FL%5eFlorida%5e0%2e06%5e0%5eFL%3aSMARTTAXITEM%3a&"},
              {"&shipitstring=&", "&shipitstring=1%5e3%2e5%3aSHIPIT%3a5%5e7%3aSHIPIT%3a&"},
              {"&gifts_data=&", "&gifts_data=Gift+wrap%5e4%2e5%3aGIFT%3a&"},
              // An empty coupons table: the field with nothing after it.
@@ -343,8 +346,8 @@ void TestPublishing::rateTablesByteForByte()
     QVERIFY(!m_session->lastSessionFailed());
     bool emptyCoupons = false;
     for (const auto& f : m_sim->lastConfig())
-        emptyCoupons = emptyCoupons || (f.first == QLatin1String("couponsstring") &&
-                                        f.second.isEmpty());
+        emptyCoupons =
+            emptyCoupons || (f.first == QLatin1String("couponsstring") && f.second.isEmpty());
     QVERIFY(emptyCoupons);
 }
 
@@ -407,7 +410,9 @@ void TestPublishing::previewAfterOneTaxRateChanged()
     PublishPreview preview = previewPublish(settings(), m_home->dataDir());
     QVERIFY(!preview.publishedAt);
     QCOMPARE(preview.differences.first(),
-             (ConfigDifference{ConfigDifference::Added, "CONFIG_body", {},
+             (ConfigDifference{ConfigDifference::Added,
+                               "CONFIG_body",
+                               {},
                                "<BODY BGCOLOR=\"#ffffff\" TEXT=\"#000000\" LINK=\"#ff0000\" "
                                "VLINK=\"#000080\" ALINK=\"#808080\">"}));
 
@@ -443,13 +448,13 @@ void TestPublishing::previewAfterOneTaxRateChanged()
     // Rows added and removed, and a changed text.
     const QList<ConfigDifference> rows = configurationDifferences(
         "CONFIG_company_name=Old&&taxstring=A%5e1%3aTAX%3aB%5e2%3aTAX%3a&cccard=Visa&",
-        "cccard=Visa&cccard=Amex&CONFIG_company_name=New+%26+Co&&taxstring=B%5e2%3aTAX%3aC%5e3%3aTAX%3a");
-    QCOMPARE(rows,
-             (QList<ConfigDifference>{
-                 {ConfigDifference::Changed, "CONFIG_company_name", "Old", "New & Co"},
-                 {ConfigDifference::Added, "cccard", {}, "Amex"},
-                 {ConfigDifference::Added, "taxstring C", {}, "CODE=C, DT=3"},
-                 {ConfigDifference::Removed, "taxstring A", "CODE=A, DT=1", {}}}));
+        "cccard=Visa&cccard=Amex&CONFIG_company_name=New+%26+Co&&taxstring=B%5e2%3aTAX%3aC%5e3%"
+        "3aTAX%3a");
+    QCOMPARE(rows, (QList<ConfigDifference>{
+                       {ConfigDifference::Changed, "CONFIG_company_name", "Old", "New & Co"},
+                       {ConfigDifference::Added, "cccard", {}, "Amex"},
+                       {ConfigDifference::Added, "taxstring C", {}, "CODE=C, DT=3"},
+                       {ConfigDifference::Removed, "taxstring A", "CODE=A, DT=1", {}}}));
 }
 
 QTEST_GUILESS_MAIN(TestPublishing)

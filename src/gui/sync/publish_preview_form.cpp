@@ -53,9 +53,8 @@ TPublishPreviewForm::TPublishPreviewForm(const PublishPreview& preview, QWidget*
 
     Differences = new QTableWidget(int(preview.differences.size()), 4, this);
     Differences->setObjectName(QStringLiteral("Differences"));
-    Differences->setHorizontalHeaderLabels(
-        {QStringLiteral("Change"), QStringLiteral("Field"), QStringLiteral("Published"),
-         QStringLiteral("Now")});
+    Differences->setHorizontalHeaderLabels({QStringLiteral("Change"), QStringLiteral("Field"),
+                                            QStringLiteral("Published"), QStringLiteral("Now")});
     Differences->setEditTriggers(QAbstractItemView::NoEditTriggers);
     Differences->setSelectionBehavior(QAbstractItemView::SelectRows);
     Differences->setSelectionMode(QAbstractItemView::SingleSelection);
