@@ -16,8 +16,8 @@
 #include <QTemporaryDir>
 
 #include <algorithm>
-#include <ctime>
 #include <cstdio>
+#include <ctime>
 #include <memory>
 #include <vector>
 
@@ -112,7 +112,8 @@ int main(int argc, char** argv)
     QCoreApplication app(argc, argv);
     Silent silent;
     setMessageService(&silent);
-    std::printf("rows per table  wall ms  cpu ms  cpu ms per 1000 rows  post bytes   (medians of 5)\n");
+    std::printf(
+        "rows per table  wall ms  cpu ms  cpu ms per 1000 rows  post bytes   (medians of 5)\n");
     for (const int rows : {1000, 5000, 10000, 20000}) {
         QTemporaryDir tmp;
         TMainDataMod::CreateMissingTables(tmp.path());

@@ -7,8 +7,11 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
+#include <QScreen>
 #include <QTableWidget>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace os {
 
@@ -74,10 +77,13 @@ TPublishPreviewForm::TPublishPreviewForm(const PublishPreview& preview, QWidget*
         }
     }
     Differences->resizeColumnsToContents();
-    // Long values (the page body tag) must not push "Now" out of sight.
-    const int most = Differences->fontMetrics().horizontalAdvance(QLatin1Char('x')) * 48;
-    for (int column = 1; column < 3; ++column)
-        Differences->setColumnWidth(column, std::min(Differences->columnWidth(column), most));
+    // Room for the captions and short values even when the list is empty;
+    // long values (the page body tag) must not push "Now" out of sight.
+    const int x = Differences->fontMetrics().horizontalAdvance(QLatin1Char('x'));
+    const int least[] = {10 * x, 24 * x, 24 * x};
+    for (int column = 0; column < 3; ++column)
+        Differences->setColumnWidth(
+            column, std::clamp(Differences->columnWidth(column), least[column], 48 * x));
     if (!preview.differences.isEmpty())
         Differences->selectRow(0);
 
@@ -103,7 +109,11 @@ TPublishPreviewForm::TPublishPreviewForm(const PublishPreview& preview, QWidget*
     setTabOrder(Differences, CloseBtn);
     setTabOrder(CloseBtn, HelpBtn);
     Differences->setFocus();
-    resize(860, 480);
+    // Roomy, but never larger than the screen (a large scale factor).
+    QSize size(860, 480);
+    if (const QScreen* screen = parent ? parent->screen() : nullptr)
+        size = size.boundedTo(screen->availableSize() * 0.9);
+    resize(size);
 }
 
 } // namespace os

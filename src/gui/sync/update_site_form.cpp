@@ -16,6 +16,7 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QIdentityProxyModel>
+#include <QKeySequence>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMdiSubWindow>
@@ -141,8 +142,9 @@ TUpdateSiteForm::TUpdateSiteForm(MainServices* main, QWidget* parent)
     PreviewButton = new QToolButton(Toolbar);
     PreviewButton->setObjectName(QStringLiteral("PreviewButton"));
     PreviewButton->setText(QStringLiteral("Preview Changes"));
-    PreviewButton->setToolTip(
-        QStringLiteral("What \"Publish Options & Configurations\" would change on the store"));
+    PreviewButton->setToolTip(QStringLiteral(
+        "What \"Publish Options & Configurations\" would change on the store (Alt+V)"));
+    PreviewButton->setShortcut(QKeySequence(Qt::ALT | Qt::Key_V));
     PreviewButton->setIcon(style()->standardIcon(QStyle::SP_FileDialogContentsView));
     PreviewButton->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
     Toolbar->addWidget(PreviewButton);
