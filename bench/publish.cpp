@@ -7,6 +7,7 @@
 #include "data/catalogue.h"
 #include "data/connection.h"
 #include "data/main_data_mod.h"
+#include "data/statement.h"
 #include "data/table.h"
 #include "data/transaction.h"
 #include "sync/publishing.h"

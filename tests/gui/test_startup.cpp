@@ -101,7 +101,8 @@ private slots:
         QCOMPARE(r.code, 0);
         // One mode per row of kModes, in their order.
         QVERIFY(r.out.startsWith(QStringLiteral(
-            "Usage: ordersentinel [--home DIR] [--session ACTION | --import-reply FILE")));
+            "Usage: ordersentinel [--home DIR] [--session ACTION [--dry-run] | --import-reply "
+            "FILE")));
         QVERIFY(r.out.section('\n', 0, 0).contains(QStringLiteral(" | --send-outbox")));
         QVERIFY(r.out.contains(QStringLiteral("--session ACTION")));
         QVERIFY(r.err.isEmpty());
