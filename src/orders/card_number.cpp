@@ -4,6 +4,9 @@
 #include "data/table.h"
 #include "orders/order_history.h"
 
+#include <QDir>
+#include <QFile>
+
 namespace os {
 
 QString reformattedCardNumber(const QString& number)
@@ -50,6 +53,20 @@ bool ReformatCardNumber(Table& orders)
         throw;
     }
     return true;
+}
+
+QStringList cardTypeChoices(const QString& dataDir)
+{
+    QFile file(QDir(dataDir).filePath(QStringLiteral("ccitems.txt")));
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
+        return {};
+    QStringList types;
+    for (const QString& line : QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'))) {
+        const QString type = line.trimmed();
+        if (!type.isEmpty())
+            types << type;
+    }
+    return types;
 }
 
 } // namespace os

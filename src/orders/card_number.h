@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 namespace os {
 
@@ -20,5 +21,10 @@ QString reformattedCardNumber(const QString& number);
 // off. True when the number changed.
 // Throws DbError when the engine fails (the order keeps its number).
 bool ReformatCardNumber(Table& orders);
+
+// The card types Phone Payment offers: the lines of ccitems.txt in the
+// company data directory `dataDir`, blanks trimmed and empty lines skipped.
+// A missing or unreadable file gives none (typed text is still accepted).
+QStringList cardTypeChoices(const QString& dataDir);
 
 } // namespace os

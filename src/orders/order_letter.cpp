@@ -114,6 +114,18 @@ std::optional<LetterTemplate> findTemplate(const QString& dir, const QString& na
 
 } // namespace
 
+QStringList letterTemplateNames(const QString& dir)
+{
+    Query q;
+    q.setDirectory(dir);
+    q.setSql(QStringLiteral("SELECT DOCNAME FROM \"form_letters.db\" ORDER BY DOCNAME"));
+    q.open();
+    QStringList names;
+    for (; !q.eof(); q.next())
+        names << q.value(0).toString();
+    return names;
+}
+
 QString orderLetterDateTime(const QDateTime& when)
 {
     if (!when.isValid())

@@ -4,6 +4,7 @@
 
 #include <QDateTime>
 #include <QString>
+#include <QStringList>
 
 namespace os {
 
@@ -54,6 +55,10 @@ enum class OrderLetterResult
 // Shipping Wizard "A message has been added to the OutBox" once queued.
 OrderLetterResult queueOrderLetter(const Table& orders, const QString& templateName,
                                    OrderLetterKind kind, const QString& shippingBlock = {});
+
+// Every template name (DOCNAME of form_letters.db in `dir`), in name order,
+// for the dialogs' lists. Throws DbError.
+QStringList letterTemplateNames(const QString& dir);
 
 // The texts, for the dialogs' tests.
 extern const char* const kInvalidLetterName;

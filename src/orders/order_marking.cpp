@@ -6,7 +6,9 @@
 #include "base/messages.h"
 #include "data/query.h"
 #include "data/table.h"
+#include "data/transaction.h"
 #include "orders/order_columns.h"
+#include "orders/order_history.h"
 
 #include <QFile>
 
@@ -36,13 +38,14 @@ QString markQuestion(const QString& state)
         .arg(state, gap, joint);
 }
 
-// Writes one change to the current row; a failure leaves it in browse.
-template <class F> bool writeRow(Table& orders, F set)
+// Writes one change to the current row with its history rows; a failure
+// leaves it in browse.
+template <class F> bool writeRow(Table& orders, const char* command, F set)
 {
     orders.edit();
     try {
         set();
-        if (!orders.post()) {
+        if (!postOrderChange(orders, QLatin1String(command))) {
             orders.cancel();
             return false;
         }
@@ -93,7 +96,7 @@ bool MarkOrder(Table& orders, const QString& state)
         return false;
     if (!yes(markQuestion(state)))
         return false;
-    return writeRow(orders, [&] {
+    return writeRow(orders, history::kMarkOrder, [&] {
         orders.setValue(kState, state);
         orders.setValue(QStringLiteral("LASTMARKED"), Clock::now());
     });
@@ -126,7 +129,15 @@ bool MarkAllOrders(Table& orders, Query& markAll, const QString& target, MainSer
     markAll.clearParams();
     markAll.setParam(QStringLiteral("NEWSTATE"), target);
     markAll.setParam(QStringLiteral("OLDSTATE"), current);
-    markAll.exec();
+    {
+        // One history row per order, in the update's transaction: the rows
+        // and the marks are kept or lost together.
+        OrderHistoryWriter writer(orders.directory());
+        Transaction tx(orders.directory(), QStringLiteral("orders"));
+        writer.addForState(current, target, QLatin1String(history::kMarkAll), Clock::now());
+        markAll.exec();
+        tx.commit();
+    }
     orders.refresh();
     return true;
 }
@@ -155,7 +166,8 @@ bool ChangePaymentMethod(Table& orders, const QString& method)
                      .arg(word)))
             return false;
     }
-    return writeRow(orders, [&] { orders.setValue(kMethod, method); });
+    return writeRow(orders, history::kChangePaymentMethod,
+                    [&] { orders.setValue(kMethod, method); });
 }
 
 bool DeleteOrder(Table& orders, const QString& dataDir)

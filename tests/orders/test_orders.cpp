@@ -116,6 +116,20 @@ class TestOrders : public QObject
         return t.locate("INV", inv) ? t.value(field) : QVariant();
     }
 
+    // The history rows as "order|command|old|new", in entry order.
+    QStringList history()
+    {
+        Table t("order_history");
+        t.setDirectory(m_home->dataDir());
+        t.open();
+        QStringList rows;
+        for (t.first(); !t.eof(); t.next())
+            rows << QStringList{t.value("INV").toString(), t.value("COMMAND").toString(),
+                                t.value("OLDVALUE").toString(), t.value("NEWVALUE").toString()}
+                        .join('|');
+        return rows;
+    }
+
 private slots:
     void init()
     {
@@ -189,6 +203,14 @@ private slots:
         QVERIFY(!MarkOrder(orders(), "New"));
         QCOMPARE(m_messages->texts().size(), 7);
         QCOMPARE(column(1, "LASTMARKED").toDateTime(), QDateTime(QDate(2024, 2, 3), QTime(10, 6)));
+        // One history row per change, none for the mark that changed nothing.
+        QStringList expected;
+        QString from = "New";
+        for (const QString& to : states) {
+            expected << "1|Mark Order|" + from + '|' + to;
+            from = to;
+        }
+        QCOMPARE(history(), expected);
     }
 
     // Mark ALL reaches the orders of the state the filter hides, binds a
@@ -222,12 +244,18 @@ private slots:
         // The list shows the new state at once.
         QCOMPARE(orders().value("ORDERSTATE").toString(), QString("Complete"));
 
+        // One history row per order it changed, none for the others.
+        QStringList marked = history();
+        marked.sort();
+        QCOMPARE(marked, QStringList({"1|Mark ALL|Bob's|Complete", "2|Mark ALL|Bob's|Complete"}));
+
         // To the state it has, or answered No: nothing.
         QVERIFY(!MarkAllOrders(orders(), *m_dm->MarkAllQ, "Complete", main));
         m_messages->queueAnswer(Answer::No);
         QVERIFY(!MarkAllOrders(orders(), *m_dm->MarkAllQ, "Void", main));
         QCOMPARE(column(4, "ORDERSTATE").toString(), QString("New"));
         QCOMPARE(main.calls, QList<bool>({false, true}));
+        QCOMPARE(history().size(), 2);
     }
 
     void paymentMethodQuestions()
@@ -279,6 +307,7 @@ private slots:
         QVERIFY(m_messages->texts().isEmpty());
         QCOMPARE(column(1, "ORDERSTATE").toString(), QString("Shipped"));
         QVERIFY(column(1, "LASTMARKED").isNull());
+        QCOMPARE(history().last(), QString("1|Change Payment Method|Purchase Order|Mail Payment"));
     }
 
     void deleteTakesTheRowAndTheInvoiceOnly()

@@ -1,6 +1,14 @@
 #include "gui/orders/orders_commands.h"
 
+#include "gui/orders/change_price.h"
+#include "gui/orders/complete_order_form.h"
+#include "gui/orders/invoice_notes_form.h"
 #include "gui/orders/orders_view.h"
+#include "gui/orders/receive_pay_form.h"
+#include "gui/orders/shipping_log.h"
+#include "gui/orders/shipping_notes.h"
+#include "gui/orders/statuspending.h"
+#include "gui/orders/void_order_wiz.h"
 #include "orders/order_checks.h"
 
 namespace os {
@@ -23,6 +31,10 @@ template <const char* State> void markAll(V& v)
 template <const char* Method> void changeMethod(V& v)
 {
     v.ChangeMethodClick(QLatin1String(Method));
+}
+template <class Dialog> void open(V& v)
+{
+    v.openDialog<Dialog>();
 }
 
 constexpr char kNew[] = "New";
@@ -71,18 +83,18 @@ using P = TOrdersView::Place;
 // clang-format off
 const C kCommands[] = {
     // The toolbar, after the filter and the find box.
-    {P::ToolBar, "Credit Card Pop-Up", "CCBUTTON", "TCCForm or TPhonePayment (cardWindowFor), modal"},
+    {P::ToolBar, "Credit Card Pop-Up", "CCBUTTON", "TCCForm or TPhonePayment (cardWindowFor), modal", [](V& v) { v.CCBUTTONClick(); }},
     {P::ToolBar, "Activities", "ActivitiesBut", "the Activities menu", nullptr, nullptr, P::ActivitiesMenu},
     {P::ToolBar, "Notes", "NotesButton", "the Notes menu", nullptr, nullptr, P::NotesMenu},
     {P::ToolBar, "Profile", "ThisCustBut", "TCustomerPopup on its Billing page, modal"},
     {P::ToolBar, "Export", "ExportButton", "a CSV file of the orders listed", [](V& v) { v.ExportClick(); }, nullptr, 0, true},
 
     {P::ActivitiesMenu, "Mark Order Wizards", "MarkOrderWizards1", "a submenu", nullptr, nullptr, P::WizardsMenu},
-    {P::WizardsMenu, "Receive Payment Wizard", "ReceiveMayments1", "TReceivePay_Form, modal", nullptr, receivePayment},
-    {P::WizardsMenu, "Ship Order Wizard", "ShipOrder1", "TShipping_Log, modal", nullptr, shipOrder},
-    {P::WizardsMenu, "Complete Order Wizard", "MarkOrderComplete1", "TCompleteOrderForm, modal", nullptr, completeOrder},
-    {P::WizardsMenu, "Status Pending", "StatusPending2", "Tstatuspending, modal", nullptr, statusPending, 0, true},
-    {P::WizardsMenu, "Void This Order", "VoidOrder1", "TVoidOrderWiz, modal", nullptr, voidOrder},
+    {P::WizardsMenu, "Receive Payment Wizard", "ReceiveMayments1", "TReceivePay_Form, modal", open<TReceivePay_Form>, receivePayment},
+    {P::WizardsMenu, "Ship Order Wizard", "ShipOrder1", "TShipping_Log, modal", open<TShipping_Log>, shipOrder},
+    {P::WizardsMenu, "Complete Order Wizard", "MarkOrderComplete1", "TCompleteOrderForm, modal", open<TCompleteOrderForm>, completeOrder},
+    {P::WizardsMenu, "Status Pending", "StatusPending2", "Tstatuspending, modal", open<Tstatuspending>, statusPending, 0, true},
+    {P::WizardsMenu, "Void This Order", "VoidOrder1", "TVoidOrderWiz, modal", open<TVoidOrderWiz>, voidOrder},
 
     {P::ActivitiesMenu, "Mark Order", "MarkOrder1", "a submenu", nullptr, nullptr, P::MarkOrderMenu},
     {P::MarkOrderMenu, "New", "MarkOrderNew1", "marks the order", markOrder<kNew>},
@@ -93,7 +105,7 @@ const C kCommands[] = {
     {P::MarkOrderMenu, "Status Pending", "StatusPending1", "marks the order", markOrder<kStatusPending>},
     {P::MarkOrderMenu, "Void", "Void1", "marks the order", markOrder<kVoid>},
 
-    {P::ActivitiesMenu, "Change Price", "ChangePrice1", "TChangePrice, modal", nullptr, changePrice, 0, true},
+    {P::ActivitiesMenu, "Change Price", "ChangePrice1", "TChangePrice, modal", open<TChangePrice>, changePrice, 0, true},
     {P::ActivitiesMenu, "Delete Order", "Deleterecord1", "deletes the order and its invoice", [](V& v) { v.DeleterecordClick(); }},
 
     {P::ActivitiesMenu, "Change Payment Method To", "ChangePaymentMethodTo1", "a submenu", nullptr, nullptr, P::PaymentMethodMenu, true},
@@ -116,8 +128,8 @@ const C kCommands[] = {
     {P::MarkAllMenu, "Status Pending", "StatusPending3", "marks every order of the state", markAll<kStatusPending>},
     {P::MarkAllMenu, "Void", "Void2", "marks every order of the state", markAll<kVoid>},
 
-    {P::NotesMenu, "Order Notes", "OrderNotes1", "TInvoiceNotesForm, modal"},
-    {P::NotesMenu, "Shipping Log", "ShippingLog1", "TShippingNotes, modal"},
+    {P::NotesMenu, "Order Notes", "OrderNotes1", "TInvoiceNotesForm, modal", open<TInvoiceNotesForm>},
+    {P::NotesMenu, "Shipping Log", "ShippingLog1", "TShippingNotes, modal", open<TShippingNotes>},
     {P::NotesMenu, "Customer Notes", "CustomerNotes1", "TCustomerPopup on its Notes page, modal"},
 };
 // clang-format on

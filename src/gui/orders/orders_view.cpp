@@ -11,7 +11,9 @@
 #include "gui/app/db_grid.h"
 #include "gui/app/file_dialog.h"
 #include "gui/app/record_navigator.h"
+#include "gui/orders/cc_form.h"
 #include "gui/orders/orders_commands.h"
+#include "gui/orders/phone_payment.h"
 #include "orders/order_checks.h"
 #include "orders/order_columns.h"
 #include "orders/order_export.h"
@@ -77,6 +79,7 @@ TOrdersView::TOrdersView(MainServices* main, QWidget* parent)
     body()->addWidget(Pages);
     buildGrid();
     buildWebPage();
+    buildHistoryPage();
 
     QToolBar* bar = toolbar();
     Navigator = new RecordNavigator(Grid->tableModel(), RecordNavigator::Browsing, bar);
@@ -336,6 +339,61 @@ void TOrdersView::ShowAllFromCustomerClick()
         return;
     ApplyCustomFilter(QStringLiteral("CUSTID"),
                       orders().value(QStringLiteral("CUSTID")).toString());
+}
+
+void TOrdersView::buildHistoryPage()
+{
+    // Its own table over the history file: newest first by the INVID index,
+    // following the current order, paged like the orders themselves.
+    m_history = new Table(QStringLiteral("order_history"), this);
+    m_history->setDirectory(m_data->directory());
+    m_history->setIndexName(QStringLiteral("INVID"));
+    m_history->setMasterLink(&orders(), {QStringLiteral("INV")}, {QStringLiteral("INV")});
+    try {
+        m_history->open();
+    } catch (const Error& e) {
+        messages().error(e.text());
+    }
+    auto* page = new QWidget(Pages);
+    auto* layout = new QVBoxLayout(page);
+    layout->setContentsMargins(0, 0, 0, 0);
+    HistoryGrid = new DbGrid(page);
+    HistoryGrid->setObjectName(QStringLiteral("HistoryGrid"));
+    HistoryGrid->setTable(m_history,
+                          {{QStringLiteral("IDATE"), QStringLiteral("Date"), 20},
+                           {QStringLiteral("COMMAND"), QStringLiteral("Command"), 24},
+                           {QStringLiteral("CHANGED"), QStringLiteral("Changed"), 14},
+                           {QStringLiteral("OLDVALUE"), QStringLiteral("Old Value"), 28},
+                           {QStringLiteral("NEWVALUE"), QStringLiteral("New Value"), 28}},
+                          false);
+    HistoryGrid->setSelectionBehavior(QAbstractItemView::SelectRows);
+    HistoryGrid->horizontalHeader()->setStretchLastSection(true);
+    layout->addWidget(HistoryGrid);
+    Pages->addTab(page, QStringLiteral("Order History"));
+    // Changes made by the commands show when the page is turned to.
+    connect(Pages, &QTabWidget::currentChanged, this, [this](int index) {
+        if (index == 2 && m_history->isOpen())
+            m_history->refresh();
+    });
+}
+
+void TOrdersView::afterDialog()
+{
+    if (m_history && m_history->isOpen())
+        m_history->refresh();
+    updateCommands();
+    Grid->setFocus();
+}
+
+void TOrdersView::CCBUTTONClick()
+{
+    if (!hasOrders())
+        return;
+    if (cardWindowFor(currentMethod(), orders().value(QStringLiteral("CARDNUM")).toString()) ==
+        CardWindow::Card)
+        openDialog<TCCForm>();
+    else
+        openDialog<TPhonePayment>();
 }
 
 void TOrdersView::broughtToFront()

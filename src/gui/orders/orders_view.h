@@ -65,6 +65,20 @@ public:
     void PrintClick();         // ToolbarButton973 and "Print (default)": no dialog
     void SelectPrinterClick(); // the print dialog first
     void SaveAsPdfClick();
+    // "Credit Card Pop-Up": the card window, or Phone Payment for an order
+    // without a card number yet (cardWindowFor).
+    void CCBUTTONClick();
+
+    // Runs an order dialog on the current order, modal, and brings the
+    // browser up to date after it.
+    template <class Dialog> void openDialog()
+    {
+        {
+            Dialog dialog(this);
+            dialog.exec();
+        }
+        afterDialog();
+    }
 
     void broughtToFront() override;
     void updateCommands() override;
@@ -77,12 +91,15 @@ public:
     DbGrid* Grid = nullptr;
     QTextBrowser* WebBrowser1 = nullptr;
     QToolButton* ToolbarButton973 = nullptr; // Print
+    DbGrid* HistoryGrid = nullptr;           // "Order History": the current order's changes
     // The page shown on "Web Page View" (the invoice file or null.html).
     QUrl shownPage() const { return m_shownPage; }
 
 private:
     void buildGrid();
     void buildWebPage();
+    void buildHistoryPage();
+    void afterDialog();
     void setFilterEntry(const QString& entry); // the box only, no filter change
     void loadWebPage();
     void print(bool withDialog);
@@ -90,6 +107,7 @@ private:
     template <class F> void guarded(F f);
 
     TMainDataMod* m_data;
+    Table* m_history = nullptr; // order_history.db, following the current order
     QUrl m_shownPage;
 };
 
