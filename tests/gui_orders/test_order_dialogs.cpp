@@ -457,17 +457,15 @@ private slots:
         QCOMPARE(order(5).value("ORDERSTATE").toString(), QString("Payment Received"));
         QVERIFY(order(5).value("LASTMARKED").isNull());
         QCOMPARE(notes(5), QStringList{"2024-03-05 auth 0042"});
-        QCOMPARE(history(5),
-                 QStringList({"Reformat Card Number|Card Details||Card Number changed",
-                              "Receive Payment|Order Status|New|Payment Received"}));
+        QCOMPARE(history(5), QStringList({"Reformat Card Number|Card Details||Card Number changed",
+                                          "Receive Payment|Order Status|New|Payment Received"}));
         QCOMPARE(order(5).value("CARDNUM").toString(), QString("4111-1111-1111-1111"));
     }
 
     // Phone Payment: the card list, the column limits, OK and Cancel.
     void phonePayment()
     {
-        TOrdersView* v =
-            start({test::orderRow(8, "New", {{"METHOD", "Credit Card by Phone"}})});
+        TOrdersView* v = start({test::orderRow(8, "New", {{"METHOD", "Credit Card by Phone"}})});
         QVERIFY(v);
         QFile cards(dir() + "/ccitems.txt");
         QVERIFY(cards.open(QIODevice::WriteOnly));
@@ -520,11 +518,11 @@ private slots:
     // that still marks the order; the Shipping Log keeps a typed row.
     void shippingWizard()
     {
-        TOrdersView* v = start(
-            {test::orderRow(10, "Payment Received"),
-             test::orderRow(11, "Payment Received", {{"EMAIL", QVariant()}})},
-            {letter("Caps", "%IO_SHIPPING_INFO_STRUCTURE%"),
-             letter("Ship", "Hi %io_name%,\r\n%io_shipping_info_structure%Bye")});
+        TOrdersView* v =
+            start({test::orderRow(10, "Payment Received"),
+                   test::orderRow(11, "Payment Received", {{"EMAIL", QVariant()}})},
+                  {letter("Caps", "%IO_SHIPPING_INFO_STRUCTURE%"),
+                   letter("Ship", "Hi %io_name%,\r\n%io_shipping_info_structure%Bye")});
         QVERIFY(v);
         v->FilterBox->setCurrentIndex(v->FilterBox->findText("Payment Received"));
         v->FilterBoxChange(v->FilterBox->currentIndex());
@@ -559,8 +557,8 @@ private slots:
         QCOMPARE(out[0].value("TYPE").toString(), QString("SHIPPING"));
         QCOMPARE(out[0].value("SUBJECT").toString(), QString("Ship"));
         QCOMPARE(out[0].value("BODY").toString(),
-                 "Hi Customer 10,\r\n" + dashes + "\r\nDATE: " +
-                     QLocale().toString(QDate(2024, 3, 5), QLocale::ShortFormat) +
+                 "Hi Customer 10,\r\n" + dashes +
+                     "\r\nDATE: " + QLocale().toString(QDate(2024, 3, 5), QLocale::ShortFormat) +
                      "\r\nSERVICE: UPS\r\nMETHOD: Ground\r\nTRACKING: 1Z999\r\nCOMMENT: "
                      "\r\nLeft today\r\n" +
                      dashes + "\r\nBye");

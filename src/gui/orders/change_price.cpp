@@ -22,8 +22,8 @@ TChangePrice::TChangePrice(QWidget* parent)
     setCloseBoxSavesNote(true);
     const QVariant total =
         orders().isEmpty() ? QVariant() : orders().value(QStringLiteral("TOTAL"));
-    CurrentTotal = addShown(QStringLiteral("Current Total:"), FormatMoney(total.toDouble()),
-                            "CurrentTotal");
+    CurrentTotal =
+        addShown(QStringLiteral("Current Total:"), FormatMoney(total.toDouble()), "CurrentTotal");
     NewTotal = new QLineEdit(this);
     NewTotal->setObjectName(QStringLiteral("NewTotal"));
     auto* numbers = new QDoubleValidator(NewTotal);

@@ -57,8 +57,7 @@ TPhonePayment::TPhonePayment(QWidget* parent) : QDialog(parent)
     shown(QStringLiteral("Phone:"), text("PHONE"), "Phone");
     shown(QStringLiteral("Invoice:"), text("INV"), "Invoice");
     shown(QStringLiteral("TOTAL:"),
-          any ? FormatMoney(orders.value(QStringLiteral("TOTAL")).toDouble()) : QString(),
-          "Total");
+          any ? FormatMoney(orders.value(QStringLiteral("TOTAL")).toDouble()) : QString(), "Total");
 
     CardType = new QComboBox(this);
     CardType->setObjectName(QStringLiteral("CardType"));
