@@ -10,6 +10,7 @@
 // when it holds no orders.db yet, and kept, so the next run skips the
 // seeding (four minutes for a million orders here).
 #include "common/temp_home.h"
+#include "support/bench_support.h"
 
 #include "base/clock.h"
 #include "data/backup.h"
@@ -29,13 +30,9 @@
 #include <cstdio>
 
 using namespace os;
+using namespace os::bench;
 
 namespace {
-
-double ms(const QElapsedTimer& t)
-{
-    return double(t.nsecsElapsed()) / 1e6;
-}
 
 // Rows as a store delivers them, written straight through SQLite (the
 // import's own speed is bench_retrieval's subject).

@@ -8,6 +8,7 @@
 #include "data/stored_values.h"
 #include "data/table.h"
 #include "data/transaction.h"
+#include "support/bench_support.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -19,56 +20,9 @@
 #include <cstdio>
 
 using namespace os;
+using namespace os::bench;
 
 namespace {
-
-class Silent : public MessageService
-{
-public:
-    void info(const QString&) override {}
-    void warning(const QString&) override {}
-    void error(const QString& text) override { std::fprintf(stderr, "%s\n", qPrintable(text)); }
-    Answer ask(const QString&, Buttons) override { return Answer::Yes; }
-    void beep() override {}
-};
-
-QString peakRss()
-{
-    QFile f(QStringLiteral("/proc/self/status"));
-    if (!f.open(QIODevice::ReadOnly))
-        return QStringLiteral("?");
-    for (const QByteArray& line : f.readAll().split('\n')) {
-        if (line.startsWith("VmHWM:"))
-            return QString::fromLatin1(line.mid(6).trimmed());
-    }
-    return QStringLiteral("?");
-}
-
-double ms(QElapsedTimer& t)
-{
-    return double(t.nsecsElapsed()) / 1e6;
-}
-
-// A realistic spread of states: most orders finished long ago.
-QString stateFor(quint32 r)
-{
-    const int p = int(r % 100);
-    if (p < 5)
-        return QStringLiteral("New");
-    if (p < 10)
-        return QStringLiteral("Payment Received");
-    if (p < 12)
-        return QStringLiteral("Partially Shipped");
-    if (p < 22)
-        return QStringLiteral("Shipped");
-    if (p < 25)
-        return QStringLiteral("Status Pending");
-    if (p < 95)
-        return QStringLiteral("Complete");
-    if (p < 99)
-        return QStringLiteral("Void");
-    return QStringLiteral("AutoVoid");
-}
 
 void buildOrders(const QString& dir, int rows)
 {
@@ -186,7 +140,7 @@ void Orders(int rows)
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
-    Silent silent;
+    YesToAll silent;
     setMessageService(&silent);
     {
         QTemporaryDir tmp;

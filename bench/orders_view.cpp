@@ -18,6 +18,7 @@
 #include "gui/app/db_grid.h"
 #include "orders/order_export.h"
 #include "orders/order_filter.h"
+#include "support/bench_support.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -33,56 +34,9 @@
 #include <cstdio>
 
 using namespace os;
+using namespace os::bench;
 
 namespace {
-
-class Yes : public MessageService
-{
-public:
-    void info(const QString&) override {}
-    void warning(const QString&) override {}
-    void error(const QString& text) override { std::fprintf(stderr, "%s\n", qPrintable(text)); }
-    Answer ask(const QString&, Buttons) override { return Answer::Yes; }
-    void beep() override {}
-};
-
-QString peakRss()
-{
-    QFile f(QStringLiteral("/proc/self/status"));
-    if (!f.open(QIODevice::ReadOnly))
-        return QStringLiteral("?");
-    for (const QByteArray& line : f.readAll().split('\n')) {
-        if (line.startsWith("VmHWM:"))
-            return QString::fromLatin1(line.mid(6).trimmed());
-    }
-    return QStringLiteral("?");
-}
-
-double ms(const QElapsedTimer& t)
-{
-    return double(t.nsecsElapsed()) / 1e6;
-}
-
-// Most orders were finished long ago; one in ten is "Shipped".
-QString stateFor(quint32 r)
-{
-    const int p = int(r % 100);
-    if (p < 5)
-        return QStringLiteral("New");
-    if (p < 10)
-        return QStringLiteral("Payment Received");
-    if (p < 12)
-        return QStringLiteral("Partially Shipped");
-    if (p < 22)
-        return QStringLiteral("Shipped");
-    if (p < 25)
-        return QStringLiteral("Status Pending");
-    if (p < 95)
-        return QStringLiteral("Complete");
-    if (p < 99)
-        return QStringLiteral("Void");
-    return QStringLiteral("AutoVoid");
-}
 
 void buildOrders(const QString& dir, int rows)
 {
@@ -321,7 +275,7 @@ int main(int argc, char** argv)
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    Yes yes;
+    YesToAll yes;
     ScopedMessageService messages(&yes);
 
     QTemporaryDir tmp;

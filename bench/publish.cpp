@@ -10,6 +10,7 @@
 #include "data/statement.h"
 #include "data/table.h"
 #include "data/transaction.h"
+#include "support/bench_support.h"
 #include "sync/publishing.h"
 
 #include <QCoreApplication>
@@ -23,18 +24,9 @@
 #include <vector>
 
 using namespace os;
+using namespace os::bench;
 
 namespace {
-
-class Silent : public MessageService
-{
-public:
-    void info(const QString&) override {}
-    void warning(const QString&) override {}
-    void error(const QString& text) override { std::fprintf(stderr, "%s\n", qPrintable(text)); }
-    Answer ask(const QString&, Buttons) override { return Answer::Yes; }
-    void beep() override {}
-};
 
 // N believable rows in each of the seven rate tables, keys in random order.
 void fill(const QString& dir, int rows)
@@ -111,7 +103,7 @@ double buildMs(const QString& dir, qsizetype* bytes, double* cpu)
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
-    Silent silent;
+    YesToAll silent;
     setMessageService(&silent);
     std::printf(
         "rows per table  wall ms  cpu ms  cpu ms per 1000 rows  post bytes   (medians of 5)\n");

@@ -5,6 +5,7 @@
 #include "common/scripted_messages.h"
 #include "common/store_sim.h"
 #include "common/temp_home.h"
+#include "support/bench_support.h"
 
 #include "base/main_services.h"
 #include "base/settings.h"
@@ -31,6 +32,7 @@
 #include <unistd.h>
 
 using namespace os;
+using namespace os::bench;
 using namespace os::test;
 
 namespace {
@@ -81,12 +83,6 @@ double plainSqliteInsert(const QString& path, const QList<QStringList>& records,
     const double ms = double(timer.nsecsElapsed()) / 1e6;
     sqlite3_close(db);
     return ms;
-}
-
-// Milliseconds since `timer` started, for the phase lines.
-double ms(const QElapsedTimer& timer)
-{
-    return double(timer.nsecsElapsed()) / 1e6;
 }
 
 // The floor for the invoice step: `count` files of `bytes` bytes and a line

@@ -22,18 +22,10 @@ int runSendOutbox()
     ErrorCountingMessages shown; // standard error unless a caller installed another
     LoadSettings();
 
-    std::unique_ptr<TMainDataMod> ownData;
-    TMainDataMod* data = TMainDataMod::instance();
-    if (!data) {
-        ownData = std::make_unique<TMainDataMod>();
-        data = ownData.get();
-    }
-    try {
-        if (!data->isOpen() && !openCompanyDatabaseReporting(*data, AppPaths::dataDir()))
-            return 1; // the failure has been shown
-    } catch (const ProgramTermination& t) {
-        return t.code();
-    }
+    HeadlessDatabase database;
+    if (const std::optional<int> failed = database.open())
+        return *failed;
+    TMainDataMod* data = &database.data();
 
     Table myOut(QStringLiteral("outbox"));
     try {

@@ -162,19 +162,10 @@ int runHeadlessSession(const QString& action, bool dryRun)
 
     LoadSettings();
 
-    std::unique_ptr<TMainDataMod> ownData;
+    HeadlessDatabase database;
     if (StoreSession::actionNeedsTables(action)) {
-        TMainDataMod* data = TMainDataMod::instance();
-        if (!data) {
-            ownData = std::make_unique<TMainDataMod>();
-            data = ownData.get();
-        }
-        try {
-            if (!data->isOpen() && !openCompanyDatabaseReporting(*data, AppPaths::dataDir()))
-                return 1;
-        } catch (const ProgramTermination& t) {
-            return t.code();
-        }
+        if (const std::optional<int> failed = database.open())
+            return *failed;
     }
 
     if (dryRun)
@@ -219,6 +210,27 @@ bool openCompanyDatabaseReporting(TMainDataMod& data, const QString& dir)
         messages().error(e.text());
     }
     return false;
+}
+
+HeadlessDatabase::HeadlessDatabase() : m_data(TMainDataMod::instance())
+{
+    if (!m_data) {
+        m_own = std::make_unique<TMainDataMod>();
+        m_data = m_own.get();
+    }
+}
+
+HeadlessDatabase::~HeadlessDatabase() = default;
+
+std::optional<int> HeadlessDatabase::open()
+{
+    try {
+        if (!m_data->isOpen() && !openCompanyDatabaseReporting(*m_data, AppPaths::dataDir()))
+            return 1; // the failure has been shown
+    } catch (const ProgramTermination& t) {
+        return t.code();
+    }
+    return std::nullopt;
 }
 
 std::optional<QString> readSecretInput(const char* prompt)

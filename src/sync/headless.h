@@ -2,6 +2,7 @@
 
 #include <QString>
 
+#include <memory>
 #include <optional>
 
 namespace os {
@@ -36,6 +37,27 @@ class TMainDataMod;
 // after a failure was shown; throws ProgramTermination after the messages of
 // an old table layout.
 bool openCompanyDatabaseReporting(TMainDataMod& data, const QString& dir);
+
+// The company database of a headless mode: the program's data module when
+// one exists (the window build, tests), else one of its own for the run.
+class HeadlessDatabase
+{
+public:
+    HeadlessDatabase();
+    ~HeadlessDatabase();
+    HeadlessDatabase(const HeadlessDatabase&) = delete;
+    HeadlessDatabase& operator=(const HeadlessDatabase&) = delete;
+
+    // Opens the home's company database unless it is open, showing what
+    // openCompanyDatabaseReporting shows. Nothing when it is open; else the
+    // mode's exit code (1 after a failure, the code of an old layout's end).
+    std::optional<int> open();
+    TMainDataMod& data() { return *m_data; }
+
+private:
+    std::unique_ptr<TMainDataMod> m_own;
+    TMainDataMod* m_data = nullptr;
+};
 
 // One line of standard input without its line end (a secret: the prompt goes
 // to standard error and the echo is off when standard input is a terminal);

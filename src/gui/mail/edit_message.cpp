@@ -30,16 +30,7 @@ TEditMessage::TEditMessage(Table* table, QWidget* parent) : QDialog(parent), m_t
     buttons->addStretch();
 
     Fields = new MessageFields(MessageFields::Editable, this);
-    auto* status = new QStatusBar(this);
-    status->setSizeGripEnabled(false);
-    StateLabel = new QLabel(status);
-    StateLabel->setObjectName(QStringLiteral("StateLabel"));
-    status->addWidget(StateLabel);
-
-    auto* layout = new QVBoxLayout(this);
-    layout->addLayout(buttons);
-    layout->addWidget(Fields, 1);
-    layout->addWidget(status);
+    StateLabel = layOutMessageWindow(this, buttons, Fields);
 
     Fields->load(*m_table);
     showState();

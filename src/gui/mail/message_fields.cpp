@@ -6,8 +6,10 @@
 #include <QComboBox>
 #include <QFontDatabase>
 #include <QFormLayout>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QStatusBar>
 #include <QVBoxLayout>
 
 namespace os {
@@ -109,6 +111,30 @@ QString tableStateText(const Table& table)
         return QStringLiteral("Insert");
     }
     return QString();
+}
+
+QList<GridColumn> messageGridColumns()
+{
+    return {{QStringLiteral("IDATE"), QStringLiteral("Date"), 22},
+            {QStringLiteral("TO"), QStringLiteral("To"), 28},
+            {QStringLiteral("SUBJECT"), QStringLiteral("Subject"), 34},
+            {QStringLiteral("FROM"), QStringLiteral("From"), 28},
+            {QStringLiteral("TYPE"), QStringLiteral("Message Type"), 20}};
+}
+
+QLabel* layOutMessageWindow(QWidget* window, QBoxLayout* buttons, MessageFields* fields)
+{
+    auto* status = new QStatusBar(window);
+    status->setSizeGripEnabled(false);
+    auto* state = new QLabel(status);
+    state->setObjectName(QStringLiteral("StateLabel"));
+    status->addWidget(state);
+
+    auto* layout = new QVBoxLayout(window);
+    layout->addLayout(buttons);
+    layout->addWidget(fields, 1);
+    layout->addWidget(status);
+    return state;
 }
 
 } // namespace os

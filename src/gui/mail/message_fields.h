@@ -1,7 +1,10 @@
 #pragma once
 
+#include "gui/app/table_model.h"
+
 #include <QWidget>
 
+class QBoxLayout;
 class QComboBox;
 class QLabel;
 class QLineEdit;
@@ -49,5 +52,12 @@ private:
 // The table's state as the editors' status lines show it: "Inactive",
 // "Browse", "Edit", "Insert".
 QString tableStateText(const Table& table);
+
+// The grid columns of a message browser (OutBox, Sent Items).
+QList<GridColumn> messageGridColumns();
+
+// Lays out a window that writes a message: its button row, the fields and a
+// status line below them. Returns the status line's label.
+QLabel* layOutMessageWindow(QWidget* window, QBoxLayout* buttons, MessageFields* fields);
 
 } // namespace os

@@ -48,16 +48,7 @@ TNewMailMessage::TNewMailMessage(QWidget* parent) : QDialog(parent)
 
     Fields = new MessageFields(MessageFields::EditableWithType, this);
     Fields->FromEdit->installEventFilter(this);
-    auto* status = new QStatusBar(this);
-    status->setSizeGripEnabled(false);
-    StateLabel = new QLabel(status);
-    StateLabel->setObjectName(QStringLiteral("StateLabel"));
-    status->addWidget(StateLabel);
-
-    auto* layout = new QVBoxLayout(this);
-    layout->addLayout(buttons);
-    layout->addWidget(Fields, 1);
-    layout->addWidget(status);
+    StateLabel = layOutMessageWindow(this, buttons, Fields);
 
     connect(PostBtn, &QPushButton::clicked, this, &TNewMailMessage::PostBtnClick);
     connect(CancelBtn, &QPushButton::clicked, this, &TNewMailMessage::CancelBtnClick);

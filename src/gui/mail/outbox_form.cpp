@@ -49,11 +49,7 @@ TOUTBOXFORM::TOUTBOXFORM(QWidget* parent)
     setOpenCommand(EditAction);
     setDeleteCommand(DeleteAction);
 
-    grid()->setTable(MyOut, {{QStringLiteral("IDATE"), QStringLiteral("Date"), 22},
-                             {QStringLiteral("TO"), QStringLiteral("To"), 28},
-                             {QStringLiteral("SUBJECT"), QStringLiteral("Subject"), 34},
-                             {QStringLiteral("FROM"), QStringLiteral("From"), 28},
-                             {QStringLiteral("TYPE"), QStringLiteral("Message Type"), 20}});
+    grid()->setTable(MyOut, messageGridColumns());
     followGrid();
 
     Message = new MessageFields(MessageFields::ReadOnly, this);

@@ -54,11 +54,7 @@ TSentItems::TSentItems(QWidget* parent)
     setDeleteCommand(DeleteAction);
     RemoveFilterAction->setEnabled(false);
 
-    grid()->setTable(Table1, {{QStringLiteral("IDATE"), QStringLiteral("Date"), 22},
-                              {QStringLiteral("TO"), QStringLiteral("To"), 28},
-                              {QStringLiteral("SUBJECT"), QStringLiteral("Subject"), 34},
-                              {QStringLiteral("FROM"), QStringLiteral("From"), 28},
-                              {QStringLiteral("TYPE"), QStringLiteral("Message Type"), 20}});
+    grid()->setTable(Table1, messageGridColumns());
     followGrid();
     Message = new MessageFields(MessageFields::ReadOnly, this);
     setDetail(Message);
