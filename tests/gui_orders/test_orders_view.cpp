@@ -195,9 +195,9 @@ private slots:
         QCOMPARE(card, QList<bool>({true, true, true, false}));
         QCOMPARE(status, QStringList({"", "Card declined", "", ""}));
         QVERIFY(m_form->orderStatusPane()->isVisible());
-        // Their windows are not built yet: due, but never enabled.
-        QVERIFY(v->commands().wanted("NotesButton") && !on(v, "NotesButton"));
-        QVERIFY(v->commands().wanted("ThisCustBut") && !on(v, "ThisCustBut"));
+        // The customer profile is built: "Profile" and "Notes" (for "Customer Notes").
+        QVERIFY(v->commands().wanted("NotesButton") && on(v, "NotesButton"));
+        QVERIFY(v->commands().wanted("ThisCustBut") && on(v, "ThisCustBut"));
 
         QVERIFY(fire(m_form.get(), {"OnlineButton"}));
         QVERIFY(!m_form->orderStatusPane()->isVisible());

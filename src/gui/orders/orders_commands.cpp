@@ -1,5 +1,6 @@
 #include "gui/orders/orders_commands.h"
 
+#include "gui/customers/customer_profile.h"
 #include "gui/orders/orders_view.h"
 #include "orders/order_checks.h"
 
@@ -74,7 +75,7 @@ const C kCommands[] = {
     {P::ToolBar, "Credit Card Pop-Up", "CCBUTTON", "TCCForm or TPhonePayment (cardWindowFor), modal"},
     {P::ToolBar, "Activities", "ActivitiesBut", "the Activities menu", nullptr, nullptr, P::ActivitiesMenu},
     {P::ToolBar, "Notes", "NotesButton", "the Notes menu", nullptr, nullptr, P::NotesMenu},
-    {P::ToolBar, "Profile", "ThisCustBut", "TCustomerPopup on its Billing page, modal"},
+    {P::ToolBar, "Profile", "ThisCustBut", "TCustomerPopup on its Billing page, modal", [](V& v) { showCustomerPopup(v, CustomerProfile::BillingPage); }},
     {P::ToolBar, "Export", "ExportButton", "a CSV file of the orders listed", [](V& v) { v.ExportClick(); }, nullptr, 0, true},
 
     {P::ActivitiesMenu, "Mark Order Wizards", "MarkOrderWizards1", "a submenu", nullptr, nullptr, P::WizardsMenu},
@@ -118,7 +119,7 @@ const C kCommands[] = {
 
     {P::NotesMenu, "Order Notes", "OrderNotes1", "TInvoiceNotesForm, modal"},
     {P::NotesMenu, "Shipping Log", "ShippingLog1", "TShippingNotes, modal"},
-    {P::NotesMenu, "Customer Notes", "CustomerNotes1", "TCustomerPopup on its Notes page, modal"},
+    {P::NotesMenu, "Customer Notes", "CustomerNotes1", "TCustomerPopup on its Notes page, modal", [](V& v) { showCustomerPopup(v, CustomerProfile::NotesPage); }},
 };
 // clang-format on
 
