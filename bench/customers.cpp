@@ -113,7 +113,8 @@ void build(const QString& dir)
         Statement st(conn->handle(),
                      QStringLiteral("INSERT INTO orders (INV, CUSTID, EMAIL, NAME, IDATE, TOTAL, "
                                     "METHOD, ORDERSTATE) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8)"));
-        const FieldDef* idate = findTableDef(QStringLiteral("orders"))->field(QStringLiteral("IDATE"));
+        const FieldDef* idate =
+            findTableDef(QStringLiteral("orders"))->field(QStringLiteral("IDATE"));
         QDateTime when(QDate(2010, 1, 1), QTime(8, 0), Qt::UTC);
         for (int i = 1; i <= kOrders; ++i) {
             const quint32 r = rng.generate();
@@ -229,9 +230,8 @@ void customersView(const QString& dir)
     paint(view);
     QElapsedTimer t;
     t.start();
-    const MailingListMerge merged = mergeMailingList(view.customers(), dir,
-                                                     QStringLiteral("Spring Sale"),
-                                                     QStringLiteral("SPRING 2026"));
+    const MailingListMerge merged = mergeMailingList(
+        view.customers(), dir, QStringLiteral("Spring Sale"), QStringLiteral("SPRING 2026"));
     std::printf("mailing-list merge: %d letters queued in %.0f ms (%.0f letters/s)\n",
                 merged.letters, ms(t), merged.letters / (ms(t) / 1000.0));
 }

@@ -38,9 +38,9 @@ const QList<CustomerFindItem>& customerFindItems()
 const QList<CustomerColumn>& customerColumns()
 {
     static const QList<CustomerColumn> columns{
-        {"CUSTID", "ID"},       {"PASS", "Password"}, {"EMAIL", "E-mail"}, {"COMPANY", "Company"},
-        {"NAME", "Name"},       {"STREET", "Street"}, {"CITY", "City"},    {"STATE", "State"},
-        {"ZIP", "ZIP"},         {"COUNTRY", "Country"}, {"PHONE", "Phone"},
+        {"CUSTID", "ID"}, {"PASS", "Password"},   {"EMAIL", "E-mail"}, {"COMPANY", "Company"},
+        {"NAME", "Name"}, {"STREET", "Street"},   {"CITY", "City"},    {"STATE", "State"},
+        {"ZIP", "ZIP"},   {"COUNTRY", "Country"}, {"PHONE", "Phone"},
     };
     return columns;
 }

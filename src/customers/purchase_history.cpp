@@ -23,8 +23,9 @@ PurchaseFigures readPurchaseFigures(const QString& dir, qint64 custId)
     PurchaseFigures f;
     Query q;
     q.setDirectory(dir);
-    q.setSql(QStringLiteral("SELECT COUNT(*) AS N, SUM(TOTAL) as TOTALSALES, MIN(IDATE) AS FIRSTDATE, "
-                            "MAX(IDATE) AS LASTDATE from orders.db WHERE CUSTID=:MYID"));
+    q.setSql(
+        QStringLiteral("SELECT COUNT(*) AS N, SUM(TOTAL) as TOTALSALES, MIN(IDATE) AS FIRSTDATE, "
+                       "MAX(IDATE) AS LASTDATE from orders.db WHERE CUSTID=:MYID"));
     q.setParam(QStringLiteral("MYID"), custId);
     q.open();
     f.orders = q.value(QStringLiteral("N")).toInt();

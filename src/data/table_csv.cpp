@@ -60,7 +60,8 @@ qint64 exportCsv(const Table& table, const QList<CsvColumn>& columns, QIODevice&
     for (const CsvColumn& c : columns) {
         const FieldDef* f = table.def().field(c.field);
         if (!f)
-            throw Error(QStringLiteral("Field '%1' not found in %2.").arg(c.field, table.tableName()));
+            throw Error(
+                QStringLiteral("Field '%1' not found in %2.").arg(c.field, table.tableName()));
         fields << f->name;
         kinds << (f->type == FieldType::Money ? Kind::Money
                   : isIntegerType(f->type)    ? Kind::Integer

@@ -43,8 +43,7 @@ public:
 
     SmtpClient& client() { return *m_client; }
 
-    Result run(QStringList& list, const QString& from, const QString& subject,
-               const QString& body);
+    Result run(QStringList& list, const QString& from, const QString& subject, const QString& body);
     void requestStop();
     bool isRunning() const { return m_running; }
 

@@ -76,14 +76,15 @@ public:
     explicit OutboxWriter(const QString& dir)
         : m_def(findTableDef(QStringLiteral("outbox"))),
           m_conn(Connection::forTable(dir, QStringLiteral("outbox"))),
-          m_insert(*m_conn, QStringLiteral("INSERT INTO %1 (IDATE, TYPE, SUBJECT, \"TO\", \"FROM\", "
-                                           "BODY) VALUES (?, ?, ?, ?, ?, ?)")
-                                .arg(quoteIdent(m_conn->tableName())))
+          m_insert(*m_conn,
+                   QStringLiteral("INSERT INTO %1 (IDATE, TYPE, SUBJECT, \"TO\", \"FROM\", "
+                                  "BODY) VALUES (?, ?, ?, ?, ?, ?)")
+                       .arg(quoteIdent(m_conn->tableName())))
     {
     }
 
-    void add(const QDateTime& when, const QString& type, const QString& subject,
-             const QString& to, const QString& from, const QString& body)
+    void add(const QDateTime& when, const QString& type, const QString& subject, const QString& to,
+             const QString& from, const QString& body)
     {
         const QVariantList values{when, type, subject, to, from, body};
         static const char* const fields[] = {"IDATE", "TYPE", "SUBJECT", "TO", "FROM", "BODY"};

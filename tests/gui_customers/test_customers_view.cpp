@@ -18,16 +18,16 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
-#include <QLabel>
-#include <QPlainTextEdit>
-#include <QPushButton>
-#include <QTabWidget>
 #include <QFile>
 #include <QHeaderView>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTabWidget>
 #include <QTest>
 #include <QTimer>
 #include <QToolBar>
@@ -207,15 +207,14 @@ private slots:
         QVERIFY(v->FindButton->isEnabled());
         QTest::keyClick(v->SearchEdit, Qt::Key_Backspace);
         QVERIFY(!v->FindButton->isEnabled());
-        QCOMPARE(captions(v->FindMenu),
-                 QStringList({"Customer Number", "-", "E-mail", "Password", "-", "Billing",
-                              "Shipping"}));
+        QCOMPARE(captions(v->FindMenu), QStringList({"Customer Number", "-", "E-mail", "Password",
+                                                     "-", "Billing", "Shipping"}));
         QCOMPARE(captions(v->findChild<QMenu*>("Billing1Menu")),
-                 QStringList({"Name", "Company", "-", "Street", "City", "State", "ZIP",
-                              "Country Code"}));
+                 QStringList(
+                     {"Name", "Company", "-", "Street", "City", "State", "ZIP", "Country Code"}));
         QCOMPARE(captions(v->findChild<QMenu*>("Shipping1Menu")),
-                 QStringList({"Name", "Company", "-", "Street", "City", "State", "Zip",
-                              "Country Code"}));
+                 QStringList(
+                     {"Name", "Company", "-", "Street", "City", "State", "Zip", "Country Code"}));
         QVERIFY(on(v, "ProfileButton"));
 
         // The command again brings the same window forward.
@@ -389,8 +388,7 @@ private slots:
     void theMerchantsNotesAreCreatedByTypingAndStoredOnClose()
     {
         start({customerRow(4), customerRow(6)});
-        test::insertRows(m_home->dataDir(), "orders",
-                         {test::orderRow(50, "New", {{"CUSTID", 6}})});
+        test::insertRows(m_home->dataDir(), "orders", {test::orderRow(50, "New", {{"CUSTID", 6}})});
         TMainCustomersView* v = openCustomers();
         QVERIFY(v);
         // Opening and closing without typing makes no record.

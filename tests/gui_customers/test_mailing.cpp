@@ -217,10 +217,11 @@ private slots:
             QCOMPARE(l.subject, QString("Spring Sale"));
             QCOMPARE(l.from, QString("shop@shop.test"));
         }
-        QCOMPARE(to, QStringList({"buyer1@example.com", "buyer4@example.com",
-                                  "buyer6@example.com"}));
-        QCOMPARE(letters.first().body,
-                 QString("Dear Buyer 1 (1) of Springfield\n%io_shipping_info_structure%\nTotal: ."));
+        QCOMPARE(to,
+                 QStringList({"buyer1@example.com", "buyer4@example.com", "buyer6@example.com"}));
+        QCOMPARE(
+            letters.first().body,
+            QString("Dear Buyer 1 (1) of Springfield\n%io_shipping_info_structure%\nTotal: ."));
     }
 
     void aRefusedLetterEndsTheMergeKeepingTheLettersBefore()

@@ -67,7 +67,8 @@ CustomerProfile::CustomerProfile(ProfileVariant variant, qint64 custId, QWidget*
     big.setPointSizeF(big.pointSizeF() * 1.4);
     heading->setFont(big);
     layout->addWidget(heading);
-    layout->addWidget(new QLabel(QStringLiteral("This view shows the current profile for this customer"), this));
+    layout->addWidget(
+        new QLabel(QStringLiteral("This view shows the current profile for this customer"), this));
 
     Pages = new QTabWidget(this);
     Pages->setObjectName(QStringLiteral("Pages"));
@@ -213,8 +214,8 @@ QWidget* CustomerProfile::buildHistory()
     HistoryGrid->setTable(ALLORDERS, columns);
 
     auto* bar = new QHBoxLayout;
-    HistoryNavigator = new RecordNavigator(HistoryGrid->tableModel(),
-                                           RecordNavigator::Browsing, page);
+    HistoryNavigator =
+        new RecordNavigator(HistoryGrid->tableModel(), RecordNavigator::Browsing, page);
     bar->addWidget(HistoryNavigator);
     bar->addStretch(1);
     GoToOrderButton = new QPushButton(QStringLiteral("Go To Selected Order"), page);
@@ -251,7 +252,8 @@ void CustomerProfile::load(Table* customer, Table* notes)
 {
     m_customer = customer;
     m_notes = notes;
-    const bool found = m_customer->isOpen() && !m_customer->isEmpty() && m_customer->bookmark() != 0;
+    const bool found =
+        m_customer->isOpen() && !m_customer->isEmpty() && m_customer->bookmark() != 0;
     for (auto it = m_fields.cbegin(); it != m_fields.cend(); ++it)
         it.value()->setText(found ? m_customer->value(it.key()).toString() : QString());
     Subscribed->setChecked(found && m_customer->value(QStringLiteral("SUBSCRIBE")).toBool());

@@ -121,8 +121,8 @@ Tbulkmail::Tbulkmail(QWidget* parent) : QDialog(parent), m_run(new BulkRun(this)
     connect(SubjectEdit, &QLineEdit::textChanged, this, &Tbulkmail::updateSend);
     connect(Body, &QPlainTextEdit::textChanged, this, &Tbulkmail::updateSend);
     connect(m_run, &BulkRun::trail, this, [this](const QString& line) {
-        TrailPane->setText(TrailPane->fontMetrics().elidedText(line, Qt::ElideRight,
-                                                                TrailPane->width()));
+        TrailPane->setText(
+            TrailPane->fontMetrics().elidedText(line, Qt::ElideRight, TrailPane->width()));
     });
     connect(m_run, &BulkRun::sent, this, [this](const QString&) {
         delete ListBox->takeItem(0);
@@ -131,8 +131,9 @@ Tbulkmail::Tbulkmail(QWidget* parent) : QDialog(parent), m_run(new BulkRun(this)
     });
     connect(m_run, &BulkRun::refused, this,
             [this](const QString& address, const QString& reason, int retryInMs) {
-                const QString shown = address.isEmpty() ? QStringLiteral("(an empty line)")
-                                                        : QLatin1Char('"') + address + QLatin1Char('"');
+                const QString shown = address.isEmpty()
+                                          ? QStringLiteral("(an empty line)")
+                                          : QLatin1Char('"') + address + QLatin1Char('"');
                 RefusedPane->setText(
                     QStringLiteral("Refused: %1: %2 Trying again in %3 s; press Abort? to stop.")
                         .arg(shown, QString(reason).replace(QLatin1Char('\r'), QLatin1Char(' ')))

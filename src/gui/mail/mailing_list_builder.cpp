@@ -92,9 +92,8 @@ TMailingListBuilder::TMailingListBuilder(const Table& customers, QWidget* parent
     StatusLine->hide();
     layout->addWidget(StatusLine);
 
-    const DialogButtons buttons = makeDialogButtons(this, QStringLiteral("&OK"),
-                                                    QStringLiteral("&Cancel"),
-                                                    QStringLiteral("&Help"), 38);
+    const DialogButtons buttons = makeDialogButtons(
+        this, QStringLiteral("&OK"), QStringLiteral("&Cancel"), QStringLiteral("&Help"), 38);
     OKBtn = buttons.ok;
     CancelBtn = buttons.cancel;
     connect(OKBtn, &QPushButton::clicked, this, &TMailingListBuilder::OKBtnClick);
