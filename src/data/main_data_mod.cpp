@@ -18,6 +18,9 @@ namespace os {
 const char* const kPercentageMessage = "Percentages should be in 0.00 format.\r\rExample: 0.25 "
                                        "would be 25 percent, while 0.025 would be 2.5 "
                                        "percent.\r\rAnything over 1 is over 100 percent!";
+const char* const kMessageIncompleteMessage =
+    "A message must contain a \"To\", \"From\" and \"Subject\" field, as well as a \"Message "
+    "Body\".";
 
 namespace {
 
@@ -214,9 +217,7 @@ void TMainDataMod::installRowRules()
     });
     OUTBOX->setBeforePost([](Table& t) {
         if (isEmpty(t, "TO") || isEmpty(t, "FROM") || isEmpty(t, "BODY") || isEmpty(t, "SUBJECT"))
-            return refuse("A message must contain a \"To\", \"From\" and \"Subject\" field, as "
-                          "well as a \"Message "
-                          "Body\".");
+            return refuse(kMessageIncompleteMessage);
         return true;
     });
     InvoiceNotes->setBeforePost([](Table& t) {

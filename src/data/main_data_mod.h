@@ -117,5 +117,7 @@ private:
 
 // The row-rule texts, shared with the editors that show them.
 extern const char* const kPercentageMessage;
+// The outbox row rule: a message needs To, From, Subject and a body.
+extern const char* const kMessageIncompleteMessage;
 
 } // namespace os

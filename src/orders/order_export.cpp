@@ -7,6 +7,7 @@
 #include "data/catalogue.h"
 #include "data/main_data_mod.h"
 #include "data/table.h"
+#include "data/table_csv.h"
 #include "orders/order_columns.h"
 #include "orders/order_filter.h"
 #include "sync/headless.h"
@@ -20,103 +21,24 @@ namespace os {
 
 namespace {
 
-// RFC 4180: a value holding a comma, a quote or a line break is quoted, its
-// quotes doubled.
-void appendField(QByteArray& out, QByteArrayView value)
+QList<CsvColumn> exportColumns()
 {
-    bool quote = false;
-    for (char c : value) {
-        if (c == ',' || c == '"' || c == '\n' || c == '\r') {
-            quote = true;
-            break;
-        }
-    }
-    if (!quote) {
-        out.append(value);
-        return;
-    }
-    out.append('"');
-    for (char c : value) {
-        if (c == '"')
-            out.append('"');
-        out.append(c);
-    }
-    out.append('"');
-}
-
-void write(QIODevice& out, QByteArray& buffer)
-{
-    if (out.write(buffer) != buffer.size())
-        throw Error(QStringLiteral("Cannot write the export: %1").arg(out.errorString()));
-    buffer.clear();
+    QList<CsvColumn> columns;
+    for (const OrderColumn& c : orderColumns())
+        columns << CsvColumn{QLatin1String(c.field), QLatin1String(c.title)};
+    return columns;
 }
 
 } // namespace
 
 qint64 ExportOrders(const Table& orders, QIODevice& out)
 {
-    enum class Kind
-    {
-        Text,
-        Integer,
-        Money
-    };
-    QStringList fields;
-    QList<Kind> kinds;
-    QByteArray buffer;
-    bool firstColumn = true;
-    for (const OrderColumn& c : orderColumns()) {
-        const FieldDef* f = orders.def().field(QLatin1String(c.field));
-        fields << f->name;
-        kinds << (f->type == FieldType::Money ? Kind::Money
-                  : isIntegerType(f->type)    ? Kind::Integer
-                                              : Kind::Text);
-        if (!firstColumn)
-            buffer.append(',');
-        firstColumn = false;
-        appendField(buffer, QByteArray(c.title));
-    }
-    buffer.append("\r\n");
-
-    qint64 rows = 0;
-    const int n = int(fields.size());
-    orders.scan(fields, [&](const Table::Cells& cells) {
-        for (int i = 0; i < n; ++i) {
-            if (i > 0)
-                buffer.append(',');
-            if (cells.isNull(i))
-                continue;
-            switch (kinds.at(i)) {
-            case Kind::Money:
-                buffer.append(FormatDecimal(cells.number(i), 2).toLatin1());
-                break;
-            case Kind::Integer:
-                buffer.append(QByteArray::number(cells.integer(i)));
-                break;
-            case Kind::Text:
-                // Dates are stored as ISO-8601 text already.
-                appendField(buffer, cells.text(i));
-                break;
-            }
-        }
-        buffer.append("\r\n");
-        ++rows;
-        if (buffer.size() >= (1 << 16))
-            write(out, buffer);
-    });
-    write(out, buffer);
-    return rows;
+    return exportCsv(orders, exportColumns(), out);
 }
 
 qint64 ExportOrdersToFile(const Table& orders, const QString& file)
 {
-    QSaveFile out(file);
-    if (!out.open(QIODevice::WriteOnly))
-        throw Error(QStringLiteral("Cannot write \"%1\". %2").arg(file, out.errorString()));
-    const qint64 rows = ExportOrders(orders, out);
-    if (!out.commit())
-        throw Error(QStringLiteral("Cannot write \"%1\". %2").arg(file, out.errorString()));
-    return rows;
+    return exportCsvToFile(orders, exportColumns(), file);
 }
 
 int runExportOrders(const QString& file, const QString& state)

@@ -196,9 +196,9 @@ private slots:
         QCOMPARE(card, QList<bool>({true, true, true, false}));
         QCOMPARE(status, QStringList({"", "Card declined", "", ""}));
         QVERIFY(m_form->orderStatusPane()->isVisible());
-        // Notes is built; the profile is not yet: due, but never enabled.
-        QVERIFY(on(v, "NotesButton"));
-        QVERIFY(v->commands().wanted("ThisCustBut") && !on(v, "ThisCustBut"));
+        // Notes and the customer profile are built: "Notes" and "Profile".
+        QVERIFY(v->commands().wanted("NotesButton") && on(v, "NotesButton"));
+        QVERIFY(v->commands().wanted("ThisCustBut") && on(v, "ThisCustBut"));
 
         QVERIFY(fire(m_form.get(), {"OnlineButton"}));
         QVERIFY(!m_form->orderStatusPane()->isVisible());

@@ -3,6 +3,8 @@
 #include "gui/app/backup_form.h"
 #include "gui/app/help_window.h"
 #include "gui/app/main_form.h"
+#include "gui/customers/main_customers_view.h"
+#include "gui/mail/bulkmail.h"
 #include "gui/mail/new_mail_message.h"
 #include "gui/mail/outbox_form.h"
 #include "gui/mail/sent_items.h"
@@ -62,7 +64,7 @@ const MainCommand kCommands[] = {
     // The toolbar, left to right.
     {P::ToolBar, "Exit", "ExitButton", "the exit question", [](TMainForm& f) { f.ExitClick(); }, P::None, false, I::Exit, "Ctrl+Q"},
     {P::ToolBar, "Orders", "OrdersButton", "TOrdersView, maximised child window", [](TMainForm& f) { f.showChildBrowser<TOrdersView>(); }, P::None, true, I::Orders, "Ctrl+Shift+O"},
-    {P::ToolBar, "Customers", "CustomersButton", "TMainCustomersView, child window", nullptr, P::None, false, I::Customers, "Ctrl+Shift+C"},
+    {P::ToolBar, "Customers", "CustomersButton", "TMainCustomersView, maximised child window", [](TMainForm& f) { f.showChildBrowser<TMainCustomersView>(); }, P::None, false, I::Customers, "Ctrl+Shift+C"},
     {P::ToolBar, "Post Office", "PostOfficeButton", "a drop-down", nullptr, P::PostOfficeMenu, false, I::PostOffice, "Ctrl+Shift+P"},
     {P::ToolBar, "Online", "OnlineButton", "TUpdateSiteForm, maximised child window", [](TMainForm& f) { f.OnlineClick(); }, P::None, false, I::Online, "Ctrl+Shift+L"},
     {P::ToolBar, "To-Do", "ToDoButton", "TTODO, modal", [](TMainForm& f) { ToDoCommand(&f); }, P::None, false, I::ToDo, "Ctrl+Shift+T"},
@@ -72,7 +74,7 @@ const MainCommand kCommands[] = {
     {P::PostOfficeMenu, "Sent Items", "SentItemsItem", "TSentItems, modal", openModal<TSentItems>, P::None, true},
     {P::PostOfficeMenu, "New E-mail Messages", "NewEmailItem", "TNewMailMessage, modal", [](TMainForm& f) { NewEmailMessagesCommand(&f); }, P::None, true},
     {P::PostOfficeMenu, "Quillform Templates", "QuillformTemplatesItem", "TTextEditor, modal", openModal<TTextEditor>, P::None, true},
-    {P::PostOfficeMenu, "Bulk Mailer", "BulkMailerItem", "Tbulkmail, modal", nullptr, P::None, true},
+    {P::PostOfficeMenu, "Bulk Mailer", "BulkMailerItem", "Tbulkmail, modal", openModal<Tbulkmail>, P::None, true},
 
     // The first is the default item (the button itself runs it).
     {P::HelpMenu, "Main Program Help Contents", "HelpContentsItem", "the help contents", [](TMainForm& f) { f.HelpContentsClick(); }},

@@ -1,5 +1,6 @@
 #include "gui/orders/orders_commands.h"
 
+#include "gui/customers/customer_profile.h"
 #include "gui/orders/change_price.h"
 #include "gui/orders/complete_order_form.h"
 #include "gui/orders/invoice_notes_form.h"
@@ -86,7 +87,7 @@ const C kCommands[] = {
     {P::ToolBar, "Credit Card Pop-Up", "CCBUTTON", "TCCForm or TPhonePayment (cardWindowFor), modal", [](V& v) { v.CCBUTTONClick(); }},
     {P::ToolBar, "Activities", "ActivitiesBut", "the Activities menu", nullptr, nullptr, P::ActivitiesMenu},
     {P::ToolBar, "Notes", "NotesButton", "the Notes menu", nullptr, nullptr, P::NotesMenu},
-    {P::ToolBar, "Profile", "ThisCustBut", "TCustomerPopup on its Billing page, modal"},
+    {P::ToolBar, "Profile", "ThisCustBut", "TCustomerPopup on its Billing page, modal", [](V& v) { showCustomerPopup(v, CustomerProfile::BillingPage); }},
     {P::ToolBar, "Export", "ExportButton", "a CSV file of the orders listed", [](V& v) { v.ExportClick(); }, nullptr, 0, true},
 
     {P::ActivitiesMenu, "Mark Order Wizards", "MarkOrderWizards1", "a submenu", nullptr, nullptr, P::WizardsMenu},
@@ -130,7 +131,7 @@ const C kCommands[] = {
 
     {P::NotesMenu, "Order Notes", "OrderNotes1", "TInvoiceNotesForm, modal", open<TInvoiceNotesForm>},
     {P::NotesMenu, "Shipping Log", "ShippingLog1", "TShippingNotes, modal", open<TShippingNotes>},
-    {P::NotesMenu, "Customer Notes", "CustomerNotes1", "TCustomerPopup on its Notes page, modal"},
+    {P::NotesMenu, "Customer Notes", "CustomerNotes1", "TCustomerPopup on its Notes page, modal", [](V& v) { showCustomerPopup(v, CustomerProfile::NotesPage); }},
 };
 // clang-format on
 

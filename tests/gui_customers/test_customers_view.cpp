@@ -1,0 +1,427 @@
+#include "common/file_utils.h"
+#include "common/gui/gui_helpers.h"
+#include "common/scripted_messages.h"
+#include "common/table_rows.h"
+#include "common/temp_home.h"
+#include "customers_fixture.h"
+
+#include "data/main_data_mod.h"
+#include "data/table.h"
+#include "gui/app/db_grid.h"
+#include "gui/app/file_dialog.h"
+#include "gui/app/main_form.h"
+#include "gui/app/message_box.h"
+#include "gui/customers/customer_profile.h"
+#include "gui/customers/main_customers_view.h"
+#include "gui/orders/orders_view.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFile>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTest>
+#include <QTimer>
+#include <QToolBar>
+#include <QToolButton>
+
+#include <memory>
+
+using namespace os;
+using os::test::captions;
+using os::test::customerRow;
+using os::test::fire;
+
+class TestCustomersView : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<test::TempHome> m_home;
+    std::unique_ptr<test::ScriptedMessages> m_messages;
+    std::unique_ptr<TMainDataMod> m_dm;
+    std::unique_ptr<TMainForm> m_form;
+
+    void start(const QList<QVariantMap>& customers)
+    {
+        TMainDataMod::CreateMissingTables(m_home->dataDir());
+        test::insertRows(m_home->dataDir(), "customers", customers);
+        m_form = std::make_unique<TMainForm>();
+        m_form->resize(1200, 800);
+        m_form->show();
+        m_dm = std::make_unique<TMainDataMod>();
+        m_form->openDatabaseCommand();
+        QVERIFY(m_dm->isOpen());
+    }
+
+    TMainCustomersView* openCustomers()
+    {
+        if (!fire(m_form.get(), {"CustomersButton"}))
+            return nullptr;
+        QMdiSubWindow* sub = m_form->mdiArea()->activeSubWindow();
+        return sub ? qobject_cast<TMainCustomersView*>(sub->widget()) : nullptr;
+    }
+
+    QList<int> listed(TMainCustomersView* v)
+    {
+        QList<int> out;
+        QAbstractItemModel* m = v->Grid->model();
+        for (int r = 0; r < m->rowCount(); ++r)
+            out << m->index(r, 0).data().toInt();
+        return out;
+    }
+
+    bool on(TMainCustomersView* v, const char* name)
+    {
+        return v->findChild<QToolButton*>(name)->isEnabled();
+    }
+
+    // Types `text` into the search box and presses Enter, which opens the
+    // Find menu; `pick` (an item's object name) is chosen in it as the
+    // merchant does. Returns whether "Customer Number" was enabled in the
+    // menu; an item that is disabled is not chosen.
+    bool search(TMainCustomersView* v, const QString& text, const QString& pick)
+    {
+        v->SearchEdit->clear();
+        QTest::keyClicks(v->SearchEdit, text);
+        bool numberOn = false;
+        bool seen = false;
+        QTimer poll;
+        poll.setInterval(0);
+        connect(&poll, &QTimer::timeout, this, [&] {
+            auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+            if (!menu)
+                return;
+            poll.stop();
+            seen = true;
+            numberOn = v->FindMenu->findChild<QAction*>("CustomerNumber1")->isEnabled();
+            QAction* a = v->FindMenu->findChild<QAction*>(pick);
+            if (!a) {
+                // a submenu's item
+                for (QMenu* sub : v->FindMenu->findChildren<QMenu*>())
+                    if ((a = sub->findChild<QAction*>(pick)))
+                        break;
+            }
+            menu->close();
+            if (a && a->isEnabled())
+                a->trigger();
+        });
+        poll.start();
+        QTest::keyClick(v->SearchEdit, Qt::Key_Return);
+        if (!QTest::qWaitFor([&] { return seen; }))
+            QTest::qFail("the Find menu did not open", __FILE__, __LINE__);
+        return numberOn;
+    }
+
+    // Runs `check` on the profile the button opens, then closes it with Escape.
+    void withProfile(QWidget* root, const QStringList& path,
+                     const std::function<void(CustomerProfile*)>& check)
+    {
+        bool ran = false;
+        test::whenModal([&](QWidget* w) {
+            auto* p = qobject_cast<CustomerProfile*>(w);
+            QVERIFY(p);
+            check(p);
+            ran = true;
+            if (p->isVisible())
+                QTest::keyClick(p, Qt::Key_Escape);
+        });
+        QVERIFY(fire(root, path));
+        QVERIFY(ran);
+    }
+
+    QVariant notesOf(int custId)
+    {
+        Table t("customersnotes");
+        t.setDirectory(m_home->dataDir());
+        t.open();
+        if (!t.locate("CUSTID", custId))
+            return {};
+        QVariant v = t.value("NOTES");
+        t.next();
+        // at most one record per customer
+        if (!t.eof() && t.value("CUSTID").toInt() == custId)
+            return QStringLiteral("<two records>");
+        return v;
+    }
+
+    QList<int> listedOrders(TOrdersView* o)
+    {
+        QList<int> out;
+        QAbstractItemModel* m = o->Grid->model();
+        for (int r = 0; r < m->rowCount(); ++r)
+            out << m->index(r, 0).data().toInt();
+        return out;
+    }
+
+private slots:
+    void initTestCase() { installWindowServices(); }
+
+    void init()
+    {
+        m_home = std::make_unique<test::TempHome>();
+        m_messages = std::make_unique<test::ScriptedMessages>();
+    }
+
+    void cleanup()
+    {
+        m_form.reset();
+        m_dm.reset();
+        QVERIFY(!m_messages->unexpectedQuestion());
+        m_messages.reset();
+        m_home.reset();
+        QTest::qWait(0);
+    }
+
+    void opensOnceWithItsColumnsToolbarAndFindMenu()
+    {
+        start({customerRow(7), customerRow(3), customerRow(42)});
+        TMainCustomersView* v = openCustomers();
+        QVERIFY(v);
+        QCOMPARE(v->windowTitle(), QString("Customers View"));
+        QVERIFY(m_form->mdiArea()->activeSubWindow()->isMaximized());
+        QVERIFY(m_form->activeChildIsCustomersBrowser());
+        QStringList controls;
+        for (QAction* a : v->toolbar()->actions()) {
+            if (QWidget* w = v->toolbar()->widgetForAction(a); w && !a->isSeparator())
+                controls << w->objectName();
+        }
+        QCOMPARE(controls, QStringList({"CloseButton", "Navigator", "SearchEdit", "FindButton",
+                                        "RemoveQueryButton", "ProfileButton", "BuildListButton",
+                                        "ExportButton", "HelpButton"}));
+        QStringList titles;
+        for (int c = 0; c < v->Grid->model()->columnCount(); ++c)
+            titles << v->Grid->model()->headerData(c, Qt::Horizontal).toString();
+        QCOMPARE(titles, QStringList({"ID", "Password", "E-mail", "Company", "Name", "Street",
+                                      "City", "State", "ZIP", "Country", "Phone"}));
+        QCOMPARE(listed(v), QList<int>({3, 7, 42}));
+        QVERIFY(!v->FindButton->isEnabled());
+        QTest::keyClicks(v->SearchEdit, "x");
+        QVERIFY(v->FindButton->isEnabled());
+        QTest::keyClick(v->SearchEdit, Qt::Key_Backspace);
+        QVERIFY(!v->FindButton->isEnabled());
+        QCOMPARE(captions(v->FindMenu), QStringList({"Customer Number", "-", "E-mail", "Password",
+                                                     "-", "Billing", "Shipping"}));
+        QCOMPARE(captions(v->findChild<QMenu*>("Billing1Menu")),
+                 QStringList(
+                     {"Name", "Company", "-", "Street", "City", "State", "ZIP", "Country Code"}));
+        QCOMPARE(captions(v->findChild<QMenu*>("Shipping1Menu")),
+                 QStringList(
+                     {"Name", "Company", "-", "Street", "City", "State", "Zip", "Country Code"}));
+        QVERIFY(on(v, "ProfileButton"));
+
+        // The command again brings the same window forward.
+        QVERIFY(fire(m_form.get(), {"CustomersButton"}));
+        QCOMPARE(m_form->mdiArea()->subWindowList().size(), 1);
+
+        // Close asks, and No keeps it.
+        m_messages->queueAnswer(Answer::No);
+        QTest::mouseClick(v->closeButton(), Qt::LeftButton);
+        QCOMPARE(m_messages->texts().last(),
+                 QString("Are you sure you want to close the Customers View window?"));
+        QCOMPARE(m_form->mdiArea()->subWindowList().size(), 1);
+        m_messages->queueAnswer(Answer::Yes);
+        QTest::mouseClick(v->closeButton(), Qt::LeftButton);
+        QTRY_COMPARE(m_form->mdiArea()->subWindowList().size(), 0);
+    }
+
+    void searchesMatchSubstringsAndNumbersAsTyped()
+    {
+        start({customerRow(12, {{"EMAIL", "Anna@Shop.example"}}),
+               customerRow(42, {{"NAME", "Pat O'Brien"}}),
+               customerRow(120, {{"SCITY", "Lyon"}, {"EMAIL", "50%off@deals.example"}}),
+               customerRow(5, {{"NAME", "Obrien Smith"}})});
+        TMainCustomersView* v = openCustomers();
+        QVERIFY(v);
+
+        // "12a": no customer number; the column searches still run, case blind.
+        QVERIFY(!search(v, "12a", "CustomerNumber1"));
+        QCOMPARE(listed(v), QList<int>({5, 12, 42, 120}));
+        QVERIFY(!search(v, "shop.EX", "Email1"));
+        QCOMPARE(listed(v), QList<int>({12}));
+
+        // " 42 " with Customer Number: 42 without the blanks.
+        QVERIFY(search(v, " 42 ", "CustomerNumber1"));
+        QCOMPARE(listed(v), QList<int>({42}));
+        // A number no 32-bit customer number can be lists nobody.
+        QVERIFY(search(v, "99999999999", "CustomerNumber1"));
+        QCOMPARE(listed(v), QList<int>());
+        QVERIFY(!on(v, "ProfileButton"));
+        QVERIFY(!on(v, "BuildListButton"));
+        QVERIFY(!on(v, "ExportButton"));
+
+        // A quote is just a character of the text.
+        search(v, "o'b", "BillName1");
+        QCOMPARE(listed(v), QList<int>({42}));
+        // So are the wildcards of a LIKE pattern.
+        search(v, "50%", "Email1");
+        QCOMPARE(listed(v), QList<int>({120}));
+        // The text is not trimmed: " lyon" finds nothing in "Lyon".
+        search(v, " lyon", "ShipCity1");
+        QCOMPARE(listed(v), QList<int>());
+        search(v, "lyon", "ShipCity1");
+        QCOMPARE(listed(v), QList<int>({120}));
+        QVERIFY(on(v, "ProfileButton"));
+        QVERIFY(on(v, "BuildListButton"));
+        QVERIFY(m_messages->texts().isEmpty());
+
+        // Remove Query: everybody again.
+        QTest::mouseClick(v->findChild<QToolButton*>("RemoveQueryButton"), Qt::LeftButton);
+        QCOMPARE(listed(v), QList<int>({5, 12, 42, 120}));
+    }
+
+    void exportsTheListedCustomersWithoutPasswords()
+    {
+        start({customerRow(1, {{"NAME", "Smith, \"Jo\""}}), customerRow(2), customerRow(3)});
+        TMainCustomersView* v = openCustomers();
+        QVERIFY(v);
+        search(v, "smith", "BillName1");
+        const QString file = m_home->path("list.csv");
+        setNextFileName(file);
+        QTest::mouseClick(v->findChild<QToolButton*>("ExportButton"), Qt::LeftButton);
+        QCOMPARE(m_messages->texts(),
+                 QStringList({QStringLiteral("1 customers were exported to %1.").arg(file)}));
+        QFile f(file);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QCOMPARE(f.readAll(),
+                 QByteArray("ID,E-mail,Company,Name,Street,City,State,ZIP,Country,Phone\r\n"
+                            "1,buyer1@example.com,Firm 1,\"Smith, \"\"Jo\"\"\",1 Main Street,"
+                            "Springfield,IL,6271,US,555-011\r\n"));
+    }
+
+    void profileOfACustomerWithoutOrdersInBothVariants()
+    {
+        start({customerRow(5, {{"NOTES", "Leave at the back door"}, {"SUBSCRIBE", QVariant()}})});
+        // A guest order: no customer account behind it.
+        test::insertRows(m_home->dataDir(), "orders",
+                         {test::orderRow(900, "New", {{"CUSTID", QVariant()}})});
+        TMainCustomersView* v = openCustomers();
+        QVERIFY(v);
+        withProfile(v, {"ProfileButton"}, [](CustomerProfile* p) {
+            QCOMPARE(p->windowTitle(), QString("Customer Pop-Up [Customers View]"));
+            QCOMPARE(p->Pages->currentIndex(), 0);
+            QStringList tabs;
+            for (int i = 0; i < p->Pages->count(); ++i)
+                tabs << p->Pages->tabText(i);
+            QCOMPARE(tabs, QStringList({"Billing", "Shipping", "Notes", "Purchase History"}));
+            QCOMPARE(p->field("NAME")->text(), QString("Buyer 5"));
+            QCOMPARE(p->field("EMAIL")->text(), QString("buyer5@example.com"));
+            QCOMPARE(p->field("PASS")->text(), QString("secret5"));
+            QCOMPARE(p->field("CUSTID")->text(), QString("5"));
+            QCOMPARE(p->field("SSTREET")->text(), QString("5 Dock Road"));
+            QVERIFY(p->field("NAME")->isReadOnly());
+            QVERIFY(!p->Subscribed->isChecked());
+            QVERIFY(!p->findChild<QLabel*>("GiftNote"));
+            QCOMPARE(p->CustomerAccountNotes->toPlainText(), QString("Leave at the back door"));
+            QCOMPARE(p->OrderCount->text(), QString("0"));
+            QCOMPARE(p->Average->text(), QString("00.00"));
+            QCOMPARE(p->Total->text(), QString());
+            QCOMPARE(p->FirstOrder->text(), QString());
+            QVERIFY(!p->EmailButton->isEnabled());
+            QVERIFY(!p->EmailButton->toolTip().isEmpty());
+        });
+
+        // From the guest order: "?" as the average, the gift note on Shipping.
+        QVERIFY(fire(m_form.get(), {"OrdersButton"}));
+        auto* o = qobject_cast<TOrdersView*>(m_form->mdiArea()->activeSubWindow()->widget());
+        QVERIFY(o);
+        withProfile(o, {"ThisCustBut"}, [](CustomerProfile* p) {
+            QCOMPARE(p->windowTitle(), QString("Customer Pop-Up [Orders View]"));
+            QCOMPARE(p->OrderCount->text(), QString("0"));
+            QCOMPARE(p->Average->text(), QString("?"));
+            QCOMPARE(p->Total->text(), QString());
+            QVERIFY(p->findChild<QLabel*>("GiftNote"));
+            // Go To Selected Order on an empty history only closes.
+            QTest::mouseClick(p->GoToOrderButton, Qt::LeftButton);
+            QVERIFY(!p->isVisible());
+        });
+        QCOMPARE(o->FilterBox->currentText(), QString("New"));
+        QVERIFY(m_messages->texts().isEmpty());
+    }
+
+    void historyFiguresAndTheJumpsToTheOrders()
+    {
+        start({customerRow(9), customerRow(10)});
+        test::insertRows(m_home->dataDir(), "orders",
+                         {test::orderRow(31, "Complete", {{"CUSTID", 9}, {"TOTAL", 10.0}}),
+                          test::orderRow(32, "New", {{"CUSTID", 10}, {"TOTAL", 99.0}}),
+                          test::orderRow(33, "Void", {{"CUSTID", 9}, {"TOTAL", 5.5}})});
+        TMainCustomersView* v = openCustomers();
+        QVERIFY(v);
+        QCOMPARE(listed(v), QList<int>({9, 10}));
+        withProfile(v, {"ProfileButton"}, [](CustomerProfile* p) {
+            QCOMPARE(p->OrderCount->text(), QString("2"));
+            QCOMPARE(p->Average->text(), QString("7.75"));
+            QCOMPARE(p->Total->text(), QString("15.50"));
+            QCOMPARE(p->FirstOrder->text(),
+                     QLocale::system().toString(QDate(2022, 1, 1), QLocale::ShortFormat));
+            QCOMPARE(p->HistoryGrid->model()->rowCount(), 2);
+            // The second order, chosen with the keyboard, then Go To Selected Order.
+            p->Pages->setCurrentIndex(CustomerProfile::HistoryPage);
+            p->HistoryGrid->setFocus();
+            QTest::keyClick(p->HistoryGrid, Qt::Key_Down);
+            QTest::mouseClick(p->GoToOrderButton, Qt::LeftButton);
+            QVERIFY(!p->isVisible());
+        });
+        auto* o = qobject_cast<TOrdersView*>(m_form->mdiArea()->activeSubWindow()->widget());
+        QVERIFY(o);
+        QCOMPARE(o->FilterBox->currentText(), QString("Custom"));
+        QCOMPARE(listedOrders(o), QList<int>({33}));
+
+        // From that order's profile: all of the customer's orders.
+        withProfile(o, {"ThisCustBut"}, [](CustomerProfile* p) {
+            QCOMPARE(p->field("CUSTID")->text(), QString("9"));
+            QCOMPARE(p->Average->text(), QString("7.75"));
+            QTest::mouseClick(p->ViewOrdersButton, Qt::LeftButton);
+        });
+        QCOMPARE(listedOrders(o), QList<int>({33, 31}));
+        QVERIFY(m_messages->texts().isEmpty());
+    }
+
+    void theMerchantsNotesAreCreatedByTypingAndStoredOnClose()
+    {
+        start({customerRow(4), customerRow(6)});
+        test::insertRows(m_home->dataDir(), "orders", {test::orderRow(50, "New", {{"CUSTID", 6}})});
+        TMainCustomersView* v = openCustomers();
+        QVERIFY(v);
+        // Opening and closing without typing makes no record.
+        withProfile(v, {"ProfileButton"}, [](CustomerProfile*) {});
+        QCOMPARE(notesOf(4), QVariant());
+        withProfile(v, {"ProfileButton"}, [](CustomerProfile* p) {
+            p->Pages->setCurrentIndex(CustomerProfile::NotesPage);
+            p->YourAccountNotes->setFocus();
+            QTest::keyClicks(p->YourAccountNotes, "Pays late");
+            QTest::mouseClick(p->CloseButton, Qt::LeftButton);
+        });
+        QCOMPARE(notesOf(4), QVariant("Pays late"));
+        withProfile(v, {"ProfileButton"}, [](CustomerProfile* p) {
+            QCOMPARE(p->YourAccountNotes->toPlainText(), QString("Pays late"));
+            p->YourAccountNotes->setFocus();
+            p->YourAccountNotes->moveCursor(QTextCursor::End);
+            QTest::keyClicks(p->YourAccountNotes, ", always");
+            // Escape closes too, and keeps what was typed.
+        });
+        QCOMPARE(notesOf(4), QVariant("Pays late, always"));
+
+        // The orders browser's "Customer Notes" opens on the Notes page.
+        QVERIFY(fire(m_form.get(), {"OrdersButton"}));
+        auto* o = qobject_cast<TOrdersView*>(m_form->mdiArea()->activeSubWindow()->widget());
+        withProfile(o, {"NotesButton", "CustomerNotes1"}, [](CustomerProfile* p) {
+            QCOMPARE(p->Pages->currentIndex(), int(CustomerProfile::NotesPage));
+            QCOMPARE(p->field("CUSTID")->text(), QString("6"));
+            QTest::keyClicks(p->YourAccountNotes, "VIP");
+        });
+        QCOMPARE(notesOf(6), QVariant("VIP"));
+        QCOMPARE(notesOf(4), QVariant("Pays late, always"));
+    }
+};
+
+QTEST_MAIN(TestCustomersView)
+#include "test_customers_view.moc"
