@@ -100,17 +100,22 @@ QLineEdit* CustomerProfile::addField(QFormLayout* form, const QString& label, co
     return edit;
 }
 
+// Company, name, street, city, state, ZIP and phone; `prefix` "S" names the
+// shipping columns.
+void CustomerProfile::addAddressFields(QFormLayout* form, const QString& prefix)
+{
+    static const char* const kFields[][2] = {
+        {"Company:", "COMPANY"}, {"Name:", "NAME"}, {"Street:", "STREET"}, {"City:", "CITY"},
+        {"State:", "STATE"},     {"ZIP:", "ZIP"},   {"Phone:", "PHONE"}};
+    for (const auto& f : kFields)
+        addField(form, QString::fromLatin1(f[0]), prefix + QLatin1String(f[1]));
+}
+
 QWidget* CustomerProfile::buildBilling()
 {
     auto* page = new QWidget;
     auto* form = new QFormLayout(page);
-    addField(form, QStringLiteral("Company:"), QStringLiteral("COMPANY"));
-    addField(form, QStringLiteral("Name:"), QStringLiteral("NAME"));
-    addField(form, QStringLiteral("Street:"), QStringLiteral("STREET"));
-    addField(form, QStringLiteral("City:"), QStringLiteral("CITY"));
-    addField(form, QStringLiteral("State:"), QStringLiteral("STATE"));
-    addField(form, QStringLiteral("ZIP:"), QStringLiteral("ZIP"));
-    addField(form, QStringLiteral("Phone:"), QStringLiteral("PHONE"));
+    addAddressFields(form, QString());
 
     // The e-mail field carries its button.
     auto* mailRow = new QHBoxLayout;
@@ -148,13 +153,7 @@ QWidget* CustomerProfile::buildShipping()
 {
     auto* page = new QWidget;
     auto* form = new QFormLayout(page);
-    addField(form, QStringLiteral("Company:"), QStringLiteral("SCOMPANY"));
-    addField(form, QStringLiteral("Name:"), QStringLiteral("SNAME"));
-    addField(form, QStringLiteral("Street:"), QStringLiteral("SSTREET"));
-    addField(form, QStringLiteral("City:"), QStringLiteral("SCITY"));
-    addField(form, QStringLiteral("State:"), QStringLiteral("SSTATE"));
-    addField(form, QStringLiteral("ZIP:"), QStringLiteral("SZIP"));
-    addField(form, QStringLiteral("Phone:"), QStringLiteral("SPHONE"));
+    addAddressFields(form, QStringLiteral("S"));
     if (m_variant == ProfileVariant::OrdersView) {
         auto* note = new QLabel(
             QStringLiteral("Note: If you are using the Gift Module, this profile does not include "

@@ -85,6 +85,7 @@ private:
     QWidget* buildNotes();
     QWidget* buildHistory();
     QLineEdit* addField(QFormLayout* form, const QString& label, const QString& column);
+    void addAddressFields(QFormLayout* form, const QString& prefix);
     void storeNotes();
     void showOrders(const QString& column, const QString& value);
 
