@@ -13,6 +13,10 @@
 #include "gui/app/message_box.h"
 #include "gui/customers/customer_profile.h"
 #include "gui/customers/main_customers_view.h"
+#include "gui/mail/message_fields.h"
+#include "gui/mail/new_mail_message.h"
+#include "gui/mail/new_message_type.h"
+#include "gui/mail/sent_items.h"
 #include "gui/orders/orders_view.h"
 
 #include <QApplication>
@@ -324,8 +328,8 @@ private slots:
             QCOMPARE(p->Average->text(), QString("00.00"));
             QCOMPARE(p->Total->text(), QString());
             QCOMPARE(p->FirstOrder->text(), QString());
-            QVERIFY(!p->EmailButton->isEnabled());
-            QVERIFY(!p->EmailButton->toolTip().isEmpty());
+            QVERIFY(p->EmailButton->isEnabled());
+            QVERIFY(p->SentItemsFilter->isEnabled());
         });
 
         // From the guest order: "?" as the average, the gift note on Shipping.
@@ -338,6 +342,9 @@ private slots:
             QCOMPARE(p->Average->text(), QString("?"));
             QCOMPARE(p->Total->text(), QString());
             QVERIFY(p->findChild<QLabel*>("GiftNote"));
+            // Nobody to write to or to look up.
+            QVERIFY(!p->EmailButton->isEnabled());
+            QVERIFY(!p->SentItemsFilter->isEnabled());
             // Go To Selected Order on an empty history only closes.
             QTest::mouseClick(p->GoToOrderButton, Qt::LeftButton);
             QVERIFY(!p->isVisible());
@@ -363,6 +370,12 @@ private slots:
             QCOMPARE(p->FirstOrder->text(),
                      QLocale::system().toString(QDate(2022, 1, 1), QLocale::ShortFormat));
             QCOMPARE(p->HistoryGrid->model()->rowCount(), 2);
+            // The dates and sums are shown whole.
+            p->Pages->setCurrentIndex(CustomerProfile::HistoryPage);
+            for (QLabel* pane : {p->OrderCount, p->Average, p->Total, p->FirstOrder, p->LastOrder})
+                QVERIFY2(pane->contentsRect().width() >=
+                             pane->fontMetrics().horizontalAdvance(pane->text()),
+                         qPrintable(pane->objectName()));
             // The second order, chosen with the keyboard, then Go To Selected Order.
             p->Pages->setCurrentIndex(CustomerProfile::HistoryPage);
             p->HistoryGrid->setFocus();
@@ -420,6 +433,104 @@ private slots:
         });
         QCOMPARE(notesOf(6), QVariant("VIP"));
         QCOMPARE(notesOf(4), QVariant("Pays late, always"));
+    }
+
+    void sentItemsFilterAndEmailFromTheProfile()
+    {
+        start({customerRow(3, {{"EMAIL", "Pat@Cust.test"}}),
+               customerRow(4, {{"EMAIL", "lee@cust.test"}})});
+        test::insertRows(m_home->dataDir(), "sentitems",
+                         {{{"TO", "pat@cust.test"}, {"SUBJECT", "case"}},
+                          {{"TO", "lee@cust.test"}, {"SUBJECT", "one"}},
+                          {{"TO", "other@cust.test"}, {"SUBJECT", "other"}},
+                          {{"TO", "lee@cust.test"}, {"SUBJECT", "two"}}});
+        test::insertRows(m_home->dataDir(), "form_letters",
+                         {{{"DOCNAME", "Hello"},
+                           {"FROM", "shop@shop.test"},
+                           {"DOCBODY", "Dear %io_name% (%customer_id%)%order_total%"}}});
+        test::insertRows(m_home->dataDir(), "orders", {test::orderRow(70, "New", {{"CUSTID", 4}})});
+        TMainCustomersView* v = openCustomers();
+        QVERIFY(v);
+
+        // Sent to "pat@cust.test" only: another spelling of "Pat@Cust.test".
+        withProfile(v, {"ProfileButton"}, [&](CustomerProfile* p) {
+            QTest::mouseClick(p->SentItemsFilter, Qt::LeftButton);
+            QVERIFY(p->isVisible());
+        });
+        QCOMPARE(m_messages->texts(),
+                 QStringList({"No records in the Sent Box match this e-mail address."}));
+
+        v->Grid->setFocus();
+        QTest::keyClick(v->Grid, Qt::Key_Down);
+        QStringList sent;
+        bool filterOn = false;
+        withProfile(v, {"ProfileButton"}, [&](CustomerProfile* p) {
+            QCOMPARE(p->field("CUSTID")->text(), QString("4"));
+            test::whenModal([&](QWidget* w) {
+                auto* items = qobject_cast<TSentItems*>(w);
+                QVERIFY(items);
+                for (int r = 0; r < items->grid()->model()->rowCount(); ++r)
+                    sent << items->grid()->model()->index(r, 2).data().toString() + " to " +
+                                items->grid()->model()->index(r, 1).data().toString();
+                filterOn = items->RemoveFilterAction->isEnabled();
+                QTest::keyClick(items, Qt::Key_Escape);
+            });
+            QTest::mouseClick(p->SentItemsFilter, Qt::LeftButton);
+        });
+        QCOMPARE(sent, QStringList({"one to lee@cust.test", "two to lee@cust.test"}));
+        QVERIFY(filterOn);
+
+        // E-Mail: New Message Type merges the customer's record, then the
+        // new message is posted into the outbox.
+        QString to, body;
+        withProfile(v, {"ProfileButton"}, [&](CustomerProfile* p) {
+            test::whenModal([&](QWidget* w) {
+                auto* type = qobject_cast<TNewMessageType*>(w);
+                QVERIFY(type);
+                type->TemplateCombo->setCurrentText("Hello");
+                test::whenModal([&](QWidget* m) {
+                    auto* message = qobject_cast<TNewMailMessage*>(m);
+                    QVERIFY(message);
+                    to = message->Fields->ToEdit->text();
+                    body = message->Fields->BodyEdit->toPlainText();
+                    QTest::mouseClick(message->PostBtn, Qt::LeftButton);
+                });
+                QTest::mouseClick(type->OKBtn, Qt::LeftButton);
+            });
+            QTest::mouseClick(p->EmailButton, Qt::LeftButton);
+        });
+        QCOMPARE(to, QString("lee@cust.test"));
+        QCOMPARE(body, QString("Dear Buyer 4 (4)"));
+        Table outbox("outbox");
+        outbox.setDirectory(m_home->dataDir());
+        outbox.open();
+        QCOMPARE(outbox.recordCount(), 1);
+        QCOMPARE(outbox.value("TO").toString(), QString("lee@cust.test"));
+        QCOMPARE(outbox.value("BODY").toString(), QString("Dear Buyer 4 (4)"));
+        outbox.close();
+
+        // From the orders browser: the order's customer.
+        QVERIFY(fire(m_form.get(), {"OrdersButton"}));
+        auto* o = qobject_cast<TOrdersView*>(m_form->mdiArea()->activeSubWindow()->widget());
+        QVERIFY(o);
+        to.clear();
+        withProfile(o, {"ThisCustBut"}, [&](CustomerProfile* p) {
+            test::whenModal([&](QWidget* w) {
+                auto* type = qobject_cast<TNewMessageType*>(w);
+                QVERIFY(type);
+                test::whenModal([&](QWidget* m) {
+                    auto* message = qobject_cast<TNewMailMessage*>(m);
+                    QVERIFY(message);
+                    to = message->Fields->ToEdit->text();
+                    QTest::keyClick(message, Qt::Key_Escape);
+                });
+                QTest::keyClick(type->TemplateCombo, Qt::Key_Return);
+            });
+            QTest::mouseClick(p->EmailButton, Qt::LeftButton);
+        });
+        QCOMPARE(to, QString("lee@cust.test"));
+        QCOMPARE(m_messages->texts().size(), 2);
+        QCOMPARE(m_messages->texts().last(), QString("Message added to your OutBox"));
     }
 };
 

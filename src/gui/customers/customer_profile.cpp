@@ -2,12 +2,15 @@
 
 #include "base/error.h"
 #include "base/messages.h"
+#include "base/text_utils.h"
 #include "data/main_data_mod.h"
 #include "data/table.h"
 #include "gui/app/db_grid.h"
 #include "gui/app/help_window.h"
 #include "gui/app/main_form.h"
 #include "gui/app/record_navigator.h"
+#include "gui/mail/new_message_type.h"
+#include "gui/mail/sent_items.h"
 #include "gui/orders/orders_view.h"
 
 #include <QCheckBox>
@@ -27,7 +30,7 @@ namespace os {
 
 namespace {
 
-const char* const kLaterVersion = "Available in a later version";
+const char* const kNoSentItems = "No records in the Sent Box match this e-mail address.";
 
 QString dataDir()
 {
@@ -35,15 +38,32 @@ QString dataDir()
     return data ? data->directory() : QString();
 }
 
-QLabel* paneValue(QWidget* parent, const char* name)
+// A pane of the history's status line, wide enough for the widest of the
+// texts it may show (`samples`), in its own font: a date or a sum is never
+// cut off, whatever the font, the locale's formats or the screen's scale.
+QLabel* paneValue(QWidget* parent, const char* name, const QStringList& samples)
 {
     auto* l = new QLabel(parent);
     l->setObjectName(QLatin1String(name));
     l->setTextInteractionFlags(Qt::TextSelectableByMouse);
     l->setFrameShape(QFrame::StyledPanel);
     l->setFrameShadow(QFrame::Sunken);
-    l->setMinimumWidth(l->fontMetrics().averageCharWidth() * 10);
+    const QFontMetrics fm = l->fontMetrics();
+    int widest = 0;
+    for (const QString& text : samples)
+        widest = qMax(widest, fm.horizontalAdvance(text));
+    l->setMinimumWidth(widest + 2 * (l->frameWidth() + l->margin()) + fm.averageCharWidth());
     return l;
+}
+
+// The dates a date pane may show at their widest: a two-digit day in every
+// month (the short format may name the month).
+QStringList widestDates()
+{
+    QStringList dates;
+    for (int month = 1; month <= 12; ++month)
+        dates << orderDateText(QDateTime(QDate(2088, month, 28), QTime(12, 0)));
+    return dates;
 }
 
 } // namespace
@@ -127,8 +147,8 @@ QWidget* CustomerProfile::buildBilling()
     EmailButton = new QToolButton(page);
     EmailButton->setObjectName(QStringLiteral("EmailButton"));
     EmailButton->setText(QStringLiteral("E-Mail..."));
-    EmailButton->setEnabled(false);
-    EmailButton->setToolTip(QString::fromUtf8(kLaterVersion));
+    EmailButton->setToolTip(QStringLiteral("Write an e-mail to this customer"));
+    connect(EmailButton, &QToolButton::clicked, this, &CustomerProfile::EmailButtonClick);
     mailRow->addWidget(EmailButton);
     form->addRow(QStringLiteral("E-Mail:"), mailRow);
 
@@ -141,11 +161,24 @@ QWidget* CustomerProfile::buildBilling()
     Subscribed->setFocusPolicy(Qt::NoFocus);
     form->addRow(QString(), Subscribed);
 
-    SentItemsFilter = new QLabel(QStringLiteral("Sent Items Filter"), page);
+    // A link: a flat button in the link colour, underlined.
+    SentItemsFilter = new QPushButton(QStringLiteral("Sent Items Filter"), page);
     SentItemsFilter->setObjectName(QStringLiteral("SentItemsFilter"));
-    SentItemsFilter->setEnabled(false);
-    SentItemsFilter->setToolTip(QString::fromUtf8(kLaterVersion));
-    form->addRow(QString(), SentItemsFilter);
+    SentItemsFilter->setFlat(true);
+    SentItemsFilter->setAutoDefault(false);
+    SentItemsFilter->setCursor(Qt::PointingHandCursor);
+    SentItemsFilter->setToolTip(QStringLiteral("The messages sent to this customer's address"));
+    QFont link = SentItemsFilter->font();
+    link.setUnderline(true);
+    SentItemsFilter->setFont(link);
+    QPalette linkColour = SentItemsFilter->palette();
+    linkColour.setColor(QPalette::ButtonText, linkColour.color(QPalette::Link));
+    SentItemsFilter->setPalette(linkColour);
+    connect(SentItemsFilter, &QPushButton::clicked, this, &CustomerProfile::SentItemsFilterClick);
+    auto* linkRow = new QHBoxLayout;
+    linkRow->addWidget(SentItemsFilter);
+    linkRow->addStretch(1);
+    form->addRow(QString(), linkRow);
     return page;
 }
 
@@ -231,17 +264,17 @@ QWidget* CustomerProfile::buildHistory()
     layout->addWidget(HistoryGrid, 1);
 
     auto* status = new QHBoxLayout;
-    auto pane = [&](const QString& caption, const char* name) {
+    auto pane = [&](const QString& caption, const char* name, const QStringList& samples) {
         status->addWidget(new QLabel(caption, page));
-        QLabel* value = paneValue(page, name);
+        QLabel* value = paneValue(page, name, samples);
         status->addWidget(value);
         return value;
     };
-    OrderCount = pane(QStringLiteral("Number of Orders"), "OrderCount");
-    Average = pane(QStringLiteral("Average"), "Average");
-    Total = pane(QStringLiteral("Total"), "Total");
-    FirstOrder = pane(QStringLiteral("First Order"), "FirstOrder");
-    LastOrder = pane(QStringLiteral("Last Order"), "LastOrder");
+    OrderCount = pane(QStringLiteral("Number of Orders"), "OrderCount", {QStringLiteral("88888")});
+    Average = pane(QStringLiteral("Average"), "Average", {FormatMoney(888888.88)});
+    Total = pane(QStringLiteral("Total"), "Total", {FormatMoney(8888888.88)});
+    FirstOrder = pane(QStringLiteral("First Order"), "FirstOrder", widestDates());
+    LastOrder = pane(QStringLiteral("Last Order"), "LastOrder", widestDates());
     status->addStretch(1);
     layout->addLayout(status);
     return page;
@@ -255,6 +288,10 @@ void CustomerProfile::load(Table* customer, Table* notes)
         m_customer->isOpen() && !m_customer->isEmpty() && m_customer->bookmark() != 0;
     for (auto it = m_fields.cbegin(); it != m_fields.cend(); ++it)
         it.value()->setText(found ? m_customer->value(it.key()).toString() : QString());
+    // Without an account (a guest order) there is nobody to write to.
+    m_found = found;
+    EmailButton->setEnabled(found);
+    SentItemsFilter->setEnabled(found);
     Subscribed->setChecked(found && m_customer->value(QStringLiteral("SUBSCRIBE")).toBool());
     CustomerAccountNotes->setPlainText(found ? m_customer->value(QStringLiteral("NOTES")).toString()
                                              : QString());
@@ -315,6 +352,28 @@ void CustomerProfile::done(int result)
         ALLORDERS->close();
     }
     QDialog::done(result);
+}
+
+void CustomerProfile::SentItemsFilterClick()
+{
+    if (!m_found)
+        return;
+    TSentItems window(this);
+    // Exactly the customer's address: another spelling of it is another address.
+    const int count = window.filterOnAddress(m_customer->value(QStringLiteral("EMAIL")).toString());
+    if (count > 0)
+        window.exec();
+    else
+        messages().info(QString::fromUtf8(kNoSentItems));
+}
+
+void CustomerProfile::EmailButtonClick()
+{
+    if (!m_found)
+        return;
+    // CUSTTABLE or the shared CUSTOMERS, on this customer.
+    TNewMessageType dialog(*m_customer, this);
+    dialog.exec();
 }
 
 void CustomerProfile::showOrders(const QString& column, const QString& value)

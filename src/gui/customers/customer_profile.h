@@ -50,11 +50,16 @@ public:
 
     void GoToOrderClick();
     void ViewOrdersClick();
+    // The Sent Items window on the customer's address, or "No records in the
+    // Sent Box match this e-mail address." when it would be empty.
+    void SentItemsFilterClick();
+    // New Message Type with the customer's record to merge from.
+    void EmailButtonClick();
 
     QTabWidget* Pages = nullptr;
     QCheckBox* Subscribed = nullptr;
     QToolButton* EmailButton = nullptr;
-    QLabel* SentItemsFilter = nullptr;
+    QPushButton* SentItemsFilter = nullptr;
     QPlainTextEdit* CustomerAccountNotes = nullptr;
     QPlainTextEdit* YourAccountNotes = nullptr;
     DbGrid* HistoryGrid = nullptr;
@@ -96,6 +101,7 @@ private:
     qint64 m_custId = 0;
     PurchaseFigures m_figures;
     QHash<QString, QLineEdit*> m_fields;
+    bool m_found = false; // the customer's record is there
     bool m_notesTyped = false;
     bool m_closed = false;
 };
