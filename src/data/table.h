@@ -100,6 +100,7 @@ public:
 
     // Runs inside every post before the row is written; false refuses it.
     void setBeforePost(std::function<bool(Table&)> rule) { m_beforePost = std::move(rule); }
+    const std::function<bool(Table&)>& beforePost() const { return m_beforePost; }
 
     // Goes through every row of the current set (filter and link applied) in
     // index order with one statement, handing each row's columns as the file

@@ -307,6 +307,32 @@ private slots:
         QCOMPARE(m_messages->texts().mid(3), QStringList({"Delete record?", "Delete record?"}));
         QCOMPARE(g->model()->rowCount(), 2);
         QVERIFY(!coupons.locate("CODE", "SPRING"));
+
+        // Down from the last row types a table row after row: it posts the
+        // row and opens a new one below it, in the first column; from a new
+        // row left blank it does nothing.
+        g->setCurrentIndex(g->model()->index(1, 1));
+        key(Qt::Key_Down);
+        QCOMPARE(coupons.state(), Table::State::Insert);
+        QCOMPARE(g->model()->rowCount(), 3);
+        QCOMPARE(g->currentIndex(), g->model()->index(2, 0));
+        QCOMPARE(w.cell(1, 0), QString("WINTER"));
+        key(Qt::Key_Down);
+        QCOMPARE(coupons.state(), Table::State::Insert);
+        QCOMPARE(g->model()->rowCount(), 3);
+        type("fall");
+        key(Qt::Key_Tab);
+        type("0.3");
+        key(Qt::Key_Down);
+        QCOMPARE(coupons.state(), Table::State::Insert);
+        QCOMPARE(g->model()->rowCount(), 4);
+        QCOMPARE(w.cell(1, 0), QString("FALL"));
+        QCOMPARE(g->currentIndex(), g->model()->index(3, 0));
+        key(Qt::Key_Escape);
+        QCOMPARE(g->model()->rowCount(), 3);
+        QVERIFY(coupons.locate("CODE", "FALL"));
+        QCOMPARE(coupons.value("DISCOUNT").toDouble(), 0.3);
+        QCOMPARE(m_messages->texts().size(), 5);
     }
 };
 

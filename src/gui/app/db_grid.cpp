@@ -3,6 +3,7 @@
 #include "base/messages.h"
 #include "data/db_error.h"
 
+#include <QComboBox>
 #include <QDateTime>
 #include <QHeaderView>
 #include <QItemSelectionModel>
@@ -70,9 +71,22 @@ public:
     QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option,
                           const QModelIndex& index) const override
     {
-        QWidget* editor = QStyledItemDelegate::createEditor(parent, option, index);
         TableModel* model = m_grid->m_model;
-        if (auto* line = qobject_cast<QLineEdit*>(editor); line && model) {
+        QWidget* editor = nullptr;
+        if (model && !model->gridColumn(index.column()).pickList.isEmpty()) {
+            // Typed, or picked from the column's list (Alt+Down opens it).
+            auto* pick = new QComboBox(parent);
+            pick->setEditable(true);
+            pick->setInsertPolicy(QComboBox::NoInsert);
+            pick->addItems(model->gridColumn(index.column()).pickList);
+            editor = pick;
+        } else {
+            editor = QStyledItemDelegate::createEditor(parent, option, index);
+        }
+        QLineEdit* line = qobject_cast<QLineEdit*>(editor);
+        if (auto* pick = qobject_cast<QComboBox*>(editor))
+            line = pick->lineEdit();
+        if (line && model) {
             const FieldDef& f = model->table()->def().fields.at(model->fieldOf(index.column()));
             if (f.type == FieldType::Alpha && f.size > 0)
                 line->setMaxLength(f.size);
@@ -229,6 +243,17 @@ void DbGrid::deleteCurrentRow()
     }
 }
 
+bool DbGrid::rowIsBlank() const
+{
+    const Table* t = table();
+    for (int c = 0; c < m_model->columnCount(); ++c) {
+        const QVariant v = t->value(m_model->gridColumn(c).field);
+        if (!v.isNull() && !v.toString().isEmpty())
+            return false;
+    }
+    return true;
+}
+
 void DbGrid::keyPressEvent(QKeyEvent* event)
 {
     Table* t = table();
@@ -264,6 +289,29 @@ void DbGrid::keyPressEvent(QKeyEvent* event)
                 messages().error(e.text());
             }
             event->accept();
+            return;
+        }
+        break;
+    case Qt::Key_Down:
+        // Down from the last row of an editing grid posts it and opens a new
+        // one, so a table can be typed in row after row; a new row left
+        // blank stays as it is.
+        if (editable && event->modifiers() == Qt::NoModifier &&
+            currentIndex().row() == m_model->rowCount() - 1) {
+            commitEditor();
+            event->accept();
+            if (t->state() == Table::State::Insert && rowIsBlank())
+                return;
+            if (!m_model->submit())
+                return;
+            m_model->placeNextNewRowLast();
+            try {
+                t->append();
+            } catch (const DbError& e) {
+                messages().error(e.text());
+            }
+            if (t->state() == Table::State::Insert)
+                setCurrentIndex(m_model->index(m_model->rowCount() - 1, 0));
             return;
         }
         break;

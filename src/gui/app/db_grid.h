@@ -42,6 +42,7 @@ private:
     friend class Cursor;
     friend class Delegate;
     void followTable(int row);
+    bool rowIsBlank() const;
     void applyColumnWidths();
 
     TableModel* m_model = nullptr;

@@ -14,9 +14,16 @@
 #include "gui/settings/security_stuff.h"
 #include "gui/settings/web_docs_form.h"
 #include "gui/storeconfig/all_account_discount.h"
+#include "gui/storeconfig/basic_ship_form.h"
 #include "gui/storeconfig/colors_form.h"
 #include "gui/storeconfig/company_info_form.h"
+#include "gui/storeconfig/coupon_form.h"
+#include "gui/storeconfig/currency_conversion_fm.h"
+#include "gui/storeconfig/gift_options_form.h"
+#include "gui/storeconfig/merchant_account_form.h"
 #include "gui/storeconfig/options_cc_form.h"
+#include "gui/storeconfig/smart_taxes_form.h"
+#include "gui/storeconfig/taxes_form.h"
 #include "gui/todo/todo.h"
 
 namespace os {
@@ -50,14 +57,14 @@ const MainCommand kCommands[] = {
     {P::OptionsMenu, "St&yles and Colors", "StylesAndColorsItem", "TColorsForm, modal", openModal<TColorsForm>},
     {P::OptionsMenu, "&Payment Types and Credit Cards", "PaymentTypesItem", "TOPTIONS_CC_FORM, modal", openModal<TOPTIONS_CC_FORM>},
     {P::OptionsMenu, "&Taxes", "TaxesMenuAction", "a submenu", nullptr, P::TaxesMenu, true},
-    {P::TaxesMenu, "State and &Regional Taxes", "RegionalTaxesItem", "Ttaxesform, modal"},
-    {P::TaxesMenu, "S&mart Taxes", "SmartTaxesItem", "TSmartTaxesForm, modal"},
-    {P::OptionsMenu, "Shippin&g Settings", "ShippingSettingsItem", "TBasicShipForm, modal", nullptr, P::None, true},
-    {P::OptionsMenu, "Currency Conversion Options", "CurrencyConversionItem", "TCurrency_Conversion_fm, modal", nullptr, P::None, true},
-    {P::OptionsMenu, "Co&upons", "CouponsItem", "TCouponForm, modal", nullptr, P::None, true},
+    {P::TaxesMenu, "State and &Regional Taxes", "RegionalTaxesItem", "Ttaxesform, modal", openModal<Ttaxesform>},
+    {P::TaxesMenu, "S&mart Taxes", "SmartTaxesItem", "TSmartTaxesForm, modal", openModal<TSmartTaxesForm>},
+    {P::OptionsMenu, "Shippin&g Settings", "ShippingSettingsItem", "TBasicShipForm, modal", openModal<TBasicShipForm>, P::None, true},
+    {P::OptionsMenu, "Currency Conversion Options", "CurrencyConversionItem", "TCurrency_Conversion_fm, modal", openModal<TCurrency_Conversion_fm>, P::None, true},
+    {P::OptionsMenu, "Co&upons", "CouponsItem", "TCouponForm, modal", openModal<TCouponForm>, P::None, true},
     {P::OptionsMenu, "All Account &Discount", "AllAccountDiscountItem", "TAllAccountDiscount, modal", openModal<TAllAccountDiscount>},
-    {P::OptionsMenu, "&Gift Wrapping", "GiftWrappingItem", "TGiftOptionsForm, modal"},
-    {P::OptionsMenu, "My &Merchant Accounts", "MerchantAccountsItem", "Tmerchant_accountForm, modal", nullptr, P::None, true},
+    {P::OptionsMenu, "&Gift Wrapping", "GiftWrappingItem", "TGiftOptionsForm, modal", openModal<TGiftOptionsForm>},
+    {P::OptionsMenu, "My &Merchant Accounts", "MerchantAccountsItem", "Tmerchant_accountForm, modal", openModal<Tmerchant_accountForm>, P::None, true},
 
     {P::WindowMenu, "&Minimize All", "MinimizeAllItem", "minimises every child window", [](TMainForm& f) { f.MinimizeAllClick(); }},
 

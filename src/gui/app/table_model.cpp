@@ -122,8 +122,10 @@ void TableModel::onStateChanged()
     m_lastState = now;
     const Changing changing(m_changing);
     if (now == Table::State::Insert && !m_inserting) {
-        // The new row shows where the cursor is, as in a card file.
-        const int at = m_currentRow >= 0 ? m_currentRow : 0;
+        // The new row shows where the cursor is, as in a card file, or
+        // below the last row when appended.
+        const int at = m_newRowLast ? rowCount() : m_currentRow >= 0 ? m_currentRow : 0;
+        m_newRowLast = false;
         beginInsertRows({}, at, at);
         m_inserting = true;
         m_insertRow = at;

@@ -7,6 +7,7 @@
 #include <QHash>
 #include <QList>
 #include <QPointer>
+#include <QStringList>
 
 namespace os {
 
@@ -31,6 +32,9 @@ struct GridColumn
     QColor foreground = {}; // invalid: the view's own
     QColor background = {};
     bool readOnly = false; // never edited, even in an editing grid
+    // Texts the cell editor offers in a drop-down list; any other text can
+    // still be typed.
+    QStringList pickList = {};
 };
 
 // A Qt model over a paged os::Table: the row count comes from the engine and
@@ -63,6 +67,8 @@ public:
     bool leaveRow(int& row);
     // The row being inserted (shown at the cursor), or -1.
     int insertRow() const { return m_inserting ? m_insertRow : -1; }
+    // The next new row shows below the last one instead of at the cursor.
+    void placeNextNewRowLast() { m_newRowLast = true; }
 
     // Display text and stored-form conversion, for delegates and exports.
     QString displayText(int column, const QVariant& typed) const;
@@ -105,6 +111,7 @@ private:
     int m_currentRow = -1;
     bool m_inserting = false;
     int m_insertRow = 0;
+    bool m_newRowLast = false;
     Table::State m_lastState = Table::State::Inactive;
 
     // The chunks read so far, least recently used first in m_lru.
