@@ -183,44 +183,92 @@ QByteArray UrlEncode(const QString& text)
     return out;
 }
 
+namespace {
+
+char16_t lowerAscii(char16_t c)
+{
+    return c >= u'A' && c <= u'Z' ? char16_t(c + (u'a' - u'A')) : c;
+}
+
+// Where `lowTag` (already lowered) next occurs in `text` from `from` on, the
+// ASCII letters of `text` compared without case; -1 for nowhere. Compares in
+// place: no lowered copy of the text is made.
+qsizetype findTag(QStringView text, QStringView lowTag, qsizetype from)
+{
+    const qsizetype last = text.size() - lowTag.size();
+    const char16_t first = lowTag.front().unicode();
+    const char16_t* t = text.utf16();
+    const char16_t* g = lowTag.utf16();
+    // A tag that starts with a character without case (the % of a merge
+    // tag) is looked for with the library's fast character search.
+    const bool caseless = !(first >= u'a' && first <= u'z'); // lowTag is lowered
+    for (qsizetype i = from; i <= last; ++i) {
+        if (caseless) {
+            i = text.indexOf(QChar(first), i);
+            if (i < 0 || i > last)
+                return -1;
+        } else if (lowerAscii(t[i]) != first) {
+            continue;
+        }
+        qsizetype k = 1;
+        while (k < lowTag.size() && lowerAscii(t[i + k]) == g[k])
+            ++k;
+        if (k == lowTag.size())
+            return i;
+    }
+    return -1;
+}
+
+} // namespace
+
 QString ReplaceTag(const QString& text, const QString& tag, const QString& value)
 {
     // An empty tag is found everywhere and would never finish.
     if (tag.isEmpty())
         return text;
-    const QString shadow = asciiLower(text);
     const QString lowTag = asciiLower(tag);
+    qsizetype pos = findTag(text, lowTag, 0);
+    // Nothing to replace, and with an empty value nothing can close up into
+    // a tag either: the text as it is, shared, not copied.
+    if (pos < 0)
+        return text;
+    QString out;
+    out.reserve(text.size());
     if (!value.isEmpty()) {
         // Replacing one occurrence at a time and searching again from the
-        // start, with each inserted value masked by capital X in the shadow,
-        // never matches inside or across an inserted value (the lowered tag
-        // holds no capital); so each next match is simply the next one of the
-        // original text: one pass gives the same result.
-        QString out;
-        out.reserve(text.size());
-        qsizetype pos = 0;
-        for (qsizetype p; (p = shadow.indexOf(lowTag, pos)) >= 0; pos = p + tag.size()) {
-            out += QStringView(text).mid(pos, p - pos);
+        // start never matches inside or across an inserted value (were the
+        // inserted value masked by capitals in a lowered copy, the lowered tag
+        // could not match there); so each next match is simply the next one
+        // of the original text: one pass gives the same result.
+        qsizetype from = 0;
+        for (; pos >= 0; pos = findTag(text, lowTag, from)) {
+            out += QStringView(text).mid(from, pos - from);
             out += value;
+            from = pos + tag.size();
         }
-        out += QStringView(text).mid(pos);
+        out += QStringView(text).mid(from);
         return out;
     }
     // An empty value closes the text up and an occurrence formed that way is
     // removed too. Removing the first occurrence each time is removing the one
     // that ends first; so the text is taken a character at a time and an
-    // occurrence is dropped as soon as its last character arrives.
-    QString out;
-    QString outShadow;
-    out.reserve(text.size());
-    outShadow.reserve(text.size());
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        out += text.at(i);
-        outShadow += shadow.at(i);
-        if (outShadow.endsWith(lowTag)) {
-            out.chop(tag.size());
-            outShadow.chop(tag.size());
-        }
+    // occurrence is dropped as soon as its last character arrives. Before the
+    // first occurrence nothing can end: that part is taken whole.
+    out += QStringView(text).left(pos);
+    const qsizetype m = lowTag.size();
+    const char16_t* g = QStringView(lowTag).utf16();
+    const char16_t lastOfTag = g[m - 1];
+    for (qsizetype i = pos; i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        out += c;
+        if (lowerAscii(c.unicode()) != lastOfTag || out.size() < m)
+            continue;
+        const char16_t* end = QStringView(out).utf16() + out.size() - m;
+        qsizetype k = 0;
+        while (k < m - 1 && lowerAscii(end[k]) == g[k])
+            ++k;
+        if (k == m - 1)
+            out.chop(m);
     }
     return out;
 }

@@ -68,33 +68,41 @@ bool findTemplate(const QString& dir, const QString& docName, Template* out)
     return found == 1;
 }
 
-// The outbox's columns a letter fills, in the stored form the table object
-// would write.
+// The outbox rows of one batch, in the stored form the table object would
+// write. What every letter of the batch shares (IDATE, TYPE, SUBJECT, FROM)
+// is converted and bound once; a letter binds only its TO and BODY.
 class OutboxWriter
 {
 public:
-    explicit OutboxWriter(const QString& dir)
+    OutboxWriter(const QString& dir, const QDateTime& when, const QString& type,
+                 const QString& subject, const QString& from)
         : m_def(findTableDef(QStringLiteral("outbox"))),
           m_conn(Connection::forTable(dir, QStringLiteral("outbox"))),
           m_insert(*m_conn,
-                   QStringLiteral("INSERT INTO %1 (IDATE, TYPE, SUBJECT, \"TO\", \"FROM\", "
+                   QStringLiteral("INSERT INTO %1 (IDATE, TYPE, SUBJECT, \"FROM\", \"TO\", "
                                   "BODY) VALUES (?, ?, ?, ?, ?, ?)")
                        .arg(quoteIdent(m_conn->tableName())))
     {
+        bindStored(1, "IDATE", when);
+        bindStored(2, "TYPE", type);
+        bindStored(3, "SUBJECT", subject);
+        bindStored(4, "FROM", from);
     }
 
-    void add(const QDateTime& when, const QString& type, const QString& subject, const QString& to,
-             const QString& from, const QString& body)
+    void add(const QString& to, const QString& body)
     {
-        const QVariantList values{when, type, subject, to, from, body};
-        static const char* const fields[] = {"IDATE", "TYPE", "SUBJECT", "TO", "FROM", "BODY"};
-        for (int i = 0; i < values.size(); ++i)
-            m_insert.bind(i + 1, toStored(values.at(i), m_def->field(QLatin1String(fields[i]))));
+        bindStored(5, "TO", to);
+        bindStored(6, "BODY", body);
         m_insert.step();
-        m_insert.reset();
+        m_insert.reset(); // the batch's values stay bound
     }
 
 private:
+    void bindStored(int index, const char* field, const QVariant& value)
+    {
+        m_insert.bind(index, toStored(value, m_def->field(QLatin1String(field))));
+    }
+
     const TableDef* m_def;
     std::shared_ptr<Connection> m_conn;
     Statement m_insert;
@@ -122,8 +130,7 @@ MailingListMerge mergeMailingList(const Table& customers, const QString& dir,
         column.insert(fields.at(i), i);
 
     Transaction batch(dir, QStringLiteral("outbox"));
-    OutboxWriter outbox(dir);
-    const QDateTime now = Clock::now();
+    OutboxWriter outbox(dir, Clock::now(), type, letter.name, letter.from);
     bool refused = false;
     try {
         customers.scan(fields, [&](const Table::Cells& cells) {
@@ -144,7 +151,7 @@ MailingListMerge mergeMailingList(const Table& customers, const QString& dir,
                 refused = true;
                 return;
             }
-            outbox.add(now, type, letter.name, to, letter.from, body);
+            outbox.add(to, body);
             ++result.letters;
             if (progress)
                 progress(result.letters);

@@ -80,6 +80,7 @@ class TestMailing : public QObject
     struct Letter
     {
         QString type, subject, to, from, body;
+        QDateTime when;
     };
     QList<Letter> outbox()
     {
@@ -89,8 +90,8 @@ class TestMailing : public QObject
         t.open();
         for (t.first(); !t.eof(); t.next())
             out << Letter{t.value("TYPE").toString(), t.value("SUBJECT").toString(),
-                          t.value("TO").toString(), t.value("FROM").toString(),
-                          t.value("BODY").toString()};
+                          t.value("TO").toString(),   t.value("FROM").toString(),
+                          t.value("BODY").toString(), t.value("IDATE").toDateTime()};
         return out;
     }
 
@@ -216,6 +217,7 @@ private slots:
             QCOMPARE(l.type, QString("Specials 05/06/1999 for t"));
             QCOMPARE(l.subject, QString("Spring Sale"));
             QCOMPARE(l.from, QString("shop@shop.test"));
+            QCOMPARE(l.when, QDateTime(QDate(2026, 5, 6), QTime(10, 0)));
         }
         QCOMPARE(to,
                  QStringList({"buyer1@example.com", "buyer4@example.com", "buyer6@example.com"}));
