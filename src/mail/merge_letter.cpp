@@ -11,60 +11,35 @@ namespace os {
 
 namespace {
 
-enum class From
-{
-    Text,   // the column as text
-    Number, // an integer column (INV, CUSTID)
-    Money,
-    DateTime
-};
-
 struct TagDef
 {
     const char* tag;
     const char* column;
-    From kind;
+    TagValue kind;
     bool orderOnly;
 };
 
 // In the order of replacement.
 const TagDef kTags[] = {
-    {"%io_name%", "NAME", From::Text, false},
-    {"%io_street%", "STREET", From::Text, false},
-    {"%io_city%", "CITY", From::Text, false},
-    {"%io_state%", "STATE", From::Text, false},
-    {"%io_zip%", "ZIP", From::Text, false},
-    {"%io_country%", "COUNTRY", From::Text, false},
-    {"%customer_id%", "CUSTID", From::Number, false},
-    {"%io_customer_id%", "CUSTID", From::Number, false},
-    {"%order_date_time%", "IDATE", From::DateTime, true},
-    {"%invoice_number%", "INV", From::Number, true},
-    {"%order_total%", "TOTAL", From::Money, true},
-    {"%payment_method%", "METHOD", From::Text, true},
-    {"%coupon_code%", "COUPON", From::Text, true},
-    {"%io_order_date_time%", "IDATE", From::DateTime, true},
-    {"%io_invoice_number%", "INV", From::Number, true},
-    {"%io_order_total%", "TOTAL", From::Money, true},
-    {"%io_payment_method%", "METHOD", From::Text, true},
-    {"%io_coupon_code%", "COUPON", From::Text, true},
+    {"%io_name%", "NAME", TagValue::Text, false},
+    {"%io_street%", "STREET", TagValue::Text, false},
+    {"%io_city%", "CITY", TagValue::Text, false},
+    {"%io_state%", "STATE", TagValue::Text, false},
+    {"%io_zip%", "ZIP", TagValue::Text, false},
+    {"%io_country%", "COUNTRY", TagValue::Text, false},
+    {"%customer_id%", "CUSTID", TagValue::Number, false},
+    {"%io_customer_id%", "CUSTID", TagValue::Number, false},
+    {"%order_date_time%", "IDATE", TagValue::DateTime, true},
+    {"%invoice_number%", "INV", TagValue::Number, true},
+    {"%order_total%", "TOTAL", TagValue::Money, true},
+    {"%payment_method%", "METHOD", TagValue::Text, true},
+    {"%coupon_code%", "COUPON", TagValue::Text, true},
+    {"%io_order_date_time%", "IDATE", TagValue::DateTime, true},
+    {"%io_invoice_number%", "INV", TagValue::Number, true},
+    {"%io_order_total%", "TOTAL", TagValue::Money, true},
+    {"%io_payment_method%", "METHOD", TagValue::Text, true},
+    {"%io_coupon_code%", "COUPON", TagValue::Text, true},
 };
-
-QString valueText(const QVariant& v, From kind)
-{
-    if (v.isNull())
-        return QString();
-    switch (kind) {
-    case From::Text:
-        return v.toString();
-    case From::Number:
-        return QString::number(v.toLongLong());
-    case From::Money:
-        return FormatMoney(v.toDouble());
-    case From::DateTime:
-        return letterDateTime(v.toDateTime());
-    }
-    return QString();
-}
 
 } // namespace
 
@@ -92,13 +67,30 @@ QString letterDateTime(const QDateTime& when)
            locale.toString(when.time(), timeFormat.trimmed());
 }
 
+QString tagValueText(const QVariant& value, TagValue kind, QString (*dateText)(const QDateTime&))
+{
+    if (value.isNull())
+        return QString();
+    switch (kind) {
+    case TagValue::Text:
+        return value.toString();
+    case TagValue::Number:
+        return QString::number(value.toLongLong());
+    case TagValue::Money:
+        return FormatMoney(value.toDouble());
+    case TagValue::DateTime:
+        return dateText(value.toDateTime());
+    }
+    return QString();
+}
+
 QString MergeLetter(const QString& body, const MergeField& source, bool isOrder)
 {
     QString text = body;
     for (const TagDef& d : kTags) {
         const QString value = d.orderOnly && !isOrder
                                   ? QString()
-                                  : valueText(source(QLatin1String(d.column)), d.kind);
+                                  : tagValueText(source(QLatin1String(d.column)), d.kind);
         text = ReplaceTag(text, QLatin1String(d.tag), value);
     }
     return text;

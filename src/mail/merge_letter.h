@@ -36,6 +36,20 @@ QString MergeLetter(const QString& body, const Query& source, bool isOrder);
 // its time with seconds.
 QString letterDateTime(const QDateTime& when);
 
+// How a column's value becomes the text of its tag.
+enum class TagValue
+{
+    Text,   // the column as text
+    Number, // an integer column (INV, CUSTID) in decimal
+    Money,  // FormatMoney
+    DateTime
+};
+
+// The text a tag gets for a column's value: empty for a null value, else as
+// `kind` says, a date-time through `dateText` (order letters have their own).
+QString tagValueText(const QVariant& value, TagValue kind,
+                     QString (*dateText)(const QDateTime&) = letterDateTime);
+
 // The tag of the order's shipping block, filled by the shipping letter and
 // emptied by the single-letter composition.
 inline constexpr char kShippingInfoTag[] = "%io_shipping_info_structure%";

@@ -24,43 +24,34 @@ const char* const kAddedToOutBox = "A message has been added to the OutBox";
 
 namespace {
 
-enum class From
-{
-    Text,
-    Number,
-    Money,
-    DateTime,
-    Shipping // the block the caller passes
-};
-
 struct OrderTag
 {
     const char* tag;
-    const char* column;
-    From kind;
+    const char* column; // none for the shipping block the caller passes
+    TagValue kind;
 };
 
 // The tags of an order letter; Complete Order replaces them in this order.
 const OrderTag kTags[] = {
-    {"%io_name%", "NAME", From::Text},
-    {"%io_street%", "STREET", From::Text},
-    {"%io_city%", "CITY", From::Text},
-    {"%io_state%", "STATE", From::Text},
-    {"%io_zip%", "ZIP", From::Text},
-    {"%io_country%", "COUNTRY", From::Text},
-    {"%order_date_time%", "IDATE", From::DateTime},
-    {"%invoice_number%", "INV", From::Number},
-    {"%customer_id%", "CUSTID", From::Number},
-    {"%order_total%", "TOTAL", From::Money},
-    {"%payment_method%", "METHOD", From::Text},
-    {"%coupon_code%", "COUPON", From::Text},
-    {"%io_order_date_time%", "IDATE", From::DateTime},
-    {"%io_invoice_number%", "INV", From::Number},
-    {"%io_customer_id%", "CUSTID", From::Number},
-    {"%io_order_total%", "TOTAL", From::Money},
-    {"%io_payment_method%", "METHOD", From::Text},
-    {"%io_coupon_code%", "COUPON", From::Text},
-    {kShippingInfoTag, nullptr, From::Shipping},
+    {"%io_name%", "NAME", TagValue::Text},
+    {"%io_street%", "STREET", TagValue::Text},
+    {"%io_city%", "CITY", TagValue::Text},
+    {"%io_state%", "STATE", TagValue::Text},
+    {"%io_zip%", "ZIP", TagValue::Text},
+    {"%io_country%", "COUNTRY", TagValue::Text},
+    {"%order_date_time%", "IDATE", TagValue::DateTime},
+    {"%invoice_number%", "INV", TagValue::Number},
+    {"%customer_id%", "CUSTID", TagValue::Number},
+    {"%order_total%", "TOTAL", TagValue::Money},
+    {"%payment_method%", "METHOD", TagValue::Text},
+    {"%coupon_code%", "COUPON", TagValue::Text},
+    {"%io_order_date_time%", "IDATE", TagValue::DateTime},
+    {"%io_invoice_number%", "INV", TagValue::Number},
+    {"%io_customer_id%", "CUSTID", TagValue::Number},
+    {"%io_order_total%", "TOTAL", TagValue::Money},
+    {"%io_payment_method%", "METHOD", TagValue::Text},
+    {"%io_coupon_code%", "COUPON", TagValue::Text},
+    {kShippingInfoTag, nullptr, TagValue::Text},
 };
 
 // The Shipping Wizard's order: the first seven, then the order's date and
@@ -69,24 +60,9 @@ const int kShippingOrder[] = {0, 1, 2, 3, 4, 5, 6, 12, 7, 13, 8, 9, 10, 11, 14, 
 
 QString valueOf(const OrderTag& t, const MergeField& order, const QString& shippingBlock)
 {
-    if (t.kind == From::Shipping)
+    if (!t.column)
         return shippingBlock;
-    const QVariant v = order(QLatin1String(t.column));
-    if (v.isNull())
-        return QString();
-    switch (t.kind) {
-    case From::Text:
-        return v.toString();
-    case From::Number:
-        return QString::number(v.toLongLong());
-    case From::Money:
-        return FormatMoney(v.toDouble());
-    case From::DateTime:
-        return orderLetterDateTime(v.toDateTime());
-    case From::Shipping:
-        break;
-    }
-    return QString();
+    return tagValueText(order(QLatin1String(t.column)), t.kind, orderLetterDateTime);
 }
 
 struct LetterTemplate
