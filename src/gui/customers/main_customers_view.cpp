@@ -52,7 +52,7 @@ TMainCustomersView::TMainCustomersView(MainServices* main, QWidget* parent)
         columns << g;
     }
     columns[0].width = 9;  // ID
-    columns[2].width = 28; // E-mail
+    columns[2].width = 36; // E-mail: most addresses whole
     columns[5].width = 28; // Street
     Grid->setTable(MainCustomersView, columns);
     body()->addWidget(Grid);
