@@ -28,6 +28,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
 #include <QStackedWidget>
 #include <QTest>
 
@@ -178,12 +179,15 @@ void TestGridEditors::menuOpensTheGridEditors()
     };
     for (const auto& [path, caption] : editors) {
         QString seen;
-        whenModal([&seen](QWidget* w) {
+        bool fits = false; // the offscreen screen is 800x600
+        whenModal([&seen, &fits](QWidget* w) {
             seen = w->windowTitle();
+            fits = w->screen()->availableGeometry().contains(w->frameGeometry());
             w->close();
         });
         QVERIFY2(fire(&form, path), qPrintable(caption));
         QCOMPARE(seen, caption);
+        QVERIFY2(fits, qPrintable(caption));
     }
     QVERIFY(!QFile::exists(settingsFile()));
     QCOMPARE(m_messages->texts(), QStringList());

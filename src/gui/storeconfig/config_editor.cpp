@@ -15,6 +15,8 @@
 #include <QHBoxLayout>
 #include <QHash>
 #include <QPushButton>
+#include <QScreen>
+#include <QShowEvent>
 #include <QVBoxLayout>
 
 namespace os {
@@ -196,6 +198,23 @@ QPushButton* makeLinkButton(const QString& text, const QString& objectName, QWid
     link->setStyleSheet(
         QStringLiteral("color: palette(link); text-decoration: underline; text-align: left;"));
     return link;
+}
+
+void ConfigEditor::showEvent(QShowEvent* event)
+{
+    QDialog::showEvent(event);
+    if (event->spontaneous())
+        return;
+    const QScreen* screen = this->screen();
+    if (!screen)
+        return;
+    const QRect avail = screen->availableGeometry();
+    // Room for the frame the window manager adds.
+    const QSize room = avail.size() - QSize(16, 40);
+    if (width() <= room.width() && height() <= room.height())
+        return;
+    resize(qMin(width(), room.width()), qMin(height(), room.height()));
+    move(avail.center() - rect().center());
 }
 
 } // namespace os

@@ -40,6 +40,8 @@ public:
     void done(int result) override;
 
 protected:
+    // A window sized for a large screen is made to fit a small or scaled one.
+    void showEvent(QShowEvent* event) override;
     ConfigEditor(QWidget* parent, const QString& objectName, const QString& caption, int helpTopic);
 
     // A grid over `table` (opened when it is not open) with a record
