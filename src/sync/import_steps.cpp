@@ -25,6 +25,7 @@
 #include <QLocale>
 
 #include <cmath>
+#include <functional>
 #include <limits>
 #include <optional>
 
@@ -399,7 +400,6 @@ public:
     // Runs the statement; returns the rows it changed. Throws DbError.
     int run(const QVariantList& values)
     {
-        m_storageFailed = false;
         m_stmt.reset();
         for (int i = 0; i < values.size(); ++i) {
             const auto fixed = m_fixed.constFind(i);
@@ -408,8 +408,7 @@ public:
         }
         try {
             m_stmt.step();
-        } catch (const DbError& e) {
-            m_storageFailed = e.storageFailed();
+        } catch (const DbError&) {
             m_stmt.reset();
             throw;
         }
@@ -437,25 +436,61 @@ public:
         return result;
     }
 
-    // Called in the handler of a failed record: rethrows when the import
-    // cannot go on. A record the table refuses costs that record only; but
-    // after a full disk, an I/O error or a lack of memory the engine may
-    // have rolled the whole transaction back, and every later record would
-    // be written outside it (and the earlier ones are gone): the step ends
-    // with the engine's text.
-    void rethrowUnlessRecordRefused() const
-    {
-        if (!m_conn->inTransaction() || m_storageFailed)
-            throw;
-    }
-
 private:
     std::shared_ptr<Connection> m_conn;
     Statement m_stmt;
     QList<const FieldDef*> m_defs;
     QHash<int, QVariant> m_fixed;
-    bool m_storageFailed = false; // the last failed step failed for the storage
 };
+
+// Called in the handler of a failed record: rethrows when the import cannot
+// go on. A record the table refuses costs that record only; but after a full
+// disk, an I/O error or a lack of memory the engine may have rolled the
+// whole transaction back, and every later record would be written outside
+// it (and the earlier ones are gone): the step ends with the engine's text.
+void rethrowUnlessRecordRefused(const Connection& conn, const DbError& e)
+{
+    if (!conn.inTransaction() || e.storageFailed())
+        throw;
+}
+
+// The invoice number of a record; a text that is not one is shown, and the
+// record is passed over.
+std::optional<int> invoiceNumber(const QString& text)
+{
+    try {
+        return readInteger(text);
+    } catch (const ConversionError& e) {
+        messages().error(e.text());
+        return std::nullopt;
+    }
+}
+
+// Writes one record in a savepoint of its own together with its journal
+// key, so that the record and the note that it went in commit as one.
+// `write` runs the statements and says whether the record was applied (only
+// then is its key journalled). A record the table refuses is rolled back
+// and its text shown, and the import goes on with the next: the result is
+// then empty.
+std::optional<bool> writeRecord(const std::shared_ptr<Connection>& conn, ImportJournal& journal,
+                                const std::optional<ImportJournal::Key>& key,
+                                const std::function<bool()>& write)
+{
+    Savepoint sp(conn);
+    bool applied = false;
+    try {
+        applied = write();
+    } catch (const DbError& e) {
+        rethrowUnlessRecordRefused(*conn, e);
+        sp.rollback();
+        messages().error(e.text());
+        return std::nullopt;
+    }
+    if (applied && key)
+        journal.add(*key);
+    sp.release();
+    return applied;
+}
 
 struct TableFile
 {
@@ -623,19 +658,13 @@ void ImportOrders(ImportContext& ctx)
             }
             const qint64 inv = values[0].toLongLong();
             ctx.imported.insert(inv);
-            Savepoint sp(orders.conn);
-            try {
-                insert.run(values);
-            } catch (const DbError& e) {
-                insert.rethrowUnlessRecordRefused();
-                sp.rollback();
+            if (!writeRecord(orders.conn, journal, key, [&] {
+                    insert.run(values);
+                    return true;
+                })) {
                 ctx.failed.insert(inv);
-                messages().error(e.text());
                 continue;
             }
-            if (key)
-                journal.add(*key);
-            sp.release();
             ctx.write(QStringLiteral("Order"), rec[0] + QStringLiteral(" Data Record"));
         }
     });
@@ -688,24 +717,18 @@ void ImportAccounts(ImportContext& ctx)
             }
             // The old row goes and the new one comes in one savepoint: an
             // insert the table refuses leaves the old account in place.
-            Savepoint sp(customers.conn);
-            try {
-                remove.run({values[0]});
-            } catch (const DbError& e) {
-                remove.rethrowUnlessRecordRefused();
-                messages().error(e.text());
-            }
-            try {
+            const auto replaced = writeRecord(customers.conn, journal, key, [&] {
+                try {
+                    remove.run({values[0]});
+                } catch (const DbError& e) {
+                    rethrowUnlessRecordRefused(*customers.conn, e);
+                    messages().error(e.text());
+                }
                 insert.run(values);
-            } catch (const DbError& e) {
-                insert.rethrowUnlessRecordRefused();
-                sp.rollback();
-                messages().error(e.text());
+                return true;
+            });
+            if (!replaced)
                 continue;
-            }
-            if (key)
-                journal.add(*key);
-            sp.release();
             ctx.write(QStringLiteral("Account"),
                       rec[0] + QStringLiteral(" New or Updated Shopper Account"));
         }
@@ -748,18 +771,11 @@ void ImportNotes(ImportContext& ctx)
                 messages().error(e.text());
                 continue;
             }
-            Savepoint sp(notes.conn);
-            try {
-                insert.run({inv, date, rec[2]});
-            } catch (const DbError& e) {
-                insert.rethrowUnlessRecordRefused();
-                sp.rollback();
-                messages().error(e.text());
+            if (!writeRecord(notes.conn, journal, key, [&] {
+                    insert.run({inv, date, rec[2]});
+                    return true;
+                }))
                 continue;
-            }
-            if (key)
-                journal.add(*key);
-            sp.release();
             ctx.write(QStringLiteral("Order Notes"),
                       rec[0] + QStringLiteral(" Order Notes API Entry"));
         }
@@ -794,36 +810,24 @@ void ApplyInvoiceMarks(ImportContext& ctx)
             const std::optional<ImportJournal::Key> key = journal.keyOf(line);
             if (alreadyApplied(journal, key, ctx))
                 continue;
-            int inv = 0;
-            try {
-                inv = readInteger(rec[0]);
-            } catch (const ConversionError& e) {
-                messages().error(e.text());
+            const std::optional<int> read = invoiceNumber(rec[0]);
+            if (!read)
                 continue;
-            }
-            Savepoint sp(orders.conn);
-            int changed = 0;
-            try {
-                const OrderTracked before = changes.read(inv);
-                changed = update.run({rec[1], inv});
-                // An order that already had the state gets no row.
-                if (changed > 0)
-                    changes.record(inv, before, changes.read(inv),
-                                   QLatin1String(history::kStoreMark), now);
-            } catch (const DbError& e) { // a value the table refuses
-                if (e.storageFailed())
-                    throw;
-                update.rethrowUnlessRecordRefused();
-                sp.rollback();
-                messages().error(e.text());
-                continue;
-            }
+            const int inv = *read;
             // A mark for an order that is not there yet is not applied: a
             // later import (after the order is mended) may still apply it.
-            if (changed > 0 && key)
-                journal.add(*key);
-            sp.release();
-            if (changed == 0)
+            const std::optional<bool> changed = writeRecord(orders.conn, journal, key, [&] {
+                const OrderTracked before = changes.read(inv);
+                if (update.run({rec[1], inv}) == 0)
+                    return false;
+                // An order that already had the state gets no row.
+                changes.record(inv, before, changes.read(inv), QLatin1String(history::kStoreMark),
+                               now);
+                return true;
+            });
+            if (!changed)
+                continue;
+            if (!*changed)
                 ctx.write(QStringLiteral("Invoice Marker"),
                           QStringLiteral("Could not mark invoice ") + rec[0] + QLatin1Char(' ') +
                               rec[1]);
@@ -853,27 +857,17 @@ void ApplyInvoiceStatus(ImportContext& ctx)
             const std::optional<ImportJournal::Key> key = journal.keyOf(line);
             if (alreadyApplied(journal, key, ctx))
                 continue;
-            int inv = 0;
-            try {
-                inv = readInteger(rec[0]);
-            } catch (const ConversionError& e) {
-                messages().error(e.text());
+            const std::optional<int> read = invoiceNumber(rec[0]);
+            if (!read)
                 continue;
-            }
-            Savepoint sp(results.conn);
-            int added = 0;
-            try {
-                added = insert.run({inv, rec[1]});
-            } catch (const DbError& e) { // an order that already has its status text
-                insert.rethrowUnlessRecordRefused();
-                sp.rollback();
-                messages().error(e.text());
+            const int inv = *read;
+            // An order that already has its status text is refused.
+            const std::optional<bool> added = writeRecord(results.conn, journal, key, [&] {
+                return insert.run({inv, rec[1]}) > 0;
+            });
+            if (!added)
                 continue;
-            }
-            if (added > 0 && key)
-                journal.add(*key);
-            sp.release();
-            if (added == 0)
+            if (!*added)
                 ctx.write(QStringLiteral("Invoice Status"),
                           QStringLiteral("Could not set invoice ") + rec[0] +
                               QStringLiteral(" status to ") + rec[1]);
