@@ -1,6 +1,7 @@
 // "&File" > "Back Up Company Database...": the real main window offscreen,
 // real table files, the backup run by the window's own buttons and keys.
 #include "common/gui/gui_helpers.h"
+#include "common/gui/program_fixture.h"
 
 #include "common/file_utils.h"
 #include "common/scripted_messages.h"
@@ -31,14 +32,9 @@ using namespace os;
 using os::test::fire;
 using os::test::whenModal;
 
-class TestBackupForm : public QObject
+class TestBackupForm : public test::ProgramFixture
 {
     Q_OBJECT
-
-    std::unique_ptr<test::TempHome> m_home;
-    std::unique_ptr<test::ScriptedMessages> m_messages;
-    std::unique_ptr<TMainDataMod> m_dm;
-    std::unique_ptr<TMainForm> m_form;
 
     // Opens the window from the File menu and runs `work` on it while it is up.
     void withBackupForm(const std::function<void(TBackupForm*)>& work)
@@ -71,25 +67,14 @@ private slots:
 
     void init()
     {
-        m_home = std::make_unique<test::TempHome>();
-        m_messages = std::make_unique<test::ScriptedMessages>();
+        newHome();
         TMainDataMod::CreateMissingTables(AppPaths::dataDir());
         QVERIFY(test::writeAll(AppPaths::dataFile(QStringLiteral("ccitems.txt")), "Visa\r\n"));
-        m_form = std::make_unique<TMainForm>();
-        m_form->show();
-        m_dm = std::make_unique<TMainDataMod>();
-        m_form->openDatabaseCommand();
+        showProgram(false);
         m_messages->clear();
     }
 
-    void cleanup()
-    {
-        m_form.reset();
-        m_dm.reset();
-        QVERIFY(!m_messages->unexpectedQuestion());
-        m_messages.reset();
-        m_home.reset();
-    }
+    void cleanup() { closeProgram(); }
 
     void backUpTypedFolderKeepingTheNewest()
     {

@@ -1,4 +1,5 @@
 #include "common/gui/gui_helpers.h"
+#include "common/gui/program_fixture.h"
 
 #include "common/file_utils.h"
 #include "common/scripted_messages.h"
@@ -109,14 +110,9 @@ QString engineTextFor(const QString& dir, const QString& table)
 
 } // namespace
 
-class TestMainWindow : public QObject
+class TestMainWindow : public test::ProgramFixture
 {
     Q_OBJECT
-
-    std::unique_ptr<test::TempHome> m_home;
-    std::unique_ptr<test::ScriptedMessages> m_messages;
-    std::unique_ptr<TMainDataMod> m_dm;
-    std::unique_ptr<TMainForm> m_form;
 
     // A started program: home, data module, main window (as main() does it).
     void start(bool open)
@@ -175,21 +171,12 @@ class TestMainWindow : public QObject
 private slots:
     void initTestCase() { installWindowServices(); }
 
-    void init()
-    {
-        m_home = std::make_unique<test::TempHome>();
-        m_messages = std::make_unique<test::ScriptedMessages>();
-    }
+    void init() { newHome(); }
 
     void cleanup()
     {
         closeHelpWindow();
-        m_form.reset();
-        m_dm.reset();
-        QVERIFY(!m_messages->unexpectedQuestion());
-        m_messages.reset();
-        m_home.reset();
-        QTest::qWait(0);
+        closeProgram();
     }
 
     void menusToolbarAndCaptions()

@@ -1,5 +1,6 @@
 #include "common/file_utils.h"
 #include "common/gui/gui_helpers.h"
+#include "common/gui/program_fixture.h"
 #include "common/scripted_messages.h"
 #include "common/table_rows.h"
 #include "common/temp_home.h"
@@ -44,48 +45,20 @@ using os::test::captions;
 using os::test::customerRow;
 using os::test::fire;
 
-class TestCustomersView : public QObject
+class TestCustomersView : public test::ProgramFixture
 {
     Q_OBJECT
-
-    std::unique_ptr<test::TempHome> m_home;
-    std::unique_ptr<test::ScriptedMessages> m_messages;
-    std::unique_ptr<TMainDataMod> m_dm;
-    std::unique_ptr<TMainForm> m_form;
 
     void start(const QList<QVariantMap>& customers)
     {
         TMainDataMod::CreateMissingTables(m_home->dataDir());
         test::insertRows(m_home->dataDir(), "customers", customers);
-        m_form = std::make_unique<TMainForm>();
-        m_form->resize(1200, 800);
-        m_form->show();
-        m_dm = std::make_unique<TMainDataMod>();
-        m_form->openDatabaseCommand();
-        QVERIFY(m_dm->isOpen());
+        showProgram();
     }
 
-    TMainCustomersView* openCustomers()
-    {
-        if (!fire(m_form.get(), {"CustomersButton"}))
-            return nullptr;
-        QMdiSubWindow* sub = m_form->mdiArea()->activeSubWindow();
-        return sub ? qobject_cast<TMainCustomersView*>(sub->widget()) : nullptr;
-    }
-
-    QList<int> listed(TMainCustomersView* v)
-    {
-        QList<int> out;
-        QAbstractItemModel* m = v->Grid->model();
-        for (int r = 0; r < m->rowCount(); ++r)
-            out << m->index(r, 0).data().toInt();
-        return out;
-    }
-
-    bool on(TMainCustomersView* v, const char* name)
-    {
-        return v->findChild<QToolButton*>(name)->isEnabled();
-    }
+    TMainCustomersView* openCustomers() { return openChild<TMainCustomersView>("CustomersButton"); }
+    QList<int> listed(TMainCustomersView* v) { return test::firstColumnNumbers(v->Grid->model()); }
+    bool on(TMainCustomersView* v, const char* name) { return test::toolButtonOn(v, name); }
 
     // Types `text` into the search box and presses Enter, which opens the
     // Find menu; `pick` (an item's object name) is chosen in it as the
@@ -156,33 +129,13 @@ class TestCustomersView : public QObject
         return v;
     }
 
-    QList<int> listedOrders(TOrdersView* o)
-    {
-        QList<int> out;
-        QAbstractItemModel* m = o->Grid->model();
-        for (int r = 0; r < m->rowCount(); ++r)
-            out << m->index(r, 0).data().toInt();
-        return out;
-    }
+    QList<int> listedOrders(TOrdersView* o) { return test::firstColumnNumbers(o->Grid->model()); }
 
 private slots:
     void initTestCase() { installWindowServices(); }
 
-    void init()
-    {
-        m_home = std::make_unique<test::TempHome>();
-        m_messages = std::make_unique<test::ScriptedMessages>();
-    }
-
-    void cleanup()
-    {
-        m_form.reset();
-        m_dm.reset();
-        QVERIFY(!m_messages->unexpectedQuestion());
-        m_messages.reset();
-        m_home.reset();
-        QTest::qWait(0);
-    }
+    void init() { newHome(); }
+    void cleanup() { closeProgram(); }
 
     void opensOnceWithItsColumnsToolbarAndFindMenu()
     {

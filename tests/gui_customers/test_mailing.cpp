@@ -1,5 +1,6 @@
 #include "common/file_utils.h"
 #include "common/gui/gui_helpers.h"
+#include "common/gui/program_fixture.h"
 #include "common/scripted_messages.h"
 #include "common/smtp_server.h"
 #include "common/table_rows.h"
@@ -43,15 +44,11 @@ using namespace os;
 using os::test::customerRow;
 using os::test::fire;
 
-class TestMailing : public QObject
+class TestMailing : public test::ProgramFixture
 {
     Q_OBJECT
 
     std::unique_ptr<test::SmtpServer> m_server;
-    std::unique_ptr<test::TempHome> m_home;
-    std::unique_ptr<test::ScriptedMessages> m_messages;
-    std::unique_ptr<TMainDataMod> m_dm;
-    std::unique_ptr<TMainForm> m_form;
 
     void start(const QList<QVariantMap>& customers, const QList<QVariantMap>& templates = {})
     {
@@ -60,22 +57,12 @@ class TestMailing : public QObject
             test::insertRows(m_home->dataDir(), "customers", customers);
         if (!templates.isEmpty())
             test::insertRows(m_home->dataDir(), "form_letters", templates);
-        m_form = std::make_unique<TMainForm>();
-        m_form->resize(1200, 800);
-        m_form->show();
-        m_dm = std::make_unique<TMainDataMod>();
-        m_form->openDatabaseCommand();
-        QVERIFY(m_dm->isOpen());
+        showProgram();
         settings().SMTPServer = QStringLiteral("127.0.0.1");
         settings().SMTPPORT = m_server->port();
     }
 
-    TMainCustomersView* openCustomers()
-    {
-        if (!fire(m_form.get(), {"CustomersButton"}))
-            return nullptr;
-        return qobject_cast<TMainCustomersView*>(m_form->mdiArea()->activeSubWindow()->widget());
-    }
+    TMainCustomersView* openCustomers() { return openChild<TMainCustomersView>("CustomersButton"); }
 
     struct Letter
     {
@@ -150,21 +137,15 @@ private slots:
     void init()
     {
         m_server->clear();
-        m_home = std::make_unique<test::TempHome>();
-        m_messages = std::make_unique<test::ScriptedMessages>();
+        newHome();
         settings() = Settings();
         resetMailPasswords();
     }
 
     void cleanup()
     {
-        m_form.reset();
-        m_dm.reset();
-        QVERIFY(!m_messages->unexpectedQuestion());
-        m_messages.reset();
-        m_home.reset();
+        closeProgram();
         Clock::pin(QDateTime());
-        QTest::qWait(0);
     }
 
     void mergesTheSubscribedCustomersTheViewLists()

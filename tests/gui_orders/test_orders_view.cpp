@@ -1,4 +1,5 @@
 #include "common/gui/gui_helpers.h"
+#include "common/gui/program_fixture.h"
 
 #include "common/file_utils.h"
 #include "common/scripted_messages.h"
@@ -33,48 +34,20 @@ using os::test::actionNamed;
 using os::test::captions;
 using os::test::fire;
 
-class TestOrdersView : public QObject
+class TestOrdersView : public test::ProgramFixture
 {
     Q_OBJECT
-
-    std::unique_ptr<test::TempHome> m_home;
-    std::unique_ptr<test::ScriptedMessages> m_messages;
-    std::unique_ptr<TMainDataMod> m_dm;
-    std::unique_ptr<TMainForm> m_form;
 
     void start(const QList<QVariantMap>& orders)
     {
         TMainDataMod::CreateMissingTables(m_home->dataDir());
         test::insertRows(m_home->dataDir(), "orders", orders);
-        m_form = std::make_unique<TMainForm>();
-        m_form->resize(1200, 800);
-        m_form->show();
-        m_dm = std::make_unique<TMainDataMod>();
-        m_form->openDatabaseCommand();
-        QVERIFY(m_dm->isOpen());
+        showProgram();
     }
 
-    TOrdersView* openOrders()
-    {
-        if (!fire(m_form.get(), {"OrdersButton"}))
-            return nullptr;
-        QMdiSubWindow* sub = m_form->mdiArea()->activeSubWindow();
-        return sub ? qobject_cast<TOrdersView*>(sub->widget()) : nullptr;
-    }
-
-    QList<int> listed(TOrdersView* v)
-    {
-        QList<int> out;
-        QAbstractItemModel* m = v->Grid->model();
-        for (int r = 0; r < m->rowCount(); ++r)
-            out << m->index(r, 0).data().toInt();
-        return out;
-    }
-
-    bool on(TOrdersView* v, const char* name)
-    {
-        return v->findChild<QToolButton*>(name)->isEnabled();
-    }
+    TOrdersView* openOrders() { return openChild<TOrdersView>("OrdersButton"); }
+    QList<int> listed(TOrdersView* v) { return test::firstColumnNumbers(v->Grid->model()); }
+    bool on(TOrdersView* v, const char* name) { return test::toolButtonOn(v, name); }
 
     // Picks a filter entry with the keyboard, as a merchant does.
     void chooseFilter(TOrdersView* v, const QString& entry)
@@ -88,21 +61,8 @@ class TestOrdersView : public QObject
 private slots:
     void initTestCase() { installWindowServices(); }
 
-    void init()
-    {
-        m_home = std::make_unique<test::TempHome>();
-        m_messages = std::make_unique<test::ScriptedMessages>();
-    }
-
-    void cleanup()
-    {
-        m_form.reset();
-        m_dm.reset();
-        QVERIFY(!m_messages->unexpectedQuestion());
-        m_messages.reset();
-        m_home.reset();
-        QTest::qWait(0);
-    }
+    void init() { newHome(); }
+    void cleanup() { closeProgram(); }
 
     void opensOnceInFrontOnItsFirstPage()
     {
