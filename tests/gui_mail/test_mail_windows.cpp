@@ -29,6 +29,8 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScopeGuard>
+#include <QScreen>
+#include <QScrollBar>
 #include <QSpinBox>
 #include <QStatusBar>
 #include <QTest>
@@ -79,6 +81,7 @@ private slots:
 
     void outBoxCommandAndSend();
     void outBoxFiltersAndDeletes();
+    void outBoxColumnsFitTheScreen();
     void sentItems();
     void templatesWindow();
     void toDoList();
@@ -194,6 +197,36 @@ void TestMailWindows::outBoxCommandAndSend()
     QVERIFY(fire(m_form.get(), {"PostOfficeButton", "OutBoxItem"}));
     QVERIFY(handled);
     QCOMPARE(subjects(dataDir(), "sentitems"), (QStringList{"one", "two", "three"}));
+}
+
+// On the small offscreen screen (800x600) the OutBox fits and shows every
+// column without scrolling sideways; the date keeps its whole text and the
+// subject takes the width the others leave.
+void TestMailWindows::outBoxColumnsFitTheScreen()
+{
+    start();
+    queue(QStringLiteral("Your order 10317 has shipped"), QStringLiteral("a@cust.test"),
+          QStringLiteral("SHIPPING"));
+    bool handled = false;
+    whenModal([&](QWidget* w) {
+        auto* box = qobject_cast<TOUTBOXFORM*>(w);
+        QVERIFY(box);
+        const auto closeAnyway = qScopeGuard([box] { box->close(); });
+        const QSize room = box->screen()->availableSize();
+        QVERIFY(box->width() <= room.width() && box->height() <= room.height());
+        DbGrid* grid = box->grid();
+        QTRY_COMPARE(grid->horizontalScrollBar()->maximum(), 0);
+        const QFontMetrics fm = grid->fontMetrics();
+        const QString date = grid->model()->index(0, 0).data().toString();
+        QVERIFY(fm.horizontalAdvance(date) < grid->columnWidth(0));
+        QVERIFY(grid->columnWidth(2) > fm.horizontalAdvance(QStringLiteral("Your order")));
+        QVERIFY(grid->columnWidth(4) > fm.horizontalAdvance(QStringLiteral("Message Type")));
+        QTest::keyClick(grid, Qt::Key_Escape);
+        QVERIFY(!box->isVisible());
+        handled = true;
+    });
+    QVERIFY(fire(m_form.get(), {"PostOfficeButton", "OutBoxItem"}));
+    QVERIFY(handled);
 }
 
 void TestMailWindows::outBoxFiltersAndDeletes()

@@ -32,6 +32,9 @@
 #include <QMdiSubWindow>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
+#include <QScrollBar>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTest>
 
@@ -460,6 +463,48 @@ private slots:
         QCOMPARE(history(5), QStringList({"Reformat Card Number|Card Details||Card Number changed",
                                           "Receive Payment|Order Status|New|Payment Received"}));
         QCOMPARE(order(5).value("CARDNUM").toString(), QString("4111-1111-1111-1111"));
+    }
+
+    // On the small offscreen screen (800x600) the card window and the
+    // Shipping Wizard open wide enough for every column of their grids, and
+    // the history page shows its dates whole.
+    void windowsShowTheirColumns()
+    {
+        TOrdersView* v = start({test::orderRow(5, "New", {{"CARDNUM", "4111111111111111"}})});
+        QVERIFY(v);
+        test::insertRows(dir(), "order_history",
+                         {{{"INV", 5}, {"IDATE", kNow}, {"COMMAND", "Change Price"}}});
+        auto fitsScreen = [](QWidget* w) {
+            const QSize room = w->screen()->availableSize();
+            return w->width() <= room.width() && w->height() <= room.height();
+        };
+        int shown = 0;
+        whenDialog([&](QWidget* w) {
+            auto* d = qobject_cast<TCCForm*>(w);
+            QVERIFY(d && fitsScreen(d));
+            QTRY_COMPARE(d->MerchantGrid->horizontalScrollBar()->maximum(), 0);
+            ++shown;
+            click(d->DoneBtn);
+        });
+        QVERIFY(fire(v, {"CCBUTTON"}));
+        whenDialog([&](QWidget* w) {
+            auto* d = qobject_cast<TShipping_Log*>(w);
+            QVERIFY(d && fitsScreen(d));
+            QTRY_COMPARE(d->Records->grid()->horizontalScrollBar()->maximum(), 0);
+            ++shown;
+            click(d->CancelBtn);
+        });
+        m_messages->queueAnswer(Answer::Yes); // the order is still "New"
+        QVERIFY(fire(v, {"ActivitiesBut", "MarkOrderWizards1", "ShipOrder1"}));
+        QCOMPARE(shown, 2);
+
+        QTabBar* tabs = v->Pages->tabBar();
+        QTest::mouseClick(tabs, Qt::LeftButton, {}, tabs->tabRect(2).center());
+        QCOMPARE(v->Pages->currentIndex(), 2);
+        const QTableView* history = v->HistoryGrid;
+        const QString date = history->model()->index(0, 0).data().toString();
+        QCOMPARE(date, QLocale().toString(kNow, QLocale::ShortFormat));
+        QVERIFY(history->fontMetrics().horizontalAdvance(date) < history->columnWidth(0));
     }
 
     // Phone Payment: the card list, the column limits, OK and Cancel.

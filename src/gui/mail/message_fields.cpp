@@ -1,11 +1,13 @@
 #include "gui/mail/message_fields.h"
 
 #include "data/table.h"
+#include "gui/app/db_grid.h"
 #include "mail/outbox.h"
 
 #include <QComboBox>
 #include <QFontDatabase>
 #include <QFormLayout>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -115,11 +117,19 @@ QString tableStateText(const Table& table)
 
 QList<GridColumn> messageGridColumns()
 {
-    return {{QStringLiteral("IDATE"), QStringLiteral("Date"), 22},
-            {QStringLiteral("TO"), QStringLiteral("To"), 28},
+    return {{QStringLiteral("IDATE"), QStringLiteral("Date")},
+            {QStringLiteral("TO"), QStringLiteral("To"), 26},
             {QStringLiteral("SUBJECT"), QStringLiteral("Subject"), 34},
-            {QStringLiteral("FROM"), QStringLiteral("From"), 28},
-            {QStringLiteral("TYPE"), QStringLiteral("Message Type"), 20}};
+            {QStringLiteral("FROM"), QStringLiteral("From"), 24},
+            {QStringLiteral("TYPE"), QStringLiteral("Message Type"), 14}};
+}
+
+void setMessageGrid(DbGrid* grid, Table* table)
+{
+    grid->setTable(table, messageGridColumns());
+    QHeaderView* header = grid->horizontalHeader();
+    header->setStretchLastSection(false);
+    header->setSectionResizeMode(2, QHeaderView::Stretch); // "Subject"
 }
 
 QLabel* layOutMessageWindow(QWidget* window, QBoxLayout* buttons, MessageFields* fields)

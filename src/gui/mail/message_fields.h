@@ -12,6 +12,8 @@ class QPlainTextEdit;
 
 namespace os {
 
+class DbGrid;
+
 class Table;
 
 // The fields of one message of the outbox or sent items: "To:", "From:",
@@ -55,6 +57,11 @@ QString tableStateText(const Table& table);
 
 // The grid columns of a message browser (OutBox, Sent Items).
 QList<GridColumn> messageGridColumns();
+
+// Shows `table` in a message browser's grid: the date as wide as its text,
+// the addresses and the type at widths from the font, and the subject taking
+// the width the others leave, so the columns fit a small or scaled screen.
+void setMessageGrid(DbGrid* grid, Table* table);
 
 // Lays out a window that writes a message: its button row, the fields and a
 // status line below them. Returns the status line's label.

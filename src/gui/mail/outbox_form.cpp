@@ -49,7 +49,7 @@ TOUTBOXFORM::TOUTBOXFORM(QWidget* parent)
     setOpenCommand(EditAction);
     setDeleteCommand(DeleteAction);
 
-    grid()->setTable(MyOut, messageGridColumns());
+    setMessageGrid(grid(), MyOut);
     followGrid();
 
     Message = new MessageFields(MessageFields::ReadOnly, this);

@@ -54,7 +54,7 @@ TSentItems::TSentItems(QWidget* parent)
     setDeleteCommand(DeleteAction);
     RemoveFilterAction->setEnabled(false);
 
-    grid()->setTable(Table1, messageGridColumns());
+    setMessageGrid(grid(), Table1);
     followGrid();
     Message = new MessageFields(MessageFields::ReadOnly, this);
     setDetail(Message);

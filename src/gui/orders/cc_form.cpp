@@ -6,6 +6,7 @@
 #include "data/table.h"
 #include "gui/app/db_grid.h"
 #include "gui/app/help_window.h"
+#include "gui/app/window_size.h"
 #include "gui/orders/phone_payment.h"
 #include "gui/orders/receive_pay_form.h"
 #include "orders/card_number.h"
@@ -108,8 +109,9 @@ TCCForm::TCCForm(QWidget* parent) : QDialog(parent)
     connect(HelpBtn, &QPushButton::clicked, this, [this] { showHelpTopic(1052); });
 
     showOrder();
-    const int em = fontMetrics().averageCharWidth();
-    resize(90 * em, 30 * fontMetrics().height());
+    // Wide enough for every merchant account column beside the two groups.
+    resizeWithinScreen(this,
+                       QSize(windowWidthForGrid(this, MerchantGrid), 30 * fontMetrics().height()));
     DoneBtn->setFocus();
 }
 

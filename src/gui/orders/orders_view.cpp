@@ -359,13 +359,14 @@ void TOrdersView::buildHistoryPage()
     layout->setContentsMargins(0, 0, 0, 0);
     HistoryGrid = new DbGrid(page);
     HistoryGrid->setObjectName(QStringLiteral("HistoryGrid"));
-    HistoryGrid->setTable(m_history,
-                          {{QStringLiteral("IDATE"), QStringLiteral("Date"), 20},
-                           {QStringLiteral("COMMAND"), QStringLiteral("Command"), 24},
-                           {QStringLiteral("CHANGED"), QStringLiteral("Changed"), 14},
-                           {QStringLiteral("OLDVALUE"), QStringLiteral("Old Value"), 28},
-                           {QStringLiteral("NEWVALUE"), QStringLiteral("New Value"), 28}},
-                          false);
+    HistoryGrid->setTable(
+        m_history,
+        {{QStringLiteral("IDATE"), QStringLiteral("Date")}, // as wide as a date and time
+         {QStringLiteral("COMMAND"), QStringLiteral("Command"), 24},
+         {QStringLiteral("CHANGED"), QStringLiteral("Changed"), 14},
+         {QStringLiteral("OLDVALUE"), QStringLiteral("Old Value"), 28},
+         {QStringLiteral("NEWVALUE"), QStringLiteral("New Value"), 28}},
+        false);
     HistoryGrid->setSelectionBehavior(QAbstractItemView::SelectRows);
     HistoryGrid->horizontalHeader()->setStretchLastSection(true);
     layout->addWidget(HistoryGrid);

@@ -7,6 +7,7 @@
 #include "gui/app/db_grid.h"
 #include "gui/app/detail_grid.h"
 #include "gui/app/dialog_buttons.h"
+#include "gui/app/window_size.h"
 #include "gui/orders/shipping_notes.h"
 #include "orders/order_letter.h"
 #include "orders/order_transitions.h"
@@ -85,8 +86,9 @@ TShipping_Log::TShipping_Log(QWidget* parent) : QDialog(parent)
     connect(OKBtn, &QPushButton::clicked, this, [this] { OKBtnClick(); });
     connect(CancelBtn, &QPushButton::clicked, this, &TShipping_Log::reject);
 
-    const int em = fontMetrics().averageCharWidth();
-    resize(110 * em, 30 * fontMetrics().height());
+    // Wide enough for every shipping record column.
+    resizeWithinScreen(
+        this, QSize(windowWidthForGrid(this, Records->grid()), 30 * fontMetrics().height()));
     Records->setFocus();
 }
 

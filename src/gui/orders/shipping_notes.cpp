@@ -4,6 +4,7 @@
 #include "gui/app/db_grid.h"
 #include "gui/app/detail_grid.h"
 #include "gui/app/help_window.h"
+#include "gui/app/window_size.h"
 
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -44,8 +45,9 @@ TShippingNotes::TShippingNotes(QWidget* parent) : QDialog(parent)
     auto* f1 = new QShortcut(QKeySequence::HelpContents, this);
     connect(f1, &QShortcut::activated, this, [] { showHelpTopic(37); });
 
-    const int em = fontMetrics().averageCharWidth();
-    resize(110 * em, 24 * fontMetrics().height());
+    // Wide enough for every shipping record column.
+    resizeWithinScreen(
+        this, QSize(windowWidthForGrid(this, Records->grid()), 24 * fontMetrics().height()));
     Records->setFocus();
 }
 
