@@ -173,9 +173,10 @@ private:
     QByteArray m_in;
     QSet<QString> m_extensions;
     QStringList m_authMethods;
-    bool m_extended = false; // the server answered EHLO
-    QString m_socketFault;   // set by the socket's error signal
-    QString m_tlsFault;      // the certificate fault that refused the peer
+    bool m_extended = false;        // the server answered EHLO
+    bool m_transactionOpen = false; // MAIL FROM sent, the letter not yet taken
+    QString m_socketFault;          // set by the socket's error signal
+    QString m_tlsFault;             // the certificate fault that refused the peer
     QEventLoop* m_loop = nullptr;
 };
 

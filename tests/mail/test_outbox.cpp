@@ -422,7 +422,7 @@ void TestOutbox::headlessSendOutbox()
 void TestOutbox::killedRunLosesNothing()
 {
     // The sending process is killed while the server holds it: at the DATA
-    // of a message (not yet taken) and at the RSET of the next one (the
+    // of a message (not yet taken) and at the MAIL FROM of the next one (the
     // previous one posted and deleted). Then at wherever the kill lands.
     // Every message is in the outbox, in sent items or in both, never in
     // neither.
@@ -434,7 +434,7 @@ void TestOutbox::killedRunLosesNothing()
         QStringList sent; // in sent items afterwards (when the point is exact)
     };
     const QList<Point> points{
-        {"DATA", 1, {"m1"}}, {"RSET", 2, {"m1", "m2"}}, {"DATA", 3, {"m1", "m2", "m3"}}};
+        {"DATA", 1, {"m1"}}, {"MAIL", 2, {"m1", "m2"}}, {"DATA", 3, {"m1", "m2", "m3"}}};
     for (const Point& point : points) {
         init();
         for (const QString& s : all)
