@@ -36,6 +36,7 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScreen>
 #include <QTableView>
 #include <QTest>
 #include <QToolBar>
@@ -838,6 +839,9 @@ private slots:
         QVERIFY(help);
         QCOMPARE(help->browser()->source(), helpContentsUrl());
         QCOMPARE(help->browser()->documentTitle(), QStringLiteral("Contents"));
+        // It opens within the small offscreen screen (800x600).
+        const QSize room = help->screen()->availableSize();
+        QVERIFY(help->width() <= room.width() && help->height() <= room.height());
 
         QVERIFY(fire(m_form.get(), {"HelpButton", "GettingStartedItem"}));
         QCOMPARE(THelpWindow::current(), help); // one viewer

@@ -2,6 +2,7 @@
 
 #include "base/paths.h"
 #include "base/program_version.h"
+#include "gui/app/window_size.h"
 
 #include <QAction>
 #include <QApplication>
@@ -190,7 +191,8 @@ THelpWindow::THelpWindow(QWidget* parent) : QWidget(parent, Qt::Window)
     layout->addWidget(bar);
     layout->addWidget(m_browser);
 
-    resize(720, 640);
+    const QFontMetrics fm = fontMetrics();
+    resizeWithinScreen(this, QSize(110 * fm.averageCharWidth(), 40 * fm.lineSpacing()));
 }
 
 void THelpWindow::showContents()

@@ -1,4 +1,5 @@
 #include "gui/customers/customer_profile.h"
+#include "gui/app/window_size.h"
 
 #include "base/error.h"
 #include "base/messages.h"
@@ -107,7 +108,8 @@ CustomerProfile::CustomerProfile(ProfileVariant variant, qint64 custId, QWidget*
     row->addWidget(CloseButton);
     layout->addLayout(row);
 
-    resize(fontMetrics().averageCharWidth() * 110, fontMetrics().height() * 30);
+    resizeWithinScreen(this,
+                       QSize(fontMetrics().averageCharWidth() * 110, fontMetrics().height() * 30));
 }
 
 QLineEdit* CustomerProfile::addField(QFormLayout* form, const QString& label, const QString& column)

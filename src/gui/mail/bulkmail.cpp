@@ -1,4 +1,5 @@
 #include "gui/mail/bulkmail.h"
+#include "gui/app/window_size.h"
 
 #include "base/busy_cursor.h"
 #include "base/messages.h"
@@ -141,7 +142,8 @@ Tbulkmail::Tbulkmail(QWidget* parent) : QDialog(parent), m_run(new BulkRun(this)
                 RefusedPane->show();
             });
     updateSend();
-    resize(fontMetrics().averageCharWidth() * 90, fontMetrics().height() * 34);
+    resizeWithinScreen(this,
+                       QSize(fontMetrics().averageCharWidth() * 90, fontMetrics().height() * 34));
 }
 
 Tbulkmail::~Tbulkmail() = default;

@@ -1,4 +1,5 @@
 #include "gui/mail/edit_message.h"
+#include "gui/app/window_size.h"
 
 #include "base/error.h"
 #include "base/messages.h"
@@ -18,7 +19,8 @@ TEditMessage::TEditMessage(Table* table, QWidget* parent) : QDialog(parent), m_t
 {
     setObjectName(QStringLiteral("EditMessage"));
     setWindowTitle(QStringLiteral("Edit Message"));
-    resize(fontMetrics().averageCharWidth() * 90, fontMetrics().height() * 30);
+    resizeWithinScreen(this,
+                       QSize(fontMetrics().averageCharWidth() * 90, fontMetrics().height() * 30));
 
     PostBtn = new QPushButton(QStringLiteral("&Post Updates"), this);
     PostBtn->setObjectName(QStringLiteral("PostBtn"));

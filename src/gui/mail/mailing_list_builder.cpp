@@ -1,4 +1,5 @@
 #include "gui/mail/mailing_list_builder.h"
+#include "gui/app/window_size.h"
 
 #include "base/busy_cursor.h"
 #include "base/error.h"
@@ -104,7 +105,7 @@ TMailingListBuilder::TMailingListBuilder(const Table& customers, QWidget* parent
     connect(TypeEdit, &QLineEdit::textChanged, this, &TMailingListBuilder::updateOk);
     updateOk();
 
-    resize(fontMetrics().averageCharWidth() * 80, sizeHint().height());
+    resizeWithinScreen(this, QSize(fontMetrics().averageCharWidth() * 80, sizeHint().height()));
     fitHeightToWidth(this);
 }
 

@@ -1,4 +1,5 @@
 #include "gui/mail/new_mail_message.h"
+#include "gui/app/window_size.h"
 
 #include "base/clock.h"
 #include "base/error.h"
@@ -30,7 +31,8 @@ TNewMailMessage::TNewMailMessage(QWidget* parent) : QDialog(parent)
 {
     setObjectName(QStringLiteral("NewMailMessage"));
     setWindowTitle(QStringLiteral("New E-mail Message"));
-    resize(fontMetrics().averageCharWidth() * 90, fontMetrics().height() * 32);
+    resizeWithinScreen(this,
+                       QSize(fontMetrics().averageCharWidth() * 90, fontMetrics().height() * 32));
 
     PostBtn = new QPushButton(QStringLiteral("&Post New Message"), this);
     PostBtn->setObjectName(QStringLiteral("PostBtn"));

@@ -1,4 +1,5 @@
 #include "gui/mail/newio.h"
+#include "gui/app/window_size.h"
 
 #include "base/error.h"
 #include "base/messages.h"
@@ -54,7 +55,8 @@ Tnewio::Tnewio(Mode mode, QWidget* parent) : QDialog(parent), m_mode(mode)
     setObjectName(QStringLiteral("newio"));
     setWindowTitle(mode == Mode::Modify ? QStringLiteral("Modify Quillform Template")
                                         : QStringLiteral("New Quillform Template"));
-    resize(fontMetrics().averageCharWidth() * 110, fontMetrics().height() * 38);
+    resizeWithinScreen(this,
+                       QSize(fontMetrics().averageCharWidth() * 110, fontMetrics().height() * 38));
 
     SubjectEdit = new QLineEdit(this);
     SubjectEdit->setObjectName(QStringLiteral("SubjectEdit"));

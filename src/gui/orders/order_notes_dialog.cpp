@@ -1,4 +1,5 @@
 #include "gui/orders/order_notes_dialog.h"
+#include "gui/app/window_size.h"
 
 #include "data/main_data_mod.h"
 #include "data/table.h"
@@ -52,7 +53,7 @@ OrderNotesDialog::OrderNotesDialog(const QString& caption, int helpTopic, const 
 
     const int em = fontMetrics().averageCharWidth();
     setMinimumSize(60 * em, 22 * fontMetrics().height());
-    resize(72 * em, 28 * fontMetrics().height());
+    resizeWithinScreen(this, QSize(72 * em, 28 * fontMetrics().height()));
     Notes->setFocus();
 }
 

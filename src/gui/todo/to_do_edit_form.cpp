@@ -1,4 +1,5 @@
 #include "gui/todo/to_do_edit_form.h"
+#include "gui/app/window_size.h"
 
 #include "base/clock.h"
 #include "base/error.h"
@@ -29,7 +30,8 @@ TToDoEditForm::TToDoEditForm(Table* todoTable, QWidget* parent)
 {
     setObjectName(QStringLiteral("ToDoEditForm"));
     setWindowTitle(QStringLiteral("To Do Entry"));
-    resize(fontMetrics().averageCharWidth() * 64, fontMetrics().height() * 14);
+    resizeWithinScreen(this,
+                       QSize(fontMetrics().averageCharWidth() * 64, fontMetrics().height() * 14));
 
     PrioritySpin = new QSpinBox(this);
     PrioritySpin->setObjectName(QStringLiteral("PrioritySpin"));

@@ -1,4 +1,5 @@
 #include "gui/todo/todo.h"
+#include "gui/app/window_size.h"
 
 #include "base/error.h"
 #include "base/messages.h"
@@ -24,7 +25,8 @@ TTODO::TTODO(QWidget* parent)
     : BrowseDialog(QStringLiteral("To Do List"), QStringLiteral("To Do"), kHelpTopic, parent)
 {
     setObjectName(QStringLiteral("TODO"));
-    resize(fontMetrics().averageCharWidth() * 120, fontMetrics().height() * 32);
+    resizeWithinScreen(this,
+                       QSize(fontMetrics().averageCharWidth() * 120, fontMetrics().height() * 32));
     TODOTABLE = new Table(QStringLiteral("todo"), this);
     TODOTABLE->setObjectName(QStringLiteral("TODOTABLE"));
     setupTodoTable(*TODOTABLE);
