@@ -207,7 +207,7 @@ void TMainForm::buildStatusBar()
     m_databasePane = new QLabel(this);
     m_databasePane->setObjectName(QStringLiteral("DatabasePane"));
     m_databasePane->setStyleSheet(QStringLiteral("color: black"));
-    m_databasePane->setMinimumWidth(260);
+    m_databasePane->setMinimumWidth(m_databasePane->fontMetrics().averageCharWidth() * 42);
     m_orderStatusPane = new QLabel(this);
     m_orderStatusPane->setObjectName(QStringLiteral("OrderStatusPane"));
     m_orderStatusPane->setFrameShape(QFrame::NoFrame);

@@ -36,7 +36,7 @@ TManagerConnection::TManagerConnection(QWidget* parent) : QDialog(parent)
 {
     setObjectName(QStringLiteral("ManagerConnection"));
     setWindowTitle(QStringLiteral("Ordersentinel Net Connection Settings"));
-    setMinimumWidth(560); // room for a full store URL
+    setMinimumWidth(fontMetrics().averageCharWidth() * 90); // room for a full store URL
 
     auto* cgiGroup = new QGroupBox(QStringLiteral("Ordersentinel CGI Location"), this);
     auto* cgiLayout = new QVBoxLayout(cgiGroup);

@@ -20,7 +20,7 @@ TSecurityStuff::TSecurityStuff(QWidget* parent) : QDialog(parent)
 {
     setObjectName(QStringLiteral("SecurityStuff"));
     setWindowTitle(QStringLiteral("Advanced Spoof Prevention"));
-    setMinimumWidth(560); // room for a full store URL
+    setMinimumWidth(fontMetrics().averageCharWidth() * 90); // room for a full store URL
 
     SecRefBox = new QCheckBox(QStringLiteral("Reject NULL HTTP_REFERER (Recommended)"), this);
     SecRefBox->setObjectName(QStringLiteral("SecRefBox"));

@@ -34,7 +34,7 @@ TWebDocsForm::TWebDocsForm(QWidget* parent) : QDialog(parent)
 {
     setObjectName(QStringLiteral("WebDocsForm"));
     setWindowTitle(QStringLiteral("Web Documents"));
-    setMinimumWidth(560); // room for a full store URL
+    setMinimumWidth(fontMetrics().averageCharWidth() * 90); // room for a full store URL
 
     Pages = new QTabWidget(this);
     Pages->setObjectName(QStringLiteral("Pages"));
