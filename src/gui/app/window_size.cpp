@@ -6,6 +6,7 @@
 #include <QScreen>
 #include <QScrollBar>
 #include <QStyle>
+#include <QTabWidget>
 #include <QTableView>
 
 namespace os {
@@ -38,6 +39,9 @@ int windowWidthForGrid(QWidget* window, const QTableView* grid)
             const QMargins m = layout->contentsMargins();
             width += m.left() + m.right();
         }
+        // The frame around a page of tabs.
+        if (qobject_cast<const QTabWidget*>(w))
+            width += 2 * w->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, w) + 2;
         if (w == window)
             break;
     }

@@ -108,8 +108,10 @@ CustomerProfile::CustomerProfile(ProfileVariant variant, qint64 custId, QWidget*
     row->addWidget(CloseButton);
     layout->addLayout(row);
 
-    resizeWithinScreen(this,
-                       QSize(fontMetrics().averageCharWidth() * 110, fontMetrics().height() * 30));
+    // Wide enough for every column of the purchase history.
+    resizeWithinScreen(this, QSize(qMax(fontMetrics().averageCharWidth() * 110,
+                                        windowWidthForGrid(this, HistoryGrid)),
+                                   fontMetrics().height() * 30));
 }
 
 QLineEdit* CustomerProfile::addField(QFormLayout* form, const QString& label, const QString& column)
