@@ -8,6 +8,7 @@
 #include "gui/app/dialog_buttons.h"
 #include "gui/app/help_window.h"
 #include "gui/app/record_navigator.h"
+#include "gui/app/window_size.h"
 #include "gui/settings/settings_editor.h"
 #include "sync/rate_tables.h"
 
@@ -15,7 +16,6 @@
 #include <QHBoxLayout>
 #include <QHash>
 #include <QPushButton>
-#include <QScreen>
 #include <QShowEvent>
 #include <QVBoxLayout>
 
@@ -202,19 +202,11 @@ QPushButton* makeLinkButton(const QString& text, const QString& objectName, QWid
 
 void ConfigEditor::showEvent(QShowEvent* event)
 {
+    // Sized for a large screen in the constructor; a small or scaled one
+    // gets what fits.
+    if (!event->spontaneous())
+        resizeWithinScreen(this, size());
     QDialog::showEvent(event);
-    if (event->spontaneous())
-        return;
-    const QScreen* screen = this->screen();
-    if (!screen)
-        return;
-    const QRect avail = screen->availableGeometry();
-    // Room for the frame the window manager adds.
-    const QSize room = avail.size() - QSize(16, 40);
-    if (width() <= room.width() && height() <= room.height())
-        return;
-    resize(qMin(width(), room.width()), qMin(height(), room.height()));
-    move(avail.center() - rect().center());
 }
 
 } // namespace os
