@@ -34,28 +34,11 @@
 #include <cstdio>
 
 using namespace os;
+using os::bench::Figures;
 using os::bench::ms;
+using os::bench::paint;
 
 namespace {
-
-struct Figures
-{
-    QList<double> values;
-    void add(double v) { values << v; }
-    double max() const { return *std::max_element(values.begin(), values.end()); }
-    double median() const
-    {
-        QList<double> s = values;
-        std::sort(s.begin(), s.end());
-        return s.at(s.size() / 2);
-    }
-};
-
-void paint(QWidget& w)
-{
-    QCoreApplication::processEvents();
-    (void)w.grab();
-}
 
 constexpr int kCustomers = 200000;
 constexpr int kOrders = 1000000;

@@ -100,26 +100,6 @@ QString ordersDir(const QString& root, const QString& name, int rows)
     return dir;
 }
 
-// Everything the window shows, painted (what the merchant sees).
-void paint(QWidget& w)
-{
-    QCoreApplication::processEvents();
-    (void)w.grab();
-}
-
-struct Figures
-{
-    QList<double> values;
-    void add(double v) { values << v; }
-    double max() const { return *std::max_element(values.begin(), values.end()); }
-    double median() const
-    {
-        QList<double> s = values;
-        std::sort(s.begin(), s.end());
-        return s.at(s.size() / 2);
-    }
-};
-
 void browser(const QString& dir)
 {
     TMainDataMod data;

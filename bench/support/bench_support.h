@@ -1,13 +1,19 @@
 #pragma once
 
-// What every benchmark program needs: milliseconds of a timer, the peak
-// resident memory, a message service that answers every question with Yes and
-// prints only errors, and a believable spread of order states.
+// What every benchmark program needs: milliseconds of a timer, repeated
+// figures with their median, a window painted as the merchant sees it, the
+// peak resident memory, a message service that answers every question with
+// Yes and prints only errors, and a believable spread of order states.
 #include "base/messages.h"
 
+#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QList>
 #include <QString>
+#include <QWidget>
+
+#include <algorithm>
 
 #include <cstdio>
 
@@ -19,6 +25,27 @@ inline double ms(const QElapsedTimer& timer)
 }
 
 // VmHWM of /proc/self/status as the kernel writes it ("197344 kB"), or "?".
+// The timings of repeated runs.
+struct Figures
+{
+    QList<double> values;
+    void add(double v) { values << v; }
+    double max() const { return *std::max_element(values.begin(), values.end()); }
+    double median() const
+    {
+        QList<double> s = values;
+        std::sort(s.begin(), s.end());
+        return s.at(s.size() / 2);
+    }
+};
+
+// Everything the window shows, painted (what the merchant sees).
+inline void paint(QWidget& w)
+{
+    QCoreApplication::processEvents();
+    (void)w.grab();
+}
+
 inline QString peakRss()
 {
     QFile f(QStringLiteral("/proc/self/status"));

@@ -2,12 +2,11 @@
 
 #include "gui/app/db_grid.h"
 #include "gui/app/help_window.h"
+#include "gui/app/window_size.h"
 
 #include <QAction>
-#include <QGuiApplication>
 #include <QHeaderView>
 #include <QKeyEvent>
-#include <QScreen>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QToolBar>
@@ -23,10 +22,7 @@ BrowseDialog::BrowseDialog(const QString& caption, const QString& toolbarTitle, 
     setSizeGripEnabled(true);
     // Room for the grid's columns and a message below them, within the screen.
     const int em = fontMetrics().averageCharWidth();
-    QSize size(em * 180, fontMetrics().height() * 42);
-    if (const QScreen* screen = parent ? parent->screen() : QGuiApplication::primaryScreen())
-        size = size.boundedTo(screen->availableSize() * 0.92);
-    resize(size);
+    resizeWithinScreen(this, QSize(em * 180, fontMetrics().height() * 42));
 
     m_toolBar = new QToolBar(toolbarTitle, this);
     m_toolBar->setObjectName(QStringLiteral("ToolBar"));

@@ -1,13 +1,13 @@
 #include "gui/sync/publish_preview_form.h"
 
 #include "gui/app/help_window.h"
+#include "gui/app/window_size.h"
 #include "sync/store_session.h"
 
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
-#include <QScreen>
 #include <QTableWidget>
 #include <QVBoxLayout>
 
@@ -110,10 +110,7 @@ TPublishPreviewForm::TPublishPreviewForm(const PublishPreview& preview, QWidget*
     setTabOrder(CloseBtn, HelpBtn);
     Differences->setFocus();
     // Roomy, but never larger than the screen (a large scale factor).
-    QSize size(860, 480);
-    if (const QScreen* screen = parent ? parent->screen() : nullptr)
-        size = size.boundedTo(screen->availableSize() * 0.9);
-    resize(size);
+    resizeWithinScreen(this, QSize(860, 480));
 }
 
 } // namespace os
