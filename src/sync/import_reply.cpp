@@ -71,6 +71,8 @@ int runImportReply(const QString& file)
             log.LogEvent(type, message);
         };
         runImportSteps(reply, ctx);
+        // Imported to the end: a retrieval that stopped with it is done.
+        clearReplyPending(file);
     } catch (const ProgramTermination& t) {
         return t.code();
     } catch (const Error& e) {

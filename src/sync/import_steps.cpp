@@ -25,6 +25,7 @@
 #include <QLocale>
 
 #include <cmath>
+#include <cstring>
 #include <functional>
 #include <limits>
 #include <optional>
@@ -297,30 +298,33 @@ RecordFile::RecordFile(const QString& path) : m_file(path)
 
 RecordFile::~RecordFile() = default;
 
-bool RecordFile::nextLine(QByteArray& line)
+bool RecordFile::nextLine(QByteArray& line, bool* crlf)
 {
     // Read in blocks, so a work file of any size costs a block and the
-    // longest line; a CR at the end of a block waits for the next one to see
-    // whether an LF follows.
+    // longest line. Lines end at LF; a CR before it is dropped, a CR
+    // anywhere else is part of the line (a value broken by a notes box).
     constexpr qint64 kBlock = 1 << 20;
     for (;;) {
         const char* d = m_buffer.constData();
         const qsizetype n = m_buffer.size();
-        qsizetype i = std::max(m_pos, m_scanned);
-        while (i < n && d[i] != '\n' && d[i] != '\r')
-            ++i;
+        const qsizetype from = std::max(m_pos, m_scanned);
+        const void* hit = from < n ? std::memchr(d + from, '\n', size_t(n - from)) : nullptr;
+        const qsizetype i = hit ? static_cast<const char*>(hit) - d : n;
         m_scanned = i;
-        if (i < n && !(d[i] == '\r' && i + 1 == n && !m_atEnd)) {
-            line = m_buffer.mid(m_pos, i - m_pos);
+        if (i < n) {
+            const bool cr = i > m_pos && d[i - 1] == '\r';
+            line = m_buffer.mid(m_pos, i - m_pos - (cr ? 1 : 0));
+            if (crlf)
+                *crlf = cr;
             m_pos = i + 1;
-            if (d[i] == '\r' && m_pos < n && d[m_pos] == '\n')
-                ++m_pos;
             return true;
         }
         if (m_atEnd) {
             if (m_pos >= n)
                 return false;
             line = m_buffer.mid(m_pos);
+            if (crlf)
+                *crlf = false;
             m_pos = n;
             return true;
         }
@@ -336,6 +340,101 @@ bool RecordFile::nextLine(QByteArray& line)
         }
         m_buffer += more;
     }
+}
+
+namespace {
+// Whether a line begins with a number and "|": how every record of the five
+// sections begins (the order, account or invoice number).
+bool startsWithNumber(const QByteArray& line)
+{
+    const qsizetype bar = line.indexOf('|');
+    return bar > 0 && parseInteger(decodeStoreText(QByteArrayView(line).first(bar))).has_value();
+}
+} // namespace
+
+RecordReader::RecordReader(const QString& path, int fields, const char* section)
+    : m_file(path), m_fields(fields), m_section(QString::fromLatin1(section))
+{
+}
+
+QString RecordReader::brokenRecordText(const QString& section, const QString& text)
+{
+    return QStringLiteral("A record of the %1 section is broken by a line break and cannot be put "
+                          "together; it was not imported: \"%2\"")
+        .arg(section, text);
+}
+
+void RecordReader::refuse(const QByteArray& fragments)
+{
+    ++m_refused;
+    QString text = decodeStoreText(fragments);
+    text.remove(QChar(u'\0'));
+    messages().error(brokenRecordText(m_section, text));
+}
+
+bool RecordReader::close(QByteArray& record)
+{
+    m_open = false;
+    // One line is a record as it is (a short one is skipped by the step, as
+    // ever); lines joined must make at least a whole record.
+    if (m_lines == 1 || m_count >= m_fields) {
+        record = std::move(m_group);
+        m_group = QByteArray();
+        return true;
+    }
+    refuse(m_group);
+    m_group = QByteArray();
+    return false;
+}
+
+bool RecordReader::next(QByteArray& record)
+{
+    QByteArray line;
+    bool crlf = false;
+    for (;;) {
+        if (!m_file.nextLine(line, &crlf)) {
+            if (m_open && close(record))
+                return true;
+            return false;
+        }
+        const int k = int(line.count('|')) + 1;
+        if (m_open) {
+            // A line without "|" is no record: the rest of a value the line
+            // break cut. A line that brings a record short of fields no
+            // further than whole is its next part, unless it begins a record
+            // of its own.
+            const int joined = m_count + k - 1;
+            if (k == 1 || (m_count < m_fields && joined <= m_fields &&
+                           (joined == m_fields || !startsWithNumber(line)))) {
+                m_group.append(m_lastCrlf ? QByteArrayView("\r\n") : QByteArrayView("\n"));
+                m_group.append(line);
+                m_count = joined;
+                ++m_lines;
+                m_lastCrlf = crlf;
+                continue;
+            }
+            const bool whole = close(record);
+            open(std::move(line), k, crlf);
+            if (whole)
+                return true;
+            continue;
+        }
+        if (k == 1) {
+            if (!trimControl(QByteArrayView(line)).isEmpty())
+                refuse(line); // a fragment with no record before it
+            continue;
+        }
+        open(std::move(line), k, crlf);
+    }
+}
+
+void RecordReader::open(QByteArray&& line, int fields, bool crlf)
+{
+    m_group = std::move(line);
+    m_count = fields;
+    m_lines = 1;
+    m_lastCrlf = crlf;
+    m_open = true;
 }
 
 // ---- Work files ---------------------------------------------------------------
@@ -370,7 +469,15 @@ void writeWorkFiles(QByteArrayView reply, const ImportContext& ctx)
         if (!openOwnerOnly(file, QIODevice::WriteOnly | QIODevice::Truncate))
             throw SessionError(cannotCreateFileText(path, file.errorString()));
         // Written from the reply itself: no copy of a large section.
-        const QByteArrayView text = sectionText(reply, s.start, s.end);
+        QByteArrayView text = sectionText(reply, s.start, s.end);
+        // A store that ends its records with a CR alone (and sends no LF in
+        // the whole section): its CRs become the LFs records end with.
+        QByteArray crOnly;
+        if (text.contains('\r') && !text.contains('\n')) {
+            crOnly = text.toByteArray();
+            crOnly.replace('\r', '\n');
+            text = crOnly;
+        }
         if (file.write(text.data(), text.size()) != text.size() || file.write("\r\n", 2) != 2 ||
             !file.flush())
             throw SessionError(cannotWriteFileText(path, file.errorString()));
@@ -622,7 +729,7 @@ bool alreadyApplied(ImportJournal& journal, const std::optional<ImportJournal::K
 
 void ImportOrders(ImportContext& ctx)
 {
-    RecordFile file(ctx.workFile(QStringLiteral("orders.dat")));
+    RecordReader file(ctx.workFile(QStringLiteral("orders.dat")), kOrderFields, "Orders");
     TableFile orders(ctx.dataDir, "orders");
     const QList<const FieldDef*> defs = orders.allFields();
     Prepared insert(orders.conn, orders.insertSql(defs), defs);
@@ -633,7 +740,7 @@ void ImportOrders(ImportContext& ctx)
 
     inTransaction(ctx.dataDir, "orders", [&] {
         QByteArray line;
-        while (file.nextLine(line)) {
+        while (file.next(line)) {
             const QStringList rec = recordFields(line);
             if (rec.size() < kOrderFields)
                 continue;
@@ -674,7 +781,7 @@ void ImportOrders(ImportContext& ctx)
 
 void ImportAccounts(ImportContext& ctx)
 {
-    RecordFile file(ctx.workFile(QStringLiteral("accts.dat")));
+    RecordReader file(ctx.workFile(QStringLiteral("accts.dat")), kAccountFields, "Accounts");
     TableFile customers(ctx.dataDir, "customers");
     const QList<const FieldDef*> defs = customers.allFields();
     const FieldDef* custid = customers.field("CUSTID");
@@ -692,7 +799,7 @@ void ImportAccounts(ImportContext& ctx)
 
     inTransaction(ctx.dataDir, "customers", [&] {
         QByteArray line;
-        while (file.nextLine(line)) {
+        while (file.next(line)) {
             const QStringList rec = recordFields(line);
             if (rec.size() < kAccountFields)
                 continue;
@@ -739,7 +846,7 @@ void ImportAccounts(ImportContext& ctx)
 
 void ImportNotes(ImportContext& ctx)
 {
-    RecordFile file(ctx.workFile(QStringLiteral("notes.dat")));
+    RecordReader file(ctx.workFile(QStringLiteral("notes.dat")), kNoteFields, "Notes");
     TableFile notes(ctx.dataDir, "invoice_notes");
     const QList<const FieldDef*> defs{notes.field("INVOICE"), notes.field("IDATE"),
                                       notes.field("NOTE")};
@@ -749,7 +856,7 @@ void ImportNotes(ImportContext& ctx)
 
     inTransaction(ctx.dataDir, "invoice_notes", [&] {
         QByteArray line;
-        while (file.nextLine(line)) {
+        while (file.next(line)) {
             const QStringList rec = recordFields(line);
             if (rec.size() < kNoteFields || rec[0].isEmpty() || rec[2].isEmpty())
                 continue;
@@ -786,7 +893,7 @@ void ImportNotes(ImportContext& ctx)
 
 void ApplyInvoiceMarks(ImportContext& ctx)
 {
-    RecordFile file(ctx.workFile(QStringLiteral("invmarks.dat")));
+    RecordReader file(ctx.workFile(QStringLiteral("invmarks.dat")), kMarkFields, "InvMarks");
     TableFile orders(ctx.dataDir, "orders");
     Prepared update(orders.conn,
                     QStringLiteral("UPDATE %1 SET %2=? WHERE %3=?")
@@ -801,7 +908,7 @@ void ApplyInvoiceMarks(ImportContext& ctx)
 
     inTransaction(ctx.dataDir, "orders", [&] {
         QByteArray line;
-        while (file.nextLine(line)) {
+        while (file.next(line)) {
             const QStringList rec = recordFields(line);
             if (rec.size() < kMarkFields || rec[0].isEmpty() || rec[1].isEmpty())
                 continue;
@@ -842,7 +949,7 @@ void ApplyInvoiceMarks(ImportContext& ctx)
 
 void ApplyInvoiceStatus(ImportContext& ctx)
 {
-    RecordFile file(ctx.workFile(QStringLiteral("invstats.dat")));
+    RecordReader file(ctx.workFile(QStringLiteral("invstats.dat")), kStatusFields, "InvoiceStatus");
     TableFile results(ctx.dataDir, "invoice_result");
     const QList<const FieldDef*> defs{results.field("INVOICE"), results.field("INFSTRING")};
     Prepared insert(results.conn, results.insertSql(defs), defs);
@@ -850,7 +957,7 @@ void ApplyInvoiceStatus(ImportContext& ctx)
 
     inTransaction(ctx.dataDir, "invoice_result", [&] {
         QByteArray line;
-        while (file.nextLine(line)) {
+        while (file.next(line)) {
             const QStringList rec = recordFields(line);
             if (rec.size() < kStatusFields || rec[0].isEmpty() || rec[1].isEmpty())
                 continue;

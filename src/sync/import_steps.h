@@ -93,19 +93,22 @@ QVariantList orderRowValues(const QStringList& fields, DateReader& dates, const 
 QVariantList accountRowValues(const QStringList& fields);
 
 // Calls fn(line) for every line of `text`, without its line end. Lines end
-// at CR LF, LF or a lone CR (a store writing old Mac line ends); a text
-// ending with a line end has no empty last line.
+// at LF (a CR before it is dropped); a lone CR ends a line only in a text
+// that holds no LF at all (a store writing old Mac line ends), elsewhere it
+// is part of the line. A text ending with a line end has no empty last line.
 template <typename Fn> void forEachLine(QByteArrayView text, Fn&& fn)
 {
     const qsizetype n = text.size();
+    const char end = text.contains('\n') ? '\n' : '\r';
     qsizetype from = 0;
     while (from < n) {
-        qsizetype i = from;
-        while (i < n && text[i] != '\n' && text[i] != '\r')
-            ++i;
-        fn(text.sliced(from, i - from));
-        if (i + 1 < n && text[i] == '\r' && text[i + 1] == '\n')
-            ++i;
+        qsizetype i = text.indexOf(end, from);
+        if (i < 0)
+            i = n;
+        qsizetype len = i - from;
+        if (end == '\n' && len > 0 && text[i - 1] == '\r')
+            --len;
+        fn(text.sliced(from, len));
         from = i + 1;
     }
 }
@@ -127,9 +130,10 @@ public:
     ~RecordFile();
     RecordFile(const RecordFile&) = delete;
     RecordFile& operator=(const RecordFile&) = delete;
-    // The next line without its end; false at the end of the file. Throws
+    // The next line without its end (lines end at LF, a CR before it is
+    // dropped and `crlf` says so); false at the end of the file. Throws
     // SessionError when the file cannot be read.
-    bool nextLine(QByteArray& line);
+    bool nextLine(QByteArray& line, bool* crlf = nullptr);
 
 private:
     QFile m_file;
@@ -137,6 +141,42 @@ private:
     qsizetype m_pos = 0;     // start of the next line in m_buffer
     qsizetype m_scanned = 0; // searched for a line end up to here
     bool m_atEnd = false;
+};
+
+// The records of one work file: its lines, with a record that a line break
+// inside a value cut into lines put together again. A line goes on the
+// record before it when that record is short of `fields` fields and the
+// line brings it no further than whole (and does not begin with a number
+// and "|" of its own, unless it makes the record exactly whole), or when the
+// line holds no "|" at all; the break stays in the value. Lines that cannot
+// be put together into a whole record are refused by name, with their text
+// (os::messages().error, brokenRecordText), and never reach the step.
+class RecordReader
+{
+public:
+    RecordReader(const QString& path, int fields, const char* section); // throws SessionError
+    // The next record as one text; false at the end. Throws SessionError.
+    bool next(QByteArray& record);
+    int refused() const { return m_refused; }
+
+    // "A record of the <section> section is broken by a line break and cannot
+    // be put together; it was not imported: "<text>""
+    static QString brokenRecordText(const QString& section, const QString& text);
+
+private:
+    void open(QByteArray&& line, int fields, bool crlf);
+    bool close(QByteArray& record);
+    void refuse(const QByteArray& fragments);
+
+    RecordFile m_file;
+    int m_fields;
+    QString m_section;
+    QByteArray m_group; // the record being put together
+    int m_count = 0;    // its fields so far
+    int m_lines = 0;
+    bool m_lastCrlf = false;
+    bool m_open = false;
+    int m_refused = 0;
 };
 
 // ---- The import steps --------------------------------------------------------

@@ -9,11 +9,20 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <optional>
 
 namespace os {
+
+QString invoiceWithoutSeparatorText(const QString& start)
+{
+    return QStringLiteral("An invoice has no \"<!--END-->\" after its number and was not "
+                          "written: \"VendixBeginInvoice|%1\"")
+        .arg(start.simplified());
+}
 
 namespace {
 const QByteArrayView kBegin("VendixBeginInvoice|");
@@ -39,6 +48,14 @@ bool writeInvoice(const QString& path, QByteArrayView page)
         return false;
     }
     file.close();
+    // The rename would replace a file the merchant made read-only (and
+    // root may write anything): refused as writing into it would be.
+    const QFileInfo target(path);
+    if (target.exists() && !target.permission(QFileDevice::WriteOwner)) {
+        messages().error(cannotCreateFileText(path, QStringLiteral("Permission denied")));
+        file.remove();
+        return false;
+    }
     if (::rename(QFile::encodeName(part).constData(), QFile::encodeName(path).constData()) != 0) {
         messages().error(cannotCreateFileText(path, QString::fromLocal8Bit(std::strerror(errno))));
         file.remove();
@@ -54,18 +71,34 @@ void ExtractInvoices(QByteArrayView text, ImportContext& ctx)
     while (begin >= 0) {
         const qsizetype numberAt = begin + kBegin.size();
         const qsizetype separator = text.indexOf(kSeparator, numberAt);
-        // Without a separator no invoice can follow: nothing more to cut.
-        if (separator < 0)
-            return;
-        const int number =
-            readInteger(decodeStoreText(text.sliced(numberAt, separator - numberAt)));
+        const qsizetype nextBegin = text.indexOf(kBegin, numberAt);
+        if (separator < 0 || (nextBegin >= 0 && nextBegin < separator)) {
+            // This invoice has no separator: it is named, and the cutting
+            // goes on with the next one.
+            const qsizetype stop = nextBegin >= 0 ? nextBegin : text.size();
+            messages().error(invoiceWithoutSeparatorText(
+                decodeStoreText(text.sliced(numberAt, std::min<qsizetype>(stop - numberAt, 40)))));
+            begin = nextBegin;
+            continue;
+        }
+        std::optional<int> read;
+        try {
+            read = readInteger(decodeStoreText(text.sliced(numberAt, separator - numberAt)));
+        } catch (const ConversionError& e) {
+            // That invoice alone is refused: the number names no order, and
+            // no file name is made of it.
+            messages().error(e.text());
+        }
         const qsizetype pageAt = separator + kSeparator.size();
         const qsizetype end = text.indexOf(kEnd, pageAt);
         const QByteArrayView page = end < 0 ? QByteArrayView() : text.sliced(pageAt, end - pageAt);
-        // The search always moves past this invoice's separator, so the loop
-        // ends whatever the section holds.
-        begin = text.indexOf(kBegin, pageAt);
+        // The next begin marker lies past this invoice's separator, so the
+        // loop ends whatever the section holds.
+        begin = nextBegin;
 
+        if (!read)
+            continue;
+        const int number = *read;
         if (ctx.failed.contains(number))
             continue;
         const QString name = QString::number(number);

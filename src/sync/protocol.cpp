@@ -152,8 +152,10 @@ QString deliveryFault(QByteArrayView reply)
     for (size_t i = 0; i < std::size(kSections); ++i) {
         const Seen& s = seen[i];
         const QString section = QLatin1String(kSections[i]);
-        if (s.starts > 1 || s.ends > 1)
+        if (s.starts > 1)
             return QStringLiteral("the %1 section appears more than once").arg(section);
+        if (s.ends > 1)
+            return QStringLiteral("the %1 section has a stray end marker").arg(section);
         if (s.starts == 1 && s.ends == 0)
             return QStringLiteral("the %1 section has no end marker").arg(section);
         if (s.ends == 1 && s.starts == 0)

@@ -17,6 +17,7 @@
 #include <QFileInfo>
 
 #include <cerrno>
+#include <csignal>
 #include <cstring>
 
 #include <unistd.h>
@@ -34,7 +35,8 @@ QString incompleteDeliveryText(const QString& fault, const QString& keptPath)
 {
     QString text = QStringLiteral("The store's reply is not a whole delivery: %1.\r\rNothing was "
                                   "imported and the store was not told to clean up, so it keeps "
-                                  "the data for the next retrieval.")
+                                  "the data for the next retrieval and stays locked until a "
+                                  "whole delivery arrives.")
                        .arg(fault);
     if (!keptPath.isEmpty())
         text += QStringLiteral(" The reply is kept for inspection as \"%1\".").arg(keptPath);
@@ -101,6 +103,103 @@ QString keepReply(QByteArrayView reply, const QString& home, KeptReply kind)
     }
 }
 
+namespace {
+QString pendingMarkOf(const QString& keptPath)
+{
+    return keptPath + QStringLiteral(".pending");
+}
+
+// A test holds the program here (stopped, to be killed) to prove that a
+// delivery the store has forgotten is not lost.
+void holdForTest(const char* point)
+{
+    if (qEnvironmentVariable("ORDERSENTINEL_TEST_HOLD") == QLatin1String(point))
+        ::raise(SIGSTOP);
+}
+} // namespace
+
+void markReplyPending(const QString& keptPath)
+{
+    const QString mark = pendingMarkOf(keptPath);
+    QFile file(mark);
+    if (!openOwnerOnly(file, QIODevice::WriteOnly | QIODevice::Truncate))
+        throw SessionError(cannotCreateFileText(mark, file.errorString()));
+    const QString why = syncToDisk(file);
+    file.close();
+    if (!why.isEmpty())
+        throw SessionError(cannotWriteFileText(mark, why));
+    if (!syncDirectory(QFileInfo(mark).absolutePath()))
+        throw SessionError(
+            QStringLiteral("Cannot write directory \"%1\".").arg(QFileInfo(mark).absolutePath()));
+}
+
+void clearReplyPending(const QString& keptPath)
+{
+    // A mark left behind only means the reply is looked at again (and every
+    // record skipped): harmless.
+    if (QFile::remove(pendingMarkOf(keptPath)))
+        syncDirectory(QFileInfo(keptPath).absolutePath());
+}
+
+QStringList pendingReplies(const QString& home)
+{
+    const QDir dir(home + QStringLiteral("/retrievals"));
+    QStringList replies;
+    // Kept reply names begin with their time: sorted by name is oldest first.
+    const QStringList marks =
+        dir.entryList({QStringLiteral("*.reply.pending")}, QDir::Files | QDir::Hidden, QDir::Name);
+    for (const QString& mark : marks) {
+        const QString reply = dir.filePath(mark.chopped(int(qstrlen(".pending"))));
+        if (QFileInfo::exists(reply))
+            replies.append(reply);
+        else
+            QFile::remove(dir.filePath(mark)); // nothing left to import
+    }
+    return replies;
+}
+
+QString pendingReplyText(const QString& keptPath)
+{
+    return QStringLiteral("The import of the kept reply \"%1\" did not finish; it is imported "
+                          "now.")
+        .arg(QDir::toNativeSeparators(keptPath));
+}
+
+QString pendingReplyImportedText(const QString& keptPath)
+{
+    return QStringLiteral("The kept reply \"%1\" is imported.")
+        .arg(QDir::toNativeSeparators(keptPath));
+}
+
+int importPendingReplies(const QString& home, const QString& dataDir,
+                         const std::function<void(const QString&, const QString&)>& log)
+{
+    const QStringList replies = pendingReplies(home);
+    for (const QString& path : replies) {
+        log(QStringLiteral("Notice"), pendingReplyText(path));
+        QFile in(path);
+        if (!in.open(QIODevice::ReadOnly))
+            throw SessionError(
+                QStringLiteral("Cannot open file \"%1\". %2").arg(path, in.errorString()));
+        const QByteArray reply = in.readAll();
+        in.close();
+        const QString fault = deliveryFault(reply);
+        if (GetStoreAction(reply) != QLatin1String("DataSuccess") || !fault.isEmpty())
+            throw SessionError(
+                QStringLiteral("\"%1\" is not a whole delivery: %2. Nothing was imported.")
+                    .arg(path, fault.isEmpty() ? QStringLiteral("it holds no data") : fault));
+        ImportContext ctx;
+        ctx.dataDir = dataDir;
+        ctx.workDir = home;
+        ctx.reply = QFileInfo(path).fileName();
+        ctx.log = log;
+        runImportSteps(reply, ctx);
+        clearReplyPending(path);
+        log(QStringLiteral("Notice"), pendingReplyImportedText(path));
+    }
+    return int(replies.size());
+}
+
 void RetrieveOrders(StoreSession& session)
 {
     const QString dataDir = AppPaths::dataDir();
@@ -109,6 +208,12 @@ void RetrieveOrders(StoreSession& session)
         messages().error(missingHtmlDirMessage(dataDir));
         return;
     }
+    // What an earlier retrieval left half imported goes in before the store
+    // is asked for more.
+    importPendingReplies(AppPaths::home(), dataDir,
+                         [&session](const QString& type, const QString& message) {
+                             session.LogEvent(type, message);
+                         });
     if (!CheckDataIntegrity(session))
         return;
 
@@ -162,6 +267,11 @@ void RetrieveOrders(StoreSession& session)
         return;
     }
 
+    // The store has forgotten the delivery: until every step has run, the
+    // kept reply is all there is of it.
+    markReplyPending(kept);
+    holdForTest("after-clean-up");
+
     ImportContext ctx;
     ctx.dataDir = dataDir;
     ctx.workDir = AppPaths::home();
@@ -170,6 +280,7 @@ void RetrieveOrders(StoreSession& session)
         session.LogEvent(type, message);
     };
     runImportSteps(reply, ctx);
+    clearReplyPending(kept);
 
     if (cleanUp != QLatin1String("UNLOCKED!"))
         messages().info(QStringLiteral("Press F9"));

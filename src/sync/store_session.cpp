@@ -16,6 +16,7 @@
 
 #include <QCoreApplication>
 #include <QLocale>
+#include <QUrl>
 
 #include <memory>
 #include <vector>
@@ -64,6 +65,33 @@ QString longTimeFormatWithoutZone(const QLocale& locale)
     return out.simplified();
 }
 
+// A message box text as one log row: each line break (CR, LF or CR LF)
+// becomes one space, a break at either end goes; every other character,
+// double spaces included, stays as shown.
+QString logRowText(const QString& text)
+{
+    qsizetype from = 0;
+    qsizetype to = text.size();
+    auto isBreak = [](QChar c) { return c == u'\r' || c == u'\n'; };
+    while (from < to && isBreak(text[from]))
+        ++from;
+    while (to > from && isBreak(text[to - 1]))
+        --to;
+    QString out;
+    out.reserve(to - from);
+    for (qsizetype i = from; i < to; ++i) {
+        const QChar c = text[i];
+        if (!isBreak(c)) {
+            out += c;
+            continue;
+        }
+        if (c == u'\r' && i + 1 < to && text[i + 1] == u'\n')
+            ++i;
+        out += u' ';
+    }
+    return out;
+}
+
 // While a session runs, every error it shows is also a row of the event log
 // (before "Session Complete: "), so that the log does not read as if all
 // went well once the message box is gone.
@@ -75,8 +103,7 @@ public:
     void warning(const QString& text) override { m_inner.warning(text); }
     void error(const QString& text) override
     {
-        m_log.LogEvent(QStringLiteral("Error"),
-                       QString(text).replace(QLatin1Char('\r'), QLatin1Char(' ')).simplified());
+        m_log.LogEvent(QStringLiteral("Error"), logRowText(text));
         m_inner.error(text);
     }
     Answer ask(const QString& text, Buttons buttons) override { return m_inner.ask(text, buttons); }
@@ -257,8 +284,25 @@ void StoreSession::RunSession(const QString& action)
     m_running = false;
 }
 
+bool StoreSession::isExampleStoreAddress(const QString& url)
+{
+    const QString host = QUrl(url.trimmed()).host().toLower();
+    return host == QLatin1String("www.yourdomain.com") || host == QLatin1String("yourdomain.com");
+}
+
+QString StoreSession::exampleStoreAddressText()
+{
+    return QStringLiteral("Set your store's address in Net Connection Settings first.");
+}
+
 void StoreSession::runAction(const QString& action)
 {
+    // The example address names nobody's store: nothing is sent there.
+    if (isExampleStoreAddress(settings().VendixManagerURL)) {
+        m_failed = true;
+        messages().error(exampleStoreAddressText());
+        return;
+    }
     if (action == GetOrdersAction) {
         setTransferPanelVisible(true);
         RetrieveOrders(*this);

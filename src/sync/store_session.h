@@ -130,6 +130,12 @@ public:
     // short date and long time (without a time zone).
     static QString sessionTimeText(const QDateTime& when);
 
+    // Whether the store script's address is still the example one
+    // (www.yourdomain.com): a session then refuses at once with
+    // "Set your store's address in Net Connection Settings first."
+    static bool isExampleStoreAddress(const QString& url);
+    static QString exampleStoreAddressText();
+
     // "There is not enough memory to go on; the session was ended.": an
     // allocation failure anywhere in a session ends the session with it.
     static QString outOfMemoryText();

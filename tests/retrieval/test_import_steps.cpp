@@ -170,24 +170,31 @@ private slots:
         log.clear();
         ExtractInvoices("", ctx);
         ExtractInvoices("no marker at all", ctx);
+        QCOMPARE(shown.texts(), QStringList());
+        // A begun invoice without its separator is named, never dropped silently.
         ExtractInvoices("VendixBeginInvoice|10 and never a separator", ctx);
         QCOMPARE(log, QStringList());
-        QCOMPARE(shown.texts(), QStringList());
+        QCOMPARE(shown.texts(),
+                 QStringList{"An invoice has no \"<!--END-->\" after its number and was not "
+                             "written: \"VendixBeginInvoice|10 and never a separator\""});
     }
 
-    void invoiceNumberThatIsNoNumberEndsTheSession()
+    void invoiceNumberThatIsNoNumberIsRefusedAlone()
     {
         TempHome home;
+        ScriptedMessages shown;
         ImportContext ctx;
         ctx.dataDir = home.dataDir();
-        ctx.imported = {1};
-        OS_VERIFY_THROWS(
-            ConversionError,
-            ExtractInvoices(
-                "VendixBeginInvoice|1<!--END-->a VendixEndInvoice|VendixBeginInvoice|x1<!--END-->b",
-                ctx),
-            QStringLiteral("'x1' is not a valid integer value"));
+        ctx.imported = {1, 2};
+        ExtractInvoices("VendixBeginInvoice|1<!--END-->a VendixEndInvoice|VendixBeginInvoice|x1"
+                        "<!--END-->b VendixEndInvoice|VendixBeginInvoice|2<!--END-->c"
+                        "VendixEndInvoice|",
+                        ctx);
+        QCOMPARE(shown.texts(), QStringList{"'x1' is not a valid integer value"});
         QCOMPARE(read(home.dataDir() + QStringLiteral("/html/1inv.html")), QByteArray("a \r\n"));
+        QCOMPARE(read(home.dataDir() + QStringLiteral("/html/2inv.html")), QByteArray("c\r\n"));
+        QCOMPARE(QDir(home.dataDir() + QStringLiteral("/html")).entryList(QDir::Files, QDir::Name),
+                 (QStringList{"1inv.html", "2inv.html"}));
     }
 
     void fullDatabaseEndsTheImportInsteadOfRefusingEachRecord()

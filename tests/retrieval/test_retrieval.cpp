@@ -10,9 +10,11 @@
 #include "data/query.h"
 #include "net/secure_http.h"
 #include "sync/import_reply.h"
+#include "sync/import_steps.h"
 #include "sync/retrieval.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
@@ -486,6 +488,11 @@ private slots:
         f.run();
         QCOMPARE(sim().commands(), commands);
         QCOMPARE(f.shown(), shown);
+        // The log row of each message box keeps its text exactly.
+        QStringList errorRows;
+        for (const QString& text : shown)
+            errorRows << QStringLiteral("Error|") + text;
+        QCOMPARE(only(f.log(), QStringList{"Error"}), errorRows);
         QCOMPARE(f.column(QStringLiteral("SELECT INV FROM orders.db")), QVariantList());
         QCOMPARE(f.session->lastSessionFailed(), !shown.isEmpty());
     }
@@ -565,6 +572,8 @@ private slots:
                                                      << "the Orders section ends before it begins";
         QTest::newRow("section sent twice") << "twice"
                                             << "the Orders section appears more than once";
+        QTest::newRow("stray end marker") << "strayend"
+                                          << "the Orders section has a stray end marker";
     }
 
     void incompleteDeliveryIsNeitherCleanedUpNorImported()
@@ -581,6 +590,10 @@ private slots:
             sim().cutReplyAt(200, fault, 1, getNewStuff); // inside the first order
         else if (fault == QLatin1String("noend"))
             sim().rawReply(head + "STARTVendixResponse|Orders:\n" + line, 1, getNewStuff);
+        else if (fault == QLatin1String("strayend"))
+            sim().rawReply(head + "STARTVendixResponse|Orders:\n" + line +
+                               "ENDVendixResponse|Orders:\n" + line + "ENDVendixResponse|Orders:\n",
+                           1, getNewStuff);
         else if (fault == QLatin1String("endfirst"))
             sim().rawReply(head + "ENDVendixResponse|Orders:\n" + line +
                                "STARTVendixResponse|Orders:\n",
@@ -593,6 +606,12 @@ private slots:
         const QString kept =
             f.home.path(QStringLiteral("retrievals/2024-06-01_09-30-00.incomplete.reply"));
         QCOMPARE(f.shown(), QStringList{incompleteDeliveryText(expected, kept)});
+        QCOMPARE(f.shown().first(),
+                 QStringLiteral("The store's reply is not a whole delivery: %1.\r\rNothing was "
+                                "imported and the store was not told to clean up, so it keeps the "
+                                "data for the next retrieval and stays locked until a whole "
+                                "delivery arrives. The reply is kept for inspection as \"%2\".")
+                     .arg(expected, kept));
         QVERIFY(f.session->lastSessionFailed());
         QCOMPARE(sim().commands(), (QStringList{"check_data_integrity", "get_new_stuff"}));
         QCOMPARE(sim().state().value("pendingOrders").toInt(), 3);
@@ -715,6 +734,124 @@ private slots:
         QCOMPARE(f.readFile(QStringLiteral("data/html/6002inv.html")), QByteArray("c\r\n"));
         QCOMPARE(f.column(QStringLiteral("SELECT INV FROM orders.db ORDER BY INV")),
                  (QVariantList{6000, 6001, 6002}));
+    }
+
+    void lineBreaksInsideValuesKeepTheirRecord()
+    {
+        sim().addOrders({order(8999, 5, QStringLiteral("x"))}); // so the store locks for it
+        auto withNotes = [](int inv, const QString& notes) {
+            QStringList fields = orderLine(inv, 5).split(QLatin1Char('|'));
+            fields[20] = notes;
+            return fields.join(QLatin1Char('|')).toUtf8();
+        };
+        // 4003 lost a field as well: its two parts make no whole record.
+        QStringList short4003 =
+            QString::fromUtf8(withNotes(4003, QStringLiteral("half\nway"))).split(QLatin1Char('|'));
+        short4003.removeLast();
+        QStringList account =
+            accountLine(9, QStringLiteral("c@x.com"), QStringLiteral("Cy"), QStringLiteral("1"))
+                .split(QLatin1Char('|'));
+        account[19] = QStringLiteral("gate code\n1234");
+        const QByteArray reply =
+            "VendixResponse:5 new orders\nVendixAction:DataSuccess\n"
+            "STARTVendixResponse|Orders:\r\n" +
+            withNotes(4000, QStringLiteral("line one\r\nline two")) + "\r\n" +
+            withNotes(4001, QStringLiteral("upstairs\n12 bells")) + "\r\n" +
+            withNotes(4002, QStringLiteral("stray\rcarriage return")) + "\r\n" +
+            short4003.join(QLatin1Char('|')).toUtf8() + "\r\n" + withNotes(4004, QString()) +
+            "\r\nENDVendixResponse|Orders:\n"
+            "STARTVendixResponse|Accounts:\n" +
+            account.join(QLatin1Char('|')).toUtf8() +
+            "\nENDVendixResponse|Accounts:\n"
+            "STARTVendixResponse|InvoiceStatus:\n4000|Paid\nin full\n4001|Open\n"
+            "ENDVendixResponse|InvoiceStatus:\n"
+            "STARTVendixResponse|Notes:\n4001|2024-01-02|first\r\nsecond\n"
+            "ENDVendixResponse|Notes:\n";
+        sim().rawReply(reply, 1, QStringLiteral("get_new_stuff"));
+        RetrievalFixture f(sim());
+        f.run();
+        QCOMPARE(f.shown(),
+                 QStringList{QStringLiteral("A record of the Orders section is broken by a line "
+                                            "break and cannot be put together; it was not "
+                                            "imported: \"%1\"")
+                                 .arg(short4003.join(QLatin1Char('|')))});
+        QCOMPARE(only(f.log(), QStringList{"Error"}).size(), 1);
+        QCOMPARE(f.column(QStringLiteral("SELECT INV FROM orders.db ORDER BY INV")),
+                 (QVariantList{4000, 4001, 4002, 4004}));
+        QCOMPARE(
+            f.column(QStringLiteral("SELECT NOTES FROM orders.db WHERE INV<4003 ORDER BY INV")),
+            (QVariantList{"line one\r\nline two", "upstairs\n12 bells", "stray\rcarriage return"}));
+        QCOMPARE(f.column(QStringLiteral("SELECT NOTES FROM customers.db WHERE CUSTID=9")),
+                 QVariantList{"gate code\n1234"});
+        QCOMPARE(
+            f.column(QStringLiteral("SELECT INFSTRING FROM invoice_result.db ORDER BY INVOICE")),
+            (QVariantList{"Paid\nin full", "Open"}));
+        QCOMPARE(f.column(QStringLiteral("SELECT NOTE FROM invoice_notes.db")),
+                 QVariantList{"first\r\nsecond"});
+    }
+
+    void invoiceNumbersThatAreNoNumbersCostOnlyThemselves()
+    {
+        sim().addOrders({order(8999, 5, QStringLiteral("x"))});
+        const QByteArray reply =
+            "VendixResponse:3 new orders\nVendixAction:DataSuccess\n"
+            "STARTVendixResponse|Orders:\n" +
+            orderLine(4100, 5).toUtf8() + '\n' + orderLine(4101, 5).toUtf8() + '\n' +
+            orderLine(4102, 5).toUtf8() +
+            "\nENDVendixResponse|Orders:\n"
+            "STARTVendixResponse|InvMarks:\n4100|Shipped\nENDVendixResponse|InvMarks:\n"
+            "STARTVendixResponse|Notes:\n4100|2024-01-02|kept\nENDVendixResponse|Notes:\n"
+            "STARTVendixResponse|HTML:\n"
+            "VendixBeginInvoice|../../evil<!--END-->evilVendixEndInvoice|\n"
+            "VendixBeginInvoice|4100<!--END-->p4100VendixEndInvoice|\n"
+            "VendixBeginInvoice|a/b<!--END-->abVendixEndInvoice|\n"
+            "VendixBeginInvoice|4102 lost pageVendixEndInvoice|\n"
+            "VendixBeginInvoice|4101<!--END-->p4101VendixEndInvoice|\n"
+            "ENDVendixResponse|HTML:\n";
+        sim().rawReply(reply, 1, QStringLiteral("get_new_stuff"));
+        RetrievalFixture f(sim());
+        f.run();
+        QCOMPARE(f.shown(),
+                 (QStringList{"'../../evil' is not a valid integer value",
+                              "'a/b' is not a valid integer value",
+                              "An invoice has no \"<!--END-->\" after its number and was not "
+                              "written: \"VendixBeginInvoice|4102 lost pageVendixEndInvoice|\""}));
+        QCOMPARE(QDir(f.home.path(QStringLiteral("data/html"))).entryList(QDir::Files, QDir::Name),
+                 (QStringList{"4100inv.html", "4101inv.html"}));
+        QCOMPARE(f.readFile(QStringLiteral("data/html/4101inv.html")), QByteArray("p4101\r\n"));
+        // Nothing was written anywhere else, under any name.
+        QDirIterator all(f.home.home(), QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+        const QDir home(f.home.home());
+        while (all.hasNext()) {
+            const QString path = home.relativeFilePath(all.next());
+            QVERIFY2(!path.contains(QLatin1String("evil")), qPrintable(path));
+        }
+        // The steps after the invoices ran.
+        QCOMPARE(
+            f.scalar(QStringLiteral("SELECT ORDERSTATE FROM orders.db WHERE INV=4100")).toString(),
+            QStringLiteral("Shipped"));
+        QCOMPARE(f.column(QStringLiteral("SELECT NOTE FROM invoice_notes.db")),
+                 QVariantList{"kept"});
+        QCOMPARE(f.column(QStringLiteral("SELECT INV FROM orders.db ORDER BY INV")),
+                 (QVariantList{4100, 4101, 4102}));
+    }
+
+    void readOnlyInvoiceFileIsNotReplaced()
+    {
+        sim().addOrders({order(6100, 5, QStringLiteral("a")), order(6101, 5, QStringLiteral("b"))});
+        RetrievalFixture f(sim());
+        const QString kept = f.home.path(QStringLiteral("data/html/6101inv.html"));
+        QVERIFY(writeAll(kept, "the merchant's own"));
+        QVERIFY(QFile::setPermissions(kept, QFileDevice::ReadOwner | QFileDevice::ReadGroup));
+        f.run();
+        QCOMPARE(
+            f.shown(),
+            QStringList{QStringLiteral("Cannot create file \"%1\". Permission denied").arg(kept)});
+        QCOMPARE(f.readFile(QStringLiteral("data/html/6101inv.html")),
+                 QByteArray("the merchant's own"));
+        QCOMPARE(f.readFile(QStringLiteral("data/html/6100inv.html")), QByteArray("a\r\n"));
+        QVERIFY(!QFile::exists(kept + QStringLiteral(".part")));
+        QVERIFY(QFile::setPermissions(kept, QFileDevice::ReadOwner | QFileDevice::WriteOwner));
     }
 
     void reimportAppliesEachRecordOnce()

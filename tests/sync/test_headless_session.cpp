@@ -4,14 +4,19 @@
 #include "common/store_sim.h"
 #include "common/temp_home.h"
 #include "data/catalogue.h"
+#include "data/connection.h"
 #include "data/main_data_mod.h"
 #include "data/schema.h"
+#include "data/statement.h"
+#include "sync/retrieval.h"
 
 #include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTest>
+
+#include <csignal>
 
 #include <sys/resource.h>
 
@@ -51,7 +56,15 @@ Run runSession(const QString& home, const QString& action, const QByteArray& inp
         return r;
     }
     r.exitCode = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -2;
-    r.err = QString::fromUtf8(p.readAllStandardError());
+    // Qt's own warning about the environment (no XDG_RUNTIME_DIR under some
+    // CI runners) is no message of the program.
+    const QStringList errLines =
+        QString::fromUtf8(p.readAllStandardError()).split(QLatin1Char('\n'));
+    for (const QString& line : errLines) {
+        if (!line.startsWith(QLatin1String("QStandardPaths: ")))
+            r.err += line + QLatin1Char('\n');
+    }
+    r.err.chop(1);
     const QStringList lines =
         QString::fromUtf8(p.readAllStandardOutput()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     for (const QString& line : lines)
@@ -59,6 +72,29 @@ Run runSession(const QString& home, const QString& action, const QByteArray& inp
             !line.startsWith(QLatin1String("Server\t")))
             r.out << line;
     return r;
+}
+
+// The rows of a statement on one table file of `dir`, one value per row
+// (the first column), as text.
+QStringList rows(const QString& dir, const QString& table, const QString& sql)
+{
+    QStringList out;
+    const std::shared_ptr<Connection> conn = Connection::forTable(dir, table);
+    Statement st(*conn, sql);
+    while (st.step())
+        out << st.column(0).toString();
+    return out;
+}
+
+// Process state letter from /proc/<pid>/stat ('T' when stopped).
+char processState(qint64 pid)
+{
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly))
+        return '?';
+    const QByteArray text = stat.readAll();
+    const qsizetype at = text.lastIndexOf(')');
+    return at >= 0 && at + 2 < text.size() ? text[at + 2] : '?';
 }
 
 } // namespace
@@ -77,6 +113,8 @@ private slots:
     void oldTableLayoutEndsBeforeTheStore();
     void storeTextsCannotDriveTheTerminal();
     void endlessReplyUnderAMemoryLimit();
+    void killedAfterTheCleanUpImportsAtTheNextSession();
+    void exampleStoreAddressIsRefusedAtOnce();
 
 private:
     std::unique_ptr<TempHome> m_home;
@@ -231,4 +269,125 @@ void TestHeadlessSession::endlessReplyUnderAMemoryLimit()
     QCOMPARE(QDir(m_home->path(QStringLiteral("retrievals"))).entryList(QDir::Files),
              QStringList());
     QCOMPARE(m_sim->state().value("pendingOrders").toInt(), 1);
+}
+
+// A retrieval killed for real after the store forgot its delivery: the next
+// session imports the kept reply first, every record once, and says so.
+void TestHeadlessSession::killedAfterTheCleanUpImportsAtTheNextSession()
+{
+    const QString dir = m_home->dataDir();
+    TMainDataMod::CreateMissingTables(dir);
+    const QList<qint64> invs = m_sim->addOrders(QJsonArray{
+        QJsonObject{{"INVOICE", "<p>one</p>"}, {"NOTES", "ring twice"}},
+        QJsonObject{{"INVOICE", "<p>two</p>"}}, QJsonObject{{"INVOICE", "<p>three</p>"}}});
+    QCOMPARE(invs.size(), 3);
+    m_sim->addNote(invs[0], QStringLiteral("2024-03-05"), QStringLiteral("left at the door"));
+    m_sim->addMark(invs[1], QStringLiteral("Shipped"));
+    m_sim->addStatus(invs[2], QStringLiteral("Paid in full"));
+
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("ORDERSENTINEL_TEST_HOLD"), QStringLiteral("after-clean-up"));
+    p.setProcessEnvironment(env);
+    p.start(QStringLiteral(OS_PROGRAM_EXE),
+            {QStringLiteral("--home"), m_home->home(), QStringLiteral("--session"),
+             QStringLiteral("Get Orders & Information")});
+    QVERIFY(p.waitForStarted(10000));
+    p.write("secret1\n");
+    p.closeWriteChannel();
+    // It stops itself right after the clean-up was answered.
+    QVERIFY(QTest::qWaitFor([&] { return processState(p.processId()) == 'T'; }, 120000));
+    ::kill(pid_t(p.processId()), SIGKILL);
+    QVERIFY(p.waitForFinished(30000));
+    QCOMPARE(p.exitStatus(), QProcess::CrashExit);
+
+    // The store has forgotten everything; nothing was imported.
+    QCOMPARE(m_sim->commands(),
+             (QStringList{"check_data_integrity", "get_new_stuff", "clean_up_invoice"}));
+    QCOMPARE(m_sim->state().value("pendingOrders").toInt(), 0);
+    QCOMPARE(rows(dir, QStringLiteral("orders"), QStringLiteral("SELECT INV FROM orders")),
+             QStringList());
+    const QStringList kept = QDir(m_home->path(QStringLiteral("retrievals")))
+                                 .entryList({QStringLiteral("*.reply")}, QDir::Files);
+    QCOMPARE(kept.size(), 1);
+    const QString keptPath = m_home->path(QStringLiteral("retrievals/") + kept.first());
+    QCOMPARE(pendingReplies(m_home->home()), QStringList{keptPath});
+
+    // The next session brings it all in before it asks the store.
+    m_sim->clearCommands();
+    const Run next =
+        runSession(m_home->home(), QStringLiteral("Get Orders & Information"), "secret1\n");
+    QCOMPARE(next.exitCode, 0);
+    QCOMPARE(next.err, QString());
+    const QStringList expected{QStringLiteral("Notice\t") + pendingReplyText(keptPath),
+                               QStringLiteral("Order\t%1 Data Record").arg(invs[0]),
+                               QStringLiteral("Order\t%1 Data Record").arg(invs[1]),
+                               QStringLiteral("Order\t%1 Data Record").arg(invs[2]),
+                               QStringLiteral("Invoice\t%1 Printable Invoice").arg(invs[0]),
+                               QStringLiteral("Invoice\t%1 Printable Invoice").arg(invs[1]),
+                               QStringLiteral("Invoice\t%1 Printable Invoice").arg(invs[2])};
+    const qsizetype first = next.out.indexOf(expected.first());
+    QVERIFY2(first > 0, qPrintable(next.out.join(QLatin1Char('\n'))));
+    QCOMPARE(next.out.mid(first, expected.size()), expected);
+    QVERIFY(next.out.contains(QStringLiteral("Notice\t") + pendingReplyImportedText(keptPath)));
+    QVERIFY(next.out.contains(QStringLiteral("Function\tConnecting to Vendix to check status.")));
+    QVERIFY(next.out.indexOf(QStringLiteral("Notice\t") + pendingReplyImportedText(keptPath)) <
+            next.out.indexOf(QStringLiteral("Function\tConnecting to Vendix to check status.")));
+    QCOMPARE(pendingReplies(m_home->home()), QStringList());
+
+    auto everything = [&] {
+        return QStringList{
+            rows(dir, QStringLiteral("orders"),
+                 QStringLiteral("SELECT INV || ' ' || ORDERSTATE FROM orders ORDER BY INV"))
+                .join(QLatin1Char(';')),
+            rows(dir, QStringLiteral("customers"), QStringLiteral("SELECT COUNT(*) FROM customers"))
+                .join(QLatin1Char(';')),
+            rows(dir, QStringLiteral("invoice_notes"),
+                 QStringLiteral("SELECT INVOICE || ' ' || NOTE FROM invoice_notes"))
+                .join(QLatin1Char(';')),
+            rows(dir, QStringLiteral("invoice_result"),
+                 QStringLiteral("SELECT INVOICE || ' ' || INFSTRING FROM invoice_result"))
+                .join(QLatin1Char(';'))};
+    };
+    const QStringList after = everything();
+    QCOMPARE(after,
+             (QStringList{
+                 QStringLiteral("%1 New;%2 Shipped;%3 New").arg(invs[0]).arg(invs[1]).arg(invs[2]),
+                 QStringLiteral("3"), QStringLiteral("%1 left at the door").arg(invs[0]),
+                 QStringLiteral("%1 Paid in full").arg(invs[2])}));
+    QCOMPARE(rows(dir, QStringLiteral("orders"),
+                  QStringLiteral("SELECT NOTES FROM orders WHERE INV=%1").arg(invs[0])),
+             QStringList{"ring twice"});
+    for (int i = 0; i < 3; ++i) {
+        QFile invoice(QStringLiteral("%1/html/%2inv.html").arg(dir).arg(invs[i]));
+        QVERIFY(invoice.open(QIODevice::ReadOnly));
+        QCOMPARE(invoice.readAll(), QByteArray(i == 0   ? "<p>one</p>\r\n"
+                                               : i == 1 ? "<p>two</p>\r\n"
+                                                        : "<p>three</p>\r\n"));
+    }
+
+    // Once: a third session finds nothing pending and changes nothing.
+    const Run third =
+        runSession(m_home->home(), QStringLiteral("Get Orders & Information"), "secret1\n");
+    QCOMPARE(third.exitCode, 0);
+    QVERIFY(third.out.filter(QStringLiteral("kept reply")).isEmpty());
+    QCOMPARE(everything(), after);
+}
+
+// A home that still holds the example store address sends nothing anywhere.
+void TestHeadlessSession::exampleStoreAddressIsRefusedAtOnce()
+{
+    TMainDataMod::CreateMissingTables(m_home->dataDir());
+    settings().VendixManagerURL = Settings().VendixManagerURL;
+    QVERIFY(SaveSettings());
+    for (const char* action : {"Poll Server", "Get Orders & Information"}) {
+        const Run r = runSession(m_home->home(), QString::fromLatin1(action), "secret1\n");
+        QCOMPARE(r.exitCode, 1);
+        QCOMPARE(r.err, QStringLiteral("Error: Set your store's address in Net Connection Settings "
+                                       "first.\n"));
+        QVERIFY(r.out.contains(
+            QStringLiteral("Error\tSet your store's address in Net Connection Settings first.")));
+        QVERIFY(r.out.filter(QStringLiteral("Function\t")).isEmpty());
+    }
+    QCOMPARE(m_sim->commands(), QStringList());
 }

@@ -16,6 +16,8 @@
 #include "sync/store_session.h"
 
 #include <QFile>
+#include <QMap>
+#include <QScopeGuard>
 #include <QTest>
 
 #include <cmath>
@@ -102,6 +104,7 @@ private slots:
     void rowThatCannotBeRead();
     void separatorInRateTextPostsNothing();
     void previewAfterOneTaxRateChanged();
+    void commaDecimalLocale();
 
 private:
     std::unique_ptr<TempHome> m_home;
@@ -459,3 +462,43 @@ void TestPublishing::previewAfterOneTaxRateChanged()
 
 QTEST_GUILESS_MAIN(TestPublishing)
 #include "test_publishing.moc"
+
+// Under a desktop whose decimal separator is a comma, F, G and the numbers
+// of the rate tables use it; a true TAXABLE goes out as "1"; a value beyond
+// ASCII reaches the store as it was typed.
+void TestPublishing::commaDecimalLocale()
+{
+    const QLocale before;
+    QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+    const auto restore = qScopeGuard([&before] { QLocale::setDefault(before); });
+    QCOMPARE(QLocale().decimalPoint(), QStringLiteral(","));
+
+    exec(QStringLiteral("INSERT INTO taxes.db (CODE, DT, TT, P, TS) VALUES "
+                        "('ZH', 'Z\u00fcrich', 'Orders shipped to Z\u00fcrich', 0.0725, 1)"));
+    exec(QStringLiteral("INSERT INTO smarttaxes.db (TAXCODE, DISPLAY, PERCENTAGE, TAXABLE, "
+                        "CONDITION) VALUES ('FL', 'Florida', 0.06, 1, 'FL')"));
+    exec(QStringLiteral("INSERT INTO shipit.db (WEIGHT, FEE) VALUES (1, 3.5)"));
+    exec(QStringLiteral("INSERT INTO gift.db (GIFTDELNAME, GIFTFEE) VALUES ('Gift wrap', 4.5)"));
+
+    const QByteArray body = publish();
+    QCOMPARE(m_messages->texts(), QStringList());
+    QVERIFY(!m_session->lastSessionFailed());
+    // F: two decimals with the comma, form-encoded; G: the comma, not encoded.
+    for (const char* field :
+         {"&CONFIG_codfee=6%2c00&", "&CONFIG_basic_base=5%2c00&",
+          "&CONFIG_basic_percentage=0%2c15&", "&CONFIG_basicshipit_multiplier=1%2c25&",
+          "&CONFIG_add_handling=0%2c00&", "&CONFIG_all_account_discount=0,03&"})
+        QVERIFY2(body.contains(field), field);
+    QVERIFY(!body.contains("%2e00&"));
+
+    QMap<QString, QString> config;
+    for (const auto& [name, value] : m_sim->lastConfig())
+        config.insert(name, value);
+    QCOMPARE(config.value(QStringLiteral("taxstring")),
+             QStringLiteral("ZH^Z\u00fcrich^Orders shipped to Z\u00fcrich^0,0725^1:TAX:"));
+    QCOMPARE(config.value(QStringLiteral("smarttaxstring")),
+             QStringLiteral("FL^Florida^0,06^1^FL:SMARTTAXITEM:"));
+    QCOMPARE(config.value(QStringLiteral("shipitstring")), QStringLiteral("1^3,5:SHIPIT:"));
+    QCOMPARE(config.value(QStringLiteral("gifts_data")), QStringLiteral("Gift wrap^4,5:GIFT:"));
+    QCOMPARE(config.value(QStringLiteral("CONFIG_codfee")), QStringLiteral("6,00"));
+}

@@ -83,11 +83,16 @@ QStringList sessionRows(StoreSession& s)
     return out;
 }
 
-// The log row of an error the session showed (line breaks as spaces).
+// The log row of an error the session showed: each line break one space,
+// every other character (double spaces included) as shown.
 QString errorRow(const QString& shown)
 {
-    return QStringLiteral("Error|") +
-           QString(shown).replace(QLatin1Char('\r'), QLatin1Char(' ')).simplified();
+    QString text = shown;
+    while (text.endsWith(QLatin1Char('\r')) || text.endsWith(QLatin1Char('\n')))
+        text.chop(1);
+    text.replace(QStringLiteral("\r\n"), QStringLiteral(" "));
+    text.replace(QLatin1Char('\r'), QLatin1Char(' ')).replace(QLatin1Char('\n'), QLatin1Char(' '));
+    return QStringLiteral("Error|") + text;
 }
 
 QStringList framed(const QStringList& inner)

@@ -12,6 +12,7 @@
 #include "gui/app/main_commands.h"
 #include "gui/app/toolbar_icons.h"
 #include "gui/sync/update_site_form.h"
+#include "sync/retrieval.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -312,6 +313,7 @@ void TMainForm::openDatabaseCommand()
             m_databaseOpen = true;
             SetCommandsEnabled(true);
             watchDataModule();
+            importPendingRepliesAtStart();
         } else {
             messages().error(error);
             messages().error(QString::fromUtf8(kInitProcMessage));
@@ -324,6 +326,22 @@ void TMainForm::openDatabaseCommand()
         messages().error(e.text());
     }
     updateOrderStatusPane();
+}
+
+void TMainForm::importPendingRepliesAtStart()
+{
+    // A retrieval that was killed after the store forgot its delivery left
+    // the kept reply pending: it goes in before the merchant works.
+    QString last;
+    try {
+        importPendingReplies(AppPaths::home(), AppPaths::dataDir(),
+                             [&last](const QString&, const QString& message) { last = message; });
+    } catch (const Error& e) {
+        messages().error(e.text());
+        last = e.text().section(QLatin1Char('\r'), 0, 0);
+    }
+    if (!last.isEmpty())
+        statusBar()->showMessage(last);
 }
 
 void TMainForm::watchDataModule()

@@ -114,6 +114,8 @@ private:
     void updateOrderStatusPane();
     void rebuildWindowMenu();
     void watchDataModule();
+    // Imports kept replies a killed retrieval left pending; says so in the status bar.
+    void importPendingRepliesAtStart();
 
     QMdiArea* m_mdi = nullptr;
     QToolBar* m_toolBar = nullptr;
