@@ -266,9 +266,13 @@ void run(StoreSim& sim, int orders)
     sim.control("POST", QStringLiteral("statuses"), QJsonObject{{"statuses", statuses}});
 
     std::fprintf(stderr, "seeded %d orders in %.1f ms\n", orders, ms(seeding));
-    g_homes.push_back(std::make_unique<TempHome>());
-    const double filesMs =
-        plainFileWrites(g_homes.back()->path(QStringLiteral("files")), orders, 4096);
+    // Best of three: a shared file system is noisy.
+    double filesMs = 1e300;
+    for (int round = 0; round < 3; ++round) {
+        g_homes.push_back(std::make_unique<TempHome>());
+        filesMs = std::min(
+            filesMs, plainFileWrites(g_homes.back()->path(QStringLiteral("files")), orders, 4096));
+    }
     g_homes.push_back(std::make_unique<TempHome>());
     const double curlMs = curlReply(sim, g_homes.back()->path(QStringLiteral("curl")));
     g_homes.push_back(std::make_unique<TempHome>());

@@ -16,6 +16,9 @@ qint64 readInt64(const char* bytes)
     return qFromBigEndian<qint64>(bytes);
 }
 
+// Keys written by one statement.
+constexpr int kBatch = 128;
+
 } // namespace
 
 ImportJournal::ImportJournal(std::shared_ptr<Connection> conn, const QString& reply,
@@ -33,6 +36,12 @@ ImportJournal::ImportJournal(std::shared_ptr<Connection> conn, const QString& re
         *m_conn, QStringLiteral("SELECT 1 FROM os_journal WHERE K1=?1 AND K2=?2"));
     m_add = std::make_unique<Statement>(*m_conn,
                                         QStringLiteral("INSERT INTO os_journal VALUES (?1, ?2)"));
+    QStringList rows;
+    for (int i = 0; i < kBatch; ++i)
+        rows << QStringLiteral("(?,?)");
+    m_addBatch = std::make_unique<Statement>(
+        *m_conn, QStringLiteral("INSERT INTO os_journal VALUES ") + rows.join(QLatin1Char(',')));
+    m_pending.reserve(kBatch);
 }
 
 ImportJournal::~ImportJournal() = default;
@@ -68,16 +77,38 @@ bool ImportJournal::contains(const Key& key)
 
 void ImportJournal::add(const Key& key)
 {
-    m_add->reset();
-    m_add->bind(1, key.high);
-    m_add->bind(2, key.low);
-    try {
-        m_add->step();
-    } catch (...) {
-        m_add->reset();
-        throw;
+    m_pending.append(key);
+    if (m_pending.size() >= kBatch)
+        flush();
+}
+
+void ImportJournal::flush()
+{
+    auto run = [](Statement& st) {
+        try {
+            st.step();
+        } catch (...) {
+            st.reset();
+            throw;
+        }
+        st.reset();
+    };
+    qsizetype at = 0;
+    for (; at + kBatch <= m_pending.size(); at += kBatch) {
+        m_addBatch->reset();
+        for (int i = 0; i < kBatch; ++i) {
+            m_addBatch->bind(2 * i + 1, m_pending[at + i].high);
+            m_addBatch->bind(2 * i + 2, m_pending[at + i].low);
+        }
+        run(*m_addBatch);
     }
-    m_add->reset();
+    for (; at < m_pending.size(); ++at) {
+        m_add->reset();
+        m_add->bind(1, m_pending[at].high);
+        m_add->bind(2, m_pending[at].low);
+        run(*m_add);
+    }
+    m_pending.clear();
 }
 
 } // namespace os

@@ -2,6 +2,7 @@
 
 #include <QByteArrayView>
 #include <QHash>
+#include <QList>
 #include <QString>
 
 #include <memory>
@@ -51,8 +52,13 @@ public:
     std::optional<Key> keyOf(QByteArrayView line);
     // Whether the record went in before. Throws DbError.
     bool contains(const Key& key);
-    // Notes the record as applied, inside the caller's savepoint. Throws DbError.
+    // Notes the record as applied. The key is written with the next batch
+    // (flush), inside the step's transaction: the record and its key commit
+    // together. Throws DbError.
     void add(const Key& key);
+    // Writes the keys noted so far; called before the step's transaction
+    // commits, also when the step ends early. Throws DbError.
+    void flush();
 
 private:
     std::shared_ptr<Connection> m_conn;
@@ -61,6 +67,8 @@ private:
     QHash<quint64, int> m_seen; // identical lines so far (by a 64-bit digest)
     std::unique_ptr<Statement> m_find;
     std::unique_ptr<Statement> m_add;
+    std::unique_ptr<Statement> m_addBatch; // kBatch keys at once
+    QList<Key> m_pending;
 };
 
 } // namespace os

@@ -579,23 +579,34 @@ std::optional<int> invoiceNumber(const QString& text)
 // then is its key journalled). A record the table refuses is rolled back
 // and its text shown, and the import goes on with the next: the result is
 // then empty.
+enum class RecordStatements
+{
+    One,    // one statement: the engine undoes a refused one by itself
+    Several // a savepoint keeps them together
+};
+
 std::optional<bool> writeRecord(const std::shared_ptr<Connection>& conn, ImportJournal& journal,
                                 const std::optional<ImportJournal::Key>& key,
-                                const std::function<bool()>& write)
+                                const std::function<bool()>& write,
+                                RecordStatements statements = RecordStatements::Several)
 {
-    Savepoint sp(conn);
+    std::optional<Savepoint> sp;
+    if (statements == RecordStatements::Several)
+        sp.emplace(conn);
     bool applied = false;
     try {
         applied = write();
     } catch (const DbError& e) {
         rethrowUnlessRecordRefused(*conn, e);
-        sp.rollback();
+        if (sp)
+            sp->rollback();
         messages().error(e.text());
         return std::nullopt;
     }
     if (applied && key)
         journal.add(*key);
-    sp.release();
+    if (sp)
+        sp->release();
     return applied;
 }
 
@@ -676,21 +687,26 @@ private:
     bool m_set = false;
 };
 
-template <typename Body> void inTransaction(const QString& dir, const char* table, Body&& body)
+template <typename Body>
+void inTransaction(const QString& dir, const char* table, ImportJournal& journal, Body&& body)
 {
     // Set before the transaction begins (it is read then), reset after it ends.
-    const SubJournalInMemory journal(Connection::forTable(dir, QString::fromLatin1(table)));
+    const SubJournalInMemory subJournal(Connection::forTable(dir, QString::fromLatin1(table)));
     Transaction tx(dir, QString::fromLatin1(table));
     try {
         body();
     } catch (...) {
         try {
+            // The records handled so far stay, with their journal keys; keys
+            // that cannot be written take their records back with them.
+            journal.flush();
             tx.commit();
         } catch (const DbError&) {
             // the original error is the one to report
         }
         throw;
     }
+    journal.flush();
     tx.commit();
 }
 
@@ -738,7 +754,7 @@ void ImportOrders(ImportContext& ctx)
     const QDateTime now = Clock::now();
     insert.setFixed(orders.def->fieldIndex(QStringLiteral("LASTMARKED")), now);
 
-    inTransaction(ctx.dataDir, "orders", [&] {
+    inTransaction(ctx.dataDir, "orders", journal, [&] {
         QByteArray line;
         while (file.next(line)) {
             const QStringList rec = recordFields(line);
@@ -765,10 +781,13 @@ void ImportOrders(ImportContext& ctx)
             }
             const qint64 inv = values[0].toLongLong();
             ctx.imported.insert(inv);
-            if (!writeRecord(orders.conn, journal, key, [&] {
-                    insert.run(values);
-                    return true;
-                })) {
+            if (!writeRecord(
+                    orders.conn, journal, key,
+                    [&] {
+                        insert.run(values);
+                        return true;
+                    },
+                    RecordStatements::One)) {
                 ctx.failed.insert(inv);
                 continue;
             }
@@ -797,7 +816,7 @@ void ImportAccounts(ImportContext& ctx)
         {custid});
     ImportJournal journal(customers.conn, ctx.reply, "Accounts");
 
-    inTransaction(ctx.dataDir, "customers", [&] {
+    inTransaction(ctx.dataDir, "customers", journal, [&] {
         QByteArray line;
         while (file.next(line)) {
             const QStringList rec = recordFields(line);
@@ -854,7 +873,7 @@ void ImportNotes(ImportContext& ctx)
     ImportJournal journal(notes.conn, ctx.reply, "Notes");
     DateReader dates;
 
-    inTransaction(ctx.dataDir, "invoice_notes", [&] {
+    inTransaction(ctx.dataDir, "invoice_notes", journal, [&] {
         QByteArray line;
         while (file.next(line)) {
             const QStringList rec = recordFields(line);
@@ -878,10 +897,13 @@ void ImportNotes(ImportContext& ctx)
                 messages().error(e.text());
                 continue;
             }
-            if (!writeRecord(notes.conn, journal, key, [&] {
-                    insert.run({inv, date, rec[2]});
-                    return true;
-                }))
+            if (!writeRecord(
+                    notes.conn, journal, key,
+                    [&] {
+                        insert.run({inv, date, rec[2]});
+                        return true;
+                    },
+                    RecordStatements::One))
                 continue;
             ctx.write(QStringLiteral("Order Notes"),
                       rec[0] + QStringLiteral(" Order Notes API Entry"));
@@ -891,56 +913,163 @@ void ImportNotes(ImportContext& ctx)
         refreshShared(dm->InvoiceNotes);
 }
 
+namespace {
+
+// A mark read from the work file, not yet applied.
+struct StoreMark
+{
+    int inv;
+    QString invText; // the record's first field, for the log row
+    QString state;
+    std::optional<ImportJournal::Key> key;
+};
+
+// All marks at once, as Mark ALL does: the marks go into a temporary table,
+// their history rows are written by one INSERT ... SELECT (a mark's old state
+// is the previous mark of the same order, or the order's state), and one
+// UPDATE gives each order its last mark. Returns the orders that exist (their
+// marks are applied). Throws DbError; the caller's savepoint takes it all back.
+QSet<qint64> applyMarksTogether(const TableFile& orders, const QString& dir,
+                                const QList<StoreMark>& marks, const QDateTime& now)
+{
+    Connection& c = *orders.conn;
+    const FieldDef* invDef = orders.field("INV");
+    const FieldDef* stateDef = orders.field("ORDERSTATE");
+    c.exec(QStringLiteral("CREATE TEMP TABLE IF NOT EXISTS os_marks "
+                          "(SEQ INTEGER PRIMARY KEY, INV INTEGER, STATE TEXT)"));
+    c.exec(QStringLiteral("CREATE INDEX IF NOT EXISTS temp.os_marks_inv ON os_marks (INV, SEQ)"));
+    c.exec(QStringLiteral("DELETE FROM temp.os_marks"));
+    {
+        Statement insert(c,
+                         QStringLiteral("INSERT INTO temp.os_marks (INV, STATE) VALUES (?1, ?2)"));
+        for (const StoreMark& m : marks) {
+            insert.reset();
+            insert.bind(1, toStored(m.inv, invDef));
+            insert.bind(2, toStored(m.state, stateDef));
+            insert.step();
+        }
+        insert.reset();
+    }
+    const QString inv = quoteIdent(QStringLiteral("INV"));
+    const QString state = quoteIdent(QStringLiteral("ORDERSTATE"));
+    QSet<qint64> found;
+    {
+        Statement existing(c, QStringLiteral("SELECT DISTINCT m.INV FROM temp.os_marks m JOIN %1 o "
+                                             "ON o.%2 = m.INV")
+                                  .arg(orders.quoted, inv));
+        while (existing.step())
+            found.insert(existing.column(0).toLongLong());
+    }
+    const TableDef* historyDef = findTableDef(QStringLiteral("order_history"));
+    const QString history = quoteIdent(c.attach(dir, historyDef->name)) + QLatin1Char('.') +
+                            quoteIdent(historyDef->name);
+    {
+        // An order that already has the state gets no row.
+        Statement rows(
+            c, QStringLiteral("INSERT INTO %1 (\"INV\", \"IDATE\", \"COMMAND\", \"CHANGED\", "
+                              "\"OLDVALUE\", \"NEWVALUE\") SELECT INV, ?1, ?2, ?3, OLD, STATE FROM "
+                              "(SELECT m.SEQ AS SEQ, m.INV AS INV, m.STATE AS STATE, "
+                              "COALESCE(LAG(m.STATE) OVER (PARTITION BY m.INV ORDER BY m.SEQ), "
+                              "o.%2, '') AS OLD FROM temp.os_marks m JOIN %3 o ON o.%4 = m.INV) "
+                              "WHERE OLD <> STATE ORDER BY SEQ")
+                   .arg(history, state, orders.quoted, inv));
+        rows.bind(1, toStored(now, historyDef->field(QStringLiteral("IDATE"))));
+        rows.bind(2, QString::fromLatin1(history::kStoreMark));
+        rows.bind(3, QString::fromLatin1(history::kState));
+        rows.step();
+    }
+    {
+        Statement update(c,
+                         QStringLiteral("UPDATE %1 SET %2 = (SELECT m.STATE FROM temp.os_marks m "
+                                        "WHERE m.INV = %1.%3 ORDER BY m.SEQ DESC LIMIT 1) "
+                                        "WHERE %3 IN (SELECT INV FROM temp.os_marks)")
+                             .arg(orders.quoted, state, inv));
+        update.step();
+    }
+    c.exec(QStringLiteral("DELETE FROM temp.os_marks"));
+    return found;
+}
+
+} // namespace
+
 void ApplyInvoiceMarks(ImportContext& ctx)
 {
     RecordReader file(ctx.workFile(QStringLiteral("invmarks.dat")), kMarkFields, "InvMarks");
     TableFile orders(ctx.dataDir, "orders");
-    Prepared update(orders.conn,
-                    QStringLiteral("UPDATE %1 SET %2=? WHERE %3=?")
-                        .arg(orders.quoted, quoteIdent(QStringLiteral("ORDERSTATE")),
-                             quoteIdent(QStringLiteral("INV"))),
-                    {orders.field("ORDERSTATE"), orders.field("INV")});
     ImportJournal journal(orders.conn, ctx.reply, "InvMarks");
-    // The store's marks go on record like the merchant's own changes, in the
-    // same savepoint as the mark (the writer shares the orders connection).
-    OrderHistoryWriter changes(ctx.dataDir);
     const QDateTime now = Clock::now();
 
-    inTransaction(ctx.dataDir, "orders", [&] {
-        QByteArray line;
-        while (file.next(line)) {
-            const QStringList rec = recordFields(line);
-            if (rec.size() < kMarkFields || rec[0].isEmpty() || rec[1].isEmpty())
-                continue;
-            // Applied once: a second import must not undo the merchant's
-            // later state changes.
-            const std::optional<ImportJournal::Key> key = journal.keyOf(line);
-            if (alreadyApplied(journal, key, ctx))
-                continue;
-            const std::optional<int> read = invoiceNumber(rec[0]);
-            if (!read)
-                continue;
-            const int inv = *read;
+    QList<StoreMark> marks;
+    QByteArray line;
+    while (file.next(line)) {
+        const QStringList rec = recordFields(line);
+        if (rec.size() < kMarkFields || rec[0].isEmpty() || rec[1].isEmpty())
+            continue;
+        // Applied once: a second import must not undo the merchant's later
+        // state changes.
+        const std::optional<ImportJournal::Key> key = journal.keyOf(line);
+        if (alreadyApplied(journal, key, ctx))
+            continue;
+        const std::optional<int> read = invoiceNumber(rec[0]);
+        if (!read)
+            continue;
+        marks.append({*read, rec[0], rec[1], key});
+    }
+    if (marks.isEmpty())
+        return;
+
+    auto logMark = [&ctx](const StoreMark& m, bool applied) {
+        if (!applied)
+            ctx.write(QStringLiteral("Invoice Marker"), QStringLiteral("Could not mark invoice ") +
+                                                            m.invText + QLatin1Char(' ') + m.state);
+        else
+            ctx.write(QStringLiteral("Invoice Marker"),
+                      m.invText + QStringLiteral(" Order marked ") + m.state);
+    };
+
+    inTransaction(ctx.dataDir, "orders", journal, [&] {
+        std::optional<QSet<qint64>> found;
+        {
+            Savepoint together(orders.conn);
+            try {
+                found = applyMarksTogether(orders, ctx.dataDir, marks, now);
+                together.release();
+            } catch (const DbError& e) {
+                rethrowUnlessRecordRefused(*orders.conn, e);
+                together.rollback(); // a mark the table refuses: one at a time below
+            }
+        }
+        if (found) {
             // A mark for an order that is not there yet is not applied: a
             // later import (after the order is mended) may still apply it.
-            const std::optional<bool> changed = writeRecord(orders.conn, journal, key, [&] {
-                const OrderTracked before = changes.read(inv);
-                if (update.run({rec[1], inv}) == 0)
+            for (const StoreMark& m : marks) {
+                const bool applied = found->contains(m.inv);
+                if (applied && m.key)
+                    journal.add(*m.key);
+                logMark(m, applied);
+            }
+            return;
+        }
+
+        Prepared update(orders.conn,
+                        QStringLiteral("UPDATE %1 SET %2=? WHERE %3=?")
+                            .arg(orders.quoted, quoteIdent(QStringLiteral("ORDERSTATE")),
+                                 quoteIdent(QStringLiteral("INV"))),
+                        {orders.field("ORDERSTATE"), orders.field("INV")});
+        // The store's marks go on record like the merchant's own changes, in
+        // the same savepoint as the mark (the writer shares the connection).
+        OrderHistoryWriter changes(ctx.dataDir);
+        for (const StoreMark& m : marks) {
+            const std::optional<bool> changed = writeRecord(orders.conn, journal, m.key, [&] {
+                const OrderTracked before = changes.read(m.inv);
+                if (update.run({m.state, m.inv}) == 0)
                     return false;
-                // An order that already had the state gets no row.
-                changes.record(inv, before, changes.read(inv), QLatin1String(history::kStoreMark),
-                               now);
+                changes.record(m.inv, before, changes.read(m.inv),
+                               QLatin1String(history::kStoreMark), now);
                 return true;
             });
-            if (!changed)
-                continue;
-            if (!*changed)
-                ctx.write(QStringLiteral("Invoice Marker"),
-                          QStringLiteral("Could not mark invoice ") + rec[0] + QLatin1Char(' ') +
-                              rec[1]);
-            else
-                ctx.write(QStringLiteral("Invoice Marker"),
-                          rec[0] + QStringLiteral(" Order marked ") + rec[1]);
+            if (changed)
+                logMark(m, *changed);
         }
     });
     if (TMainDataMod* dm = openDataModule(ctx.dataDir))
@@ -955,7 +1084,7 @@ void ApplyInvoiceStatus(ImportContext& ctx)
     Prepared insert(results.conn, results.insertSql(defs), defs);
     ImportJournal journal(results.conn, ctx.reply, "InvoiceStatus");
 
-    inTransaction(ctx.dataDir, "invoice_result", [&] {
+    inTransaction(ctx.dataDir, "invoice_result", journal, [&] {
         QByteArray line;
         while (file.next(line)) {
             const QStringList rec = recordFields(line);
@@ -969,9 +1098,12 @@ void ApplyInvoiceStatus(ImportContext& ctx)
                 continue;
             const int inv = *read;
             // An order that already has its status text is refused.
-            const std::optional<bool> added = writeRecord(results.conn, journal, key, [&] {
-                return insert.run({inv, rec[1]}) > 0;
-            });
+            const std::optional<bool> added = writeRecord(
+                results.conn, journal, key,
+                [&] {
+                    return insert.run({inv, rec[1]}) > 0;
+                },
+                RecordStatements::One);
             if (!added)
                 continue;
             if (!*added)

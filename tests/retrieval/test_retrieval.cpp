@@ -6,6 +6,7 @@
 #include "base/settings.h"
 #include "common/file_utils.h"
 #include "common/test_certs.h"
+#include "data/connection.h"
 #include "data/db_error.h"
 #include "data/query.h"
 #include "net/secure_http.h"
@@ -405,6 +406,53 @@ private slots:
         QCOMPARE(f.scalar(QStringLiteral("SELECT LASTMARKED FROM orders.db WHERE INV=3000"))
                      .toDateTime(),
                  kNow);
+    }
+
+    void marksGoInTogetherOrOneAtATime_data()
+    {
+        QTest::addColumn<bool>("refuseVoid");
+        QTest::newRow("together") << false;
+        QTest::newRow("one refused") << true;
+    }
+
+    void marksGoInTogetherOrOneAtATime()
+    {
+        QFETCH(bool, refuseVoid);
+        sim().addOrders({order(7000, 5, QStringLiteral("a")), order(7001, 5, QStringLiteral("b")),
+                         order(7002, 5, QStringLiteral("c"))});
+        for (const char* line : {"7000|Shipped", "7999|Shipped", "7000|Complete", "7001|Void",
+                                 "7002|New", "7000|Complete"})
+            sim().addRaw(QStringLiteral("InvMarks"), QString::fromLatin1(line));
+        RetrievalFixture f(sim());
+        if (refuseVoid)
+            Connection::forTable(f.home.dataDir(), QStringLiteral("orders"))
+                ->exec(QStringLiteral("CREATE TRIGGER refuse_void BEFORE UPDATE OF ORDERSTATE ON "
+                                      "orders WHEN NEW.ORDERSTATE = 'Void' BEGIN "
+                                      "SELECT RAISE(ABORT, 'Void is not taken here'); END"));
+        f.run();
+        const QStringList marked{"Invoice Marker|7000 Order marked Shipped",
+                                 "Invoice Marker|Could not mark invoice 7999 Shipped",
+                                 "Invoice Marker|7000 Order marked Complete",
+                                 "Invoice Marker|7001 Order marked Void",
+                                 "Invoice Marker|7002 Order marked New",
+                                 "Invoice Marker|7000 Order marked Complete"};
+        QStringList expectedLog = marked;
+        QVariantList history{"7000|New|Shipped", "7000|Shipped|Complete", "7001|New|Void"};
+        if (refuseVoid) {
+            expectedLog.removeAt(3);
+            history.removeLast();
+            QCOMPARE(f.shown(), QStringList{keyViolation(
+                                    f, QStringLiteral("UPDATE orders.db SET ORDERSTATE='Void' "
+                                                      "WHERE INV=7001"))});
+        } else {
+            QCOMPARE(f.shown(), QStringList());
+        }
+        QCOMPARE(only(f.log(), QStringList{"Invoice Marker"}), expectedLog);
+        QCOMPARE(f.column(QStringLiteral("SELECT INV || '|' || OLDVALUE || '|' || NEWVALUE FROM "
+                                         "order_history.db ORDER BY ID")),
+                 history);
+        QCOMPARE(f.column(QStringLiteral("SELECT ORDERSTATE FROM orders.db ORDER BY INV")),
+                 (QVariantList{"Complete", refuseVoid ? "New" : "Void", "New"}));
     }
 
     void cleanUpWithoutUnlockedAsksForF9()
