@@ -115,6 +115,7 @@ private slots:
     void endlessReplyUnderAMemoryLimit();
     void killedAfterTheCleanUpImportsAtTheNextSession();
     void exampleStoreAddressIsRefusedAtOnce();
+    void windowProgramImportsPendingRepliesAtStart();
 
 private:
     std::unique_ptr<TempHome> m_home;
@@ -390,4 +391,43 @@ void TestHeadlessSession::exampleStoreAddressIsRefusedAtOnce()
         QVERIFY(r.out.filter(QStringLiteral("Function\t")).isEmpty());
     }
     QCOMPARE(m_sim->commands(), QStringList());
+}
+
+// The window program finishes a pending kept reply as it opens the company
+// database, before the merchant works.
+void TestHeadlessSession::windowProgramImportsPendingRepliesAtStart()
+{
+    const QString dir = m_home->dataDir();
+    TMainDataMod::CreateMissingTables(dir);
+    QStringList fields(33, QStringLiteral("x"));
+    fields[0] = QStringLiteral("9100");
+    fields[1] = QStringLiteral("5");
+    fields[21] = QStringLiteral("2024-03-05 14:07:09");
+    fields[22] = QStringLiteral("12.50");
+    fields[23] = QStringLiteral("1");
+    fields[32] = QStringLiteral("New");
+    const QByteArray reply =
+        "VendixResponse:1 new order\nVendixAction:DataSuccess\n"
+        "STARTVendixResponse|Orders:\n" +
+        fields.join(QLatin1Char('|')).toUtf8() +
+        "\nENDVendixResponse|Orders:\n"
+        "STARTVendixResponse|HTML:\nVendixBeginInvoice|9100<!--END--><p>9100</p>"
+        "VendixEndInvoice|\nENDVendixResponse|HTML:\n";
+    const QString kept = keepReply(reply, m_home->home());
+    markReplyPending(kept);
+    QCOMPARE(pendingReplies(m_home->home()), QStringList{kept});
+
+    QProcess p;
+    p.start(QStringLiteral(OS_PROGRAM_EXE), {QStringLiteral("--home"), m_home->home()});
+    QVERIFY(p.waitForStarted(10000));
+    const bool imported =
+        QTest::qWaitFor([&] { return pendingReplies(m_home->home()).isEmpty(); }, 120000);
+    p.kill();
+    p.waitForFinished(30000);
+    QVERIFY2(imported, p.readAllStandardError().constData());
+    QCOMPARE(rows(dir, QStringLiteral("orders"), QStringLiteral("SELECT INV FROM orders")),
+             QStringList{"9100"});
+    QFile invoice(dir + QStringLiteral("/html/9100inv.html"));
+    QVERIFY(invoice.open(QIODevice::ReadOnly));
+    QCOMPARE(invoice.readAll(), QByteArray("<p>9100</p>\r\n"));
 }
