@@ -18,6 +18,7 @@
 #include "orders/order_export.h"
 #include "sync/headless.h"
 #include "sync/headless_backup.h"
+#include "sync/headless_repair.h"
 #include "sync/import_reply.h"
 
 #include <QApplication>
@@ -65,9 +66,20 @@ const Mode kModes[] = {
      "import a kept store reply from DIR/retrievals/ again, without the store", false,
      [](const Args& a) { return os::runImportReply(a.value(QStringLiteral("--import-reply"))); }},
     // Only reads: no lock, so it runs beside the windows or a retrieval.
-    {{"--backup", "DEST"}, {{"--keep", "N"}},
-     "back up the company database into a new folder in DEST; --keep N keeps the newest N", false,
-     [](const Args& a) { return os::runBackup(a.value(QStringLiteral("--backup")), a.value(QStringLiteral("--keep"))); }},
+    {{"--backup", "DEST"}, {{"--keep", "N"}, {"--verify", "quick|full"}, {"--with-replies", nullptr}},
+     "back up the company database and invoice pages into a new folder in DEST; --keep N keeps "
+     "the newest N; --verify full checks every index; --with-replies adds the kept store replies", false,
+     [](const Args& a) {
+         return os::runBackup(a.value(QStringLiteral("--backup")), a.value(QStringLiteral("--keep")),
+                              a.value(QStringLiteral("--verify")),
+                              a.contains(QStringLiteral("--with-replies")));
+     }},
+    // The Ordersentinel Database Repair Utility: holds both locks, so the
+    // program is refused while it runs.
+    {{"--repair", nullptr}, {},
+     "check, recover, upgrade and pack every table file (the Ordersentinel Database Repair "
+     "Utility); copies of the files go into DIR/backups first", true,
+     [](const Args&) { return os::runRepair(); }},
     {{"--send-outbox", nullptr}, {},
      "send every message of the outbox (\"Send Messages\"); mail password on stdin when a login is set", true,
      [](const Args&) { return os::runSendOutbox(); }},

@@ -12,6 +12,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace os {
@@ -76,6 +77,19 @@ void unlock(int& fd)
     fd = -1;
 }
 
+// Makes the lock folder and any missing parent owner-only (0700): nobody else
+// needs to see which programs run. Folders that exist are left as they are.
+void makeOwnerOnlyPath(const QString& dir)
+{
+    const QString clean = QDir::cleanPath(QDir(dir).absolutePath());
+    if (QFileInfo(clean).isDir())
+        return;
+    const QString parent = QFileInfo(clean).path();
+    if (parent != clean)
+        makeOwnerOnlyPath(parent);
+    ::mkdir(QFile::encodeName(clean).constData(), 0700);
+}
+
 } // namespace
 
 SingleInstance::SingleInstance() = default;
@@ -96,7 +110,7 @@ bool SingleInstance::tryAcquire()
         return true;
     m_error.clear();
     const QString path = lockFilePath();
-    QDir().mkpath(QFileInfo(path).absolutePath());
+    makeOwnerOnlyPath(QFileInfo(path).absolutePath());
     m_fd = lockExclusive(path, m_error);
     return m_fd >= 0;
 }

@@ -7,7 +7,10 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QList>
+#include <QPair>
 #include <QRegularExpression>
+#include <QUrl>
 
 #include <sqlite3.h>
 
@@ -123,8 +126,10 @@ public:
         p.done = std::min(done, m_total);
         p.total = m_total;
         p.checking = checking;
-        if (!m_progress(p))
+        if (!m_progress(p)) {
+            cancelled = true;
             throw BackupError(QStringLiteral("The backup was cancelled."));
+        }
     }
 
     // Opens a table file for reading and starts its snapshot: a read
@@ -140,13 +145,29 @@ public:
             throw BackupError(QStringLiteral("Cannot back up %1.\r%2").arg(file, src->error()));
         // A writer checkpointing holds the file briefly.
         sqlite3_busy_timeout(src->db, 30000);
-        exec(*src, "BEGIN", file);
-        exec(*src, "SELECT COUNT(*) FROM sqlite_master", file); // the snapshot starts here
-        return src;
+        if (startSnapshot(*src) == SQLITE_OK)
+            return src;
+        // A folder nobody can write to (a read-only copy, a mounted medium)
+        // cannot get the shared-memory file a reader of a log needs. Without
+        // a log file beside the table nobody is writing it either (a writer
+        // would need one there), so the file as it stands is the table.
+        const QString folder = QFileInfo(source).absolutePath();
+        if (::access(QFile::encodeName(folder).constData(), W_OK) != 0 &&
+            !QFileInfo::exists(source + QStringLiteral("-wal"))) {
+            auto fixed = std::make_unique<Db>();
+            const QByteArray uri = QByteArrayLiteral("file:") +
+                                   QUrl::fromLocalFile(source).toEncoded(QUrl::RemoveScheme) +
+                                   QByteArrayLiteral("?immutable=1");
+            if (sqlite3_open_v2(uri.constData(), &fixed->db, SQLITE_OPEN_READONLY | SQLITE_OPEN_URI,
+                                nullptr) == SQLITE_OK &&
+                startSnapshot(*fixed) == SQLITE_OK)
+                return fixed;
+        }
+        throw BackupError(QStringLiteral("Cannot back up %1.\r%2").arg(file, src->error()));
     }
 
     // One table file: an online backup of its snapshot, then the check.
-    void copyTable(const Db& src, const QString& source, const QString& target)
+    void copyTable(const Db& src, const QString& source, const QString& target, bool fullCheck)
     {
         const QString file = QFileInfo(source).fileName();
         createOwnerOnly(target);
@@ -191,7 +212,7 @@ public:
         exec(src, "COMMIT", file);
 
         report(file, m_done, true);
-        check(dst, file);
+        check(dst, file, fullCheck);
         if (sqlite3_close(dst.db) != SQLITE_OK)
             throw BackupError(QStringLiteral("Cannot back up %1.\r%2").arg(file, dst.error()));
         dst.db = nullptr;
@@ -201,9 +222,37 @@ public:
         syncPath(target, false);
     }
 
+    // The files of a folder (invoice pages, kept replies) and its
+    // subfolders, owner only; synced with the whole backup at its end.
+    void copyFolder(const QString& source, const QString& target, const QString& label)
+    {
+        if (::mkdir(QFile::encodeName(target).constData(), 0700) != 0)
+            throw BackupError(QStringLiteral("Cannot create directory \"%1\". %2")
+                                  .arg(target, systemText(errno)));
+        const QDir dir(source);
+        for (const QFileInfo& entry : dir.entryInfoList(QDir::Files | QDir::Dirs | QDir::Hidden |
+                                                            QDir::NoDotAndDotDot | QDir::NoSymLinks,
+                                                        QDir::Name)) {
+            const QString to = target + QLatin1Char('/') + entry.fileName();
+            if (entry.isDir()) {
+                copyFolder(entry.filePath(), to, label);
+                continue;
+            }
+            copyBytes(entry.filePath(), to);
+            report(label, m_done);
+        }
+    }
+
     void copyFile(const QString& source, const QString& target)
     {
-        const QString file = QFileInfo(source).fileName();
+        copyBytes(source, target);
+        syncPath(target, false);
+        report(QFileInfo(source).fileName(), m_done);
+    }
+
+private:
+    void copyBytes(const QString& source, const QString& target)
+    {
         QFile in(source);
         if (!in.open(QIODevice::ReadOnly))
             throw BackupError(
@@ -218,12 +267,18 @@ public:
             throw BackupError(
                 QStringLiteral("Cannot write file \"%1\". %2").arg(target, out.errorString()));
         out.close();
-        syncPath(target, false);
         m_done += bytes.size();
-        report(file, m_done);
     }
 
-private:
+    static int startSnapshot(const Db& d)
+    {
+        int rc = sqlite3_exec(d.db, "BEGIN", nullptr, nullptr, nullptr);
+        if (rc == SQLITE_OK) // the snapshot starts here
+            rc =
+                sqlite3_exec(d.db, "SELECT COUNT(*) FROM sqlite_master", nullptr, nullptr, nullptr);
+        return rc;
+    }
+
     static qint64 pageSizeOf(const Db& d)
     {
         sqlite3_stmt* st = nullptr;
@@ -250,16 +305,20 @@ private:
         return copier->m_progress(p) ? 0 : 1;
     }
 
-    void check(const Db& d, const QString& file)
+    // quick_check reads every page and record once (linear time) and finds
+    // a damaged page or record; integrity_check also looks every row up in
+    // every index.
+    void check(const Db& d, const QString& file, bool full)
     {
         m_checking = file;
         sqlite3_progress_handler(d.db, 1000000, &Copier::checkProgress, this);
-        // The check looks every row up in every index: with the file mapped
-        // and a large cache it reads pages from memory, not one read() each.
+        // With the file mapped and a large cache the check reads pages from
+        // memory, not one read() each.
         sqlite3_exec(d.db, "PRAGMA mmap_size=1073741824; PRAGMA cache_size=-262144", nullptr,
                      nullptr, nullptr);
         sqlite3_stmt* st = nullptr;
-        if (sqlite3_prepare_v2(d.db, "PRAGMA integrity_check", -1, &st, nullptr) != SQLITE_OK)
+        if (sqlite3_prepare_v2(d.db, full ? "PRAGMA integrity_check" : "PRAGMA quick_check", -1,
+                               &st, nullptr) != SQLITE_OK)
             throw BackupError(
                 QStringLiteral("Cannot check the copy of %1.\r%2").arg(file, d.error()));
         QStringList problems;
@@ -271,8 +330,10 @@ private:
                 problems << row;
         }
         sqlite3_finalize(st);
-        if (rc == SQLITE_INTERRUPT)
+        if (rc == SQLITE_INTERRUPT) {
+            cancelled = true;
             throw BackupError(QStringLiteral("The backup was cancelled."));
+        }
         if (rc != SQLITE_DONE)
             throw BackupError(
                 QStringLiteral("Cannot check the copy of %1.\r%2").arg(file, d.error()));
@@ -281,6 +342,10 @@ private:
                                   .arg(file, problems.join(QLatin1Char('\r'))));
     }
 
+public:
+    bool cancelled = false;
+
+private:
     const CompanyBackup::ProgressFn& m_progress;
     qint64 m_total;
     qint64 m_done = 0;
@@ -291,6 +356,11 @@ private:
 
 CompanyBackup::CompanyBackup(const QString& dataDir, const QString& destination)
     : m_dataDir(dataDir), m_destination(destination)
+{
+}
+
+CompanyBackup::CompanyBackup(const QString& dataDir, const QString& destination, Options options)
+    : m_dataDir(dataDir), m_destination(destination), m_options(std::move(options))
 {
 }
 
@@ -308,8 +378,37 @@ QStringList CompanyBackup::files() const
     return names;
 }
 
+namespace {
+
+qint64 folderSize(const QString& dir)
+{
+    qint64 total = 0;
+    for (const QFileInfo& entry : QDir(dir).entryInfoList(
+             QDir::Files | QDir::Dirs | QDir::Hidden | QDir::NoDotAndDotDot | QDir::NoSymLinks)) {
+        total += entry.isDir() ? folderSize(entry.filePath()) : entry.size();
+    }
+    return total;
+}
+
+// Every file written on the destination's file system reaches the disk: one
+// call for the many small invoice pages instead of one sync each.
+void syncFileSystem(const QString& path)
+{
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_DIRECTORY);
+    if (fd < 0 || ::syncfs(fd) != 0) {
+        const int err = errno;
+        if (fd >= 0)
+            ::close(fd);
+        throw BackupError(QStringLiteral("Cannot write \"%1\". %2").arg(path, systemText(err)));
+    }
+    ::close(fd);
+}
+
+} // namespace
+
 QString CompanyBackup::run(const ProgressFn& progress)
 {
+    m_failures.clear();
     if (!QFileInfo(m_dataDir).isDir())
         throw BackupError(
             QStringLiteral("The company data directory \"%1\" does not exist.").arg(m_dataDir));
@@ -319,6 +418,14 @@ QString CompanyBackup::run(const ProgressFn& progress)
             QStringLiteral("There is no company database in \"%1\" to back up.").arg(m_dataDir));
     if (!QDir().mkpath(m_destination))
         throw BackupError(QStringLiteral("Cannot create directory \"%1\".").arg(m_destination));
+
+    // The folders copied after the files: the invoice pages, the kept replies.
+    QList<QPair<QString, QString>> folders; // source, name in the backup
+    const QString html = m_dataDir + QStringLiteral("/html");
+    if (QFileInfo(html).isDir())
+        folders.append({html, QStringLiteral("html")});
+    if (!m_options.repliesDir.isEmpty() && QFileInfo(m_options.repliesDir).isDir())
+        folders.append({m_options.repliesDir, QStringLiteral("retrievals")});
 
     const QString stamp = Clock::now().toString(QStringLiteral("yyyy-MM-dd_HH-mm-ss"));
     const QString temp = m_destination + QStringLiteral("/.%1%2.partial-%3")
@@ -332,23 +439,52 @@ QString CompanyBackup::run(const ProgressFn& progress)
         qint64 total = 0;
         for (const QString& name : names)
             total += QFileInfo(m_dataDir + QLatin1Char('/') + name).size();
+        for (const auto& folder : folders)
+            total += folderSize(folder.first);
         Copier copier(progress, total);
+        // A table that cannot be read costs only itself: the others are
+        // backed up and it is named.
         std::vector<std::unique_ptr<Db>> snapshots;
         for (const QString& name : names) {
-            if (!kOtherFiles.contains(name))
+            if (kOtherFiles.contains(name))
+                continue;
+            try {
                 snapshots.push_back(Copier::snapshot(m_dataDir + QLatin1Char('/') + name));
+            } catch (const BackupError& e) {
+                snapshots.push_back(nullptr);
+                m_failures << e.text();
+            }
         }
         std::size_t next = 0;
+        int tablesCopied = 0;
         for (const QString& name : names) {
             const QString source = m_dataDir + QLatin1Char('/') + name;
             const QString target = temp + QLatin1Char('/') + name;
             if (kOtherFiles.contains(name)) {
                 copier.copyFile(source, target);
-            } else {
-                copier.copyTable(*snapshots[next], source, target);
-                snapshots[next++].reset(); // its snapshot ends: the writers' log can be folded in
+                continue;
             }
+            std::unique_ptr<Db> snap = std::move(snapshots[next++]);
+            if (!snap)
+                continue;
+            try {
+                copier.copyTable(*snap, source, target, m_options.fullCheck);
+                ++tablesCopied;
+            } catch (const BackupError& e) {
+                if (copier.cancelled)
+                    throw;
+                m_failures << e.text();
+                QFile::remove(target);
+            }
+            snap.reset(); // its snapshot ends: the writers' log can be folded in
         }
+        if (tablesCopied == 0)
+            throw BackupError(m_failures.join(QLatin1Char('\r')));
+        for (const auto& folder : folders)
+            copier.copyFolder(folder.first, temp + QLatin1Char('/') + folder.second,
+                              folder.second + QLatin1Char('/'));
+        if (!folders.isEmpty())
+            syncFileSystem(temp);
         syncPath(temp, true);
 
         // Complete: it gets its name, which is never one taken before.

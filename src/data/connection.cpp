@@ -4,6 +4,7 @@
 #include "data/db_error.h"
 #include "data/schema.h"
 #include "data/statement.h"
+#include "data/table_files.h"
 
 #include <QDir>
 #include <QFile>
@@ -29,6 +30,7 @@ void configure(sqlite3* db)
 {
     sqlite3_busy_timeout(db, 2000);
     sqlite3_extended_result_codes(db, 1);
+    registerFoldCase(db);
     execSql(db, QStringLiteral("PRAGMA journal_mode=WAL"));
     execSql(db, QStringLiteral("PRAGMA synchronous=NORMAL"));
 }
@@ -98,13 +100,20 @@ std::shared_ptr<Connection> Connection::forTable(const QString& dir, const QStri
     if (auto live = reg.value(key).lock())
         return live;
 
+    // Card numbers and addresses: a file others can read is narrowed first.
+    narrowToOwner(key);
+    // Read-write, never immutable and never a read-only probe: the first
+    // connection folds in a log a killed or full-disk writer left behind, so
+    // the file reads as its last commit did. (SQLite opens a write-protected
+    // file read-only by itself.)
     sqlite3* db = nullptr;
     int rc =
         sqlite3_open_v2(QFile::encodeName(key).constData(), &db, SQLITE_OPEN_READWRITE, nullptr);
     if (rc != SQLITE_OK) {
         const DbError e = engineError(db, rc);
+        const DbError failure = openFailError(db, rc, path, e.text());
         sqlite3_close_v2(db);
-        throw DbError(openFailText(path, e.text()), DbError::Kind::Storage);
+        throw failure;
     }
     QString stored;
     try {
@@ -117,8 +126,9 @@ std::shared_ptr<Connection> Connection::forTable(const QString& dir, const QStri
         if (st.step())
             stored = st.column(0).toString();
     } catch (const DbError& e) {
+        const DbError failure = openFailError(db, SQLITE_ERROR, path, e.text());
         sqlite3_close_v2(db);
-        throw DbError(openFailText(path, e.text()), DbError::Kind::Storage);
+        throw failure;
     }
     if (stored.isEmpty()) {
         sqlite3_close_v2(db);
@@ -216,7 +226,7 @@ QString Connection::attach(const QString& dir, const QString& tableName)
         try {
             st.step();
         } catch (const DbError& e) {
-            throw DbError(openFailText(path, e.text()), DbError::Kind::Storage);
+            throw openFailError(m_db, SQLITE_ERROR, path, e.text());
         }
     }
     bool present = false;
@@ -229,8 +239,9 @@ QString Connection::attach(const QString& dir, const QString& tableName)
         st.bind(1, bare);
         present = st.step();
     } catch (const DbError& e) {
+        const DbError failure = openFailError(m_db, SQLITE_ERROR, path, e.text());
         execSql(m_db, QStringLiteral("DETACH DATABASE %1").arg(quoteIdent(schema)));
-        throw DbError(openFailText(path, e.text()), DbError::Kind::Storage);
+        throw failure;
     }
     if (!present) {
         execSql(m_db, QStringLiteral("DETACH DATABASE %1").arg(quoteIdent(schema)));

@@ -4,11 +4,11 @@
 #include "data/connection.h"
 #include "data/db_error.h"
 #include "data/statement.h"
+#include "data/table_files.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QUrl>
 
 #include <sqlite3.h>
 
@@ -22,7 +22,7 @@ namespace os {
 
 namespace {
 
-QString columnSql(const FieldDef& f)
+QString typeSql(const FieldDef& f)
 {
     QString type;
     switch (f.type) {
@@ -56,7 +56,12 @@ QString columnSql(const FieldDef& f)
         type = QStringLiteral("TEXT");
         break;
     }
-    return quoteIdent(f.name) + QLatin1Char(' ') + type;
+    return type;
+}
+
+QString columnSql(const FieldDef& f)
+{
+    return quoteIdent(f.name) + QLatin1Char(' ') + typeSql(f);
 }
 
 // A single quoted SQL text.
@@ -215,30 +220,39 @@ void createTable(const QString& dir, const TableDef& def)
     QFile::remove(work);
 }
 
+QString declaredType(const FieldDef& f)
+{
+    // The constraints of an Autoinc column are not part of its type.
+    return f.type == FieldType::Autoinc ? QStringLiteral("INTEGER") : typeSql(f);
+}
+
 QStringList storedColumnNames(const QString& dir, const QString& tableName)
 {
     const QString path = tableFilePath(dir, tableName);
     if (!QFileInfo::exists(path))
         throw DbError(missingTableText(path));
+    // An ordinary read-write connection, like every other: it folds in a log
+    // a killed or full-disk writer left behind. The main file alone may be
+    // half-checkpointed and read as damaged although every commit is safe
+    // in the log. Closing it (the last connection) folds the log in.
+    narrowToOwner(path);
     sqlite3* db = nullptr;
-    // Immutable: the check leaves no lock, log or shared-memory file behind.
-    const QByteArray uri = QByteArrayLiteral("file:") +
-                           QUrl::fromLocalFile(path).toEncoded(QUrl::RemoveScheme) +
-                           QByteArrayLiteral("?mode=ro&immutable=1");
     const int rc =
-        sqlite3_open_v2(uri.constData(), &db, SQLITE_OPEN_READONLY | SQLITE_OPEN_URI, nullptr);
+        sqlite3_open_v2(QFile::encodeName(path).constData(), &db, SQLITE_OPEN_READWRITE, nullptr);
     QStringList names;
     try {
         if (rc != SQLITE_OK)
             throw engineError(db, rc);
         sqlite3_busy_timeout(db, 2000);
+        sqlite3_extended_result_codes(db, 1);
         Statement st(db, QStringLiteral("SELECT name FROM pragma_table_info(?1)"));
         st.bind(1, bareTableName(tableName));
         while (st.step())
             names << st.column(0).toString();
     } catch (const DbError& e) {
+        const DbError failure = openFailError(db, rc, path, e.text());
         sqlite3_close_v2(db);
-        throw DbError(openFailText(path, e.text()));
+        throw failure;
     }
     sqlite3_close_v2(db);
     if (names.isEmpty())

@@ -24,8 +24,13 @@ QString indexColumnSql(const TableDef& def, const QString& field, bool descendin
 // older files when a connection first opens them.
 QStringList engineObjectSql(const TableDef& def);
 
-// Column names of the table as stored in its file (opened by itself, read
-// only, leaving no lock or log file behind).
+// The column's type as the file declares it ("VARCHAR(50)", "INTEGER").
+struct FieldDef;
+QString declaredType(const FieldDef& f);
+
+// Column names of the table as stored in its file (opened by itself with a
+// connection of its own, which recovers a log left behind; nothing else is
+// changed).
 QStringList storedColumnNames(const QString& dir, const QString& tableName);
 
 } // namespace os

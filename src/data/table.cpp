@@ -5,6 +5,7 @@
 #include "data/schema.h"
 #include "data/statement.h"
 #include "data/stored_values.h"
+#include "data/table_files.h"
 
 #include <sqlite3.h>
 
@@ -165,7 +166,12 @@ void Table::whereClause(QStringList& terms, QVariantList& binds) const
                                                       : col + QStringLiteral(" IS NULL"));
                 continue;
             }
-            if (isTextType(f.type) && m_filterNoCase) {
+            if (isTextType(f.type) && m_filterNoCase && !isAscii(c.value.toString())) {
+                // Letters beyond ASCII: both sides in Unicode case folding.
+                terms << QStringLiteral("os_fold(%1) %2 ?").arg(col, c.op);
+                binds << foldCase(c.value.toString());
+            } else if (isTextType(f.type) && m_filterNoCase) {
+                // ASCII text: the case-blind indexes narrow the rows as before.
                 terms << QStringLiteral("%1 COLLATE NOCASE %2 ?").arg(col, c.op);
                 binds << c.value;
             } else if (isTextType(f.type) && c.op == QLatin1String("=")) {
@@ -181,9 +187,12 @@ void Table::whereClause(QStringList& terms, QVariantList& binds) const
         }
     }
     if (!m_searchText.isEmpty() && !m_searchCols.isEmpty()) {
-        // LIKE ignores the case of ASCII letters; the text's own % and _ are
-        // escaped so that they match themselves.
-        QString pattern = m_searchText;
+        // LIKE ignores the case of ASCII letters; a text with other letters
+        // is matched in Unicode case folding on both sides ("müller" finds
+        // "MÜLLER"). The text's own % and _ are escaped so that they match
+        // themselves.
+        const bool ascii = isAscii(m_searchText);
+        QString pattern = ascii ? m_searchText : foldCase(m_searchText);
         pattern.replace(QLatin1Char('\\'), QStringLiteral("\\\\"))
             .replace(QLatin1Char('%'), QStringLiteral("\\%"))
             .replace(QLatin1Char('_'), QStringLiteral("\\_"));
@@ -191,9 +200,9 @@ void Table::whereClause(QStringList& terms, QVariantList& binds) const
         QStringList any;
         for (int c : m_searchCols) {
             const FieldDef& f = m_def->fields.at(c);
-            any << (isTextType(f.type)
-                        ? quoteIdent(f.name)
-                        : QStringLiteral("CAST(%1 AS TEXT)").arg(quoteIdent(f.name))) +
+            any << (!isTextType(f.type) ? QStringLiteral("CAST(%1 AS TEXT)").arg(quoteIdent(f.name))
+                    : ascii             ? quoteIdent(f.name)
+                                        : QStringLiteral("os_fold(%1)").arg(quoteIdent(f.name))) +
                        QStringLiteral(" LIKE ? ESCAPE '\\'");
             binds << pattern;
         }
@@ -917,6 +926,11 @@ bool Table::locate(const QStringList& fields, const QVariantList& values, bool c
         if (stored.isNull()) {
             terms << quoteIdent(f.name) + QStringLiteral(" IS NULL");
         } else {
+            if (caseInsensitive && isTextType(f.type) && !isAscii(stored.toString())) {
+                terms << QStringLiteral("os_fold(%1) = ?").arg(quoteIdent(f.name));
+                binds << foldCase(stored.toString());
+                continue;
+            }
             terms << quoteIdent(f.name) + (caseInsensitive && isTextType(f.type)
                                                ? QStringLiteral(" COLLATE NOCASE = ?")
                                                : QStringLiteral(" = ?"));

@@ -36,6 +36,41 @@ void appendField(QByteArray& out, QByteArrayView value)
     out.append('"');
 }
 
+// A text a spreadsheet would run as a formula (it starts with =, +, -, @, a
+// tab or a carriage return) goes out with a leading apostrophe, which the
+// spreadsheet shows as text. A number ("-12.50", "+1") is left as it is.
+bool looksLikeFormula(QByteArrayView value)
+{
+    if (value.isEmpty())
+        return false;
+    switch (value.front()) {
+    case '=':
+    case '+':
+    case '-':
+    case '@':
+    case '\t':
+    case '\r':
+        break;
+    default:
+        return false;
+    }
+    bool number = false;
+    const double v = value.toDouble(&number);
+    return !number || !qIsFinite(v);
+}
+
+void appendText(QByteArray& out, QByteArrayView value)
+{
+    if (!looksLikeFormula(value)) {
+        appendField(out, value);
+        return;
+    }
+    QByteArray guarded;
+    guarded.reserve(value.size() + 1);
+    guarded.append('\'').append(value);
+    appendField(out, guarded);
+}
+
 void write(QIODevice& out, QByteArray& buffer)
 {
     if (out.write(buffer) != buffer.size())
@@ -90,7 +125,7 @@ qint64 exportCsv(const Table& table, const QList<CsvColumn>& columns, QIODevice&
                 break;
             case Kind::Text:
                 // Dates are stored as ISO-8601 text already.
-                appendField(buffer, cells.text(i));
+                appendText(buffer, cells.text(i));
                 break;
             }
         }
@@ -107,6 +142,9 @@ qint64 exportCsvToFile(const Table& table, const QList<CsvColumn>& columns, cons
 {
     QSaveFile out(file);
     if (!out.open(QIODevice::WriteOnly))
+        throw Error(QStringLiteral("Cannot write \"%1\". %2").arg(file, out.errorString()));
+    // Names, addresses and e-mail addresses: for the merchant's eyes only.
+    if (!out.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner))
         throw Error(QStringLiteral("Cannot write \"%1\". %2").arg(file, out.errorString()));
     const qint64 rows = exportCsv(table, columns, out);
     if (!out.commit())

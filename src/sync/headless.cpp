@@ -7,6 +7,7 @@
 #include "base/settings.h"
 #include "base/text_utils.h"
 #include "data/main_data_mod.h"
+#include "data/table_files.h"
 #include "sync/import_steps.h"
 #include "sync/publish_preview.h"
 #include "sync/store_session.h"
@@ -199,8 +200,11 @@ bool openCompanyDatabaseReporting(TMainDataMod& data, const QString& dir)
         messages().info(notice);
     try {
         QString error;
-        if (data.OpenCompanyDatabase(dir, &error))
+        if (data.OpenCompanyDatabase(dir, &error)) {
+            if (const QString narrowed = takeOpenNotice(); !narrowed.isEmpty())
+                messages().warning(narrowed);
             return true;
+        }
         messages().error(error);
     } catch (const OldTableLayout& old) {
         for (const QString& text : old.messages())

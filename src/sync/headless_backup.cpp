@@ -14,8 +14,18 @@
 
 namespace os {
 
-int runBackup(const QString& destination, const QString& keep)
+int runBackup(const QString& destination, const QString& keep, const QString& verify,
+              bool withReplies)
 {
+    CompanyBackup::Options options;
+    if (verify == QLatin1String("full")) {
+        options.fullCheck = true;
+    } else if (!verify.isEmpty() && verify != QLatin1String("quick")) {
+        std::fputs("--verify takes quick or full.\n", stderr);
+        return 2;
+    }
+    if (withReplies)
+        options.repliesDir = AppPaths::homeFile(QStringLiteral("retrievals"));
     std::optional<int> keepCount;
     if (!keep.isEmpty()) {
         keepCount = parseInteger(keep);
@@ -26,7 +36,7 @@ int runBackup(const QString& destination, const QString& keep)
     }
     const QString dest = QDir(destination).absolutePath();
     try {
-        CompanyBackup backup(AppPaths::dataDir(), dest);
+        CompanyBackup backup(AppPaths::dataDir(), dest, options);
         QString current;
         const QString folder = backup.run([&current](const CompanyBackup::Progress& p) {
             if (p.file != current) {
@@ -36,6 +46,12 @@ int runBackup(const QString& destination, const QString& keep)
             return true;
         });
         printLogRow(QStringLiteral("Backup"), QStringLiteral("Complete: ") + folder);
+        // A backup that left a table out is not a good one to prune for.
+        const QStringList failures = backup.failures();
+        for (const QString& failure : failures)
+            messages().error(failure);
+        if (!failures.isEmpty())
+            return 1;
         if (keepCount) {
             for (const QString& removed : CompanyBackup::prune(dest, *keepCount))
                 printLogRow(QStringLiteral("Backup"), QStringLiteral("Removed: ") + removed);

@@ -264,6 +264,102 @@ private slots:
                  QStringList());
     }
 
+    // A table file that is not a database costs only itself; the invoice
+    // pages always come along, the kept replies with --with-replies.
+    void badTableCostsOnlyItself()
+    {
+        QVERIFY(QDir().mkpath(dataDir() + QStringLiteral("/html/old")));
+        QVERIFY(writeAll(dataDir() + QStringLiteral("/html/1001inv.html"), "<p>1001</p>\r\n"));
+        QVERIFY(writeAll(dataDir() + QStringLiteral("/html/old/999inv.html"), "<p>999</p>"));
+        QVERIFY(QDir().mkpath(m_home->path(QStringLiteral("retrievals"))));
+        QVERIFY(writeAll(m_home->path(QStringLiteral("retrievals/r1.reply")), "reply one"));
+        QVERIFY(writeAll(dataDir() + QStringLiteral("/coupons.db"), QByteArray(4096, 'q')));
+
+        const QString dest = m_home->path(QStringLiteral("backups"));
+        const Run r = backup({dest, QStringLiteral("--with-replies"), QStringLiteral("--keep"),
+                              QStringLiteral("1")});
+        QCOMPARE(r.err,
+                 QStringLiteral("Error: Cannot back up coupons.db.\nfile is not a database\n"));
+        QCOMPARE(r.exitCode, 1);
+        const QStringList made = CompanyBackup::completeBackups(dest);
+        QCOMPARE(made.size(), 1);
+        const QString folder = dest + QLatin1Char('/') + made.first();
+        QCOMPARE(r.out.last(), QStringLiteral("Backup\tComplete: ") + folder);
+        QVERIFY(r.out.contains(QStringLiteral("Backup\thtml/")));
+        QVERIFY(r.out.contains(QStringLiteral("Backup\tretrievals/")));
+        QVERIFY(!QFileInfo::exists(folder + QStringLiteral("/coupons.db")));
+        QCOMPARE(column(folder, QStringLiteral("SELECT INV FROM orders.db ORDER BY INV")),
+                 (QVariantList{1, 2, 3}));
+        QCOMPARE(QDir(folder).entryList(QDir::Files).size(), int(catalogue().size()) - 1 + 2);
+        QCOMPARE(readAll(folder + QStringLiteral("/html/1001inv.html")),
+                 QByteArray("<p>1001</p>\r\n"));
+        QCOMPARE(readAll(folder + QStringLiteral("/html/old/999inv.html")),
+                 QByteArray("<p>999</p>"));
+        QCOMPARE(unixMode(folder + QStringLiteral("/html/old")), 0700);
+        QCOMPARE(unixMode(folder + QStringLiteral("/html/old/999inv.html")), 0600);
+        QCOMPARE(readAll(folder + QStringLiteral("/retrievals/r1.reply")), QByteArray("reply one"));
+
+        // Without --with-replies no replies; --verify full checks every
+        // index; another --verify is a wrong command line.
+        QVERIFY(QFile::remove(dataDir() + QStringLiteral("/coupons.db")));
+        TMainDataMod::CreateMissingTables(dataDir());
+        const Run full = backup({dest, QStringLiteral("--verify"), QStringLiteral("full")});
+        QCOMPARE(full.err, QString());
+        QCOMPARE(full.exitCode, 0);
+        const QString second = full.out.last().mid(QStringLiteral("Backup\tComplete: ").size());
+        QVERIFY(QFileInfo::exists(second + QStringLiteral("/coupons.db")));
+        QVERIFY(QFileInfo::exists(second + QStringLiteral("/html/1001inv.html")));
+        QVERIFY(!QFileInfo::exists(second + QStringLiteral("/retrievals")));
+        const Run wrong = backup({dest, QStringLiteral("--verify"), QStringLiteral("sometimes")});
+        QCOMPARE(wrong.err, QStringLiteral("--verify takes quick or full.\n"));
+        QCOMPARE(wrong.exitCode, 2);
+    }
+
+    // A backup only reads: a data folder nobody may write to is backed up.
+    // As root (who may write anywhere) the backup runs as "nobody" on a home
+    // given to nobody; the program is copied where nobody can run it.
+    void readOnlyDataFolder()
+    {
+        const bool root = ::geteuid() == 0;
+        const QString dest = m_home->path(QStringLiteral("backups"));
+        QVERIFY(QDir().mkpath(dest));
+        QString program = QStringLiteral(OS_PROGRAM_EXE);
+        if (root) {
+            program = m_home->path(QStringLiteral("ordersentinel"));
+            QVERIFY(QFile::copy(QStringLiteral(OS_PROGRAM_EXE), program));
+            QProcess chown;
+            chown.start(QStringLiteral("chown"),
+                        {QStringLiteral("-R"), QStringLiteral("nobody:"), m_home->home()});
+            QVERIFY(chown.waitForFinished(30000) && chown.exitCode() == 0);
+        }
+        QVERIFY(QFile::setPermissions(dataDir(), QFile::ReadOwner | QFile::ExeOwner |
+                                                     QFile::ReadGroup | QFile::ExeGroup |
+                                                     QFile::ReadOther | QFile::ExeOther));
+        QStringList args = {program, QStringLiteral("--home"), m_home->home(),
+                            QStringLiteral("--backup"), dest};
+        if (root)
+            args = QStringList{QStringLiteral("--reuid=nobody"), QStringLiteral("--regid=nogroup"),
+                               QStringLiteral("--clear-groups")} +
+                   args;
+        QProcess p;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("HOME"), m_home->home());
+        p.setProcessEnvironment(env);
+        p.start(root ? QStringLiteral("setpriv") : program, root ? args : args.mid(1));
+        QVERIFY(p.waitForFinished(120000));
+        const QString err = QString::fromUtf8(p.readAllStandardError());
+        QFile::setPermissions(dataDir(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        QCOMPARE(err, QString());
+        QCOMPARE(p.exitCode(), 0);
+        // Nothing was left in the data folder by the reading.
+        QVERIFY(!QFileInfo::exists(dataDir() + QStringLiteral("/orders.db-wal")));
+        const QStringList made = CompanyBackup::completeBackups(dest);
+        QCOMPARE(made.size(), 1);
+        QCOMPARE(column(dest + QLatin1Char('/') + made.first(),
+                        QStringLiteral("SELECT INV FROM orders.db ORDER BY INV")),
+                 (QVariantList{1, 2, 3}));
+    }
+
     void nothingToBackUp()
     {
         TempHome empty;

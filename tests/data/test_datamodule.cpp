@@ -161,9 +161,11 @@ void TestDataModule::garbageTableFailsTheOpenAndClosesAgain()
     TMainDataMod dm;
     QString error;
     QVERIFY(!dm.OpenCompanyDatabase(dir, &error));
-    QCOMPARE(
-        error,
-        QStringLiteral("Cannot open table %1/shipped_info.db.\rfile is not a database").arg(dir));
+    QCOMPARE(error, QStringLiteral("Cannot open table %1/shipped_info.db.\rfile is not a "
+                                   "database\rThe file is damaged. Restore it from a "
+                                   "backup, or run the Ordersentinel Database Repair Utility "
+                                   "(ordersentinel --repair) to save its readable rows.")
+                        .arg(dir));
     QVERIFY(sm.texts().isEmpty());
     for (Table* t : allTables(dm))
         QVERIFY2(!t->isOpen(), qPrintable(t->objectName()));
@@ -174,8 +176,11 @@ void TestDataModule::garbageTableFailsTheOpenAndClosesAgain()
     QVERIFY(QFile::remove(dir + "/orders.db"));
     writeBytes(dir + "/orders.db", garbage);
     QVERIFY(!dm.OpenCompanyDatabase(dir, &error));
-    QCOMPARE(error,
-             QStringLiteral("Cannot open table %1/orders.db.\rfile is not a database").arg(dir));
+    QCOMPARE(error, QStringLiteral("Cannot open table %1/orders.db.\rfile is not a database\rThe "
+                                   "file is damaged. Restore it from a "
+                                   "backup, or run the Ordersentinel Database Repair Utility "
+                                   "(ordersentinel --repair) to save its readable rows.")
+                        .arg(dir));
     QCOMPARE(fileBytes(dir + "/orders.db"), garbage);
     QVERIFY(QFileInfo::exists(dir + "/shipped_info.db")); // the missing one was made again
 }

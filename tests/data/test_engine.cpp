@@ -811,8 +811,13 @@ void TestEngine::garbageFileIsReportedAndKept()
     writeBytes(path, garbage);
     Table t("orders");
     t.setDirectory(dir);
-    OS_VERIFY_THROWS(DbError, t.open(),
-                     QStringLiteral("Cannot open table %1.\rfile is not a database").arg(path));
+    OS_VERIFY_THROWS(
+        DbError, t.open(),
+        QStringLiteral(
+            "Cannot open table %1.\rfile is not a database\rThe file is damaged. Restore it from a "
+            "backup, or run the Ordersentinel Database Repair Utility "
+            "(ordersentinel --repair) to save its readable rows.")
+            .arg(path));
     QVERIFY(!t.isOpen());
     QVERIFY_THROWS_EXCEPTION(DbError, storedColumnNames(dir, "orders"));
     TMainDataMod::CreateMissingTables(dir); // exists: left alone

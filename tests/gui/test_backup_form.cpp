@@ -17,6 +17,7 @@
 #include "gui/app/message_box.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QDir>
 #include <QLabel>
 #include <QLineEdit>
@@ -121,6 +122,62 @@ private slots:
         QVERIFY(ini.load());
         QCOMPARE(ini.value(QStringLiteral("Backup"), QStringLiteral("Keep"), QString()),
                  QStringLiteral("1"));
+    }
+
+    // The invoice pages always go with the tables; the kept store replies
+    // when the box is ticked; a table that cannot be read costs only
+    // itself and is named.
+    void invoicesRepliesAndABadTable()
+    {
+        QVERIFY(test::writeAll(AppPaths::dataFile(QStringLiteral("html/1001inv.html")),
+                               "<html>1001</html>"));
+        QVERIFY(QDir().mkpath(m_home->path(QStringLiteral("retrievals"))));
+        QVERIFY(test::writeAll(m_home->path(QStringLiteral("retrievals/2026-01-01.reply")),
+                               "DataSuccess"));
+        const QString bad = AppPaths::dataFile(QStringLiteral("coupons.db"));
+        QVERIFY(test::writeAll(bad, QByteArray(4096, 'z')));
+        const QString dest = m_home->path(QStringLiteral("b"));
+        QString made;
+        withBackupForm([&](TBackupForm* form) {
+            QVERIFY(!form->RepliesCheck->isChecked());
+            QVERIFY(!form->FullCheckCheck->isChecked());
+            form->FolderEdit->selectAll();
+            QTest::keyClicks(form->FolderEdit, dest);
+            // Tab past Browse and the count to the boxes; Space ticks them.
+            for (int i = 0; i < 3; ++i)
+                QTest::keyClick(form->focusWidget(), Qt::Key_Tab);
+            QCOMPARE(form->focusWidget(), form->RepliesCheck);
+            QTest::keyClick(form->RepliesCheck, Qt::Key_Space);
+            QVERIFY(form->RepliesCheck->isChecked());
+            QTest::keyClick(form->RepliesCheck, Qt::Key_Tab);
+            QCOMPARE(form->focusWidget(), form->FullCheckCheck);
+            QTest::keyClick(form->FullCheckCheck, Qt::Key_Space);
+            QVERIFY(form->FullCheckCheck->isChecked());
+            QVERIFY(!backUp(form));
+            made = form->lastBackup();
+            QCOMPARE(m_messages->texts(),
+                     QStringList({QStringLiteral("The company database is backed up in\r%1\r\r"
+                                                 "except:\r\rCannot back up coupons.db.\rfile is "
+                                                 "not a database")
+                                      .arg(QDir::toNativeSeparators(made))}));
+            QCOMPARE(form->StatusLabel->text(),
+                     QStringLiteral("Backed up in %1, without 1 of its table files.")
+                         .arg(QDir::toNativeSeparators(made)));
+        });
+        QCOMPARE(CompanyBackup::completeBackups(dest), QStringList({QFileInfo(made).fileName()}));
+        QVERIFY(!QFileInfo::exists(made + QStringLiteral("/coupons.db")));
+        QVERIFY(QFileInfo::exists(made + QStringLiteral("/orders.db")));
+        QCOMPARE(test::readAll(made + QStringLiteral("/html/1001inv.html")),
+                 QByteArray("<html>1001</html>"));
+        QCOMPARE(test::unixMode(made + QStringLiteral("/html")), 0700);
+        QCOMPARE(test::unixMode(made + QStringLiteral("/html/1001inv.html")), 0600);
+        QCOMPARE(test::readAll(made + QStringLiteral("/retrievals/2026-01-01.reply")),
+                 QByteArray("DataSuccess"));
+        // The boxes are remembered.
+        withBackupForm([&](TBackupForm* form) {
+            QVERIFY(form->RepliesCheck->isChecked());
+            QVERIFY(form->FullCheckCheck->isChecked());
+        });
     }
 
     void failureIsShownAndNothingIsLeft()

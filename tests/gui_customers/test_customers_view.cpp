@@ -45,6 +45,22 @@ using os::test::captions;
 using os::test::customerRow;
 using os::test::fire;
 
+namespace {
+
+// Types `text` key by key as a keyboard does, letters beyond ASCII included
+// (QTest::keyClicks takes ASCII only).
+void typeText(QWidget* widget, const QString& text)
+{
+    for (const QChar c : text) {
+        if (c.unicode() < 0x80)
+            QTest::keyClick(widget, char(c.unicode()));
+        else
+            QTest::sendKeyEvent(QTest::Click, widget, Qt::Key_unknown, QString(c), Qt::NoModifier);
+    }
+}
+
+} // namespace
+
 class TestCustomersView : public test::ProgramFixture
 {
     Q_OBJECT
@@ -67,7 +83,7 @@ class TestCustomersView : public test::ProgramFixture
     bool search(TMainCustomersView* v, const QString& text, const QString& pick)
     {
         v->SearchEdit->clear();
-        QTest::keyClicks(v->SearchEdit, text);
+        typeText(v->SearchEdit, text);
         bool numberOn = false;
         bool seen = false;
         QTimer poll;
@@ -232,6 +248,22 @@ private slots:
         // Remove Query: everybody again.
         QTest::mouseClick(v->findChild<QToolButton*>("RemoveQueryButton"), Qt::LeftButton);
         QCOMPARE(listed(v), QList<int>({5, 12, 42, 120}));
+    }
+
+    // Letter case beyond A-Z does not matter either: "müller" finds "MÜLLER".
+    void searchFoldsCaseBeyondAscii()
+    {
+        start({customerRow(1, {{"NAME", "MÜLLER GmbH"}}), customerRow(2, {{"NAME", "Jörg Müller"}}),
+               customerRow(3, {{"NAME", "Muller"}}), customerRow(4, {{"SCITY", "ÅRHUS"}})});
+        TMainCustomersView* v = openCustomers();
+        QVERIFY(v);
+        search(v, "müller", "BillName1");
+        QCOMPARE(listed(v), QList<int>({1, 2}));
+        search(v, "MULLER", "BillName1");
+        QCOMPARE(listed(v), QList<int>({3}));
+        search(v, "århus", "ShipCity1");
+        QCOMPARE(listed(v), QList<int>({4}));
+        QVERIFY(m_messages->texts().isEmpty());
     }
 
     void exportsTheListedCustomersWithoutPasswords()

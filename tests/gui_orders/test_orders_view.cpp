@@ -34,6 +34,22 @@ using os::test::actionNamed;
 using os::test::captions;
 using os::test::fire;
 
+namespace {
+
+// Types `text` key by key as a keyboard does, letters beyond ASCII included
+// (QTest::keyClicks takes ASCII only).
+void typeText(QWidget* widget, const QString& text)
+{
+    for (const QChar c : text) {
+        if (c.unicode() < 0x80)
+            QTest::keyClick(widget, char(c.unicode()));
+        else
+            QTest::sendKeyEvent(QTest::Click, widget, Qt::Key_unknown, QString(c), Qt::NoModifier);
+    }
+}
+
+} // namespace
+
 class TestOrdersView : public test::ProgramFixture
 {
     Q_OBJECT
@@ -216,6 +232,26 @@ private slots:
         chooseFilter(v, "Complete");
         QCOMPARE(listed(v), QList<int>({4}));
         QCOMPARE(m_messages->texts().size(), 1);
+    }
+
+    // The find box folds case beyond A-Z: "müller" finds "MÜLLER".
+    void findFoldsCaseBeyondAscii()
+    {
+        start({test::orderRow(1, "New", {{"NAME", "HANS MÜLLER"}}),
+               test::orderRow(2, "New", {{"NAME", "Hans Muller"}}),
+               test::orderRow(3, "New", {{"NAME", "Ærø Øl"}})});
+        TOrdersView* v = openOrders();
+        QVERIFY(v);
+        QTest::keyClick(v->Grid, Qt::Key_F, Qt::ControlModifier);
+        typeText(v->FindEdit, "müller");
+        QTest::keyClick(v->FindEdit, Qt::Key_Return);
+        QCOMPARE(listed(v), QList<int>({1}));
+        QTest::keyClick(v->Grid, Qt::Key_F, Qt::ControlModifier);
+        v->FindEdit->selectAll();
+        typeText(v->FindEdit, "ærø øl");
+        QTest::keyClick(v->FindEdit, Qt::Key_Return);
+        QCOMPARE(listed(v), QList<int>({3}));
+        QVERIFY(m_messages->texts().isEmpty());
     }
 
     // Marking through the menus, as the merchant does it; Mark ALL reaches

@@ -101,6 +101,18 @@ private slots:
         QVERIFY(lines.contains(QStringLiteral("Exec=ordersentinel")));
         QVERIFY(lines.contains(QStringLiteral("Icon=ordersentinel")));
 
+        // The repair utility the program's messages name has its own entry.
+        const QString repair =
+            installed(QStringLiteral("share/applications/ordersentinel-repair.desktop"));
+        const Run repairValid = run(QStringLiteral("desktop-file-validate"), {repair});
+        QVERIFY2(repairValid.code == 0 && repairValid.out.isEmpty(),
+                 qPrintable(repairValid.out + repairValid.err));
+        QFile r(repair);
+        QVERIFY(r.open(QIODevice::ReadOnly));
+        const QStringList repairLines = QString::fromUtf8(r.readAll()).split(QLatin1Char('\n'));
+        QVERIFY(repairLines.contains(QStringLiteral("Name=Ordersentinel Database Repair Utility")));
+        QVERIFY(repairLines.contains(QStringLiteral("Exec=ordersentinel --repair")));
+
         const QString icons = installed(QStringLiteral("share/icons/hicolor/"));
         QVERIFY(QFileInfo::exists(icons + QStringLiteral("scalable/apps/ordersentinel.svg")));
         for (int size : {16, 24, 32, 48, 64, 128, 256}) {
@@ -190,6 +202,7 @@ private slots:
         const Run files = run(QStringLiteral("dpkg-deb"), {QStringLiteral("-c"), deb});
         for (const char* file :
              {"./usr/bin/ordersentinel", "./usr/share/applications/ordersentinel.desktop",
+              "./usr/share/applications/ordersentinel-repair.desktop",
               "./usr/share/icons/hicolor/scalable/apps/ordersentinel.svg"})
             QVERIFY2(files.out.contains(QLatin1String(file)), file);
     }

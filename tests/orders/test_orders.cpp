@@ -457,6 +457,41 @@ private slots:
         QVERIFY(!QFile::exists(m_home->path("no/such/x.csv")));
     }
 
+    // A cell a spreadsheet would run as a formula goes out as text (a leading
+    // apostrophe); a number keeps its sign. The file is the merchant's alone.
+    void exportGuardsFormulas()
+    {
+        open({test::orderRow(1, "New",
+                             {{"NAME", "=HYPERLINK(\"http://evil.test\",\"x\")"},
+                              {"COMPANY", "+1-555-0100 Ltd"},
+                              {"EMAIL", "@SUM(A1:A9)"},
+                              {"COUPON", "-12.50"}}),
+              test::orderRow(2, "New",
+                             {{"NAME", "\tTabbed"},
+                              {"COMPANY", "\rReturn"},
+                              {"EMAIL", "a=b@example.com"},
+                              {"COUPON", "+7"}}),
+              test::orderRow(3, "New", {{"NAME", "-Dash name"}, {"COUPON", "-"}})});
+        const QString file = m_home->path("guard.csv");
+        QCOMPARE(ExportOrdersToFile(orders(), file), 3);
+        QCOMPARE(test::unixMode(file), 0600);
+        const QList<QStringList> rows = readCsv(file);
+        QCOMPARE(rows.size(), 4);
+        // Newest first: 3, 2, 1. Name, Company, E-mail; then Coupon.
+        QCOMPARE(rows.at(1).mid(7, 3), QStringList({"'-Dash name", "", "c3@example.com"}));
+        QCOMPARE(rows.at(1).at(12), QString("'-"));
+        QCOMPARE(rows.at(2).mid(7, 3), QStringList({"'\tTabbed", "'\rReturn", "a=b@example.com"}));
+        QCOMPARE(rows.at(2).at(12), QString("+7"));
+        QCOMPARE(rows.at(3).mid(7, 3), QStringList({"'=HYPERLINK(\"http://evil.test\",\"x\")",
+                                                    "'+1-555-0100 Ltd", "'@SUM(A1:A9)"}));
+        QCOMPARE(rows.at(3).at(12), QString("-12.50"));
+        // An existing file others could read is replaced by one they cannot.
+        QVERIFY(QFile::setPermissions(file, QFile::ReadOwner | QFile::WriteOwner |
+                                                QFile::ReadGroup | QFile::ReadOther));
+        QCOMPARE(ExportOrdersToFile(orders(), file), 3);
+        QCOMPARE(test::unixMode(file), 0600);
+    }
+
     // `--export-orders` through the real executable: the header, the state
     // filter (case ignored), the exit codes, no program lock needed.
     void headlessExport()

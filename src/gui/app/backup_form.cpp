@@ -8,6 +8,7 @@
 #include "base/paths.h"
 #include "data/backup.h"
 
+#include <QCheckBox>
 #include <QCloseEvent>
 #include <QDir>
 #include <QFormLayout>
@@ -42,9 +43,9 @@ TBackupForm::TBackupForm(QWidget* parent) : QDialog(parent)
     setMinimumWidth(fontMetrics().averageCharWidth() * 72);
 
     auto* intro = new QLabel(
-        QStringLiteral("Every table file, zr.ini and ccitems.txt are copied into a new dated "
-                       "folder inside the folder below, and each copy is checked. The program "
-                       "and retrievals may go on meanwhile."),
+        QStringLiteral("Every table file, zr.ini, ccitems.txt and the invoice pages are copied "
+                       "into a new dated folder inside the folder below, and each copy is "
+                       "checked. The program and retrievals may go on meanwhile."),
         this);
     intro->setWordWrap(true);
 
@@ -73,6 +74,18 @@ TBackupForm::TBackupForm(QWidget* parent) : QDialog(parent)
     keepLabel->setBuddy(KeepSpin);
     form->addRow(folderLabel, folderRow);
     form->addRow(keepLabel, keepRow);
+    RepliesCheck = new QCheckBox(QStringLiteral("Include kept store re&plies"), this);
+    RepliesCheck->setObjectName(QStringLiteral("RepliesCheck"));
+    RepliesCheck->setToolTip(
+        QStringLiteral("Also copies the retrievals folder: every store reply kept, so a "
+                       "retrieval can be imported again from the backup."));
+    FullCheckCheck = new QCheckBox(QStringLiteral("&Full check of the copies (slower)"), this);
+    FullCheckCheck->setObjectName(QStringLiteral("FullCheckCheck"));
+    FullCheckCheck->setToolTip(
+        QStringLiteral("Looks every row up in every index of each copy. Without it each copy's "
+                       "pages and records are checked, which finds a damaged copy."));
+    form->addRow(QString(), RepliesCheck);
+    form->addRow(QString(), FullCheckCheck);
 
     ProgressBar = new QProgressBar(this);
     ProgressBar->setObjectName(QStringLiteral("ProgressBar"));
@@ -105,10 +118,16 @@ TBackupForm::TBackupForm(QWidget* parent) : QDialog(parent)
     FolderEdit->setText(QDir::toNativeSeparators(ini.value(
         kSection, QStringLiteral("Folder"), AppPaths::homeFile(QStringLiteral("backups")))));
     KeepSpin->setValue(ini.value(kSection, QStringLiteral("Keep"), QStringLiteral("0")).toInt());
+    RepliesCheck->setChecked(ini.value(kSection, QStringLiteral("Replies"), QStringLiteral("0")) ==
+                             QLatin1String("1"));
+    FullCheckCheck->setChecked(ini.value(kSection, QStringLiteral("FullCheck"),
+                                         QStringLiteral("0")) == QLatin1String("1"));
 
     setTabOrder(FolderEdit, BrowseBtn);
     setTabOrder(BrowseBtn, KeepSpin);
-    setTabOrder(KeepSpin, BackupBtn);
+    setTabOrder(KeepSpin, RepliesCheck);
+    setTabOrder(RepliesCheck, FullCheckCheck);
+    setTabOrder(FullCheckCheck, BackupBtn);
     setTabOrder(BackupBtn, CloseBtn);
     setTabOrder(CloseBtn, HelpBtn);
     FolderEdit->setFocus();
@@ -149,6 +168,14 @@ void TBackupForm::start()
     ini.load();
     ini.setValue(kSection, QStringLiteral("Folder"), destination);
     ini.setValue(kSection, QStringLiteral("Keep"), QString::number(keep));
+    CompanyBackup::Options options;
+    if (RepliesCheck->isChecked())
+        options.repliesDir = AppPaths::homeFile(QStringLiteral("retrievals"));
+    options.fullCheck = FullCheckCheck->isChecked();
+    ini.setValue(kSection, QStringLiteral("Replies"),
+                 RepliesCheck->isChecked() ? QStringLiteral("1") : QStringLiteral("0"));
+    ini.setValue(kSection, QStringLiteral("FullCheck"),
+                 options.fullCheck ? QStringLiteral("1") : QStringLiteral("0"));
     ini.save(); // only a convenience: a home that cannot keep it still gets its backup
 
     m_cancel = false;
@@ -156,18 +183,20 @@ void TBackupForm::start()
     ProgressBar->setValue(0);
     StatusLabel->setText(QStringLiteral("Starting the backup..."));
     const QString dataDir = AppPaths::dataDir();
-    m_thread = QThread::create([this, dataDir, destination, keep] {
+    m_thread = QThread::create([this, dataDir, destination, keep, options] {
         QString made, error;
-        QStringList removed;
+        QStringList removed, failures;
         try {
-            made =
-                CompanyBackup(dataDir, destination).run([this](const CompanyBackup::Progress& p) {
-                    QMetaObject::invokeMethod(
-                        this, [this, p] { progress(p.file, p.done, p.total, p.checking); },
-                        Qt::QueuedConnection);
-                    return !m_cancel.load();
-                });
-            if (keep > 0)
+            CompanyBackup backup(dataDir, destination, options);
+            made = backup.run([this](const CompanyBackup::Progress& p) {
+                QMetaObject::invokeMethod(
+                    this, [this, p] { progress(p.file, p.done, p.total, p.checking); },
+                    Qt::QueuedConnection);
+                return !m_cancel.load();
+            });
+            failures = backup.failures();
+            // A backup that left a table out is no reason to remove older ones.
+            if (keep > 0 && failures.isEmpty())
                 removed = CompanyBackup::prune(destination, keep);
         } catch (const Error& e) {
             error = e.text();
@@ -175,7 +204,7 @@ void TBackupForm::start()
             error = QStringLiteral("There is not enough memory to go on; the backup was not made.");
         }
         QMetaObject::invokeMethod(
-            this, [this, made, error, removed] { done(made, error, removed); },
+            this, [this, made, error, removed, failures] { done(made, error, removed, failures); },
             Qt::QueuedConnection);
     });
     setRunning(true);
@@ -192,7 +221,8 @@ void TBackupForm::progress(const QString& file, qint64 done, qint64 total, bool 
             .arg(file));
 }
 
-void TBackupForm::done(const QString& folder, const QString& error, const QStringList& removed)
+void TBackupForm::done(const QString& folder, const QString& error, const QStringList& removed,
+                       const QStringList& failures)
 {
     if (!m_thread)
         return; // already waited for by cancelAndWait
@@ -200,7 +230,18 @@ void TBackupForm::done(const QString& folder, const QString& error, const QStrin
     delete m_thread;
     m_thread = nullptr;
     setRunning(false);
-    if (error.isEmpty()) {
+    if (error.isEmpty() && !failures.isEmpty()) {
+        // The good tables are backed up; the merchant learns which is not.
+        m_lastBackup = folder;
+        ProgressBar->setValue(kSteps);
+        StatusLabel->setText(QStringLiteral("Backed up in %1, without %2 of its table files.")
+                                 .arg(QDir::toNativeSeparators(folder))
+                                 .arg(failures.size()));
+        emit finished(false);
+        messages().error(
+            QStringLiteral("The company database is backed up in\r%1\r\rexcept:\r\r%2")
+                .arg(QDir::toNativeSeparators(folder), failures.join(QStringLiteral("\r\r"))));
+    } else if (error.isEmpty()) {
         m_lastBackup = folder;
         ProgressBar->setValue(kSteps);
         QString text = QStringLiteral("The company database is backed up in\r%1")
@@ -228,6 +269,8 @@ void TBackupForm::setRunning(bool running)
     FolderEdit->setEnabled(!running);
     BrowseBtn->setEnabled(!running);
     KeepSpin->setEnabled(!running);
+    RepliesCheck->setEnabled(!running);
+    FullCheckCheck->setEnabled(!running);
     BackupBtn->setEnabled(!running);
     CloseBtn->setText(running ? QStringLiteral("&Cancel") : QStringLiteral("&Close"));
     if (running)

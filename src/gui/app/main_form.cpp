@@ -7,6 +7,7 @@
 #include "base/settings.h"
 #include "data/main_data_mod.h"
 #include "data/table.h"
+#include "data/table_files.h"
 #include "gui/app/child_browser.h"
 #include "gui/app/help_window.h"
 #include "gui/app/main_commands.h"
@@ -313,6 +314,8 @@ void TMainForm::openDatabaseCommand()
             m_databaseOpen = true;
             SetCommandsEnabled(true);
             watchDataModule();
+            if (const QString narrowed = takeOpenNotice(); !narrowed.isEmpty())
+                messages().warning(narrowed);
             importPendingRepliesAtStart();
         } else {
             messages().error(error);
