@@ -26,6 +26,8 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 
+#include <sys/resource.h>
+
 #include <algorithm>
 #include <cstdio>
 
@@ -51,6 +53,17 @@ qint64 statusKb(const char* field)
     return -1;
 }
 
+// User and system CPU time of this process (who = RUSAGE_SELF) or of its
+// waited-for children (RUSAGE_CHILDREN), in ms: on a loaded machine the
+// processor time is the steadier comparison.
+double cpuMs(int who)
+{
+    rusage usage{};
+    getrusage(who, &usage);
+    return (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1e3 +
+           (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e3;
+}
+
 // Starts a new peak: VmHWM falls back to VmRSS.
 bool resetPeak()
 {
@@ -63,6 +76,7 @@ struct Peak
     double baselineMb = 0; // resident before the post
     double peakMb = 0;     // highest resident during it
     double ms = 0;
+    double cpuMs = 0; // processor time of the post
     qint64 received = 0;
 };
 
@@ -83,9 +97,11 @@ Peak sessionPeak(os::test::StoreSim& sim, qint64 bytes)
         resetPeak();
         p.baselineMb = double(statusKb("VmRSS")) / 1024.0;
         QElapsedTimer timer;
+        const double cpuBefore = cpuMs(RUSAGE_SELF);
         timer.start();
         session.PostCommand(os::pollServerCommand(sim.password()));
         p.ms = timer.nsecsElapsed() / 1e6;
+        p.cpuMs = cpuMs(RUSAGE_SELF) - cpuBefore;
         p.peakMb = double(statusKb("VmHWM")) / 1024.0;
         p.received = session.responseBuffer().size();
     }
@@ -128,7 +144,7 @@ int main(int argc, char** argv)
                 runs);
     for (int mb : sizes) {
         const qint64 bytes = qint64(mb) * 1000 * 1000;
-        QList<double> ours, sessions, theirs;
+        QList<double> ours, sessions, theirs, sessionCpu, curlCpu;
         for (int run = 0; run < runs; ++run) {
             // SecureHTTP
             sim.bigReply(bytes);
@@ -159,12 +175,14 @@ int main(int argc, char** argv)
                 return 1;
             }
             sessions.append(p.ms);
+            sessionCpu.append(p.cpuMs);
 
             // curl command-line tool, same request, same simulator
             if (curlTool.isEmpty())
                 continue;
             sim.bigReply(bytes);
             QProcess curl;
+            const double childCpu = cpuMs(RUSAGE_CHILDREN);
             timer.restart();
             curl.start(curlTool, {"-s", "-S", "-o", curlFile, "-H", "Accept: text/html",
                                   "--data-binary", QString::fromLatin1(body), sim.url()});
@@ -173,6 +191,7 @@ int main(int argc, char** argv)
                 return 1;
             }
             theirs.append(timer.nsecsElapsed() / 1e6);
+            curlCpu.append(cpuMs(RUSAGE_CHILDREN) - childCpu);
             if (QFileInfo(curlFile).size() != bytes) {
                 std::fprintf(stderr, "curl got %lld bytes\n", QFileInfo(curlFile).size());
                 return 1;
@@ -185,6 +204,11 @@ int main(int argc, char** argv)
                     mb / (ourMs / 1000.0), sessionMs, theirMs,
                     theirMs > 0 ? mb / (theirMs / 1000.0) : 0.0,
                     theirMs > 0 ? ourMs / theirMs : 0.0, theirMs > 0 ? sessionMs / theirMs : 0.0);
+        const double ourCpu = median(sessionCpu);
+        const double theirCpu = median(curlCpu);
+        std::printf("          processor time: session %.1f ms, curl %.1f ms (its start "
+                    "included), ratio %.2f\n",
+                    ourCpu, theirCpu, theirCpu > 0 ? ourCpu / theirCpu : 0.0);
         std::fflush(stdout);
     }
     if (curlTool.isEmpty())
