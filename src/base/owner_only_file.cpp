@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace os {
@@ -21,7 +22,13 @@ bool openOwnerOnly(QFile& file, QIODevice::OpenMode mode)
         return false;
     // The rights given to open() apply only when the file is created. A file
     // of another owner cannot be narrowed; it is still written, as before.
-    file.setPermissions(kOwnerOnly);
+    // Only a plain file is narrowed: a device or pipe named as the file
+    // (/dev/null, say) belongs to the system and keeps its rights.
+    struct stat info
+    {
+    };
+    if (::fstat(file.handle(), &info) == 0 && S_ISREG(info.st_mode))
+        file.setPermissions(kOwnerOnly);
     return true;
 }
 

@@ -128,6 +128,7 @@ const KeyDef kKeys[] = {
 
 const QString kInstallationSection = QStringLiteral("Installation");
 const QString kStoreDomainKey = QStringLiteral("StoreDomain");
+const QString kStoreCharsetKey = QStringLiteral("StoreCharset");
 const QString kSettingsName = QStringLiteral("zr.ini");
 const QString kCardListName = QStringLiteral("ccitems.txt");
 
@@ -246,6 +247,15 @@ bool saveStoreDomain(const QString& domain, QString* error)
     return saveIni(ini, loaded, error);
 }
 
+bool saveStoreCharset(StoreCharset charset, QString* error)
+{
+    settings().storeCharset = charset;
+    IniFile ini(installationFile());
+    const bool loaded = ini.load();
+    ini.setValue(kInstallationSection, kStoreCharsetKey, storeCharsetName(charset));
+    return saveIni(ini, loaded, error);
+}
+
 QString effectiveStoreDomain(const Settings& s)
 {
     const QString own = s.storeDomain.trimmed();
@@ -266,6 +276,10 @@ void LoadSettings()
     IniFile installation(installationFile());
     installation.load();
     s.storeDomain = installation.value(kInstallationSection, kStoreDomainKey, QString());
+    // A name the program does not know keeps the default.
+    s.storeCharset =
+        parseStoreCharset(installation.value(kInstallationSection, kStoreCharsetKey, QString()))
+            .value_or(StoreCharset::Windows1252);
 
     // A zr.ini in the program directory (dropped there by the merchant or an
     // installer) wins over the company's and is then moved into the data dir.

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "base/store_charset.h"
+
 #include <QString>
 
 namespace os {
@@ -103,6 +105,9 @@ struct Settings
     // installation (<home>/ordersentinel.ini, [Installation] StoreDomain),
     // not in zr.ini.
     QString storeDomain;
+    // The store script's character set, kept beside the domain
+    // ([Installation] StoreCharset=windows-1252|utf-8).
+    StoreCharset storeCharset = StoreCharset::Windows1252;
 
     friend bool operator==(const Settings&, const Settings&) = default;
 };
@@ -132,6 +137,8 @@ QString installationFile(); // <home>/ordersentinel.ini
 // Stores the domain in the installation file and in settings().storeDomain;
 // false when the file could not be written (`error` as for SaveSettings).
 bool saveStoreDomain(const QString& domain, QString* error = nullptr);
+// Stores the store's character set the same way.
+bool saveStoreCharset(StoreCharset charset, QString* error = nullptr);
 
 // The store domain in use: the installation's, or else the host of the store
 // script's URL (VendixManagerURL) without a leading "www."; empty while that

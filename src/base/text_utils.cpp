@@ -1,5 +1,7 @@
 #include "base/text_utils.h"
 
+#include "base/store_charset.h"
+
 #include <QLocale>
 
 #include <algorithm>
@@ -153,11 +155,16 @@ void encodeBytes(QByteArray& out, QByteArrayView bytes)
 
 void appendUrlEncoded(QByteArray& out, QStringView text)
 {
+    appendUrlEncoded(out, text, storeCharset());
+}
+
+void appendUrlEncoded(QByteArray& out, QStringView text, StoreCharset charset)
+{
     bool ascii = true;
     for (const QChar c : text)
         ascii = ascii && c.unicode() < 0x80;
     if (!ascii) {
-        encodeBytes(out, text.toUtf8());
+        encodeBytes(out, encodeStoreText(text, charset));
         return;
     }
     char* o = makeRoom(out, text.size() * 3);
@@ -180,6 +187,13 @@ QByteArray UrlEncode(const QString& text)
 {
     QByteArray out;
     appendUrlEncoded(out, text);
+    return out;
+}
+
+QByteArray UrlEncode(const QString& text, StoreCharset charset)
+{
+    QByteArray out;
+    appendUrlEncoded(out, text, charset);
     return out;
 }
 

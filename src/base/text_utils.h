@@ -8,12 +8,19 @@
 
 namespace os {
 
-// Form encoding of the store posts: the text's UTF-8 bytes; A-Z, a-z and 0-9
-// are copied, a space becomes '+', every other byte becomes '%' and two
-// lower-case hex digits ("a b/c" -> "a+b%2fc").
+enum class StoreCharset;
+
+// Form encoding of the store posts: the text's bytes in the store's character
+// set (storeCharset(), or the one given); A-Z, a-z and 0-9 are copied, a space
+// becomes '+', every other byte becomes '%' and two lower-case hex digits
+// ("a b/c" -> "a+b%2fc"; "Caf\u00e9" -> "Caf%e9" under Windows-1252). A
+// character the set cannot hold throws CharsetError: it never reaches the
+// store as something else.
 QByteArray UrlEncode(const QString& text);
+QByteArray UrlEncode(const QString& text, StoreCharset charset);
 // The same, appended to `out` (for a long text built piece by piece).
 void appendUrlEncoded(QByteArray& out, QStringView text);
+void appendUrlEncoded(QByteArray& out, QStringView text, StoreCharset charset);
 
 // Replaces every occurrence of tag in text by value. The match ignores the case
 // of the ASCII letters A-Z only. A value is never searched again (so a value

@@ -15,6 +15,7 @@
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
+#include <sys/mman.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -192,6 +193,7 @@ struct SecureHTTP::Job
         None,
         Open,
         Write,
+        DiskFull,
         TooLarge,
         OutOfMemory
     } fileFault = FileFault::None;
@@ -499,8 +501,18 @@ QString SecureHTTP::Job::outcome(CURLcode code)
         return QString::fromLatin1(kOutOfMemory);
     if (fileFault == FileFault::Open)
         return QStringLiteral("Can't open local file for writing.");
-    if (fileFault == FileFault::Write)
+    if (fileFault == FileFault::Write || fileFault == FileFault::DiskFull) {
+        // What a failed write left is no reply: it goes, and the disk's room
+        // with it.
+        if (file) {
+            file->close();
+            QFile::remove(localFile);
+            file.reset();
+        }
+        if (fileFault == FileFault::DiskFull)
+            return diskFullText(QStringLiteral("reply"), localFile);
         return QStringLiteral("Error writing to LocalFile");
+    }
     if (code == CURLE_OK) {
         if (responseCode < 200 || responseCode > 299)
             return statusLine.isEmpty() ? QString::number(responseCode) : statusLine;
@@ -518,7 +530,10 @@ bool SecureHTTP::Job::openFile()
     // Replies carry card numbers and customer data: owner-only, also when an
     // older work file was left with wider rights.
     file = std::make_unique<QFile>(localFile);
-    if (localFile.isEmpty() || !openOwnerOnly(*file, QIODevice::WriteOnly | QIODevice::Truncate)) {
+    // Unbuffered: every piece goes straight to the system (writeAllTo), so a
+    // full disk is seen at the write that found it, with its cause.
+    if (localFile.isEmpty() ||
+        !openOwnerOnly(*file, QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered)) {
         file.reset();
         return false;
     }
@@ -600,8 +615,8 @@ size_t SecureHTTP::Job::onWrite(char* data, size_t size, size_t count, void* sel
             job->fileFault = FileFault::Open;
             return 0;
         }
-        if (job->file->write(data, qint64(length)) != qint64(length)) {
-            job->fileFault = FileFault::Write;
+        if (const int error = writeAllTo(job->file->handle(), data, qint64(length))) {
+            job->fileFault = isDiskFullError(error) ? FileFault::DiskFull : FileFault::Write;
             return 0;
         }
         job->bodyBytes += qint64(length);
@@ -764,6 +779,14 @@ void SecureHTTP::setRequestHeader(const QByteArray& name, const QByteArray& valu
         }
     }
     m_requestHeaders.append({name, value});
+}
+
+void SecureHTTP::reserveReplyRoom(QByteArray& buffer, qsizetype more, qint64 limit)
+{
+    const qsizetype needed = buffer.size() + more;
+    if (needed <= buffer.capacity())
+        return;
+    buffer.reserve(std::max(needed, qsizetype(std::min<qint64>(2 * buffer.capacity(), limit))));
 }
 
 QString SecureHTTP::replyTooLargeText(qint64 limit)

@@ -102,6 +102,12 @@ public:
     // caller that cannot take the reply any more (its memory ran out).
     void cancel(const QString& why);
 
+    // Grows `buffer` (a reply being collected from the transfer events) to
+    // hold `more` bytes after its end: by doubling, so appending stays
+    // linear, but never past `limit` (a reply near the largest accepted costs
+    // no double reservation).
+    static void reserveReplyRoom(QByteArray& buffer, qsizetype more, qint64 limit);
+
     bool isBusy() const { return m_busy; }
     int statusCode() const { return m_statusCode; } // of the last reply; 0 when none came
 

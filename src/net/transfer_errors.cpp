@@ -1,7 +1,13 @@
 #include "net/transfer_errors.h"
 
+#include <QDir>
+
 #include <curl/curl.h>
 #include <openssl/x509_vfy.h>
+
+#include <unistd.h>
+
+#include <cerrno>
 
 namespace os {
 
@@ -100,6 +106,34 @@ QString transferErrorText(int curlCode, long verifyResult, int refusedRedirect)
     else if (!description.isEmpty() && !description.endsWith('.'))
         description += '.';
     return numberedErrorText(curlCode, description);
+}
+
+bool isDiskFullError(int error)
+{
+    return error == ENOSPC || error == EDQUOT || error == EFBIG;
+}
+
+QString diskFullText(const QString& what, const QString& path)
+{
+    return QStringLiteral("The disk is full: the %1 could not be written to \"%2\".")
+        .arg(what, QDir::toNativeSeparators(path));
+}
+
+int writeAllTo(int fd, const char* data, qint64 size)
+{
+    while (size > 0) {
+        const ssize_t n = ::write(fd, data, size_t(size));
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return errno;
+        }
+        if (n == 0)
+            return ENOSPC; // no progress and no error: no room left
+        data += n;
+        size -= n;
+    }
+    return 0;
 }
 
 } // namespace os

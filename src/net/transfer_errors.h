@@ -22,4 +22,16 @@ QString transferErrorText(int curlCode, long verifyResult, int refusedRedirect);
 // "[%d] %s", or "[%d] (no description available)" for an empty description.
 QString numberedErrorText(int number, const QString& description);
 
+// True for the system errors of a write that found no room: a full disk, a
+// used-up quota, or a file-size limit reached (EFBIG).
+bool isDiskFullError(int error);
+
+// "The disk is full: the <what> could not be written to "<path>"." for a
+// write that found no room (`what`: "reply", "invoice").
+QString diskFullText(const QString& what, const QString& path);
+
+// Writes all `size` bytes to the file descriptor, retrying after a signal and
+// a short write. 0 when done, else the system's error number.
+int writeAllTo(int fd, const char* data, qint64 size);
+
 } // namespace os

@@ -2,6 +2,7 @@
 
 #include "base/messages.h"
 #include "base/owner_only_file.h"
+#include "net/transfer_errors.h"
 #include "sync/import_steps.h"
 #include "sync/protocol.h"
 
@@ -37,28 +38,34 @@ bool writeInvoice(const QString& path, QByteArrayView page)
     const QString part = path + QStringLiteral(".part");
     QFile file(part);
     // An invoice holds the customer's name and addresses: owner only.
-    if (!openOwnerOnly(file, QIODevice::WriteOnly | QIODevice::Truncate)) {
+    // Unbuffered, so a full disk is seen at the write, with its cause.
+    if (!openOwnerOnly(file, QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered)) {
         messages().error(cannotCreateFileText(path, file.errorString()));
         return false;
     }
-    if (file.write(page.data(), page.size()) != page.size() || file.write("\r\n", 2) != 2 ||
-        !file.flush()) {
-        messages().error(cannotWriteFileText(path, file.errorString()));
-        file.remove();
+    int error = writeAllTo(file.handle(), page.data(), page.size());
+    if (error == 0)
+        error = writeAllTo(file.handle(), "\r\n", 2);
+    file.close();
+    if (error != 0) {
+        QFile::remove(part); // no partial invoice is left behind
+        messages().error(
+            isDiskFullError(error)
+                ? diskFullText(QStringLiteral("invoice"), path)
+                : cannotWriteFileText(path, QString::fromLocal8Bit(std::strerror(error))));
         return false;
     }
-    file.close();
     // The rename would replace a file the merchant made read-only (and
     // root may write anything): refused as writing into it would be.
     const QFileInfo target(path);
     if (target.exists() && !target.permission(QFileDevice::WriteOwner)) {
         messages().error(cannotCreateFileText(path, QStringLiteral("Permission denied")));
-        file.remove();
+        QFile::remove(part);
         return false;
     }
     if (::rename(QFile::encodeName(part).constData(), QFile::encodeName(path).constData()) != 0) {
         messages().error(cannotCreateFileText(path, QString::fromLocal8Bit(std::strerror(errno))));
-        file.remove();
+        QFile::remove(part);
         return false;
     }
     return true;

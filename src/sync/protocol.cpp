@@ -1,10 +1,9 @@
 #include "sync/protocol.h"
 
 #include "base/program_version.h"
+#include "base/store_charset.h"
 #include "base/text_utils.h"
 #include "sync/event_log.h"
-
-#include <QStringDecoder>
 
 namespace os {
 
@@ -44,11 +43,7 @@ StoreCommand makeCommand(QByteArray body, const char* workFile, const char* step
 
 QString decodeStoreText(QByteArrayView bytes)
 {
-    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    QString text = utf8(bytes);
-    if (!utf8.hasError())
-        return text;
-    return QString::fromLatin1(bytes);
+    return decodeStoreBytes(bytes, storeCharset());
 }
 
 QStringList storeMessages(QByteArrayView reply, bool* hasMessageLine)

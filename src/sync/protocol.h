@@ -17,9 +17,9 @@ class EventLog;
 // The readers work on the raw reply bytes (replies may be tens of megabytes)
 // and never fail.
 
-// Store text: UTF-8, or Latin-1 when the bytes are not valid UTF-8 (an older
-// store writing its single-byte code page). Messages, actions and data
-// sections are all read so.
+// Store text, read in the store's character set (storeCharset():
+// Windows-1252 by default, or UTF-8). Messages, actions and data sections
+// are all read so.
 QString decodeStoreText(QByteArrayView bytes);
 
 // Logs the messages of the reply's message line with type "Vendix"

@@ -1,6 +1,8 @@
 #include "sync/publish_preview.h"
 
 #include "base/owner_only_file.h"
+#include "base/settings.h"
+#include "base/store_charset.h"
 #include "data/table.h"
 #include "sync/publishing.h"
 #include "sync/rate_tables.h"
@@ -34,7 +36,8 @@ int hexValue(char c)
     return -1;
 }
 
-// The form decoding of a name or value: '+' is a space, %xx a byte; UTF-8.
+// The form decoding of a name or value: '+' is a space, %xx a byte, read in
+// the store's character set.
 QString formDecode(QByteArrayView text)
 {
     QByteArray out;
@@ -51,7 +54,7 @@ QString formDecode(QByteArrayView text)
             out += c;
         }
     }
-    return QString::fromUtf8(out);
+    return decodeStoreBytes(out, storeCharset());
 }
 
 // The fields of a configuration text in order, repeats kept (empty pairs,

@@ -1,6 +1,7 @@
 #include "sync/publishing.h"
 
 #include "base/settings.h"
+#include "base/store_charset.h"
 #include "base/text_utils.h"
 #include "data/main_data_mod.h"
 #include "data/table.h"
@@ -264,7 +265,8 @@ QByteArray cardTypeFields(const QString& dataDir)
     if (!file.open(QIODevice::ReadOnly))
         return {};
     // Lines end at CR LF, LF or CR; a last line break starts no empty line.
-    const QString text = decodeStoreText(file.readAll());
+    // The program's own file keeps its encoding, whatever the store's set.
+    const QString text = decodeFileText(file.readAll());
     QStringList lines;
     qsizetype start = 0;
     for (qsizetype i = 0; i < text.size(); ++i) {

@@ -176,11 +176,7 @@ void StoreSession::appendToBuffer(const QByteArray& chunk)
     // The buffer is the one copy of the reply in memory. It grows by
     // doubling, but never past the largest reply the transfer client takes,
     // so a reply near that limit costs no double reservation.
-    const qsizetype needed = m_buffer.size() + chunk.size();
-    if (needed > m_buffer.capacity()) {
-        const qsizetype limit = qsizetype(m_http->maxReplyBytes());
-        m_buffer.reserve(std::max(needed, std::min(2 * m_buffer.capacity(), limit)));
-    }
+    SecureHTTP::reserveReplyRoom(m_buffer, chunk.size(), m_http->maxReplyBytes());
     m_buffer.append(chunk);
 }
 

@@ -179,6 +179,33 @@ private slots:
                  QStringLiteral("^https?://([a-zA-Z0-9\\-\\.]*\\.)?shop\\.example/"));
     }
 
+    // The store's character set lives beside the domain; windows-1252 unless
+    // the file says utf-8.
+    void storeCharsetBesideTheDomain()
+    {
+        test::TempHome home;
+        settings() = Settings();
+        LoadSettings();
+        QCOMPARE(settings().storeCharset, StoreCharset::Windows1252);
+        QVERIFY(saveStoreDomain(QStringLiteral("myshop.com")));
+        QVERIFY(saveStoreCharset(StoreCharset::Utf8));
+        QCOMPARE(readAll(home.path("ordersentinel.ini")),
+                 QByteArray("[Installation]\nStoreDomain=myshop.com\nStoreCharset=utf-8\n"));
+        settings() = Settings();
+        LoadSettings();
+        QCOMPARE(settings().storeCharset, StoreCharset::Utf8);
+        QCOMPARE(settings().storeDomain, QStringLiteral("myshop.com"));
+
+        // A set the program does not know keeps the default.
+        QVERIFY(writeAll(home.path("ordersentinel.ini"), "[Installation]\nStoreCharset=koi8-r\n"));
+        LoadSettings();
+        QCOMPARE(settings().storeCharset, StoreCharset::Windows1252);
+        QVERIFY(writeAll(home.path("ordersentinel.ini"), "[Installation]\nStoreCharset= UTF-8 \n"));
+        LoadSettings();
+        QCOMPARE(settings().storeCharset, StoreCharset::Utf8);
+        settings() = Settings();
+    }
+
     void programDirectoryFileIsMovedIntoTheDataDirectory()
     {
         test::TempHome home;

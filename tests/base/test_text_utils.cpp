@@ -1,3 +1,5 @@
+#include "base/settings.h"
+#include "base/store_charset.h"
 #include "base/text_utils.h"
 
 #include <QLocale>
@@ -23,8 +25,10 @@ private slots:
         QTest::newRow("letters and digits stay") << "AZaz09" << QByteArray("AZaz09");
         QTest::newRow("punctuation")
             << "A-Z_0.9~*&=+%" << QByteArray("A%2dZ%5f0%2e9%7e%2a%26%3d%2b%25");
-        QTest::newRow("utf-8 bytes lower hex")
-            << QStringLiteral("caf\u00e9 \u20ac") << QByteArray("caf%c3%a9+%e2%82%ac");
+        // The store's set is Windows-1252 unless the installation says utf-8.
+        QTest::newRow("windows-1252 bytes lower hex")
+            << QStringLiteral("caf\u00e9 \u20ac \u0160\u017d\u0152\u201c\u2014")
+            << QByteArray("caf%e9+%80+%8a%8e%8c%93%97");
         QTest::newRow("line breaks") << "a\r\nb" << QByteArray("a%0d%0ab");
         QTest::newRow("empty") << "" << QByteArray();
     }
@@ -33,6 +37,67 @@ private slots:
         QFETCH(QString, text);
         QFETCH(QByteArray, encoded);
         QCOMPARE(UrlEncode(text), encoded);
+    }
+
+    void urlEncodeUtf8()
+    {
+        settings().storeCharset = StoreCharset::Utf8;
+        QCOMPARE(UrlEncode(QStringLiteral("Caf\u00e9 \u20ac")), QByteArray("Caf%c3%a9+%e2%82%ac"));
+        QCOMPARE(UrlEncode(QStringLiteral("\u0141 \U0001F511")), QByteArray("%c5%81+%f0%9f%94%91"));
+        settings().storeCharset = StoreCharset::Windows1252;
+        QCOMPARE(UrlEncode(QStringLiteral("Caf\u00e9 \u20ac"), StoreCharset::Utf8),
+                 QByteArray("Caf%c3%a9+%e2%82%ac"));
+    }
+
+    // A character the set cannot hold is refused, never sent as another.
+    void urlEncodeRefuses()
+    {
+        const auto refusal = [](StoreCharset charset, QString text) {
+            try {
+                UrlEncode(text, charset);
+            } catch (const CharsetError& e) {
+                return e.text();
+            }
+            return QStringLiteral("<sent>");
+        };
+        QCOMPARE(refusal(StoreCharset::Windows1252, QStringLiteral("Lodz \u0141")),
+                 QStringLiteral("The store's character set, windows-1252 (\"Store character set\" "
+                                "in Vendix Location & Web Documents), cannot hold the character "
+                                "\"\u0141\" (U+0141); nothing was sent to the store."));
+        // A C1 control that the set assigns to a letter has no byte of its own.
+        QCOMPARE(refusal(StoreCharset::Windows1252, QStringLiteral("\u0080")).section('(', 2),
+                 QStringLiteral("U+0080); nothing was sent to the store."));
+        // A lone surrogate is no character in either set.
+        QCOMPARE(refusal(StoreCharset::Utf8, QString(QChar(0xD800))).section('(', 2),
+                 QStringLiteral("U+D800); nothing was sent to the store."));
+        QCOMPARE(refusal(StoreCharset::Utf8, QStringLiteral("\u0141")), QStringLiteral("<sent>"));
+    }
+
+    // Every byte read in Windows-1252 encodes back to itself; the page of an
+    // invoice is read in the set it names, else in the store's.
+    void storeCharsetDecoding()
+    {
+        QByteArray all;
+        for (int b = 0; b < 256; ++b)
+            all += char(b);
+        const QString text = decodeStoreBytes(all, StoreCharset::Windows1252);
+        QCOMPARE(text.mid(0x80, 4), QStringLiteral("\u20ac\u0081\u201a\u0192"));
+        QCOMPARE(text.at(0xe9), QChar(0xe9));
+        QCOMPARE(encodeStoreText(text, StoreCharset::Windows1252), all);
+        // Under utf-8, bytes that are not UTF-8 are still read, as Windows-1252.
+        QCOMPARE(decodeStoreBytes("Caf\xc3\xa9", StoreCharset::Utf8), QStringLiteral("Caf\u00e9"));
+        QCOMPARE(decodeStoreBytes("Caf\xe9 \x80", StoreCharset::Utf8),
+                 QStringLiteral("Caf\u00e9 \u20ac"));
+
+        const QByteArray plain("<html><body>Caf\xe9</body></html>");
+        QCOMPARE(decodeStorePage(plain, StoreCharset::Windows1252),
+                 QStringLiteral("<html><body>Caf\u00e9</body></html>"));
+        const QByteArray named("<html><head><meta charset=\"UTF-8\"></head>Caf\xc3\xa9</html>");
+        QCOMPARE(decodeStorePage(named, StoreCharset::Windows1252).right(11),
+                 QStringLiteral("Caf\u00e9</html>"));
+        const QByteArray latin("<meta http-equiv=\"Content-Type\" content=\"text/html; "
+                               "charset=iso-8859-1\">\x80");
+        QCOMPARE(decodeStorePage(latin, StoreCharset::Utf8).right(1), QStringLiteral("\u20ac"));
     }
 
     void replaceTag_data()

@@ -127,6 +127,8 @@ bool StoreSim::start(quint16 wantedPort)
         args << QStringLiteral("--date-format") << m_options.dateFormat;
     if (!m_options.decimalSeparator.isEmpty())
         args << QStringLiteral("--decimal-separator") << m_options.decimalSeparator;
+    if (!m_options.charset.isEmpty())
+        args << QStringLiteral("--charset") << m_options.charset;
     m_process->start(QStringLiteral(OS_STORESIM_EXE), args);
     if (!m_process->waitForStarted(10000)) {
         m_error = QStringLiteral("storesim did not start: %1").arg(m_process->errorString());
@@ -453,7 +455,7 @@ void StoreSim::bigReply(qint64 bytes, int count, const QString& command)
 void StoreSim::rawReply(const QByteArray& body, int count, const QString& command)
 {
     addFault({{QStringLiteral("kind"), QStringLiteral("reply")},
-              {QStringLiteral("body"), QString::fromUtf8(body)}},
+              {QStringLiteral("base64"), QString::fromLatin1(body.toBase64())}},
              count, command);
 }
 

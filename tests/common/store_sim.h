@@ -33,6 +33,7 @@ public:
         QString stateFile;        // empty: a file in a temp dir
         QString dateFormat;       // empty: "yyyy-MM-dd HH:mm:ss"
         QString decimalSeparator; // empty: "."
+        QString charset;          // empty: "windows-1252"; or "utf-8"
     };
 
     // One received store request.

@@ -6,6 +6,7 @@
 #include "common/table_rows.h"
 #include "common/temp_home.h"
 
+#include "base/settings.h"
 #include "data/main_data_mod.h"
 #include "data/table.h"
 #include "gui/app/db_grid.h"
@@ -21,6 +22,7 @@
 #include <QMdiSubWindow>
 #include <QMenu>
 #include <QProcess>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTest>
 #include <QTextBrowser>
@@ -319,6 +321,37 @@ private slots:
         v->Pages->setCurrentIndex(0);
         v->Pages->setCurrentIndex(1);
         QCOMPARE(v->shownPage(), QUrl::fromLocalFile(m_home->path("null.html")));
+    }
+
+    // An invoice is shown in the store's character set unless it names its own.
+    void invoicePageReadInTheStoresSet()
+    {
+        start({test::orderRow(1, "New"), test::orderRow(2, "New"), test::orderRow(3, "New")});
+        const QString html = m_home->dataDir() + "/html/";
+        QVERIFY(test::writeAll(html + "3inv.html",
+                               "<html><body><p>Caf\xe9 \x80 \x93Noel\x94</p></body></html>\r\n"));
+        QVERIFY(test::writeAll(html + "2inv.html",
+                               "<html><head><meta charset=\"utf-8\"></head><body><p>Caf\xc3\xa9 "
+                               "\xe2\x82\xac</p></body></html>\r\n"));
+        QVERIFY(test::writeAll(html + "1inv.html",
+                               "<html><body><p>Caf\xc3\xa9 \xe2\x82\xac</p></body></html>\r\n"));
+        settings().storeCharset = StoreCharset::Windows1252;
+        TOrdersView* v = openOrders();
+        QVERIFY(v);
+        v->Pages->tabBar()->setFocus();
+        QTest::keyClick(v->Pages->tabBar(), Qt::Key_Right);
+        QCOMPARE(v->Pages->currentIndex(), 1);
+        QCOMPARE(v->shownPage(), QUrl::fromLocalFile(html + "3inv.html"));
+        QCOMPARE(v->WebBrowser1->toPlainText().trimmed(),
+                 QStringLiteral("Caf\u00e9 \u20ac \u201cNoel\u201d"));
+        QTest::mouseClick(v->findChild<QToolButton*>("NavNext"), Qt::LeftButton);
+        QCOMPARE(v->WebBrowser1->toPlainText().trimmed(), QStringLiteral("Caf\u00e9 \u20ac"));
+        // A UTF-8 store's page without a charset of its own.
+        settings().storeCharset = StoreCharset::Utf8;
+        QTest::mouseClick(v->findChild<QToolButton*>("NavNext"), Qt::LeftButton);
+        QCOMPARE(v->shownPage(), QUrl::fromLocalFile(html + "1inv.html"));
+        QCOMPARE(v->WebBrowser1->toPlainText().trimmed(), QStringLiteral("Caf\u00e9 \u20ac"));
+        settings().storeCharset = StoreCharset::Windows1252;
     }
 
     void exportButtonWritesTheList()

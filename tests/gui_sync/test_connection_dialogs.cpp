@@ -1,4 +1,5 @@
 // The connection settings dialogs and the change-password dialog, offscreen.
+#include "base/ini_file.h"
 #include "base/settings.h"
 #include "common/scripted_messages.h"
 #include "common/temp_home.h"
@@ -11,6 +12,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
+#include <QComboBox>
 #include <QDir>
 #include <QGuiApplication>
 #include <QKeyEvent>
@@ -49,6 +51,7 @@ private slots:
     void webDocsSecureOnlyQuestion();
     void webDocsSecureOnlyAlreadyStored();
     void webDocsStoreDomainWriteFailure();
+    void webDocsStoreCharset();
     void spoofPreventionSuggestedExpression();
     void spoofPreventionGetAndPostWarning();
     void changePasswordOkRule();
@@ -273,6 +276,44 @@ void TestConnectionDialogs::webDocsStoreDomainWriteFailure()
     settings() = Settings();
     LoadSettings();
     QCOMPARE(settings().storeDomain, QStringLiteral("myshop.test"));
+}
+
+void TestConnectionDialogs::webDocsStoreCharset()
+{
+    {
+        TWebDocsForm dialog;
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+        QCOMPARE(dialog.StoreCharsetBox->currentText(), QStringLiteral("windows-1252"));
+        // The field's mnemonic, an arrow, Enter: the dialog's OK.
+        QTest::keyClick(&dialog, Qt::Key_C, Qt::AltModifier);
+        QVERIFY(dialog.StoreCharsetBox->hasFocus());
+        QTest::keyClick(dialog.StoreCharsetBox, Qt::Key_Down);
+        QCOMPARE(dialog.StoreCharsetBox->currentText(), QStringLiteral("utf-8"));
+        QTest::keyClick(dialog.StoreCharsetBox, Qt::Key_Return);
+        QCOMPARE(dialog.result(), int(QDialog::Accepted));
+    }
+    QCOMPARE(m_messages->texts(), QStringList());
+    IniFile ini(installationFile());
+    QVERIFY(ini.load());
+    QCOMPARE(ini.value(QStringLiteral("Installation"), QStringLiteral("StoreCharset"), QString()),
+             QStringLiteral("utf-8"));
+    settings() = Settings();
+    LoadSettings();
+    QCOMPARE(settings().storeCharset, StoreCharset::Utf8);
+
+    // Shown again as stored; Escape keeps it.
+    TWebDocsForm again;
+    again.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&again));
+    QCOMPARE(again.StoreCharsetBox->currentText(), QStringLiteral("utf-8"));
+    QTest::keyClick(&again, Qt::Key_C, Qt::AltModifier);
+    QTest::keyClick(again.StoreCharsetBox, Qt::Key_Up);
+    QTest::keyClick(again.StoreCharsetBox, Qt::Key_Escape);
+    QCOMPARE(again.result(), int(QDialog::Rejected));
+    settings() = Settings();
+    LoadSettings();
+    QCOMPARE(settings().storeCharset, StoreCharset::Utf8);
 }
 
 void TestConnectionDialogs::spoofPreventionGetAndPostWarning()

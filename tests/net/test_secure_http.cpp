@@ -486,17 +486,22 @@ void TestSecureHttp::unwritableLocalFile()
 
 void TestSecureHttp::writeErrorOnLocalFile()
 {
-    if (!QFile::exists("/dev/full"))
-        QSKIP("no /dev/full here");
     StoreSim sim;
     QVERIFY2(sim.isRunning(), qPrintable(sim.errorString()));
     SecureHTTP http;
-    sim.bigReply(200000); // fails while the reply streams in
-    QCOMPARE(postError(http, sim.url(), pollBody(sim.password()), "/dev/full"),
-             QStringLiteral("Error writing to LocalFile"));
-    sim.rawReply("VendixResponse:short\nVendixAction:POLLED\n"); // fails when the file is closed
-    QCOMPARE(postError(http, sim.url(), pollBody(sim.password()), "/dev/full"),
-             QStringLiteral("Error writing to LocalFile"));
+    Recorder seen(http);
+    // A full disk (a file-size limit plays it): the reply fails while it
+    // streams in, the message names the file, and nothing of it is left.
+    const QString workFile = m_dir->filePath("~g1.tmp");
+    QVERIFY(os::test::writeAll(workFile, "an older reply"));
+    sim.bigReply(2000000);
+    QString error;
+    os::test::withFullDisk(
+        [&] { error = postError(http, sim.url(), pollBody(sim.password()), workFile); }, 64 * 1024);
+    QCOMPARE(error, QStringLiteral("The disk is full: the reply could not be written to \"%1\".")
+                        .arg(QDir::toNativeSeparators(workFile)));
+    QVERIFY(!QFile::exists(workFile));
+    QVERIFY(seen.buffer.size() <= 64 * 1024);
 }
 
 void TestSecureHttp::badUrls_data()

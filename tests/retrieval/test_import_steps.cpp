@@ -133,12 +133,12 @@ private slots:
     void recordsAreTrimmedLines()
     {
         const QList<QStringList> r =
-            readRecords(" 1 | a |\r\nno bar\r\n\r\n2|caf\xc3\xa9\nlatin|\xe9\r\n");
+            readRecords(" 1 | a |\r\nno bar\r\n\r\n2|caf\xe9\nsign|\x80\r\n");
         QCOMPARE(r.size(), 5);
         QCOMPARE(r[0], (QStringList{"1", "a", ""}));
         QCOMPARE(r[1], QStringList());
         QCOMPARE(r[3], (QStringList{"2", QStringLiteral("caf\u00e9")}));
-        QCOMPARE(r[4], (QStringList{"latin", QStringLiteral("\u00e9")}));
+        QCOMPARE(r[4], (QStringList{"sign", QStringLiteral("\u20ac")})); // the store's set
     }
 
     void invoicesOnlyForImportedOrders()
@@ -177,6 +177,33 @@ private slots:
         QCOMPARE(shown.texts(),
                  QStringList{"An invoice has no \"<!--END-->\" after its number and was not "
                              "written: \"VendixBeginInvoice|10 and never a separator\""});
+    }
+
+    // A full disk: the invoice that did not fit is named, nothing of it is
+    // left behind, and the next one is tried as usual.
+    void fullDiskLeavesNoPartialInvoice()
+    {
+        TempHome home;
+        ScriptedMessages shown;
+        ImportContext ctx;
+        ctx.dataDir = home.dataDir();
+        ctx.imported = {20, 21};
+        const QByteArray big(200 * 1024, 'x');
+        withFullDisk(
+            [&] {
+                ExtractInvoices("VendixBeginInvoice|20<!--END-->" + big +
+                                    "VendixEndInvoice|\nVendixBeginInvoice|21<!--END-->small"
+                                    "VendixEndInvoice|\n",
+                                ctx);
+            },
+            64 * 1024);
+        const QDir html(home.dataDir() + QStringLiteral("/html"));
+        QCOMPARE(shown.texts(),
+                 QStringList{QStringLiteral("The disk is full: the invoice could not be written to "
+                                            "\"%1\".")
+                                 .arg(QDir::toNativeSeparators(html.filePath("20inv.html")))});
+        QCOMPARE(html.entryList(QDir::Files | QDir::Hidden, QDir::Name),
+                 QStringList{QStringLiteral("21inv.html")});
     }
 
     void invoiceNumberThatIsNoNumberIsRefusedAlone()

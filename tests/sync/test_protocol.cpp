@@ -1,6 +1,7 @@
 // The store protocol without a store: reply readers, command bodies, the
 // event log's filters and the new-password rule.
 #include "base/program_version.h"
+#include "base/settings.h"
 #include "sync/event_log.h"
 #include "sync/protocol.h"
 
@@ -112,23 +113,30 @@ void TestProtocol::firstMarkerWinsAndLinesAreTrimmed()
 
     // UTF-8 text in a message survives.
     log.clear();
-    ShowStoreMessages(QStringLiteral("VendixResponse:Bestellung für Jürgen\n").toUtf8(), log);
+    ShowStoreMessages(QByteArrayLiteral("VendixResponse:Bestellung f\xfcr J\xfcrgen\n"), log);
     QCOMPARE(rowsOf(log), QStringList{QStringLiteral("Vendix|Bestellung für Jürgen")});
 }
 
 void TestProtocol::latin1AndUtf8Lines()
 {
-    // An older store writes its single-byte code page; a newer one UTF-8.
+    // The store's set: Windows-1252 by default (0x80-0x9F are letters too).
+    settings().storeCharset = StoreCharset::Windows1252;
     QCOMPARE(storeMessages(QByteArrayLiteral(
-                 "VendixResponse:Caf\xe9 open::na\xefve\nVendixAction:D\xe9j\xe0\n")),
-             (QStringList{QStringLiteral("Caf\u00e9 open"), QStringLiteral("na\u00efve")}));
+                 "VendixResponse:Caf\xe9 open::na\xefve \x80\nVendixAction:D\xe9j\xe0\n")),
+             (QStringList{QStringLiteral("Caf\u00e9 open"), QStringLiteral("na\u00efve \u20ac")}));
     QCOMPARE(GetStoreAction(QByteArrayLiteral("VendixAction:D\xe9j\xe0\n")),
              QStringLiteral("D\u00e9j\u00e0"));
-    QCOMPARE(storeMessages(QByteArrayLiteral("VendixResponse:Caf\xc3\xa9\n")),
-             QStringList{QStringLiteral("Caf\u00e9")});
+    QCOMPARE(decodeStoreText(QByteArrayLiteral("\x8a\x93\x94")),
+             QStringLiteral("\u0160\u201c\u201d"));
+    // A UTF-8 store, when the installation says so.
+    settings().storeCharset = StoreCharset::Utf8;
+    QCOMPARE(storeMessages(QByteArrayLiteral("VendixResponse:Caf\xc3\xa9 \xe2\x82\xac\n")),
+             QStringList{QStringLiteral("Caf\u00e9 \u20ac")});
     QCOMPARE(GetStoreAction(QByteArrayLiteral("VendixAction:D\xc3\xa9j\xc3\xa0\n")),
              QStringLiteral("D\u00e9j\u00e0"));
+    // Bytes that are no UTF-8 are still read, not lost.
     QCOMPARE(decodeStoreText(QByteArrayLiteral("\xe9t\xe9")), QStringLiteral("\u00e9t\u00e9"));
+    settings().storeCharset = StoreCharset::Windows1252;
 }
 
 void TestProtocol::extractSection_data()

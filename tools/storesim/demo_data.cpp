@@ -1,5 +1,7 @@
 #include "demo_data.h"
 
+#include "charset.h"
+
 #include <QStringList>
 
 #include <cmath>
@@ -9,19 +11,20 @@ namespace storesim {
 namespace {
 
 const char* const kFirst[] = {
-    "James",   "Mary",      "Robert",  "Patricia", "John",    "Jennifer", "Michael", "Linda",
-    "David",   "Elizabeth", "William", "Barbara",  "Richard", "Susan",    "Joseph",  "Jessica",
-    "Thomas",  "Sarah",     "Carlos",  "Karen",    "Daniel",  "Lisa",     "Matthew", "Nancy",
-    "Anthony", "Betty",     "Mark",    "Sandra",   "Paul",    "Ashley",   "Steven",  "Kimberly",
-    "Andrew",  "Emily",     "Kenneth", "Donna",    "Joshua",  "Michelle", "Kevin",   "Carol",
-    "Brian",   "Amanda",    "Hiro",    "Melissa",  "Priya",   "Deborah"};
+    "James",   "Mary",      "Robert",    "Patricia", "John",     "Jennifer", "Michael", "Linda",
+    "David",   "Elizabeth", "William",   "Barbara",  "Richard",  "Susan",    "Joseph",  "Jessica",
+    "Thomas",  "Sarah",     "Jos\u00e9", "Karen",    "Zo\u00eb", "Lisa",     "Matthew", "Nancy",
+    "Anthony", "Betty",     "Mark",      "Sandra",   "Paul",     "Ashley",   "Steven",  "Kimberly",
+    "Andrew",  "Emily",     "Kenneth",   "Donna",    "Joshua",   "Michelle", "Kevin",   "Carol",
+    "Brian",   "Amanda",    "Hiro",      "Melissa",  "Priya",    "Deborah"};
 const char* const kLast[] = {
-    "Smith",     "Johnson",  "Williams",  "Brown",   "Jones",    "Garcia",   "Miller",   "Davis",
-    "Rodriguez", "Martinez", "Hernandez", "Lopez",   "Gonzalez", "Wilson",   "Anderson", "Thomas",
-    "Taylor",    "Moore",    "Jackson",   "Martin",  "Lee",      "Perez",    "Thompson", "White",
-    "Harris",    "Sanchez",  "Clark",     "Ramirez", "Lewis",    "Robinson", "Walker",   "Young",
-    "Allen",     "King",     "Wright",    "Scott",   "Torres",   "Nguyen",   "Hill",     "Flores",
-    "Green",     "Adams",    "Nelson",    "Baker",   "Hall"};
+    "Smith",    "Johnson",   "Williams",      "Brown",       "Jones",   "Garc\u00eda", "Miller",
+    "Davis",    "Rodriguez", "Mart\u00ednez", "M\u00fcller", "Lopez",   "Gonzalez",    "Wilson",
+    "Anderson", "Thomas",    "Taylor",        "Moore",       "Jackson", "Martin",      "Lee",
+    "Perez",    "Thompson",  "White",         "Harris",      "Sanchez", "Clark",       "Ramirez",
+    "Lewis",    "Robinson",  "Walker",        "Young",       "Allen",   "King",        "Wright",
+    "Scott",    "Torres",    "Nguyen",        "Hill",        "Flores",  "Green",       "Adams",
+    "Nelson",   "Baker",     "Hall"};
 const char* const kStreets[] = {
     "Maple Ave",   "Oak St",       "Cedar Ln",  "Elm St",       "Washington Blvd", "Lakeview Dr",
     "Park Pl",     "Sunset Blvd",  "Main St",   "Hillcrest Rd", "River Rd",        "Pine St",
@@ -49,7 +52,7 @@ const char* const kCompanies[] = {"",
                                   "",
                                   "",
                                   "Acme Outfitters",
-                                  "Bluebird Cafe",
+                                  "Bluebird Caf\u00e9",
                                   "Northwind Traders",
                                   "Riverside Clinic",
                                   "Summit Realty",
@@ -68,7 +71,7 @@ const Product kProducts[] = {{"TEA-101", "Earl Grey Loose Leaf Tea, 250 g", 12.9
                              {"POT-310", "Cast Iron Teapot, 0.8 l", 46.75},
                              {"INF-402", "Stainless Infuser Basket", 7.25},
                              {"KET-515", "Gooseneck Kettle, 1 l", 64.90},
-                             {"TEA-130", "Rooibos Vanilla, 200 g", 11.40},
+                             {"TEA-130", "Cr\u00e8me Br\u00fbl\u00e9e Rooibos, 200 g", 11.40},
                              {"GFT-600", "Tasting Sampler Gift Box", 39.00},
                              {"HON-705", "Wildflower Honey, 340 g", 9.80},
                              {"CUP-228", "Glass Double-Wall Cup, set of 2", 24.00},
@@ -86,7 +89,7 @@ const char* const kNotes[] = {"",
                               "Please leave the parcel at the back door.",
                               "Gift - no prices on the packing slip please.",
                               "Call before delivery.",
-                              "Deliver to the front desk.",
+                              "Deliver to the front desk \u2013 the \u20ac5 tip is in the card.",
                               "Happy birthday, Mum!"};
 const char* const kCoupons[] = {"", "", "", "", "", "", "SPRING10", "WELCOME5"};
 
@@ -125,12 +128,22 @@ QString html(const QString& text)
     return text.toHtmlEscaped();
 }
 
+// A name as the local part of an address: accents dropped ("José" -> "jose").
+QString asciiMailName(const QString& name)
+{
+    QString out;
+    for (const QChar c : name.normalized(QString::NormalizationForm_D))
+        if (c.unicode() < 0x80)
+            out += c.toLower();
+    return out;
+}
+
 } // namespace
 
 QJsonObject makeAccount(qint64 custId, std::mt19937& rng)
 {
-    const QString first = QLatin1String(pick(kFirst, rng));
-    const QString last = QLatin1String(pick(kLast, rng));
+    const QString first = QString::fromUtf8(pick(kFirst, rng));
+    const QString last = QString::fromUtf8(pick(kLast, rng));
     const Place& place = pick(kPlaces, rng);
     const QString street =
         QStringLiteral("%1 %2").arg(Between(rng, 10, 9899)).arg(QLatin1String(pick(kStreets, rng)));
@@ -139,10 +152,10 @@ QJsonObject makeAccount(qint64 custId, std::mt19937& rng)
     a[QStringLiteral("CUSTID")] = custId;
     a[QStringLiteral("PASS")] = QStringLiteral("pw%1").arg(Between(rng, 10000, 99999));
     a[QStringLiteral("EMAIL")] = QStringLiteral("%1.%2%3@%4")
-                                     .arg(first.toLower(), last.toLower())
+                                     .arg(asciiMailName(first), asciiMailName(last))
                                      .arg(custId % 100)
                                      .arg(QLatin1String(pick(kDomains, rng)));
-    a[QStringLiteral("COMPANY")] = QLatin1String(pick(kCompanies, rng));
+    a[QStringLiteral("COMPANY")] = QString::fromUtf8(pick(kCompanies, rng));
     a[QStringLiteral("NAME")] = first + QLatin1Char(' ') + last;
     a[QStringLiteral("STREET")] = street;
     a[QStringLiteral("CITY")] = QLatin1String(place.city);
@@ -155,7 +168,7 @@ QJsonObject makeAccount(qint64 custId, std::mt19937& rng)
     const Place& sp = other ? pick(kPlaces, rng) : place;
     a[QStringLiteral("SCOMPANY")] = other ? QString() : a[QStringLiteral("COMPANY")].toString();
     a[QStringLiteral("SNAME")] =
-        other ? QStringLiteral("%1 %2").arg(QLatin1String(pick(kFirst, rng)), last)
+        other ? QStringLiteral("%1 %2").arg(QString::fromUtf8(pick(kFirst, rng)), last)
               : first + QLatin1Char(' ') + last;
     a[QStringLiteral("SSTREET")] = other ? QStringLiteral("%1 %2")
                                                .arg(Between(rng, 10, 9899))
@@ -180,7 +193,8 @@ QList<InvoiceItem> orderItems(qint64 inv)
     const int n = Between(rng, 1, 4);
     for (int i = 0; i < n; ++i) {
         const Product& p = pick(kProducts, rng);
-        items.append({QLatin1String(p.sku), QLatin1String(p.name), Between(rng, 1, 3), p.price});
+        items.append(
+            {QLatin1String(p.sku), QString::fromUtf8(p.name), Between(rng, 1, 3), p.price});
     }
     return items;
 }
@@ -217,7 +231,7 @@ QJsonObject makeOrder(qint64 inv, const QJsonObject& account, const QDateTime& w
          {"CUSTID", "PASS", "EMAIL", "COMPANY", "NAME", "STREET", "CITY", "STATE", "ZIP", "COUNTRY",
           "PHONE", "SCOMPANY", "SNAME", "SSTREET", "SCITY", "SSTATE", "SZIP", "SCOUNTRY", "SPHONE"})
         o[QLatin1String(key)] = account.value(QLatin1String(key));
-    o[QStringLiteral("NOTES")] = QLatin1String(pick(kNotes, rng));
+    o[QStringLiteral("NOTES")] = QString::fromUtf8(pick(kNotes, rng));
     o[QStringLiteral("IDATE")] = when.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
     const QString shipState = account.value(QStringLiteral("SSTATE")).toString();
     o[QStringLiteral("TOTAL")] = round2(subtotal(inv) + orderShipping(inv) + Tax(inv, shipState));
@@ -308,7 +322,7 @@ QByteArray invoicePage(const QJsonObject& order, int minSize)
     if (!v("NOTES").isEmpty())
         page += QStringLiteral("<p><b>Notes:</b> %1</p>\n").arg(v("NOTES"));
     page += QStringLiteral("<p>Thank you for shopping with us!</p>\n");
-    QByteArray bytes = page.toUtf8();
+    QByteArray bytes = encodeText(page);
     const QByteArray tail = "</body></html>";
     if (minSize > bytes.size() + tail.size()) {
         // Terms and conditions make up the rest, as long invoices on real stores do.

@@ -1,6 +1,7 @@
 // storesim: plays the store script for tests, benchmarks and the demo.
 // See README.md in this directory for the command line and the control API.
 
+#include "charset.h"
 #include "store.h"
 
 #include <httplib.h>
@@ -256,7 +257,9 @@ void Simulator::storeRequest(const httplib::Request& req, httplib::Response& res
         res.set_content(errorPage(401, QStringLiteral("Unauthorized")).toStdString(), "text/html");
         return;
     } else if (kind == QLatin1String("reply")) {
-        answer(res, fault.params.value(QStringLiteral("body")).toString().toUtf8());
+        // Bytes exactly as the test gave them (base64), in whatever set.
+        answer(res, QByteArray::fromBase64(
+                        fault.params.value(QStringLiteral("base64")).toString().toLatin1()));
         return;
     } else if (kind == QLatin1String("big")) {
         // Made while it is sent, so a 50 MB reply costs no 50 MB of memory.
@@ -545,7 +548,7 @@ int usage()
                  "usage: storesim --port N [--bind ADDR] [--cert FILE --key FILE] --state FILE\n"
                  "                [--seed demo|empty] [--password P] [--date-format FMT]\n"
                  "                [--decimal-separator S] [--control-port N] [--print-port]\n"
-                 "                [--exit-with-parent]\n");
+                 "                [--exit-with-parent] [--charset windows-1252|utf-8]\n");
     return 2;
 }
 
@@ -586,7 +589,12 @@ int main(int argc, char** argv)
             decimal = next();
         else if (a == QLatin1String("--control-port"))
             controlPort = next().toInt();
-        else if (a == QLatin1String("--print-port"))
+        else if (a == QLatin1String("--charset")) {
+            storesim::Charset charset;
+            if (!storesim::parseCharset(next(), &charset))
+                return usage();
+            storesim::setCharset(charset);
+        } else if (a == QLatin1String("--print-port"))
             printPort = true;
         else if (a == QLatin1String("--exit-with-parent")) {
             // A test that crashes must not leave its store running.

@@ -1,5 +1,6 @@
 #include "store.h"
 
+#include "charset.h"
 #include "demo_data.h"
 
 #include <QDateTime>
@@ -51,7 +52,7 @@ QByteArray unescape(const QByteArray& in)
 // would split the record, so the store writes a space instead.
 QByteArray Clean(const QString& text)
 {
-    QByteArray b = text.toUtf8();
+    QByteArray b = encodeText(text);
     for (char& c : b)
         if (c == '|' || c == '\n' || c == '\r')
             c = ' ';
@@ -259,7 +260,7 @@ Fields decodeForm(const QByteArray& body)
         const qsizetype eq = pair.indexOf('=');
         const QByteArray name = eq < 0 ? pair : pair.left(eq);
         const QByteArray value = eq < 0 ? QByteArray() : pair.mid(eq + 1);
-        fields.append({QString::fromUtf8(unescape(name)), QString::fromUtf8(unescape(value))});
+        fields.append({decodeText(unescape(name)), decodeText(unescape(value))});
     }
     return fields;
 }
@@ -650,7 +651,7 @@ QByteArray Store::reply(const QStringList& messages, const QString& action,
                         const QByteArray& sections) const
 {
     QByteArray r = "VendixResponse:" + Clean(messages.join(QStringLiteral("::"))) +
-                   "\nVendixAction:" + action.toUtf8() + "\n";
+                   "\nVendixAction:" + encodeText(action) + "\n";
     r += sections;
     return r;
 }
@@ -797,7 +798,7 @@ QByteArray Store::checkIntegrity(qint64 hacc)
     }
     for (const QJsonObject& r : m_raw) {
         if (r.value(QStringLiteral("section")).toString() == QLatin1String("DataInt")) {
-            section += r.value(QStringLiteral("text")).toString().toUtf8() + '|';
+            section += encodeText(r.value(QStringLiteral("text")).toString()) + '|';
             m_delivered.insert(r.value(QStringLiteral("_id")).toInteger());
             ++listed;
         }
@@ -897,7 +898,7 @@ QByteArray Store::invoicePage(const QJsonObject& order) const
     if (order.value(QStringLiteral("invoice")) == QJsonValue(false))
         return QByteArray();
     if (order.contains(QStringLiteral("INVOICE")))
-        return order.value(QStringLiteral("INVOICE")).toString().toUtf8();
+        return encodeText(order.value(QStringLiteral("INVOICE")).toString());
     return storesim::invoicePage(order, order.value(QStringLiteral("invoiceSize")).toInt());
 }
 
@@ -927,7 +928,7 @@ QByteArray Store::getNewStuff()
         for (const QJsonObject& r : m_raw) {
             if (r.value(QStringLiteral("section")).toString() != section)
                 continue;
-            out += r.value(QStringLiteral("text")).toString().toUtf8();
+            out += encodeText(r.value(QStringLiteral("text")).toString());
             if (asLines)
                 out += '\n';
             m_delivered.insert(r.value(QStringLiteral("_id")).toInteger());

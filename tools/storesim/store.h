@@ -18,7 +18,8 @@ const QStringList& orderFieldNames();
 const QStringList& accountFieldNames();
 
 // Decodes an application/x-www-form-urlencoded body into name/value pairs in
-// order, repeats kept ('+' is a space, %XX a byte; bytes read as UTF-8).
+// order, repeats kept ('+' is a space, %XX a byte; bytes read in the store's
+// character set).
 Fields decodeForm(const QByteArray& body);
 
 // The store's side of the protocol: its state and what it answers to each

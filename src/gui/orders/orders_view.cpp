@@ -5,6 +5,7 @@
 #include "base/main_services.h"
 #include "base/messages.h"
 #include "base/paths.h"
+#include "base/store_charset.h"
 #include "data/db_error.h"
 #include "data/main_data_mod.h"
 #include "data/table.h"
@@ -56,6 +57,13 @@ public:
     QVariant loadResource(int type, const QUrl& name) override
     {
         const QUrl url = source().resolved(name);
+        // An invoice is read in the store's character set unless it names its own.
+        if (type == QTextDocument::HtmlResource && url.isLocalFile() &&
+            url.fileName().endsWith(QLatin1String("inv.html"))) {
+            QFile file(url.toLocalFile());
+            if (file.open(QIODevice::ReadOnly))
+                return decodeStorePage(file.readAll(), storeCharset());
+        }
         if (url.isLocalFile() || url.scheme() == QLatin1String("qrc") || url.scheme().isEmpty())
             return QTextBrowser::loadResource(type, name);
         return {};

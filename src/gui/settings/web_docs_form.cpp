@@ -8,6 +8,7 @@
 #include "gui/settings/settings_editor.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -72,6 +73,17 @@ TWebDocsForm::TWebDocsForm(QWidget* parent) : QDialog(parent)
     StoreDomainEdit = field(QStringLiteral("StoreDomainEdit"), domain);
     domainLabel->setBuddy(StoreDomainEdit);
     domainLayout->addWidget(StoreDomainEdit);
+    // What the store script's texts are written in: the posts are encoded in
+    // it and its replies read in it.
+    auto* charsetLabel = new QLabel(QStringLiteral("Store &character set:"), domain);
+    domainLayout->addWidget(charsetLabel);
+    StoreCharsetBox = new QComboBox(domain);
+    StoreCharsetBox->setObjectName(QStringLiteral("StoreCharsetBox"));
+    StoreCharsetBox->addItem(storeCharsetName(StoreCharset::Windows1252),
+                             int(StoreCharset::Windows1252));
+    StoreCharsetBox->addItem(storeCharsetName(StoreCharset::Utf8), int(StoreCharset::Utf8));
+    charsetLabel->setBuddy(StoreCharsetBox);
+    domainLayout->addWidget(StoreCharsetBox);
     cgiPageLayout->addWidget(domain);
     cgiPageLayout->addStretch(1);
     Pages->addTab(cgiPage, QStringLiteral("CGI Location (Vital Configs)"));
@@ -111,6 +123,8 @@ TWebDocsForm::TWebDocsForm(QWidget* parent) : QDialog(parent)
     PoliciesEdit->setText(s.policies_page);
     StoreDomainEdit->setText(s.storeDomain);
     m_storedDomain = s.storeDomain;
+    m_storedCharset = StoreCharsetBox->findData(int(s.storeCharset));
+    StoreCharsetBox->setCurrentIndex(m_storedCharset);
     {
         Settings fromUrl = s;
         fromUrl.storeDomain.clear();
@@ -169,6 +183,14 @@ void TWebDocsForm::OKBtnClick()
             return;
         }
         m_storedDomain = domain;
+    }
+    if (StoreCharsetBox->currentIndex() != m_storedCharset) {
+        QString error;
+        if (!saveStoreCharset(StoreCharset(StoreCharsetBox->currentData().toInt()), &error)) {
+            showSettingsWriteError(error);
+            return;
+        }
+        m_storedCharset = StoreCharsetBox->currentIndex();
     }
     accept();
 }

@@ -3,6 +3,7 @@
 #include <QDialog>
 
 class QCheckBox;
+class QComboBox;
 class QLineEdit;
 class QPushButton;
 class QTabWidget;
@@ -27,6 +28,7 @@ public:
     QLineEdit* StoreEntranceEdit = nullptr;
     QLineEdit* PoliciesEdit = nullptr;
     QLineEdit* StoreDomainEdit = nullptr; // the installation's store domain
+    QComboBox* StoreCharsetBox = nullptr; // "windows-1252" or "utf-8"
     QPushButton* OKBtn = nullptr;
     QPushButton* CancelBtn = nullptr;
     QPushButton* HelpBtn = nullptr;
@@ -36,7 +38,8 @@ private:
     void SSLOnlyBoxClick(bool checked);
     void OKBtnClick();
 
-    QString m_storedDomain; // what the installation file holds
+    QString m_storedDomain;  // what the installation file holds
+    int m_storedCharset = 0; // index of the set the installation file holds
 };
 
 } // namespace os
