@@ -171,8 +171,17 @@ QString writtenValue(const KeyDef& def, const Settings& s)
         return s.*std::get<QString Settings::*>(def.member);
     case Kind::Amount:
         return FormatAmount(s.*std::get<double Settings::*>(def.member));
-    case Kind::Rate:
-        return FormatRate(s.*std::get<double Settings::*>(def.member));
+    case Kind::Rate: {
+        // Five decimals, as every rate; the shipping percentage six where a
+        // percentage typed with four decimals needs them (33.3333 is
+        // 0.333333).
+        double Settings::*member = std::get<double Settings::*>(def.member);
+        const QString five = FormatRate(s.*member);
+        if (member != &Settings::Basic_BasePercentage)
+            return five;
+        const std::optional<QString> six = fixedText(s.*member, 6);
+        return six && ReadNumber(*six) != ReadNumber(five) ? *six : five;
+    }
     }
     return QString();
 }

@@ -195,9 +195,9 @@ private slots:
                               "-", "Advanced Sp&oof Prevention"}));
         QCOMPARE(captions(m_form->findChild<QMenu*>("OptionsMenu")),
                  QStringList(
-                     {"Vital Configs (Do These First)", "-", "&Company Information",
+                     {"&Vital Configs (Do These First)", "-", "&Company Information",
                       "St&yles and Colors", "&Payment Types and Credit Cards", "-", "&Taxes", "-",
-                      "Shippin&g Settings", "-", "Currency Conversion Options", "-", "Co&upons",
+                      "Shippi&ng Settings", "-", "Cu&rrency Conversion Options", "-", "Co&upons",
                       "All Account &Discount", "&Gift Wrapping", "-", "My &Merchant Accounts"}));
         QCOMPARE(captions(m_form->findChild<QMenu*>("TaxesMenu")),
                  QStringList({"State and &Regional Taxes", "S&mart Taxes"}));

@@ -6,8 +6,10 @@
 #include "common/temp_home.h"
 #include "customers_fixture.h"
 
+#include "data/connection.h"
 #include "data/main_data_mod.h"
 #include "data/table.h"
+#include "gui/app/child_commands.h"
 #include "gui/app/db_grid.h"
 #include "gui/app/file_dialog.h"
 #include "gui/app/main_form.h"
@@ -152,6 +154,69 @@ private slots:
 
     void init() { newHome(); }
     void cleanup() { closeProgram(); }
+
+    // From the keyboard alone to a profile: the letters of the toolbar, Tab
+    // to "Remove Query" and "Build List", Alt+P, and the Menu key's row menu.
+    void profileByKeyboard()
+    {
+        start({customerRow(5), customerRow(6)});
+        TMainCustomersView* v = openCustomers();
+        QVERIFY(v);
+        QApplication::setActiveWindow(m_form.get());
+        QStringList marked;
+        for (QAction* a : v->toolbar()->actions()) {
+            if (auto* b = qobject_cast<CommandButton*>(v->toolbar()->widgetForAction(a)))
+                marked << b->mnemonicText();
+        }
+        QCOMPARE(marked, QStringList({"&Close", "F&ind", "&Remove Query", "&Profile", "&Build List",
+                                      "&Export", "&Help"}));
+
+        v->Grid->setFocus();
+        QSet<QString> reached;
+        for (int i = 0; i < 40; ++i) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            reached << QApplication::focusWidget()->objectName();
+        }
+        for (const char* name : {"RemoveQueryButton", "ProfileButton", "BuildListButton"})
+            QVERIFY2(reached.contains(name), name);
+
+        v->Grid->setFocus();
+        QTest::keyClick(v->Grid, Qt::Key_Down);
+        const int custId = v->Grid->model()->index(v->Grid->currentIndex().row(), 0).data().toInt();
+        QCOMPARE(custId, 6);
+        QString shown;
+        test::whenModal([&](QWidget* w) {
+            if (auto* p = qobject_cast<CustomerProfile*>(w))
+                shown = p->field("CUSTID")->text();
+            QTest::keyClick(w, Qt::Key_Escape);
+        });
+        QTest::keyClick(v->Grid, Qt::Key_P, Qt::AltModifier);
+        QCOMPARE(shown, QString::number(custId));
+
+        shown.clear();
+        bool menuSeen = false;
+        QTimer poll;
+        poll.setInterval(0);
+        connect(&poll, &QTimer::timeout, this, [&] {
+            auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+            if (!menu)
+                return;
+            poll.stop();
+            menuSeen = true;
+            QCOMPARE(captions(menu), QStringList({"Profile", "Build List"}));
+            test::whenModal([&](QWidget* w) {
+                if (auto* p = qobject_cast<CustomerProfile*>(w))
+                    shown = p->field("CUSTID")->text();
+                QTest::keyClick(w, Qt::Key_Escape);
+            });
+            QTest::keyClick(menu, Qt::Key_Down);
+            QTest::keyClick(menu, Qt::Key_Return);
+        });
+        poll.start();
+        QTest::keyClick(v->Grid, Qt::Key_Menu);
+        QVERIFY(menuSeen);
+        QCOMPARE(shown, QString::number(custId));
+    }
 
     void opensOnceWithItsColumnsToolbarAndFindMenu()
     {
@@ -418,6 +483,26 @@ private slots:
         });
         QCOMPARE(notesOf(6), QVariant("VIP"));
         QCOMPARE(notesOf(4), QVariant("Pays late, always"));
+
+        // Notes the table refuses keep the profile open with the text.
+        const std::shared_ptr<Connection> file =
+            Connection::forTable(m_home->dataDir(), "customersnotes");
+        file->exec(QString("CREATE TRIGGER refuse_notes BEFORE UPDATE ON \"%1\" BEGIN "
+                           "SELECT RAISE(ABORT, 'notes are read-only now'); END")
+                       .arg(file->tableName()));
+        bool stayed = false;
+        withProfile(o, {"NotesButton", "CustomerNotes1"}, [&](CustomerProfile* p) {
+            p->YourAccountNotes->setFocus();
+            p->YourAccountNotes->moveCursor(QTextCursor::End);
+            QTest::keyClicks(p->YourAccountNotes, " customer");
+            QTest::keyClick(p, Qt::Key_Escape);
+            stayed = p->isVisible();
+            QCOMPARE(p->YourAccountNotes->toPlainText(), QString("VIP customer"));
+            QCOMPARE(m_messages->texts(), QStringList{"notes are read-only now"});
+            file->exec("DROP TRIGGER refuse_notes");
+        });
+        QVERIFY(stayed);
+        QCOMPARE(notesOf(6), QVariant("VIP customer"));
     }
 
     void sentItemsFilterAndEmailFromTheProfile()

@@ -8,12 +8,16 @@
 #include "common/temp_home.h"
 
 #include "base/clock.h"
+#include "base/text_utils.h"
+#include "data/connection.h"
 #include "data/main_data_mod.h"
 #include "data/table.h"
 #include "gui/app/db_grid.h"
 #include "gui/app/detail_grid.h"
 #include "gui/app/main_form.h"
 #include "gui/app/message_box.h"
+#include "gui/mail/new_mail_message.h"
+#include "gui/mail/new_message_type.h"
 #include "gui/orders/cc_form.h"
 #include "gui/orders/change_price.h"
 #include "gui/orders/complete_order_form.h"
@@ -93,15 +97,17 @@ void key(Qt::Key k, Qt::KeyboardModifiers m = Qt::NoModifier)
     QCoreApplication::processEvents();
 }
 
-// A new row in a detail grid, typed cell by cell from the first text column
-// (the date is left for the save rule); the last cell stays open.
+// A new row in a detail grid, typed cell by cell from the first text column,
+// where a new row puts the cursor (the date is filled); the last cell stays
+// open.
 void typeRow(DetailGrid* grid, const QStringList& cells)
 {
     activateDialog();
     grid->grid()->setFocus();
     key(Qt::Key_Insert);
     for (int i = 0; i < cells.size(); ++i) {
-        key(Qt::Key_Tab); // from the date to the next column
+        if (i > 0)
+            key(Qt::Key_Tab);
         type(cells[i]);
     }
 }
@@ -229,6 +235,7 @@ private slots:
             auto* d = qobject_cast<OrderNotesDialog*>(w);
             QVERIFY(d);
             QCOMPARE(d->windowTitle(), QString("Void Order"));
+            QCOMPARE(d->findChild<QLabel*>("OrderLine")->text(), QString("Invoice 2: Customer 2"));
             QCOMPARE(d->Label1->text(),
                      QString("The Void Order Wizard allows you to void the order and provide a "
                              "reason for doing so in the order notes database. Providing a reason "
@@ -250,6 +257,7 @@ private slots:
         whenDialog([&](QWidget* w) {
             auto* d = qobject_cast<OrderNotesDialog*>(w);
             QCOMPARE(d->windowTitle(), QString("Status Pending"));
+            QCOMPARE(d->findChild<QLabel*>("OrderLine")->text(), QString("Invoice 1: Customer 1"));
             typeRow(d->Notes, {"not this"});
             click(d->CancelBtn);
         });
@@ -300,6 +308,7 @@ private slots:
             auto* d = qobject_cast<TChangePrice*>(w);
             QVERIFY(d);
             QCOMPARE(d->CurrentTotal->text(), QString("1,234.50"));
+            QCOMPARE(d->findChild<QLabel*>("OrderLine")->text(), QString("Invoice 7: Customer 7"));
             QCOMPARE(d->NewTotal->text(), QString("1234.50"));
             d->NewTotal->selectAll();
             QTest::keyClicks(d->NewTotal, "-12.5");
@@ -314,8 +323,8 @@ private slots:
             auto* d = qobject_cast<TChangePrice*>(w);
             d->NewTotal->selectAll();
             QTest::keyClick(d->NewTotal, Qt::Key_Backspace);
-            QTest::keyClicks(d->NewTotal, "abc"); // refused by the field
-            QCOMPARE(d->NewTotal->text(), QString());
+            QTest::keyClicks(d->NewTotal, "-abc"); // letters refused by the field
+            QCOMPARE(d->NewTotal->text(), QString("-"));
             click(d->OKBtn);
             QCOMPARE(m_messages->texts().last(), QString("The new total must be a number."));
             QVERIFY(d->isVisible());
@@ -325,21 +334,113 @@ private slots:
         QVERIFY(fire(v, {"ActivitiesBut", "ChangePrice1"}));
         QCOMPARE(order(7).value("TOTAL").toDouble(), -12.5);
 
+        // A total of more than two decimals, shown rounded: OK with the box
+        // as shown keeps it; an emptied box with a note saves the note only.
+        {
+            Table& o = orders();
+            o.edit();
+            o.setValue("TOTAL", 10.125);
+            QVERIFY(o.post());
+        }
+        whenDialog([&](QWidget* w) {
+            auto* d = qobject_cast<TChangePrice*>(w);
+            QCOMPARE(d->NewTotal->text(), QString(FormatAmount(10.125)));
+            click(d->OKBtn);
+        });
+        QVERIFY(fire(v, {"ActivitiesBut", "ChangePrice1"}));
+        QCOMPARE(order(7).value("TOTAL").toDouble(), 10.125);
+        QCOMPARE(history(7).size(), 1);
+        whenDialog([&](QWidget* w) {
+            auto* d = qobject_cast<TChangePrice*>(w);
+            d->NewTotal->selectAll();
+            QTest::keyClick(d->NewTotal, Qt::Key_Backspace);
+            typeRow(d->Notes, {"price agreed by phone"});
+            click(d->OKBtn);
+        });
+        QVERIFY(fire(v, {"ActivitiesBut", "ChangePrice1"}));
+        QCOMPARE(order(7).value("TOTAL").toDouble(), 10.125);
+        QCOMPARE(notes(7), QStringList{"2024-03-05 price agreed by phone"});
+        QCOMPARE(history(7).size(), 1);
+
         whenDialog([&](QWidget* w) {
             auto* d = qobject_cast<OrderNotesDialog*>(w);
             QCOMPARE(d->windowTitle(), QString("Order Notes"));
+            QCOMPARE(d->findChild<QLabel*>("OrderLine")->text(), QString("Invoice 7: Customer 7"));
             typeRow(d->Notes, {"Gift wrap"});
             click(d->OKBtn);
         });
         QVERIFY(fire(v, {"NotesButton", "OrderNotes1"}));
+        QCOMPARE(notes(7),
+                 QStringList({"2024-03-05 price agreed by phone", "2024-03-05 Gift wrap"}));
         whenDialog([&](QWidget* w) {
             auto* d = qobject_cast<OrderNotesDialog*>(w);
             typeRow(d->Notes, {"dropped"});
             click(d->CancelBtn);
         });
         QVERIFY(fire(v, {"NotesButton", "OrderNotes1"}));
-        QCOMPARE(notes(7), QStringList{"2024-03-05 Gift wrap"});
+        QCOMPARE(notes(7),
+                 QStringList({"2024-03-05 price agreed by phone", "2024-03-05 Gift wrap"}));
         QCOMPARE(history(7).size(), 1);
+    }
+
+    // A new note row starts dated now with the cursor on the note; a date the
+    // column cannot hold is refused by the column's title and the typing
+    // stays in its cell until it is mended: nothing is saved blank.
+    void notesNeverLost()
+    {
+        TOrdersView* v = start({test::orderRow(8, "New")});
+        QVERIFY(v);
+        test::insertRows(dir(), "invoice_notes",
+                         {{{"INVOICE", 8}, {"IDATE", QVariant()}, {"NOTE", "undated"}}});
+        const QString refusal("'Visa auth 435242' is not a valid date value for field Date.");
+        whenDialog([&](QWidget* w) {
+            auto* d = qobject_cast<OrderNotesDialog*>(w);
+            QVERIFY(d);
+            QCOMPARE(d->windowTitle(), QString("Receive Payment"));
+            DbGrid* grid = d->Notes->grid();
+            activateDialog();
+            grid->setFocus();
+            key(Qt::Key_Insert);
+            QCOMPARE(grid->currentIndex().column(), 1);
+            QCOMPARE(grid->model()->index(grid->currentIndex().row(), 0).data().toString(),
+                     QLocale().toString(kNow.date(), QLocale::ShortFormat));
+            type("Visa auth 435242");
+            key(Qt::Key_Return);
+            QCOMPARE(notes(8), QStringList({" undated", "2024-03-05 Visa auth 435242"}));
+
+            // The undated row: text typed in its date is refused on Enter,
+            // on OK and on leaving the row, and stays in the editor.
+            key(Qt::Key_Up);
+            QCOMPARE(grid->currentIndex().row(), 0);
+            key(Qt::Key_Home);
+            QCOMPARE(grid->currentIndex().column(), 0);
+            type("Visa auth 435242");
+            key(Qt::Key_Return);
+            QCOMPARE(m_messages->texts().last(), refusal);
+            auto* editor = qobject_cast<QLineEdit*>(QApplication::focusWidget());
+            QVERIFY(editor);
+            QCOMPARE(editor->text(), QString("Visa auth 435242"));
+            const int shown = m_messages->texts().size();
+            click(d->OKBtn);
+            QCOMPARE(m_messages->texts().size(), shown + 1);
+            QCOMPARE(m_messages->texts().last(), refusal);
+            QVERIFY(d->isVisible());
+            key(Qt::Key_Down);
+            QCOMPARE(m_messages->texts().size(), shown + 2);
+            QCOMPARE(m_messages->texts().last(), refusal);
+            QCOMPARE(grid->currentIndex().row(), 0);
+            editor = qobject_cast<QLineEdit*>(QApplication::focusWidget());
+            QVERIFY(editor);
+            QCOMPARE(editor->text(), QString("Visa auth 435242"));
+            QCOMPARE(notes(8), QStringList({" undated", "2024-03-05 Visa auth 435242"}));
+            editor->selectAll();
+            type("2024-03-01");
+            m_messages->queueAnswer(Answer::Yes);
+            click(d->OKBtn);
+        });
+        QVERIFY(fire(v, {"ActivitiesBut", "MarkOrderWizards1", "ReceiveMayments1"}));
+        QCOMPARE(notes(8), QStringList({"2024-03-01 undated", "2024-03-05 Visa auth 435242"}));
+        QCOMPARE(order(8).value("ORDERSTATE").toString(), QString("Payment Received"));
     }
 
     // Complete Order: no templates, a template deleted meanwhile, an order
@@ -357,6 +458,7 @@ private slots:
             auto* d = qobject_cast<TCompleteOrderForm*>(w);
             QVERIFY(d);
             QCOMPARE(d->FormLetter->count(), 0);
+            QCOMPARE(d->findChild<QLabel*>("OrderLine")->text(), QString("Invoice 4: Customer 4"));
             QVERIFY(!d->OKBtn->isEnabled());
             key(Qt::Key_Escape);
         });
@@ -558,6 +660,77 @@ private slots:
         QCOMPARE(order(8).value("CARDNUM").toString(), QString("6011000000000004"));
     }
 
+    // "Send Letter" opens New Message Type on the current order: the chosen
+    // template is merged with the order and posted from New E-mail Message.
+    void sendLetter()
+    {
+        TOrdersView* v = start({test::orderRow(14, "New"), test::orderRow(15, "New")},
+                               {letter("Thanks", "Dear %io_name%, order %invoice_number%.")});
+        QVERIFY(v);
+        QVERIFY(orders().locate("INV", 14));
+        bool posted = false;
+        whenDialog([&](QWidget* w) {
+            auto* d = qobject_cast<TNewMessageType*>(w);
+            QVERIFY(d);
+            QCOMPARE(d->windowTitle(), QString("New Message Type"));
+            d->TemplateCombo->setFocus();
+            key(Qt::Key_Down);
+            QCOMPARE(d->TemplateCombo->currentText(), QString("Thanks"));
+            whenDialog([&](QWidget* m) {
+                auto* message = qobject_cast<TNewMailMessage*>(m);
+                QVERIFY(message);
+                click(message->PostBtn);
+                posted = true;
+            });
+            click(d->OKBtn);
+        });
+        QVERIFY(fire(v, {"ActivitiesBut", "SendLetter1"}));
+        QVERIFY(posted);
+        const QList<QVariantMap> out = rowsOf(dir(), "outbox");
+        QCOMPARE(out.size(), 1);
+        QCOMPARE(out[0].value("SUBJECT").toString(), QString("Thanks"));
+        QCOMPARE(out[0].value("TO").toString(), QString("c14@example.com"));
+        QCOMPARE(out[0].value("BODY").toString(), QString("Dear Customer 14, order 14."));
+    }
+
+    // Marking the order fails after its letter went to the outbox: the
+    // wizard stays, and a second OK marks the order without a second letter.
+    void shippingWizardLetterOnce()
+    {
+        TOrdersView* v =
+            start({test::orderRow(12, "Payment Received")},
+                  {letter("Ship", "Hi %io_name%,\r\n%io_shipping_info_structure%Bye")});
+        QVERIFY(v);
+        v->FilterBox->setCurrentIndex(v->FilterBox->findText("Payment Received"));
+        v->FilterBoxChange(v->FilterBox->currentIndex());
+        QCOMPARE(orders().value("INV").toInt(), 12);
+        const std::shared_ptr<Connection> file = Connection::forTable(dir(), "orders");
+        file->exec(QString("CREATE TRIGGER refuse_marking BEFORE UPDATE ON \"%1\" BEGIN "
+                           "SELECT RAISE(ABORT, 'orders are read-only now'); END")
+                       .arg(file->tableName()));
+        whenDialog([&](QWidget* w) {
+            auto* d = qobject_cast<TShipping_Log*>(w);
+            QVERIFY(d);
+            typeRow(d->Records, {"Left today"});
+            d->FormLetter->setFocus();
+            key(Qt::Key_Down);
+            key(Qt::Key_Down);
+            QCOMPARE(d->FormLetter->currentText(), QString("Ship"));
+            click(d->OKBtn);
+            QCOMPARE(m_messages->texts().mid(m_messages->texts().size() - 2),
+                     QStringList(
+                         {"A message has been added to the OutBox", "orders are read-only now"}));
+            QVERIFY(d->isVisible());
+            QCOMPARE(rowsOf(dir(), "outbox").size(), 1);
+            file->exec("DROP TRIGGER refuse_marking");
+            click(d->OKBtn);
+        });
+        QVERIFY(fire(v, {"ActivitiesBut", "MarkOrderWizards1", "ShipOrder1"}));
+        QCOMPARE(order(12).value("ORDERSTATE").toString(), QString("Shipped"));
+        QCOMPARE(rowsOf(dir(), "outbox").size(), 1);
+        QCOMPARE(rowsOf(dir(), "shipped_info").size(), 1);
+    }
+
     // The Shipping Wizard: the case-sensitive tag check, the letter with the
     // block, "Partially Shipped", the no-records question, the refused letter
     // that still marks the order; the Shipping Log keeps a typed row.
@@ -577,6 +750,8 @@ private slots:
             auto* d = qobject_cast<TShipping_Log*>(w);
             QVERIFY(d);
             QCOMPARE(d->FormLetter->count(), 3);
+            QCOMPARE(d->findChild<QLabel*>("OrderLine")->text(),
+                     QString("Invoice 10: Customer 10"));
             QCOMPARE(d->FormLetter->itemText(0), QString());
             QCOMPARE(d->FormLetter->currentIndex(), -1);
             QVERIFY(d->CompletelyShipped->isChecked());

@@ -3,19 +3,26 @@
 
 #include "common/file_utils.h"
 #include "common/scripted_messages.h"
+#include "common/store_sim.h"
 #include "common/table_rows.h"
 #include "common/temp_home.h"
 
 #include "base/settings.h"
 #include "data/main_data_mod.h"
 #include "data/table.h"
+#include "gui/app/child_commands.h"
 #include "gui/app/db_grid.h"
 #include "gui/app/file_dialog.h"
 #include "gui/app/main_form.h"
 #include "gui/app/message_box.h"
+#include "gui/customers/customer_profile.h"
 #include "gui/orders/orders_view.h"
+#include "gui/orders/shipping_log.h"
+#include "gui/sync/update_site_form.h"
 
+#include <QAccessible>
 #include <QComboBox>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMdiArea>
@@ -26,8 +33,10 @@
 #include <QTabWidget>
 #include <QTest>
 #include <QTextBrowser>
+#include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
+#include <QTreeWidget>
 
 #include <memory>
 
@@ -67,6 +76,52 @@ class TestOrdersView : public test::ProgramFixture
     QList<int> listed(TOrdersView* v) { return test::firstColumnNumbers(v->Grid->model()); }
     bool on(TOrdersView* v, const char* name) { return test::toolButtonOn(v, name); }
 
+    // A key to whatever has the focus, as the keyboard sends it.
+    static void press(Qt::Key k, Qt::KeyboardModifiers m = Qt::NoModifier)
+    {
+        QWidget* to = QApplication::activePopupWidget();
+        if (!to)
+            to = QApplication::focusWidget();
+        QVERIFY(to);
+        QTest::keyClick(to, k, m);
+        QCoreApplication::processEvents();
+    }
+
+    // Runs `handler` on the next pop-up menu to open.
+    static void whenPopup(std::function<void(QMenu*)> handler)
+    {
+        auto* timer = new QTimer(qApp);
+        timer->setInterval(0);
+        QElapsedTimer clock;
+        clock.start();
+        QObject::connect(timer, &QTimer::timeout, timer, [timer, handler, clock] {
+            auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+            if (!menu && !clock.hasExpired(10000))
+                return;
+            timer->stop();
+            timer->deleteLater();
+            if (menu) {
+                handler(menu);
+                if (QTest::currentTestFailed()) {
+                    while (QWidget* open = QApplication::activePopupWidget())
+                        open->close();
+                }
+            }
+        });
+        timer->start();
+    }
+
+    // Tab from the focus until `name` has it (or the round ends).
+    static bool tabTo(const QString& name)
+    {
+        for (int i = 0; i < 60; ++i) {
+            if (QApplication::focusWidget() && QApplication::focusWidget()->objectName() == name)
+                return true;
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        }
+        return false;
+    }
+
     // Picks a filter entry with the keyboard, as a merchant does.
     void chooseFilter(TOrdersView* v, const QString& entry)
     {
@@ -81,6 +136,194 @@ private slots:
 
     void init() { newHome(); }
     void cleanup() { closeProgram(); }
+
+    // The keyboard alone: every toolbar command has a letter of its own (the
+    // caption unchanged, clear of the menu bar's), Tab reaches each one, and
+    // an order is marked, shipped and its customer shown without the mouse.
+    void keyboardAlone()
+    {
+        start({test::orderRow(1, "New"), test::orderRow(3, "New")});
+        TOrdersView* v = openOrders();
+        QVERIFY(v);
+        QApplication::setActiveWindow(m_form.get());
+        QStringList marked;
+        QSet<QChar> letters;
+        for (QAction* a : v->toolbar()->actions()) {
+            auto* b = qobject_cast<CommandButton*>(v->toolbar()->widgetForAction(a));
+            if (!b)
+                continue;
+            QString plain = b->mnemonicText();
+            plain.remove('&');
+            QCOMPARE(plain, b->text());
+            marked << b->mnemonicText();
+            letters.insert(mnemonicOf(b->mnemonicText()));
+        }
+        QCOMPARE(marked, QStringList({"&Close", "Credit Card &Pop-Up", "&Activities", "&Notes",
+                                      "P&rofile", "&Export", "&Help"}));
+        QCOMPARE(letters.size(), marked.size());
+        QCOMPARE(v->findChild<QToolButton*>("ThisCustBut")->toolTip(), QString("Profile (Alt+R)"));
+
+        QApplication::setActiveWindow(m_form.get());
+        v->Grid->setFocus();
+        QSet<QString> reached;
+        for (int i = 0; i < 40; ++i) {
+            press(Qt::Key_Tab);
+            reached << QApplication::focusWidget()->objectName();
+        }
+        for (const char* name : {"ActivitiesBut", "NotesButton", "ThisCustBut", "ExportButton"})
+            QVERIFY2(reached.contains(name), name);
+
+        // Alt+A opens "Activities"; its items are the button's children for
+        // a screen reader; Mark Order > Payment Received by arrows and Enter.
+        QCOMPARE(listed(v), QList<int>({3, 1}));
+        QApplication::setActiveWindow(m_form.get());
+        v->Grid->setFocus();
+        QStringList read;
+        whenPopup([&](QMenu* menu) {
+            auto* button = v->findChild<QToolButton*>("ActivitiesBut");
+            QAccessibleInterface* b = QAccessible::queryAccessibleInterface(button);
+            QCOMPARE(b->role(), QAccessible::ButtonMenu);
+            QCOMPARE(b->text(QAccessible::Name), QString("Activities"));
+            QCOMPARE(b->childCount(), 1);
+            QAccessibleInterface* items = b->child(0);
+            QVERIFY(items);
+            QCOMPARE(items->object(), menu);
+            for (int i = 0; i < items->childCount() && i < 4; ++i)
+                read << items->child(i)->text(QAccessible::Name);
+            press(Qt::Key_Down);
+            press(Qt::Key_Down);
+            press(Qt::Key_Right); // "Mark Order", on "New"
+            press(Qt::Key_Down);
+            m_messages->queueAnswer(Answer::Yes);
+            press(Qt::Key_Return);
+        });
+        press(Qt::Key_A, Qt::AltModifier);
+        QCOMPARE(read.mid(0, 2), QStringList({"Mark Order Wizards", "Mark Order"}));
+        QCOMPARE(m_messages->texts().last(),
+                 QString("You are about to mark this order \"Payment Received\". This will not "
+                         "undo any previous actions, it will only move the order to the "
+                         "\"Payment Received\" list.\r\rAre you sure you want to do this?"));
+        QCOMPARE(listed(v), QList<int>({1}));
+
+        // Shift+F10 on the grid: the row commands; the Ship Order Wizard.
+        QApplication::setActiveWindow(m_form.get());
+        v->Grid->setFocus();
+        bool wizard = false;
+        whenPopup([&](QMenu* menu) {
+            QCOMPARE(menu->objectName(), QString("OrdersGridRowMenu"));
+            press(Qt::Key_Down); // "Mark Order Wizards"
+            press(Qt::Key_Right);
+            press(Qt::Key_Down);                  // "Ship Order Wizard"
+            m_messages->queueAnswer(Answer::Yes); // the order is still "New"
+            test::whenModal([&](QWidget* w) {
+                wizard = qobject_cast<TShipping_Log*>(w) != nullptr;
+                QTest::keyClick(w, Qt::Key_Escape);
+            });
+            press(Qt::Key_Return);
+        });
+        press(Qt::Key_F10, Qt::ShiftModifier);
+        QVERIFY(wizard);
+        QCOMPARE(m_messages->texts().last(),
+                 QString("This order is marked \"New\", are you sure you want to start the "
+                         "Shipping Wizard?"));
+
+        // Tab to "Profile", Space: the customer's profile.
+        QApplication::setActiveWindow(m_form.get());
+        v->Grid->setFocus();
+        QVERIFY(tabTo("ThisCustBut"));
+        QString profile;
+        test::whenModal([&](QWidget* w) {
+            if (auto* p = qobject_cast<CustomerProfile*>(w))
+                profile = p->windowTitle();
+            QTest::keyClick(w, Qt::Key_Escape);
+        });
+        press(Qt::Key_Space);
+        QCOMPARE(profile, QString("Customer Pop-Up [Orders View]"));
+
+        // The Menu key, and Alt+R, open it too.
+        QApplication::setActiveWindow(m_form.get());
+        v->Grid->setFocus();
+        profile.clear();
+        whenPopup([&](QMenu*) {
+            press(Qt::Key_Up); // the last item: "Profile"
+            test::whenModal([&](QWidget* w) {
+                if (auto* p = qobject_cast<CustomerProfile*>(w))
+                    profile = p->windowTitle();
+                QTest::keyClick(w, Qt::Key_Escape);
+            });
+            press(Qt::Key_Return);
+        });
+        press(Qt::Key_Menu);
+        QCOMPARE(profile, QString("Customer Pop-Up [Orders View]"));
+        profile.clear();
+        QApplication::setActiveWindow(m_form.get());
+        v->Grid->setFocus();
+        test::whenModal([&](QWidget* w) {
+            if (auto* p = qobject_cast<CustomerProfile*>(w))
+                profile = p->windowTitle();
+            QTest::keyClick(w, Qt::Key_Escape);
+        });
+        press(Qt::Key_R, Qt::AltModifier);
+        QCOMPARE(profile, QString("Customer Pop-Up [Orders View]"));
+    }
+
+    // A store session closes the Orders View; opened again it shows the list
+    // and the find text the merchant left, "Custom" (a find) included.
+    void storeSessionKeepsTheListAndFindText()
+    {
+        test::StoreSim sim;
+        QVERIFY2(sim.isRunning(), qPrintable(sim.errorString()));
+        start({test::orderRow(1, "New"), test::orderRow(2, "Shipped"), test::orderRow(3, "Shipped"),
+               test::orderRow(4, "New")});
+        settings().VendixManagerURL = sim.url();
+        QApplication::setActiveWindow(m_form.get());
+
+        auto pollServer = [&] {
+            QVERIFY(fire(m_form.get(), {"OnlineButton"}));
+            auto* site =
+                qobject_cast<TUpdateSiteForm*>(m_form->mdiArea()->activeSubWindow()->widget());
+            QVERIFY(site);
+            site->PassEdit->clear();
+            QTest::keyClicks(site->PassEdit, "secret1");
+            QTreeWidgetItem* poll = nullptr;
+            for (QTreeWidgetItemIterator it(site->RzTreeView1); *it; ++it) {
+                if ((*it)->text(0) == QLatin1String("Poll Server"))
+                    poll = *it;
+            }
+            QVERIFY(poll);
+            QTest::mouseClick(site->RzTreeView1->viewport(), Qt::LeftButton, {},
+                              site->RzTreeView1->visualItemRect(poll).center());
+            QTest::mouseClick(site->Button1, Qt::LeftButton);
+            QVERIFY(QTest::qWaitFor([&] { return site->Button1->isEnabled(); }, 60000));
+        };
+
+        TOrdersView* v = openOrders();
+        QVERIFY(v);
+        chooseFilter(v, "Shipped");
+        QCOMPARE(listed(v), QList<int>({3, 2}));
+        QTest::keyClicks(v->FindEdit, "Customer"); // typed, not yet looked for
+        pollServer();
+        QVERIFY(m_form->mdiArea()->subWindowList().size() == 1); // the session closed the view
+        v = openOrders();
+        QVERIFY(v);
+        QCOMPARE(v->FilterBox->currentText(), QString("Shipped"));
+        QCOMPARE(v->FindEdit->text(), QString("Customer"));
+        QCOMPARE(listed(v), QList<int>({3, 2}));
+
+        // A find: the "Custom" list stays what was found.
+        v->FindEdit->selectAll();
+        QTest::keyClicks(v->FindEdit, "Customer 4");
+        QTest::keyClick(v->FindEdit, Qt::Key_Return);
+        QCOMPARE(v->FilterBox->currentText(), QString("Custom"));
+        QCOMPARE(listed(v), QList<int>({4}));
+        pollServer();
+        v = openOrders();
+        QVERIFY(v);
+        QCOMPARE(v->FilterBox->currentText(), QString("Custom"));
+        QCOMPARE(v->FindEdit->text(), QString("Customer 4"));
+        QCOMPARE(listed(v), QList<int>({4}));
+        QVERIFY(m_messages->texts().isEmpty());
+    }
 
     void opensOnceInFrontOnItsFirstPage()
     {
@@ -119,10 +362,9 @@ private slots:
                               "Status Pending", "Void"}));
         QCOMPARE(captions(v->findChild<QMenu*>("NotesButtonMenu")),
                  QStringList({"Order Notes", "Shipping Log", "Customer Notes"}));
-        // The dialogs still to come stay disabled; the order dialogs are lit.
-        QVERIFY(!actionNamed(v, "SendLetter1")->isEnabled());
+        // Every command is built: the order dialogs and Send Letter are lit.
         for (const char* built : {"ReceiveMayments1", "ShipOrder1", "ChangePrice1", "OrderNotes1",
-                                  "ShippingLog1", "MarkOrderWizards1"})
+                                  "ShippingLog1", "MarkOrderWizards1", "SendLetter1"})
             QVERIFY2(actionNamed(v, built)->isEnabled(), built);
 
         // Another window in front, the second page: "Orders" brings the one

@@ -268,6 +268,7 @@ void TestGridEditors::shippingPercentage_data()
     QTest::newRow("15 is percent") << "15" << 0.15;
     QTest::newRow("a fraction") << "0.15" << 0.15;
     QTest::newRow("exactly 1") << "1" << 1.0;
+    QTest::newRow("four decimals of percent") << "33.3333" << 0.333333;
 }
 
 void TestGridEditors::shippingPercentage()
@@ -407,7 +408,10 @@ void TestGridEditors::regionalTaxes()
     key(Qt::Key_Space);
     key(Qt::Key_Return);
     QCOMPARE(m_messages->texts(),
-             QStringList({kTaxShippingQuestion, kTaxShippingQuestion, kPercentage}));
+             QStringList({kTaxShippingQuestion, kTaxShippingQuestion,
+                          kPercentage + QStringLiteral("\r\rEnter 0.06 for 6%.")}));
+    QCOMPARE(dialog->DBGrid1->toolTip(),
+             QStringLiteral("Percent: a fraction, for example 0.055 for 5.5%"));
     m_messages->clear();
 
     // 6 percent typed as a fraction is taken.
@@ -508,6 +512,12 @@ void TestGridEditors::coupons()
     // Done on the refused row keeps the window open; Escape drops the row.
     QTest::mouseClick(dialog->OKBtn, Qt::LeftButton);
     QVERIFY(dialog->isVisible());
+    key(Qt::Key_Escape);
+    // A discount typed as a percentage names the fraction meant.
+    key(Qt::Key_Insert);
+    typeRow({"summer", "5.5"});
+    key(Qt::Key_Return);
+    QCOMPARE(m_messages->texts().last(), kPercentage + QStringLiteral("\r\rEnter 0.055 for 5.5%."));
     key(Qt::Key_Escape);
     dialog->AcceptCouponsBox->click();
     QTest::mouseClick(dialog->OKBtn, Qt::LeftButton);

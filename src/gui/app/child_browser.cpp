@@ -2,12 +2,17 @@
 
 #include "base/messages.h"
 #include "data/table.h"
+#include "gui/app/db_grid.h"
 #include "gui/app/help_window.h"
 #include "gui/app/toolbar_icons.h"
 
+#include <QAction>
 #include <QEvent>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QMenu>
+#include <QMenuBar>
+#include <QShortcut>
 #include <QStyle>
 #include <QToolBar>
 #include <QToolButton>
@@ -35,7 +40,7 @@ ChildBrowser::ChildBrowser(const QString& caption, int helpTopic, MainServices* 
     m_toolbar->setIconSize(QSize(20, 20));
     layout->addWidget(m_toolbar);
 
-    m_close = new QToolButton(m_toolbar);
+    m_close = new CommandButton(m_toolbar);
     m_close->setObjectName(QStringLiteral("CloseButton"));
     m_close->setText(QStringLiteral("Close"));
     m_close->setIcon(style()->standardIcon(QStyle::SP_DialogCloseButton));
@@ -54,7 +59,7 @@ ChildBrowser::~ChildBrowser() = default;
 void ChildBrowser::finishToolbar()
 {
     m_toolbar->addSeparator();
-    m_help = new QToolButton(m_toolbar);
+    m_help = new CommandButton(m_toolbar);
     m_help->setObjectName(QStringLiteral("HelpButton"));
     m_help->setText(QStringLiteral("Help"));
     m_help->setIcon(makeToolbarIcon(ToolbarIcon::Help));
@@ -96,6 +101,66 @@ void ChildBrowser::watch(Table* table)
     connect(table, &Table::dataChanged, this, &ChildBrowser::updateIfActive);
 }
 
+void ChildBrowser::setRowMenu(DbGrid* grid, const QStringList& objectNames)
+{
+    auto* menu = new QMenu(grid);
+    menu->setObjectName(grid->objectName() + QStringLiteral("RowMenu"));
+    for (const QString& name : objectNames) {
+        QAction* a = commands().action(name);
+        if (!a)
+            continue;
+        if (QMenu* items = a->menu()) {
+            if (!menu->isEmpty())
+                menu->addSeparator();
+            menu->addActions(items->actions());
+            menu->addSeparator();
+        } else {
+            menu->addAction(a);
+        }
+    }
+    grid->setRowMenu(menu);
+}
+
+void ChildBrowser::assignMnemonics()
+{
+    m_mnemonics = true;
+    QSet<QChar> taken;
+    if (QWidget* top = window()) {
+        for (const QMenuBar* bar : top->findChildren<QMenuBar*>()) {
+            for (const QAction* a : bar->actions()) {
+                const QChar m = mnemonicOf(a->text());
+                if (!m.isNull())
+                    taken.insert(m);
+            }
+        }
+    }
+    QList<CommandButton*> buttons;
+    QStringList captions;
+    for (QAction* a : m_toolbar->actions()) {
+        auto* b = qobject_cast<CommandButton*>(m_toolbar->widgetForAction(a));
+        if (!b || b->text().isEmpty())
+            continue;
+        buttons << b;
+        captions << b->text();
+    }
+    const QStringList marked = withMnemonics(captions, taken);
+    for (int i = 0; i < buttons.size(); ++i) {
+        CommandButton* b = buttons.at(i);
+        const QChar letter = mnemonicOf(marked.at(i));
+        if (letter.isNull())
+            continue;
+        b->setMnemonicText(marked.at(i));
+        const QString key = QStringLiteral("Alt+") + letter;
+        b->setToolTip((b->toolTip().isEmpty() ? b->text() : b->toolTip()) + QStringLiteral(" (") +
+                      key + QLatin1Char(')'));
+        // Only while the focus is in this window: the other browsers keep
+        // their own letters.
+        auto* shortcut = new QShortcut(QKeySequence(key), this);
+        shortcut->setContext(Qt::WidgetWithChildrenShortcut);
+        connect(shortcut, &QShortcut::activated, b, &CommandButton::runByKey);
+    }
+}
+
 void ChildBrowser::updateIfActive()
 {
     if (isActiveChild())
@@ -105,6 +170,8 @@ void ChildBrowser::updateIfActive()
 void ChildBrowser::showEvent(QShowEvent* event)
 {
     QWidget::showEvent(event);
+    if (!m_mnemonics)
+        assignMnemonics();
     if (!m_hooked) {
         // Activation inside the main window: the states may have moved on
         // while another window was in front.

@@ -10,6 +10,8 @@ class QVBoxLayout;
 
 namespace os {
 
+class CommandButton;
+class DbGrid;
 class MainServices;
 class Table;
 
@@ -35,8 +37,8 @@ public:
 
     QString caption() const { return m_caption; }
     QToolBar* toolbar() const { return m_toolbar; }
-    QToolButton* closeButton() const { return m_close; }
-    QToolButton* helpButton() const { return m_help; }
+    CommandButton* closeButton() const { return m_close; }
+    CommandButton* helpButton() const { return m_help; }
     MainServices* mainServices() const { return m_main; }
     ChildCommandSet& commands() { return m_commands; }
 
@@ -60,21 +62,28 @@ protected:
     QVBoxLayout* body() const { return m_body; }
     // Recomputes the commands when `table` moves or changes while active.
     void watch(Table* table);
+    // The grid's row commands on right-click, the Menu key and Shift+F10:
+    // the commands named, a drop-down's items in place of the drop-down.
+    void setRowMenu(DbGrid* grid, const QStringList& objectNames);
     void showEvent(QShowEvent* event) override;
     void changeEvent(QEvent* event) override;
 
 private:
     void updateIfActive();
+    // Gives every toolbar button an Alt+letter of its own, clear of the main
+    // window's menu bar.
+    void assignMnemonics();
 
     QString m_caption;
     int m_helpTopic;
     MainServices* m_main;
     QToolBar* m_toolbar = nullptr;
-    QToolButton* m_close = nullptr;
-    QToolButton* m_help = nullptr;
+    CommandButton* m_close = nullptr;
+    CommandButton* m_help = nullptr;
     QVBoxLayout* m_body = nullptr;
     ChildCommandSet m_commands;
     bool m_hooked = false;
+    bool m_mnemonics = false;
 };
 
 } // namespace os

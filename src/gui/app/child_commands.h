@@ -4,6 +4,7 @@
 #include <QList>
 #include <QSet>
 #include <QString>
+#include <QToolButton>
 
 #include <functional>
 #include <span>
@@ -14,6 +15,41 @@ class QToolBar;
 class QWidget;
 
 namespace os {
+
+// A toolbar button of a child window. It takes the focus from Tab (and runs
+// on Space), and shows its mnemonic letter underlined while its caption stays
+// as it is; the window binds Alt+letter to it (ChildBrowser). A button with a
+// drop-down owns its menu, so the menu's items are the button's children in
+// the accessibility tree as well.
+class CommandButton : public QToolButton
+{
+    Q_OBJECT
+public:
+    explicit CommandButton(QWidget* parent = nullptr);
+
+    // The caption with "&" before the mnemonic letter; empty: none.
+    void setMnemonicText(const QString& text);
+    QString mnemonicText() const { return m_mnemonicText; }
+    // Alt+letter: opens the drop-down, or clicks.
+    void runByKey();
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    QString m_mnemonicText;
+};
+
+// Puts "&" before a letter of each caption, unique within the list and not in
+// `taken` (letters in upper case): a caption that has one keeps it; the
+// others take the first free initial of a word, else the first free letter.
+QStringList withMnemonics(const QStringList& captions, QSet<QChar> taken = {});
+// The letter after the "&" of a caption (upper case), or a null QChar.
+QChar mnemonicOf(const QString& caption);
+// Makes the menu of every tool button with a drop-down the button's child in
+// the accessibility tree (installed once, after the application object; the
+// first CommandButton does it).
+void installMenuButtonAccessibility();
 
 // One command of a child window (a browser's toolbar button, drop-down or
 // menu item), declared once in the window's command table, like the main

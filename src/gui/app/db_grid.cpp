@@ -1,9 +1,13 @@
 #include "gui/app/db_grid.h"
 
+#include "base/clock.h"
 #include "base/messages.h"
+#include "data/catalogue.h"
 #include "data/db_error.h"
+#include "data/stored_values.h"
 
 #include <QComboBox>
+#include <QContextMenuEvent>
 #include <QDateTime>
 #include <QHeaderView>
 #include <QItemSelectionModel>
@@ -31,7 +35,8 @@ public:
         TableModel* model = m_grid->m_model;
         if (model && index.isValid() && index.row() != model->currentRow() &&
             model->currentRow() >= 0) {
-            m_grid->commitEditor();
+            if (!m_grid->commitEditor())
+                return;
             int row = index.row();
             if (!model->leaveRow(row))
                 return;
@@ -93,7 +98,29 @@ public:
             line->setAlignment(Qt::Alignment(index.data(Qt::TextAlignmentRole).toInt()));
         }
         m_grid->m_editor = editor;
+        m_grid->m_editorIndex = index;
         return editor;
+    }
+
+    // A value the column cannot hold never leaves the editor: Enter and Tab
+    // show the refusal and keep the typing, and leaving the editor for
+    // another widget leaves it open as it is.
+    bool eventFilter(QObject* object, QEvent* event) override
+    {
+        auto* editor = qobject_cast<QWidget*>(object);
+        if (editor && editor == m_grid->m_editor) {
+            if (event->type() == QEvent::KeyPress) {
+                const int key = static_cast<QKeyEvent*>(event)->key();
+                if ((key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Tab ||
+                     key == Qt::Key_Backtab) &&
+                    m_grid->refuseEditor())
+                    return true;
+            } else if (event->type() == QEvent::FocusOut &&
+                       !m_grid->refusalOf(editor, m_grid->m_editorIndex).isEmpty()) {
+                return true;
+            }
+        }
+        return QStyledItemDelegate::eventFilter(object, event);
     }
 
     void destroyEditor(QWidget* editor, const QModelIndex& index) const override
@@ -153,6 +180,10 @@ void DbGrid::setTable(Table* table, QList<GridColumn> columns, bool editable)
                     m_model->setCurrentRow(current.row());
             });
     connect(m_model, &TableModel::currentRowChanged, this, &DbGrid::followTable);
+    // After the model (connected first) has placed the new row.
+    disconnect(m_newRowWatch);
+    if (table)
+        m_newRowWatch = connect(table, &Table::currentChanged, this, &DbGrid::startNewRow);
     connect(m_model, &QAbstractItemModel::modelReset, this,
             [this] { followTable(m_model->currentRow()); });
     applyColumnWidths();
@@ -221,12 +252,105 @@ void DbGrid::followTable(int row)
     verticalHeader()->viewport()->update();
 }
 
-void DbGrid::commitEditor()
+bool DbGrid::commitEditor()
 {
     if (QWidget* editor = m_editor) {
+        if (refuseEditor())
+            return false;
         commitData(editor);
         closeEditor(editor, QAbstractItemDelegate::NoHint);
     }
+    return true;
+}
+
+void DbGrid::dropEditor()
+{
+    if (QWidget* editor = m_editor)
+        closeEditor(editor, QAbstractItemDelegate::NoHint);
+}
+
+QString DbGrid::refusalOf(QWidget* editor, const QModelIndex& index) const
+{
+    if (!m_model || !index.isValid() || !table())
+        return {};
+    QString text;
+    if (auto* line = qobject_cast<QLineEdit*>(editor))
+        text = line->text();
+    else if (auto* pick = qobject_cast<QComboBox*>(editor))
+        text = pick->currentText();
+    else
+        return {}; // date, time and number editors hold only what fits
+    const FieldDef& def = table()->def().fields.at(m_model->fieldOf(index.column()));
+    QVariant value = text;
+    if (isFloatType(def.type)) {
+        // Numbers are typed in the locale's form, as the model takes them.
+        bool ok = false;
+        const double d = QLocale().toDouble(text.trimmed(), &ok);
+        if (ok)
+            value = d;
+    }
+    try {
+        toStored(value, &def);
+    } catch (const DbError& e) {
+        // The merchant knows the column by its title, not by the field.
+        QString refusal = e.text();
+        const QString field = QStringLiteral(" field %1.").arg(def.name);
+        if (refusal.endsWith(field)) {
+            refusal.chop(field.size());
+            refusal += QStringLiteral(" field %1.").arg(m_model->gridColumn(index.column()).title);
+        }
+        return refusal;
+    }
+    return {};
+}
+
+bool DbGrid::refuseEditor()
+{
+    QWidget* editor = m_editor;
+    const QString refusal = refusalOf(editor, m_editorIndex);
+    if (refusal.isEmpty())
+        return false;
+    messages().error(refusal);
+    if (editor) {
+        editor->setFocus();
+        if (auto* line = qobject_cast<QLineEdit*>(editor))
+            line->selectAll();
+    }
+    return true;
+}
+
+void DbGrid::setNewRowStart(const QString& stampField, const QString& typingField)
+{
+    m_stampField = stampField;
+    m_typingField = typingField;
+}
+
+void DbGrid::startNewRow()
+{
+    Table* t = table();
+    if (!t || !t->isOpen() || t->state() != Table::State::Insert || m_stampField.isEmpty())
+        return;
+    const int row = m_model->currentRow();
+    if (row < 0)
+        return;
+    int stamp = -1;
+    int typing = -1;
+    for (int c = 0; c < m_model->columnCount(); ++c) {
+        if (m_model->gridColumn(c).field == m_stampField)
+            stamp = c;
+        if (m_model->gridColumn(c).field == m_typingField)
+            typing = c;
+    }
+    if (stamp >= 0 && t->value(m_stampField).isNull()) {
+        const FieldType type = t->def().fields.at(m_model->fieldOf(stamp)).type;
+        const QVariant now =
+            type == FieldType::Date ? QVariant(Clock::today()) : QVariant(Clock::now());
+        m_model->setData(m_model->index(row, stamp), now, Qt::EditRole);
+    }
+    if (typing >= 0)
+        selectionModel()->setCurrentIndex(m_model->index(row, typing),
+                                          QItemSelectionModel::ClearAndSelect |
+                                              QItemSelectionModel::Rows);
 }
 
 void DbGrid::deleteCurrentRow()
@@ -254,8 +378,42 @@ bool DbGrid::rowIsBlank() const
     return true;
 }
 
+void DbGrid::showRowMenu(const QPoint& global)
+{
+    if (m_rowMenu && !m_rowMenu->isEmpty())
+        m_rowMenu->exec(global);
+}
+
+void DbGrid::contextMenuEvent(QContextMenuEvent* event)
+{
+    if (!m_rowMenu) {
+        QTableView::contextMenuEvent(event);
+        return;
+    }
+    event->accept();
+    if (event->reason() == QContextMenuEvent::Mouse) {
+        // The commands act on the row clicked.
+        const QModelIndex at = indexAt(event->pos());
+        if (at.isValid() && at.row() != currentIndex().row())
+            setCurrentIndex(at);
+        showRowMenu(event->globalPos());
+        return;
+    }
+    const QRect cell = visualRect(currentIndex());
+    showRowMenu(
+        viewport()->mapToGlobal(cell.isValid() ? cell.bottomLeft() : viewport()->rect().center()));
+}
+
 void DbGrid::keyPressEvent(QKeyEvent* event)
 {
+    if (m_rowMenu && ((event->key() == Qt::Key_Menu && event->modifiers() == Qt::NoModifier) ||
+                      (event->key() == Qt::Key_F10 && event->modifiers() == Qt::ShiftModifier))) {
+        event->accept();
+        const QRect cell = visualRect(currentIndex());
+        showRowMenu(viewport()->mapToGlobal(cell.isValid() ? cell.bottomLeft()
+                                                           : viewport()->rect().center()));
+        return;
+    }
     Table* t = table();
     const bool editing = t && t->isOpen() &&
                          (t->state() == Table::State::Edit || t->state() == Table::State::Insert);
@@ -298,8 +456,9 @@ void DbGrid::keyPressEvent(QKeyEvent* event)
         // blank stays as it is.
         if (editable && event->modifiers() == Qt::NoModifier &&
             currentIndex().row() == m_model->rowCount() - 1) {
-            commitEditor();
             event->accept();
+            if (!commitEditor())
+                return;
             if (t->state() == Table::State::Insert && rowIsBlank())
                 return;
             if (!m_model->submit())
@@ -310,7 +469,7 @@ void DbGrid::keyPressEvent(QKeyEvent* event)
             } catch (const DbError& e) {
                 messages().error(e.text());
             }
-            if (t->state() == Table::State::Insert)
+            if (t->state() == Table::State::Insert && m_stampField.isEmpty())
                 setCurrentIndex(m_model->index(m_model->rowCount() - 1, 0));
             return;
         }

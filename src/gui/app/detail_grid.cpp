@@ -15,7 +15,20 @@ DetailGrid::DetailGrid(Table* table, QList<GridColumn> columns, QWidget* parent)
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(2);
     m_grid = new DbGrid(this);
+    // A new row is a dated note: its date is now and the cursor waits in the
+    // first column after the date.
+    QString stamp;
+    QString typing;
+    for (const GridColumn& c : columns) {
+        const FieldDef* f = table->def().field(c.field);
+        const bool dated = f && (f->type == FieldType::Date || f->type == FieldType::Timestamp);
+        if (dated && stamp.isEmpty())
+            stamp = c.field;
+        else if (!dated && !c.readOnly && typing.isEmpty())
+            typing = c.field;
+    }
     m_grid->setTable(table, std::move(columns), true);
+    m_grid->setNewRowStart(stamp, typing);
     m_navigator = new RecordNavigator(m_grid->tableModel(), RecordNavigator::All, this);
     m_navigator->setObjectName(QStringLiteral("Navigator"));
     layout->addWidget(m_navigator, 0, Qt::AlignLeft);
@@ -37,7 +50,8 @@ bool DetailGrid::isTyping() const
 
 bool DetailGrid::saveTyping()
 {
-    m_grid->commitEditor();
+    if (!m_grid->commitEditor())
+        return false; // refused: the typing stays in its cell
     if (!isTyping())
         return true;
     Table* t = table();
@@ -64,8 +78,8 @@ bool DetailGrid::saveTyping()
 
 void DetailGrid::discardTyping()
 {
-    // The open cell editor is closed into the row, and the row dropped.
-    m_grid->commitEditor();
+    // The open cell editor and the row are dropped.
+    m_grid->dropEditor();
     if (isTyping())
         table()->cancel();
 }

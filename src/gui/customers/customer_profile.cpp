@@ -322,37 +322,47 @@ void CustomerProfile::load(Table* customer, Table* notes)
     }
 }
 
-void CustomerProfile::storeNotes()
+bool CustomerProfile::storeNotes()
 {
     if (!m_notesTyped || !m_notes)
-        return;
+        return true;
     const QString text = YourAccountNotes->toPlainText();
     try {
         if (!m_notes->isOpen())
-            return;
+            return true;
         const bool haveNotes = !m_notes->isEmpty() && m_notes->bookmark() != 0;
         if (haveNotes) {
             m_notes->edit();
         } else {
             if (text.isEmpty())
-                return;
+                return true;
             m_notes->insert();
             m_notes->setValue(QStringLiteral("CUSTID"), m_custId);
         }
         m_notes->setValue(QStringLiteral("NOTES"), text);
-        if (!m_notes->post())
+        if (!m_notes->post()) {
             m_notes->cancel();
+            return false;
+        }
     } catch (const Error& e) {
         m_notes->cancel();
         messages().error(e.text());
+        return false;
     }
+    m_notesTyped = false;
+    return true;
 }
 
 void CustomerProfile::done(int result)
 {
     if (!m_closed) {
+        // Notes that could not be stored keep the window open with the
+        // merchant's text, to try again or copy it.
+        if (!storeNotes()) {
+            YourAccountNotes->setFocus();
+            return;
+        }
         m_closed = true;
-        storeNotes();
         ALLORDERS->close();
     }
     QDialog::done(result);

@@ -91,7 +91,7 @@ private:
     QWidget* buildHistory();
     QLineEdit* addField(QFormLayout* form, const QString& label, const QString& column);
     void addAddressFields(QFormLayout* form, const QString& prefix);
-    void storeNotes();
+    bool storeNotes(); // false: refused (shown), the text stays
     void showOrders(const QString& column, const QString& value);
 
     ProfileVariant m_variant;

@@ -77,7 +77,7 @@ TMainCustomersView::TMainCustomersView(MainServices* main, QWidget* parent)
         SearchEdit->selectAll();
     });
 
-    FindButton = new QToolButton(bar);
+    FindButton = new CommandButton(bar);
     FindButton->setObjectName(QStringLiteral("FindButton"));
     FindButton->setText(QStringLiteral("Find"));
     FindButton->setToolTip(QStringLiteral("Search one column for the text"));
@@ -85,6 +85,7 @@ TMainCustomersView::TMainCustomersView(MainServices* main, QWidget* parent)
     FindButton->setPopupMode(QToolButton::InstantPopup);
     buildFindMenu();
     FindButton->setMenu(FindMenu);
+    FindMenu->setParent(FindButton, FindMenu->windowFlags());
     bar->addWidget(FindButton);
     // Enter in the box opens the column list under Find, for the keyboard.
     connect(SearchEdit, &QLineEdit::returnPressed, this, [this] {
@@ -98,6 +99,7 @@ TMainCustomersView::TMainCustomersView(MainServices* main, QWidget* parent)
 
     buildChildCommands(commands(), *this, customersViewCommands(), bar);
     finishToolbar();
+    setRowMenu(Grid, {QStringLiteral("ProfileButton"), QStringLiteral("BuildListButton")});
 
     watch(MainCustomersView);
     connect(Grid->tableModel(), &QAbstractItemModel::modelReset, this,

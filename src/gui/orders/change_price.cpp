@@ -35,6 +35,7 @@ TChangePrice::TChangePrice(QWidget* parent)
     }());
     NewTotal->setValidator(numbers);
     NewTotal->setText(total.isNull() ? QString() : FormatAmount(total.toDouble()));
+    m_shown = NewTotal->text();
     NewTotal->setMaximumWidth(16 * fontMetrics().averageCharWidth());
     fields()->addRow(QStringLiteral("&New Total:"), NewTotal);
     NewTotal->setFocus();
@@ -43,8 +44,16 @@ TChangePrice::TChangePrice(QWidget* parent)
 
 void TChangePrice::OKBtnClick()
 {
+    // The box shows the total rounded to cents: left as shown (or emptied)
+    // the stored total stays as it is, and only the note is saved.
+    const QString typed = NewTotal->text().trimmed();
+    if (typed.isEmpty() || typed == m_shown) {
+        if (saveNote())
+            accept();
+        return;
+    }
     bool number = false;
-    const double total = QLocale().toDouble(NewTotal->text().trimmed(), &number);
+    const double total = QLocale().toDouble(typed, &number);
     if (!number) {
         messages().error(QStringLiteral("The new total must be a number."));
         NewTotal->setFocus();
@@ -53,6 +62,12 @@ void TChangePrice::OKBtnClick()
     }
     if (!saveNote())
         return;
+    bool shownNumber = false;
+    const double shown = QLocale().toDouble(m_shown, &shownNumber);
+    if (shownNumber && shown == total) {
+        accept(); // the same amount typed again
+        return;
+    }
     if (guarded([&] { ChangeOrderTotal(orders(), total); }))
         accept();
 }

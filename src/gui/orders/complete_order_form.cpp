@@ -5,6 +5,7 @@
 #include "data/main_data_mod.h"
 #include "data/table.h"
 #include "gui/app/dialog_buttons.h"
+#include "gui/orders/order_notes_dialog.h"
 #include "orders/order_letter.h"
 #include "orders/order_transitions.h"
 
@@ -20,6 +21,7 @@ TCompleteOrderForm::TCompleteOrderForm(QWidget* parent) : QDialog(parent)
     setWindowTitle(QStringLiteral("Complete Order"));
     setProperty("helpTopic", 41);
     auto* layout = new QVBoxLayout(this);
+    addOrderLine(this, layout, *TMainDataMod::instance()->ORDERs);
     Label1 = new QLabel(QStringLiteral("Please Select a \"Thank You\" letter:"), this);
     Label1->setObjectName(QStringLiteral("Label1"));
     layout->addWidget(Label1);

@@ -16,6 +16,28 @@
 
 namespace os {
 
+QLabel* addOrderLine(QWidget* dialog, QVBoxLayout* layout, const Table& orders)
+{
+    QString text;
+    if (orders.isOpen() && !orders.isEmpty()) {
+        QString who = orders.value(QStringLiteral("NAME")).toString().trimmed();
+        if (who.isEmpty())
+            who = orders.value(QStringLiteral("COMPANY")).toString().trimmed();
+        text = QStringLiteral("Invoice %1").arg(orders.value(QStringLiteral("INV")).toString());
+        if (!who.isEmpty())
+            text += QStringLiteral(": ") + who;
+    }
+    auto* line = new QLabel(text, dialog);
+    line->setObjectName(QStringLiteral("OrderLine"));
+    line->setTextFormat(Qt::PlainText);
+    QFont bold = line->font();
+    bold.setBold(true);
+    line->setFont(bold);
+    line->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    layout->addWidget(line);
+    return line;
+}
+
 OrderNotesDialog::OrderNotesDialog(const QString& caption, int helpTopic, const QString& text,
                                    const QString& notesTitle, QWidget* parent)
     : QDialog(parent), m_data(TMainDataMod::instance())
@@ -24,6 +46,7 @@ OrderNotesDialog::OrderNotesDialog(const QString& caption, int helpTopic, const 
     setWindowTitle(caption);
     setProperty("helpTopic", helpTopic);
     auto* layout = new QVBoxLayout(this);
+    addOrderLine(this, layout, orders());
 
     Label1 = new QLabel(text, this);
     Label1->setObjectName(QStringLiteral("Label1"));

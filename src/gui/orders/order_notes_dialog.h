@@ -16,6 +16,11 @@ class DetailGrid;
 class Table;
 class TMainDataMod;
 
+// The first line of an order dialog: which order it works on, "Invoice 12:
+// Jane Doe" (the company when the order has no name), in bold, as the label
+// "OrderLine" added to `layout`.
+QLabel* addOrderLine(QWidget* dialog, QVBoxLayout* layout, const Table& orders);
+
 // The pattern of the order dialogs that take notes (Void Order, Status
 // Pending, Change Price, Order Notes, Receive Payment): a text saying what
 // the dialog does, the dialog's own fields, the current order's notes in an

@@ -1,6 +1,8 @@
 #include "gui/orders/orders_commands.h"
 
+#include "data/main_data_mod.h"
 #include "gui/customers/customer_profile.h"
+#include "gui/mail/new_message_type.h"
 #include "gui/orders/change_price.h"
 #include "gui/orders/complete_order_form.h"
 #include "gui/orders/invoice_notes_form.h"
@@ -37,6 +39,16 @@ template <class Dialog> void open(V& v)
 {
     v.openDialog<Dialog>();
 }
+
+// "New Message Type" with the current order as the letter's record.
+class OrderLetterDialog : public TNewMessageType
+{
+public:
+    explicit OrderLetterDialog(QWidget* parent)
+        : TNewMessageType(*TMainDataMod::instance()->ORDERs, parent)
+    {
+    }
+};
 
 constexpr char kNew[] = "New";
 constexpr char kPaymentReceived[] = "Payment Received";
@@ -117,7 +129,7 @@ const C kCommands[] = {
     {P::PaymentMethodMenu, "Remote Credit Card", "RemoteCreditCard1", "sets the method", changeMethod<kRemoteCreditCard>},
     {P::PaymentMethodMenu, "Mail Payment", "MailPayment1", "sets the method", changeMethod<kMailPayment>},
 
-    {P::ActivitiesMenu, "Send Letter", "SendLetter1", "TNewMessageType with ORDERs as the record, modal", nullptr, nullptr, 0, true},
+    {P::ActivitiesMenu, "Send Letter", "SendLetter1", "TNewMessageType with ORDERs as the record, modal", open<OrderLetterDialog>, nullptr, 0, true},
     {P::ActivitiesMenu, "Show all orders from this customer", "Showallorderfromthiscustomer1", "the Custom filter on CUSTID", [](V& v) { v.ShowAllFromCustomerClick(); }},
 
     {P::ActivitiesMenu, "Mark ALL of These Orders", "MarkALLofTheseOrders1", "a submenu", nullptr, nullptr, P::MarkAllMenu, true},

@@ -72,6 +72,11 @@ public:
 
 NullMainServices g_noMainWindow;
 
+// Where the window leaves its list and find text for its next opening: on
+// the data module, whose life is the company's.
+const char* const kRememberedEntry = "ordersViewFilter";
+const char* const kRememberedFind = "ordersViewFind";
+
 } // namespace
 
 TOrdersView::TOrdersView(MainServices* main, QWidget* parent)
@@ -126,6 +131,8 @@ TOrdersView::TOrdersView(MainServices* main, QWidget* parent)
             b->setToolButtonStyle(Qt::ToolButtonTextOnly);
     }
     finishToolbar();
+    setRowMenu(Grid, {QStringLiteral("ActivitiesBut"), QStringLiteral("NotesButton"),
+                      QStringLiteral("ThisCustBut")});
 
     watch(&orders());
     connect(&orders(), &Table::currentChanged, this, [this] {
@@ -134,16 +141,31 @@ TOrdersView::TOrdersView(MainServices* main, QWidget* parent)
             loadWebPage();
     });
 
-    // The "New" orders first; a failure here leaves the list as it is.
-    FilterBox->setCurrentIndex(0);
-    try {
-        applyStateFilter(orders(), filterEntries().first());
-    } catch (const Error&) {
+    // The "New" orders first, or the list and find text the merchant left
+    // (a store session closes the window and the merchant opens it again);
+    // a "Custom" list is still the table's. A failure leaves the list as it
+    // is.
+    QString entry = m_data->property(kRememberedEntry).toString();
+    if (!filterEntries().contains(entry))
+        entry = filterEntries().first();
+    FindEdit->setText(m_data->property(kRememberedFind).toString());
+    setFilterEntry(entry);
+    if (entry != QLatin1String(kCustomEntry)) {
+        try {
+            applyStateFilter(orders(), entry);
+        } catch (const Error&) {
+        }
     }
     Grid->setFocus();
 }
 
-TOrdersView::~TOrdersView() = default;
+TOrdersView::~TOrdersView()
+{
+    if (TMainDataMod* data = TMainDataMod::instance()) {
+        data->setProperty(kRememberedEntry, FilterBox->currentText());
+        data->setProperty(kRememberedFind, FindEdit->text());
+    }
+}
 
 Table& TOrdersView::orders() const
 {

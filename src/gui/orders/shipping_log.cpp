@@ -8,6 +8,7 @@
 #include "gui/app/detail_grid.h"
 #include "gui/app/dialog_buttons.h"
 #include "gui/app/window_size.h"
+#include "gui/orders/order_notes_dialog.h"
 #include "gui/orders/shipping_notes.h"
 #include "orders/order_letter.h"
 #include "orders/order_transitions.h"
@@ -31,6 +32,7 @@ TShipping_Log::TShipping_Log(QWidget* parent) : QDialog(parent)
     setSizeGripEnabled(true);
     TMainDataMod* data = TMainDataMod::instance();
     auto* layout = new QVBoxLayout(this);
+    addOrderLine(this, layout, *data->ORDERs);
     auto* top = new QHBoxLayout;
     layout->addLayout(top);
 
@@ -107,14 +109,19 @@ void TShipping_Log::OKBtnClick()
         return;
     try {
         const QString name = FormLetter->currentText();
-        if (!name.isEmpty()) {
-            const qint64 inv = currentOrderNumber(orders);
+        const qint64 inv = currentOrderNumber(orders);
+        const bool queued = m_queuedInvoice == inv && m_queuedLetter == name;
+        if (!name.isEmpty() && !queued) {
             const QString block = ShippingInfoBlock(shippingRecords(data->directory(), inv));
             const OrderLetterResult result =
                 queueOrderLetter(orders, name, OrderLetterKind::Shipping, block);
             if (result == OrderLetterResult::NameInvalid ||
                 result == OrderLetterResult::MissingShippingTag)
                 return; // the wizard stays open, the order unmarked
+            if (result == OrderLetterResult::Queued) {
+                m_queuedInvoice = inv;
+                m_queuedLetter = name;
+            }
         }
         ShipOrder(orders, m_shipState);
     } catch (const Error& e) {

@@ -35,6 +35,10 @@ public:
 private:
     void OKBtnClick();
     QString m_shipState = QStringLiteral("Shipped");
+    // The letter already in the outbox for this order when marking it failed
+    // afterwards: a second OK marks the order without a second letter.
+    qint64 m_queuedInvoice = 0;
+    QString m_queuedLetter;
 };
 
 } // namespace os

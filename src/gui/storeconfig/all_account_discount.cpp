@@ -32,6 +32,7 @@ TAllAccountDiscount::TAllAccountDiscount(QWidget* parent)
     auto* form = new QFormLayout;
     DiscountEdit = new QLineEdit(FormatRate(settings().AllAccountsDiscount), group);
     DiscountEdit->setObjectName(QStringLiteral("DiscountEdit"));
+    DiscountEdit->setToolTip(QStringLiteral("A fraction: 0.05 for 5%"));
     form->addRow(QStringLiteral("Discount Percentage:"), DiscountEdit);
     groupLayout->addLayout(form);
 

@@ -149,6 +149,8 @@ TBasicShipForm::TBasicShipForm(QWidget* parent)
 
     BaseShippingEdit = field(QStringLiteral("BaseShippingEdit"), this);
     BasePercentageEdit = field(QStringLiteral("BasePercentageEdit"), this);
+    BasePercentageEdit->setToolTip(QStringLiteral("A fraction of the order total: 0.15 for 15% "
+                                                  "(15 is read as 15% and stored as 0.15)"));
     {
         auto* percentRow = new QWidget(this);
         auto* row = new QHBoxLayout(percentRow);
@@ -419,7 +421,7 @@ bool TBasicShipForm::store()
     // The percentage typed as percent: 15 becomes 0.15.
     if (BasicBtn->isChecked()) {
         if (const std::optional<double> p = parseNumber(BasePercentageEdit->text()); p && *p > 1)
-            BasePercentageEdit->setText(FormatRate(fractionFromTyped(*p)));
+            BasePercentageEdit->setText(fixedText(fractionFromTyped(*p), 6).value_or(QString()));
     }
 
     // Every number first: one that is not a number is named, and nothing is

@@ -3,6 +3,7 @@
 #include "base/messages.h"
 #include "base/settings.h"
 #include "data/db_error.h"
+#include "data/main_data_mod.h"
 #include "data/table.h"
 #include "gui/app/db_grid.h"
 #include "gui/app/dialog_buttons.h"
@@ -15,6 +16,7 @@
 #include <QAbstractItemView>
 #include <QHBoxLayout>
 #include <QHash>
+#include <QLocale>
 #include <QPushButton>
 #include <QShowEvent>
 #include <QVBoxLayout>
@@ -84,7 +86,18 @@ QWidget* ConfigEditor::addGrid(Table* table, QList<GridColumn> columns, const QS
     for (const GridColumn& c : std::as_const(columns))
         titles.insert(c.field, c.title.isEmpty() ? c.field : c.title);
     const std::function<bool(Table&)> own = table->beforePost();
-    table->setBeforePost([own, titles](Table& t) {
+    table->setBeforePost([this, table, own, titles](Table& t) {
+        for (const QString& field : m_percentFields.value(table)) {
+            const QVariant v = t.value(field);
+            if (v.isNull() || v.toDouble() < 1.0)
+                continue;
+            const QLocale locale;
+            messages().error(QString::fromUtf8(kPercentageMessage) +
+                             QStringLiteral("\r\rEnter %1 for %2%.")
+                                 .arg(locale.toString(v.toDouble() / 100, 'g', 12),
+                                      locale.toString(v.toDouble(), 'g', 12)));
+            return false;
+        }
         if (own && !own(t))
             return false;
         if (const std::optional<SeparatorInColumn> bad = separatorInRow(t)) {
@@ -95,6 +108,14 @@ QWidget* ConfigEditor::addGrid(Table* table, QList<GridColumn> columns, const QS
         return true;
     });
     m_grids.append(Bound{grid, table, closeOnExit, own});
+    QStringList percents;
+    for (const GridColumn& c : std::as_const(columns)) {
+        if (c.title.contains(QLatin1String("Percent"), Qt::CaseInsensitive))
+            percents << c.title;
+    }
+    if (!percents.isEmpty())
+        grid->setToolTip(QStringLiteral("%1: a fraction, for example 0.055 for 5.5%")
+                             .arg(percents.join(QStringLiteral(", "))));
 
     grid->setTable(table, std::move(columns), true);
     auto* navigator = new RecordNavigator(grid->tableModel(),
@@ -105,6 +126,11 @@ QWidget* ConfigEditor::addGrid(Table* table, QList<GridColumn> columns, const QS
     layout->addWidget(navigator, 0, Qt::AlignLeft);
     layout->addWidget(grid, 1);
     return box;
+}
+
+void ConfigEditor::refuseWholePercents(Table* table, const QStringList& fields)
+{
+    m_percentFields.insert(table, fields);
 }
 
 bool ConfigEditor::postGrids()

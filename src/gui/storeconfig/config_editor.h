@@ -3,6 +3,7 @@
 #include "gui/app/table_model.h"
 
 #include <QDialog>
+#include <QHash>
 #include <QList>
 #include <QPointer>
 #include <QString>
@@ -52,6 +53,11 @@ protected:
     // title. `closeOnExit`: the table is closed when the window closes.
     QWidget* addGrid(Table* table, QList<GridColumn> columns, const QString& name, bool closeOnExit,
                      DbGrid** grid = nullptr);
+    // The grid's columns titled as a percentage hold a fraction (the grid's
+    // tooltip says so). Where `fields` of `table` must stay under 1, a whole
+    // percentage typed there (5.5) is refused naming the fraction meant:
+    // "Enter 0.055 for 5.5%."
+    void refuseWholePercents(Table* table, const QStringList& fields);
     // Posts a row being edited or inserted in any grid; false (the refusal
     // shown, the grid on the row) when one was refused.
     bool postGrids();
@@ -78,6 +84,7 @@ protected:
 
 private:
     void OKBtnClick();
+    QHash<Table*, QStringList> m_percentFields;
 
     struct Bound
     {

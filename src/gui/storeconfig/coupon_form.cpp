@@ -16,6 +16,7 @@ TCouponForm::TCouponForm(QWidget* parent)
     AcceptCouponsBox->setObjectName(QStringLiteral("AcceptCouponsBox"));
     AcceptCouponsBox->setChecked(settings().AcceptCoupons);
 
+    refuseWholePercents(TMainDataMod::instance()->Coupons, {QStringLiteral("DISCOUNT")});
     auto* body = new QVBoxLayout;
     body->addWidget(AcceptCouponsBox);
     body->addWidget(addGrid(TMainDataMod::instance()->Coupons,

@@ -22,6 +22,7 @@ TSmartTaxesForm::TSmartTaxesForm(QWidget* parent)
     GridColumn condition{QStringLiteral("CONDITION"), QStringLiteral("Condition"), 12};
     condition.pickList = regionalTaxCodes(dm->directory());
 
+    refuseWholePercents(dm->SmartTaxes, {QStringLiteral("PERCENTAGE")});
     auto* body = new QVBoxLayout;
     body->addWidget(addGrid(dm->SmartTaxes,
                             {{QStringLiteral("TAXCODE"), QStringLiteral("CFO Tax Code")},

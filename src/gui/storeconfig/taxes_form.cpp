@@ -20,6 +20,7 @@ Ttaxesform::Ttaxesform(QWidget* parent)
     const Settings& s = settings();
     m_taxes = TMainDataMod::instance()->Taxes;
 
+    refuseWholePercents(m_taxes, {QStringLiteral("P")});
     auto* body = new QVBoxLayout;
     body->addWidget(addGrid(m_taxes,
                             {{QStringLiteral("CODE"), QStringLiteral("Tax Code")},
