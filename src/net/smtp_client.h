@@ -62,6 +62,15 @@ class SmtpClient : public QObject
     Q_OBJECT
 public:
     static constexpr int kDefaultTimeoutSeconds = 60;
+    // A reply line longer than this ends the connection.
+    static constexpr int kMaxReplyLineBytes = 64 * 1024;
+    static constexpr qint64 kLargeMessageBytes = 1024 * 1024;
+    static constexpr int kLargeMessageTimeoutSeconds = 600;
+
+    // The wait for the server's answer after a message body of `bytes`: the
+    // base time-out plus a second for every 2 KiB, and at least ten minutes
+    // for a message of 1 MiB or more.
+    static int dataReplyTimeoutSeconds(qint64 bytes, int baseSeconds);
 
     // The client's own error codes (server replies use theirs, 200-599).
     enum Code
@@ -118,7 +127,9 @@ public:
     void setBody(const QString& text) { m_body = splitBodyLines(text); }
     void setBodyLines(const QStringList& lines) { m_body = lines; }
 
-    // RSET, MAIL FROM, RCPT TO for every address, DATA with the message.
+    // RSET, MAIL FROM, RCPT TO for every address (sent together and their
+    // replies read in order when the server offers PIPELINING, one at a time
+    // otherwise), then DATA with the message.
     void send();
 
     // What the server offered in its EHLO reply (upper case, first word).
@@ -144,6 +155,7 @@ private:
     Reply command(const QByteArray& line, const QByteArray& shownAs = QByteArray());
     void expect(const Reply& reply, std::initializer_list<int> codes, bool loginStep = false);
     Reply readReply();
+    void pull(); // moves what the socket holds into m_in, up to one line too many
     void writeRaw(const QByteArray& bytes);
     // Waits until done(); a lost connection fails with `lostText` and the
     // socket's fault, a silent server after the time-out.
@@ -173,10 +185,9 @@ private:
     QByteArray m_in;
     QSet<QString> m_extensions;
     QStringList m_authMethods;
-    bool m_extended = false;        // the server answered EHLO
-    bool m_transactionOpen = false; // MAIL FROM sent, the letter not yet taken
-    QString m_socketFault;          // set by the socket's error signal
-    QString m_tlsFault;             // the certificate fault that refused the peer
+    bool m_extended = false; // the server answered EHLO
+    QString m_socketFault;   // set by the socket's error signal
+    QString m_tlsFault;      // the certificate fault that refused the peer
     QEventLoop* m_loop = nullptr;
 };
 
