@@ -6,6 +6,7 @@
 #include "base/messages.h"
 #include "data/db_error.h"
 #include "data/main_data_mod.h"
+#include "data/query.h"
 #include "data/table.h"
 #include "mail/mail_server.h"
 #include "net/mail_format.h"
@@ -147,6 +148,23 @@ QString OutboxRun::messagesSentText(int count)
                       : QStringLiteral("%1 messages sent").arg(count);
 }
 
+void OutboxRun::sendNextEnvelope(Query& next, qint64 key)
+{
+    SmtpClient& c = *m_client;
+    if (!c.offers(QStringLiteral("PIPELINING")))
+        return;
+    next.setParam(QStringLiteral("ID"), key);
+    next.open();
+    if (!next.eof()) {
+        c.resetHeaders();
+        c.addRecipient(next.value(0).toString());
+        c.setSender(next.value(1).toString());
+        c.setBody(next.value(2).toString());
+        c.sendEnvelopeAhead();
+    }
+    next.close();
+}
+
 OutboxRun::Result OutboxRun::run(Table& myOut, Table& sentItems)
 {
     m_running = true;
@@ -185,11 +203,21 @@ OutboxRun::Result OutboxRun::run(Table& myOut, Table& sentItems)
             return Result::NoPassword;
         }
 
+        // The next message's envelope, read by key.
+        Query next;
+        next.setDirectory(myOut.directory());
+        next.setSql(QStringLiteral("SELECT \"TO\", \"FROM\", BODY FROM outbox.db WHERE ID = :ID"));
         int done = 0;
-        for (const qint64 key : keys) {
+        myOut.first();
+        for (qsizetype i = 0; i < keys.size(); ++i) {
+            const qint64 key = keys.at(i);
             // Deleted meanwhile (by another window of the run): nothing to send.
-            if (!myOut.locate(QStringLiteral("ID"), key))
-                continue;
+            // Usually the current row already (the next after the last one
+            // sent); else found by its key.
+            if (myOut.eof() || myOut.value(QStringLiteral("ID")).toLongLong() != key) {
+                if (!myOut.locate(QStringLiteral("ID"), key))
+                    continue;
+            }
             emit sending(key, done, total);
             const QString to = myOut.value(QStringLiteral("TO")).toString();
             const QString subject = myOut.value(QStringLiteral("SUBJECT")).toString();
@@ -222,6 +250,10 @@ OutboxRun::Result OutboxRun::run(Table& myOut, Table& sentItems)
                 result = Result::SendFailed;
                 break;
             }
+            // The next letter's envelope goes out now, so the server reads
+            // it while this one is put away.
+            if (i + 1 < keys.size())
+                sendNextEnvelope(next, keys.at(i + 1));
             QCoreApplication::processEvents();
             // The copy first: a process killed between the two steps leaves
             // the message in both places, never in neither.

@@ -11,6 +11,7 @@
 namespace os {
 
 class SmtpClient;
+class Query;
 class SmtpError;
 class Table;
 
@@ -129,6 +130,9 @@ signals:
     void finished(OutboxRun::Result result);
 
 private:
+    // Sends the envelope of the message with this key ahead (PIPELINING).
+    void sendNextEnvelope(Query& next, qint64 key);
+
     std::unique_ptr<SmtpClient> m_client;
     bool m_running = false;
     int m_sent = 0;

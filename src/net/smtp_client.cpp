@@ -12,6 +12,7 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <utility>
 
 namespace os {
 
@@ -118,6 +119,7 @@ void SmtpClient::closeSocket()
     m_extensions.clear();
     m_authMethods.clear();
     m_extended = false;
+    m_ahead.clear();
 }
 
 void SmtpClient::failConnection(int code, const QString& text)
@@ -414,44 +416,78 @@ void SmtpClient::disconnectFromServer()
     closeSocket();
 }
 
-void SmtpClient::send()
+SmtpClient::Envelope SmtpClient::envelope() const
 {
-    const QString sender = foldHeaderValue(m_sender);
-    if (sender.trimmed().isEmpty())
+    Envelope e;
+    e.sender = foldHeaderValue(m_sender);
+    if (e.sender.trimmed().isEmpty())
         throw SmtpError(NoSender, QStringLiteral("Please specify a sender (From)."));
-    const QString to = foldHeaderValue(recipientText());
-    const QStringList addresses = parseRecipients(to);
+    e.to = foldHeaderValue(recipientText());
+    const QStringList addresses = parseRecipients(e.to);
     if (addresses.isEmpty())
         throw SmtpError(NoRecipient, QStringLiteral("Please specify a recipient (To)."));
-    const QString from = senderAddress(sender);
-    const QStringList envelope = QStringList(addresses) << from;
-    for (const QString& a : envelope) {
+    e.from = senderAddress(e.sender);
+    const QStringList all = QStringList(addresses) << e.from;
+    for (const QString& a : all) {
         if (!a.isEmpty() && !isEnvelopeAddress(a))
             throw SmtpError(InvalidAddress,
                             QStringLiteral("\"%1\" is not a valid e-mail address.").arg(a));
     }
     if (!isConnected())
         throw SmtpError(NotConnected, QStringLiteral("Not connected to the mail server."));
-
-    // Every letter starts from a clean transaction. With PIPELINING the
-    // envelope goes out in one write and its replies are read in order;
-    // DATA waits for them.
-    const BodyEncoding encoding = bodyEncodingFor(m_body, offers(QStringLiteral("8BITMIME")));
-    QByteArray mail = "MAIL FROM:<" + from.toUtf8() + ">";
-    if (encoding == BodyEncoding::EightBit)
+    // Every letter starts from a clean transaction.
+    e.encoding = bodyEncodingFor(m_body, offers(QStringLiteral("8BITMIME")));
+    QByteArray mail = "MAIL FROM:<" + e.from.toUtf8() + ">";
+    if (e.encoding == BodyEncoding::EightBit)
         mail += " BODY=8BITMIME";
-    QList<QByteArray> envelopeCommands{"RSET", mail};
+    e.commands = {"RSET", mail};
     for (const QString& a : addresses)
-        envelopeCommands << "RCPT TO:<" + a.toUtf8() + ">";
+        e.commands << "RCPT TO:<" + a.toUtf8() + ">";
+    return e;
+}
+
+void SmtpClient::writeEnvelope(const QList<QByteArray>& commands)
+{
+    QByteArray batch;
+    for (const QByteArray& line : commands) {
+        emit trail(QString::fromUtf8(line));
+        batch += line + "\r\n";
+    }
+    writeRaw(batch);
+}
+
+bool SmtpClient::sendEnvelopeAhead()
+{
+    if (!m_ahead.isEmpty() || !isConnected() || !offers(QStringLiteral("PIPELINING")))
+        return false;
+    Envelope e;
+    try {
+        e = envelope();
+    } catch (const SmtpError&) {
+        return false; // send() says why
+    }
+    writeEnvelope(e.commands);
+    m_ahead = e.commands;
+    return true;
+}
+
+void SmtpClient::send()
+{
+    const Envelope e = envelope();
+    const QList<QByteArray> ahead = std::exchange(m_ahead, {});
     if (offers(QStringLiteral("PIPELINING"))) {
-        QByteArray batch;
-        for (const QByteArray& line : envelopeCommands) {
-            emit trail(QString::fromUtf8(line));
-            batch += line + "\r\n";
+        // With PIPELINING the envelope goes out in one write (or went ahead)
+        // and its replies are read in order; DATA waits for them.
+        if (!ahead.isEmpty() && ahead != e.commands) {
+            // Another letter's envelope went ahead: its replies are read and
+            // its transaction is reset by this one's RSET.
+            for (qsizetype i = 0; i < ahead.size(); ++i)
+                readReply();
         }
-        writeRaw(batch);
+        if (ahead != e.commands)
+            writeEnvelope(e.commands);
         QList<Reply> replies;
-        for (qsizetype i = 0; i < envelopeCommands.size(); ++i)
+        for (qsizetype i = 0; i < e.commands.size(); ++i)
             replies << readReply(); // every reply is read, so none is left for the next command
         for (qsizetype i = 0; i < replies.size(); ++i) {
             if (i < 2)
@@ -460,23 +496,23 @@ void SmtpClient::send()
                 expect(replies.at(i), {250, 251});
         }
     } else {
-        for (qsizetype i = 0; i < envelopeCommands.size(); ++i) {
+        for (qsizetype i = 0; i < e.commands.size(); ++i) {
             if (i < 2)
-                expect(command(envelopeCommands.at(i)), {250});
+                expect(command(e.commands.at(i)), {250});
             else
-                expect(command(envelopeCommands.at(i)), {250, 251});
+                expect(command(e.commands.at(i)), {250, 251});
         }
     }
     expect(command("DATA"), {354});
 
     MailMessage message;
-    message.to = to;
-    message.from = sender;
+    message.to = e.to;
+    message.from = e.sender;
     message.subject = m_subject;
     message.body = m_body;
     message.date = Clock::now();
-    message.messageId = makeMessageId(message.date, from, helloName());
-    m_lastMessage = composeMessage(message, encoding);
+    message.messageId = makeMessageId(message.date, e.from, helloName());
+    m_lastMessage = composeMessage(message, e.encoding);
     const QByteArray wire = dotStuffed(m_lastMessage);
     writeRaw(wire);
     // A slow server may take long to say it took a large letter: a time-out

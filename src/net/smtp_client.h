@@ -132,6 +132,14 @@ public:
     // otherwise), then DATA with the message.
     void send();
 
+    // For a caller with work to do while the server reads: sends the
+    // envelope (RSET, MAIL FROM, RCPT TO) of the message set up now without
+    // waiting for its replies, when the server offers PIPELINING; the next
+    // send() reads them (and when it is another message's, reads them and
+    // starts its own). False, and nothing sent, without PIPELINING or when
+    // send() would refuse the message.
+    bool sendEnvelopeAhead();
+
     // What the server offered in its EHLO reply (upper case, first word).
     bool offers(const QString& extension) const;
     // The last message sent, as it went after DATA (before dot-stuffing).
@@ -147,6 +155,18 @@ private:
         QStringList lines; // as received, code included
         QString text() const { return lines.join(QLatin1Char('\r')); }
     };
+
+    struct Envelope
+    {
+        QString sender; // the From text, folded
+        QString to;     // the recipient text, folded
+        QString from;   // the envelope sender
+        BodyEncoding encoding = BodyEncoding::SevenBit;
+        QList<QByteArray> commands; // RSET, MAIL FROM, RCPT TO...
+    };
+    // Checks the message and makes its envelope; throws SmtpError.
+    Envelope envelope() const;
+    void writeEnvelope(const QList<QByteArray>& commands);
 
     void greet();
     bool ehlo();
@@ -183,6 +203,7 @@ private:
 
     std::unique_ptr<QSslSocket> m_socket;
     QByteArray m_in;
+    QList<QByteArray> m_ahead; // an envelope sent ahead, its replies not yet read
     QSet<QString> m_extensions;
     QStringList m_authMethods;
     bool m_extended = false; // the server answered EHLO

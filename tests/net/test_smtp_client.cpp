@@ -97,6 +97,7 @@ private slots:
     void pipelinedEnvelope();
     void oneCommandAtATimeWithoutPipelining();
     void refusalsInAPipelinedEnvelope();
+    void envelopeSentAhead();
     void endlessReplyLineIsCut();
     void slowAnswerToALargeMessage();
     void heloWhenEhloIsRefused();
@@ -461,6 +462,52 @@ void TestSmtpClient::refusalsInAPipelinedEnvelope()
     c->disconnectFromServer();
     QCOMPARE(m_server->messages().size(), 1);
     QCOMPARE(m_server->log().count(QStringLiteral("RSET")), 2);
+}
+
+void TestSmtpClient::envelopeSentAhead()
+{
+    // The outbox run sends the next letter's envelope before it puts the
+    // last one away; send() then reads its replies instead of sending it
+    // again. An envelope that went ahead for another letter is read and
+    // reset.
+    auto c = client(m_server->port());
+    c->connectToServer();
+    auto setUp = [&](const QString& to) {
+        c->resetHeaders();
+        c->addRecipient(to);
+        c->setSender(QStringLiteral("info@shop.test"));
+        c->setBody(QStringLiteral("x"));
+    };
+    setUp(QStringLiteral("one@cust.test"));
+    QVERIFY(c->sendEnvelopeAhead());
+    QVERIFY(!c->sendEnvelopeAhead()); // one at a time
+    setUp(QStringLiteral("one@cust.test"));
+    c->send();
+    setUp(QStringLiteral("two@cust.test"));
+    QVERIFY(c->sendEnvelopeAhead());
+    setUp(QStringLiteral("three@cust.test"));
+    c->send();
+    // A letter the client refuses sends nothing ahead.
+    setUp(QStringLiteral("bad address@cust.test"));
+    QVERIFY(!c->sendEnvelopeAhead());
+    c->disconnectFromServer();
+    QStringList received;
+    for (const SmtpServer::Message& m : m_server->messages())
+        received << m.rcptTos;
+    QCOMPARE(received, (QStringList{"one@cust.test", "three@cust.test"}));
+    QCOMPARE(
+        m_server->log().mid(2),
+        (QStringList{"RSET", "MAIL FROM:<info@shop.test>", "RCPT TO:<one@cust.test>", "DATA",
+                     "RSET", "MAIL FROM:<info@shop.test>", "RCPT TO:<two@cust.test>", "RSET",
+                     "MAIL FROM:<info@shop.test>", "RCPT TO:<three@cust.test>", "DATA", "QUIT"}));
+
+    m_server->clear();
+    m_server->offerPipelining(false);
+    c->connectToServer();
+    setUp(QStringLiteral("one@cust.test"));
+    QVERIFY(!c->sendEnvelopeAhead());
+    c->disconnectFromServer();
+    QCOMPARE(m_server->log(), (QStringList{"CONNECT", "EHLO desk.shop.test", "QUIT"}));
 }
 
 void TestSmtpClient::endlessReplyLineIsCut()
