@@ -305,9 +305,14 @@ private slots:
                      QStringList({"one@cust.test", "two@cust.test", "three@cust.test"}));
             QString captionDuringRun;
             bool visibleDuringRun = false;
+            bool inputOffDuringRun = false;
             auto stop = connect(&b->bulkRun(), &BulkRun::sent, b, [&] {
                 captionDuringRun = b->ExitButton->text();
                 visibleDuringRun = b->StatusLine->isVisible();
+                // The run works its own copy: nothing takes typing but "Abort?".
+                inputOffDuringRun = !b->FromEdit->isEnabled() && !b->SubjectEdit->isEnabled() &&
+                                    !b->Body->isEnabled() && !b->ListBox->isEnabled() &&
+                                    !b->LoadButton->isEnabled() && b->ExitButton->isEnabled();
                 QTest::mouseClick(b->ExitButton, Qt::LeftButton);
                 QCOMPARE(b->ExitButton->text(), QString("Exit"));
             });
@@ -315,6 +320,8 @@ private slots:
             disconnect(stop);
             QCOMPARE(captionDuringRun, QString("Abort?"));
             QVERIFY(visibleDuringRun);
+            QVERIFY(inputOffDuringRun);
+            QVERIFY(b->FromEdit->isEnabled() && b->Body->isEnabled() && b->ListBox->isEnabled());
             QCOMPARE(b->listEntries(), QStringList({"two@cust.test", "three@cust.test"}));
             QCOMPARE(recipients(), QStringList({"one@cust.test"}));
             QVERIFY(b->StatusLine->isHidden());
