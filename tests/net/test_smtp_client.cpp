@@ -539,7 +539,7 @@ void TestSmtpClient::slowAnswerToALargeMessage()
 {
     // The answer after the body may take longer than the time-out of a
     // command when the letter is large: the wait grows with its size.
-    m_server->delay(QStringLiteral("DATA"), 3.0);
+    m_server->delay(QStringLiteral("DATA"), 5.0);
     auto c = client(m_server->port());
     c->setTimeoutSeconds(2);
     c->connectToServer();
