@@ -1,6 +1,7 @@
 #include "mail/bulk_run.h"
 
 #include "mail/mail_server.h"
+#include "mail/outbox.h"
 #include "net/smtp_client.h"
 
 #include <QCoreApplication>
@@ -18,6 +19,16 @@ BulkRun::BulkRun(QObject* parent) : QObject(parent), m_client(std::make_unique<S
 }
 
 BulkRun::~BulkRun() = default;
+
+QString BulkRun::countsText() const
+{
+    const int refused = int(m_refusedAddresses.size());
+    return QStringLiteral("%1 %2 sent, %3 %4 refused.")
+        .arg(m_sentCount)
+        .arg(m_sentCount == 1 ? QStringLiteral("message") : QStringLiteral("messages"))
+        .arg(refused)
+        .arg(refused == 1 ? QStringLiteral("address") : QStringLiteral("addresses"));
+}
 
 int BulkRun::retryDelayMs(int failures)
 {
@@ -61,6 +72,9 @@ BulkRun::Result BulkRun::run(QStringList& list, const QString& from, const QStri
 {
     m_running = true;
     m_stop = false;
+    m_sentCount = 0;
+    m_refusedAddresses.clear();
+    m_connectFailure.clear();
     struct Done
     {
         BulkRun* run;
@@ -74,7 +88,8 @@ BulkRun::Result BulkRun::run(QStringList& list, const QString& from, const QStri
     try {
         if (connectMailServer(*m_client) == MailConnect::NoPassword)
             return Result::NoPassword;
-    } catch (const SmtpError&) {
+    } catch (const SmtpError& e) {
+        m_connectFailure = connectionCause(e);
         return Result::ConnectFailed;
     }
     m_client->resetHeaders();
@@ -88,13 +103,16 @@ BulkRun::Result BulkRun::run(QStringList& list, const QString& from, const QStri
             return Result::Stopped;
         const QString address = list.first();
         try {
-            if (!m_client->isConnected())
-                connectMailServer(*m_client);
+            // A merchant who cancels the password prompt of a reconnect
+            // ends the run, as "Abort?" does.
+            if (!m_client->isConnected() && connectMailServer(*m_client) == MailConnect::NoPassword)
+                return Result::NoPassword;
             m_client->clearRecipients();
             m_client->addRecipient(address);
             m_client->send();
         } catch (const SmtpError& e) {
             ++failures;
+            m_refusedAddresses.insert(address);
             const int wait = retryDelayMs(failures);
             emit refused(address, e.text(), wait);
             if (!pause(wait))
@@ -103,6 +121,7 @@ BulkRun::Result BulkRun::run(QStringList& list, const QString& from, const QStri
         }
         failures = 0;
         list.removeFirst();
+        ++m_sentCount;
         emit sent(address);
     }
     return Result::Finished;

@@ -55,6 +55,8 @@ int runSendOutbox()
             printLogRow(QStringLiteral("Sent"), QStringLiteral("%1 to %2").arg(subject, to));
         });
     const OutboxRun::Result result = run.run(myOut, *data->SENDBOX);
+    if (run.sent() > 0)
+        printLogRow(QStringLiteral("Notice"), OutboxRun::messagesSentText(run.sent()));
     if (result == OutboxRun::Result::NoPassword) {
         std::fputs("No mail password was given on standard input.\n", stderr);
         return 2;

@@ -13,6 +13,7 @@
 #include "data/table.h"
 #include "data/transaction.h"
 #include "mail/merge_letter.h"
+#include "mail/outbox.h"
 
 #include <QHash>
 
@@ -35,6 +36,16 @@ QStringList templateNames(const QString& dir)
             names << name;
     }
     return names;
+}
+
+QString templateBody(const QString& dir, const QString& docName)
+{
+    Query q;
+    q.setDirectory(dir);
+    q.setSql(QStringLiteral("SELECT DOCBODY FROM \"form_letters.db\" WHERE DOCNAME = :NAME"));
+    q.setParam(QStringLiteral("NAME"), docName);
+    q.open();
+    return q.eof() ? QString() : q.value(0).toString();
 }
 
 namespace {
@@ -144,7 +155,18 @@ MailingListMerge mergeMailingList(const Table& customers, const QString& dir,
                     return cells.integer(i);
                 return QString::fromUtf8(cells.text(i));
             };
-            const QString to = cells.isNull(1) ? QString() : QString::fromUtf8(cells.text(1));
+            QString to = cells.isNull(1) ? QString() : QString::fromUtf8(cells.text(1));
+            if (!to.trimmed().isEmpty()) {
+                const std::optional<QString> one = singleStoreAddress(to);
+                if (!one) {
+                    result.notOneAddress
+                        << notOneAddressText(QStringLiteral("customer %1")
+                                                 .arg(field(QStringLiteral("CUSTID")).toString()),
+                                             to);
+                    return;
+                }
+                to = *one;
+            }
             const QString body = MergeLetter(letter.body, field, false);
             // The outbox's own row rule, as a post through the table would run it.
             if (to.isEmpty() || letter.from.isEmpty() || letter.name.isEmpty() || body.isEmpty()) {

@@ -23,6 +23,9 @@ struct MailingListMerge
     };
     Outcome outcome = Outcome::Done;
     int letters = 0; // queued
+    // One notOneAddressText per subscribed customer whose EMAIL is not
+    // exactly one address: no letter for them, the merge goes on.
+    QStringList notOneAddress;
 };
 
 // "Could not create form letter because the form letter name was invalid."
@@ -32,6 +35,8 @@ extern const char* const kMessagesAdded;
 
 // The names of every template (form_letters.db DOCNAME), in name order.
 QStringList templateNames(const QString& dir);
+// The DOCBODY of the template named `docName` (empty when there is none).
+QString templateBody(const QString& dir, const QString& docName);
 
 // Merges template `docName` with the rows `customers` lists (its filter and
 // search in force, in its order): a customer whose SUBSCRIBE is true gets a

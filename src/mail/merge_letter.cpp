@@ -54,6 +54,25 @@ const QStringList& mergeTags()
     return tags;
 }
 
+QStringList orderTagsIn(const QString& body)
+{
+    QStringList found;
+    for (const TagDef& d : kTags) {
+        const QString tag = QLatin1String(d.tag);
+        if (d.orderOnly && body.contains(tag, Qt::CaseInsensitive))
+            found << tag;
+    }
+    return found;
+}
+
+QString emptyInCustomerLetterText(const QStringList& tags)
+{
+    QStringList lines;
+    for (const QString& tag : tags)
+        lines << tag + QStringLiteral(" is empty in a customer letter");
+    return lines.join(QLatin1Char('\n'));
+}
+
 QString letterDateTime(const QDateTime& when)
 {
     if (!when.isValid())

@@ -32,6 +32,13 @@ QString MergeLetter(const QString& body, const MergeField& source, bool isOrder)
 QString MergeLetter(const QString& body, const Table& source, bool isOrder);
 QString MergeLetter(const QString& body, const Query& source, bool isOrder);
 
+// The order tags `body` holds (in capitals as it writes them does not
+// matter), in mergeTags() order: a customer letter leaves them empty.
+QStringList orderTagsIn(const QString& body);
+
+// "%io_invoice_number% is empty in a customer letter" (one line per tag).
+QString emptyInCustomerLetterText(const QStringList& tags);
+
 // An order's date and time as letters show it: the system's short date and
 // its time with seconds.
 QString letterDateTime(const QDateTime& when);

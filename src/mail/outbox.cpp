@@ -6,8 +6,10 @@
 #include "base/messages.h"
 #include "data/db_error.h"
 #include "data/main_data_mod.h"
+#include "data/query.h"
 #include "data/table.h"
 #include "mail/mail_server.h"
+#include "net/mail_format.h"
 #include "net/smtp_client.h"
 
 #include <QCoreApplication>
@@ -48,6 +50,14 @@ private:
 
 } // namespace
 
+QString connectionCause(const SmtpError& e)
+{
+    if (e.loginRefused())
+        return QStringLiteral("The mail server refused the login: %1")
+            .arg(QString(e.text()).replace(QLatin1Char('\r'), QLatin1Char(' ')));
+    return QString(e.text()).replace(QLatin1Char('\r'), QLatin1Char(' '));
+}
+
 bool queueMessage(const OutboxMessage& message)
 {
     TMainDataMod* data = TMainDataMod::instance();
@@ -75,6 +85,31 @@ bool queueMessage(const OutboxMessage& message)
     return true;
 }
 
+std::optional<QString> singleStoreAddress(const QString& field)
+{
+    const QString text = field.trimmed();
+    for (const QChar c : text) {
+        const char16_t u = c.unicode();
+        const QChar::Category cat = c.category();
+        if (u < 32 || u == 127 || cat == QChar::Other_Control || cat == QChar::Other_Format ||
+            cat == QChar::Separator_Line || cat == QChar::Separator_Paragraph)
+            return std::nullopt;
+        // Another list separator some mail programs take.
+        if (c == QLatin1Char(';'))
+            return std::nullopt;
+    }
+    if (parseRecipients(text).size() != 1)
+        return std::nullopt;
+    return text;
+}
+
+QString notOneAddressText(const QString& whose, const QString& field)
+{
+    return QStringLiteral("No letter was made: the e-mail address of %1 (\"%2\") is not exactly "
+                          "one address.")
+        .arg(whose, field);
+}
+
 const QStringList& messageTypes()
 {
     static const QStringList types{
@@ -100,24 +135,64 @@ OutboxRun::OutboxRun(QObject* parent) : QObject(parent), m_client(std::make_uniq
 
 OutboxRun::~OutboxRun() = default;
 
+QString connectionErrorText(const QString& cause)
+{
+    if (cause.isEmpty())
+        return kConnectionError;
+    return kConnectionError + QLatin1Char('\n') + cause;
+}
+
+QString OutboxRun::messagesSentText(int count)
+{
+    return count == 1 ? QStringLiteral("1 message sent")
+                      : QStringLiteral("%1 messages sent").arg(count);
+}
+
+void OutboxRun::sendNextEnvelope(Query& next, qint64 key)
+{
+    SmtpClient& c = *m_client;
+    if (!c.offers(QStringLiteral("PIPELINING")))
+        return;
+    next.setParam(QStringLiteral("ID"), key);
+    next.open();
+    if (!next.eof()) {
+        c.resetHeaders();
+        c.addRecipient(next.value(0).toString());
+        c.setSender(next.value(1).toString());
+        c.setBody(next.value(2).toString());
+        c.sendEnvelopeAhead();
+    }
+    next.close();
+}
+
 OutboxRun::Result OutboxRun::run(Table& myOut, Table& sentItems)
 {
     m_running = true;
     m_sent = 0;
+    m_held.clear();
     BusyCursor busy;
     Result result = Result::Done;
     QString failure;
-    const int total = myOut.recordCount();
-    emit started(total);
     try {
+        // The messages the list shows, by key, in its order: the run sends
+        // and moves exactly these, wherever the list's cursor goes meanwhile.
+        QList<qint64> keys;
+        const int id = myOut.def().fieldIndex(QStringLiteral("ID"));
+        myOut.scan([&keys, id](const QVariantList& stored) {
+            keys << stored.at(id).toLongLong();
+            return true;
+        });
+        const int total = int(keys.size());
+        emit started(total);
+
         OpenForScope openSent(sentItems);
         sentItems.last();
 
         MailConnect connected = MailConnect::Connected;
         try {
             connected = connectMailServer(*m_client);
-        } catch (const SmtpError&) {
-            messages().error(kConnectionError);
+        } catch (const SmtpError& e) {
+            messages().error(connectionErrorText(connectionCause(e)));
             m_running = false;
             emit finished(Result::ConnectFailed);
             return Result::ConnectFailed;
@@ -128,8 +203,24 @@ OutboxRun::Result OutboxRun::run(Table& myOut, Table& sentItems)
             return Result::NoPassword;
         }
 
+        // The next message's envelope, read by key.
+        Query next;
+        next.setDirectory(myOut.directory());
+        next.setSql(QStringLiteral("SELECT \"TO\", \"FROM\", BODY FROM outbox.db WHERE ID = :ID"));
+        int done = 0;
         myOut.first();
-        while (!myOut.eof()) {
+        for (qsizetype i = 0; i < keys.size(); ++i) {
+            const qint64 key = keys.at(i);
+            // Deleted meanwhile (by another window of the run): nothing to send.
+            // Usually the current row already (the next after the last one
+            // sent); else found by its key.
+            if (myOut.eof() || myOut.value(QStringLiteral("ID")).toLongLong() != key) {
+                if (!myOut.locate(QStringLiteral("ID"), key))
+                    continue;
+            }
+            emit sending(key, done, total);
+            const QString to = myOut.value(QStringLiteral("TO")).toString();
+            const QString subject = myOut.value(QStringLiteral("SUBJECT")).toString();
             sentItems.last();
             sentItems.insert();
             for (const char* column : {"SUBJECT", "TO", "FROM", "BODY", "IDATE", "TYPE"}) {
@@ -138,28 +229,45 @@ OutboxRun::Result OutboxRun::run(Table& myOut, Table& sentItems)
             }
             SmtpClient& c = *m_client;
             c.resetHeaders();
-            c.setSubject(myOut.value(QStringLiteral("SUBJECT")).toString());
+            c.setSubject(subject);
             c.clearRecipients();
-            c.addRecipient(myOut.value(QStringLiteral("TO")).toString());
+            c.addRecipient(to);
             c.setSender(myOut.value(QStringLiteral("FROM")).toString());
             c.setBody(myOut.value(QStringLiteral("BODY")).toString());
             try {
                 c.send();
             } catch (const SmtpError& e) {
                 sentItems.cancel();
+                if (e.code() == SmtpClient::InvalidAddress) {
+                    // Never reached the server: this one stays with its
+                    // reason, the others go.
+                    m_held << HeldMessage{key, to, subject, e.text()};
+                    emit held(key, e.text());
+                    emit advanced(++done, total);
+                    continue;
+                }
                 failure = e.text();
                 result = Result::SendFailed;
                 break;
             }
+            // The next letter's envelope goes out now, so the server reads
+            // it while this one is put away.
+            if (i + 1 < keys.size())
+                sendNextEnvelope(next, keys.at(i + 1));
             QCoreApplication::processEvents();
             // The copy first: a process killed between the two steps leaves
             // the message in both places, never in neither.
             sentItems.post();
             ++m_sent;
-            emit messageSent(myOut.value(QStringLiteral("TO")).toString(),
-                             myOut.value(QStringLiteral("SUBJECT")).toString());
-            emit advanced(m_sent, total);
+            // Exactly the message that went, found again by its key.
+            if (myOut.value(QStringLiteral("ID")).toLongLong() != key &&
+                !myOut.locate(QStringLiteral("ID"), key))
+                throw Error(QStringLiteral("The sent message \"%1\" to %2 is no longer in the "
+                                           "outbox.")
+                                .arg(subject, to));
             myOut.remove();
+            emit messageSent(to, subject);
+            emit advanced(++done, total);
         }
     } catch (const Error& e) {
         failure = e.text();
@@ -167,9 +275,18 @@ OutboxRun::Result OutboxRun::run(Table& myOut, Table& sentItems)
     }
     m_client->disconnectFromServer();
     m_running = false;
+    if (result == Result::Done && !m_held.isEmpty())
+        result = Result::SomeHeld;
     emit finished(result);
     if (!failure.isEmpty())
         messages().error(failure);
+    if (!m_held.isEmpty()) {
+        QStringList lines;
+        for (const HeldMessage& h : m_held)
+            lines << QStringLiteral("\"%1\": %2").arg(h.subject, h.reason);
+        messages().error(QStringLiteral("These messages stay in the outbox:\n") +
+                         lines.join(QLatin1Char('\n')));
+    }
     return result;
 }
 

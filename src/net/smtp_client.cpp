@@ -11,12 +11,33 @@
 #include <QSslSocket>
 #include <QTimer>
 
+#include <algorithm>
+#include <utility>
+
 namespace os {
 
 namespace {
 
 constexpr int kQuitTimeoutSeconds = 10;
 const QByteArray kHidden = "********";
+
+// A character that must never reach an envelope: controls, format
+// characters and the Unicode line and paragraph separators.
+bool isControl(QChar c)
+{
+    const char16_t u = c.unicode();
+    if (u < 32 || u == 127)
+        return true;
+    switch (c.category()) {
+    case QChar::Other_Control:
+    case QChar::Other_Format:
+    case QChar::Separator_Line:
+    case QChar::Separator_Paragraph:
+        return true;
+    default:
+        return false;
+    }
+}
 
 // An envelope address must not carry blanks, control characters or angle
 // brackets outside quotes: they would end the address and add parameters.
@@ -25,8 +46,7 @@ bool isEnvelopeAddress(const QString& address)
     bool quoted = false;
     bool escaped = false;
     for (const QChar c : address) {
-        const char16_t u = c.unicode();
-        if (u < 32 || u == 127)
+        if (isControl(c))
             return false;
         if (escaped) {
             escaped = false;
@@ -99,7 +119,7 @@ void SmtpClient::closeSocket()
     m_extensions.clear();
     m_authMethods.clear();
     m_extended = false;
-    m_transactionOpen = false;
+    m_ahead.clear();
 }
 
 void SmtpClient::failConnection(int code, const QString& text)
@@ -165,14 +185,17 @@ void SmtpClient::connectToServer()
         if (m_loop)
             m_loop->quit();
     };
-    connect(socket, &QSslSocket::readyRead, this, [this, socket, wake] {
-        m_in += socket->readAll();
+    // A server that never ends its line costs at most a reply line and one
+    // buffer: the socket holds back what is not read.
+    socket->setReadBufferSize(kMaxReplyLineBytes);
+    connect(socket, &QSslSocket::readyRead, this, [this, wake] {
+        pull();
         wake();
     });
     connect(socket, &QAbstractSocket::connected, this, wake);
     connect(socket, &QSslSocket::encrypted, this, wake);
-    connect(socket, &QAbstractSocket::disconnected, this, [this, socket, wake] {
-        m_in += socket->readAll();
+    connect(socket, &QAbstractSocket::disconnected, this, [this, wake] {
+        pull();
         wake();
     });
     connect(socket, &QAbstractSocket::errorOccurred, this,
@@ -325,13 +348,25 @@ SmtpClient::Reply SmtpClient::command(const QByteArray& line, const QByteArray& 
     return readReply();
 }
 
+void SmtpClient::pull()
+{
+    if (m_socket && m_in.size() <= kMaxReplyLineBytes && m_socket->bytesAvailable() > 0)
+        m_in += m_socket->read(kMaxReplyLineBytes + 1 - m_in.size());
+}
+
 SmtpClient::Reply SmtpClient::readReply()
 {
     Reply reply;
     while (true) {
+        pull(); // what the socket held back while the last line was long
         qsizetype end = m_in.indexOf('\n');
+        if (end > kMaxReplyLineBytes || (end < 0 && m_in.size() > kMaxReplyLineBytes))
+            failConnection(BadReply,
+                           QStringLiteral("The mail server sent a reply line longer than %1 KiB; "
+                                          "the connection was closed.")
+                               .arg(kMaxReplyLineBytes / 1024));
         if (end < 0) {
-            waitFor([this] { return m_in.contains('\n'); },
+            waitFor([this] { return m_in.contains('\n') || m_in.size() > kMaxReplyLineBytes; },
                     QStringLiteral("The connection to the mail server was lost"));
             continue;
         }
@@ -381,50 +416,126 @@ void SmtpClient::disconnectFromServer()
     closeSocket();
 }
 
-void SmtpClient::send()
+SmtpClient::Envelope SmtpClient::envelope() const
 {
-    const QString sender = foldHeaderValue(m_sender);
-    if (sender.trimmed().isEmpty())
+    Envelope e;
+    e.sender = foldHeaderValue(m_sender);
+    if (e.sender.trimmed().isEmpty())
         throw SmtpError(NoSender, QStringLiteral("Please specify a sender (From)."));
-    const QString to = foldHeaderValue(recipientText());
-    const QStringList addresses = parseRecipients(to);
+    e.to = foldHeaderValue(recipientText());
+    const QStringList addresses = parseRecipients(e.to);
     if (addresses.isEmpty())
         throw SmtpError(NoRecipient, QStringLiteral("Please specify a recipient (To)."));
-    const QString from = senderAddress(sender);
-    const QStringList envelope = QStringList(addresses) << from;
-    for (const QString& a : envelope) {
+    e.from = senderAddress(e.sender);
+    const QStringList all = QStringList(addresses) << e.from;
+    for (const QString& a : all) {
         if (!a.isEmpty() && !isEnvelopeAddress(a))
             throw SmtpError(InvalidAddress,
                             QStringLiteral("\"%1\" is not a valid e-mail address.").arg(a));
     }
     if (!isConnected())
         throw SmtpError(NotConnected, QStringLiteral("Not connected to the mail server."));
-
-    // A letter the server refused halfway leaves its transaction open: reset
-    // it before the next one (only then, which saves a round trip a letter).
-    if (m_transactionOpen)
-        expect(command("RSET"), {250});
-    m_transactionOpen = true;
-    const BodyEncoding encoding = bodyEncodingFor(m_body, offers(QStringLiteral("8BITMIME")));
-    QByteArray mail = "MAIL FROM:<" + from.toUtf8() + ">";
-    if (encoding == BodyEncoding::EightBit)
+    // Every letter starts from a clean transaction.
+    e.encoding = bodyEncodingFor(m_body, offers(QStringLiteral("8BITMIME")));
+    QByteArray mail = "MAIL FROM:<" + e.from.toUtf8() + ">";
+    if (e.encoding == BodyEncoding::EightBit)
         mail += " BODY=8BITMIME";
-    expect(command(mail), {250});
+    e.commands = {"RSET", mail};
     for (const QString& a : addresses)
-        expect(command("RCPT TO:<" + a.toUtf8() + ">"), {250, 251});
+        e.commands << "RCPT TO:<" + a.toUtf8() + ">";
+    return e;
+}
+
+void SmtpClient::writeEnvelope(const QList<QByteArray>& commands)
+{
+    QByteArray batch;
+    for (const QByteArray& line : commands) {
+        emit trail(QString::fromUtf8(line));
+        batch += line + "\r\n";
+    }
+    writeRaw(batch);
+}
+
+bool SmtpClient::sendEnvelopeAhead()
+{
+    if (!m_ahead.isEmpty() || !isConnected() || !offers(QStringLiteral("PIPELINING")))
+        return false;
+    Envelope e;
+    try {
+        e = envelope();
+    } catch (const SmtpError&) {
+        return false; // send() says why
+    }
+    writeEnvelope(e.commands);
+    m_ahead = e.commands;
+    return true;
+}
+
+void SmtpClient::send()
+{
+    const Envelope e = envelope();
+    const QList<QByteArray> ahead = std::exchange(m_ahead, {});
+    if (offers(QStringLiteral("PIPELINING"))) {
+        // With PIPELINING the envelope goes out in one write (or went ahead)
+        // and its replies are read in order; DATA waits for them.
+        if (!ahead.isEmpty() && ahead != e.commands) {
+            // Another letter's envelope went ahead: its replies are read and
+            // its transaction is reset by this one's RSET.
+            for (qsizetype i = 0; i < ahead.size(); ++i)
+                readReply();
+        }
+        if (ahead != e.commands)
+            writeEnvelope(e.commands);
+        QList<Reply> replies;
+        for (qsizetype i = 0; i < e.commands.size(); ++i)
+            replies << readReply(); // every reply is read, so none is left for the next command
+        for (qsizetype i = 0; i < replies.size(); ++i) {
+            if (i < 2)
+                expect(replies.at(i), {250});
+            else
+                expect(replies.at(i), {250, 251});
+        }
+    } else {
+        for (qsizetype i = 0; i < e.commands.size(); ++i) {
+            if (i < 2)
+                expect(command(e.commands.at(i)), {250});
+            else
+                expect(command(e.commands.at(i)), {250, 251});
+        }
+    }
     expect(command("DATA"), {354});
 
     MailMessage message;
-    message.to = to;
-    message.from = sender;
+    message.to = e.to;
+    message.from = e.sender;
     message.subject = m_subject;
     message.body = m_body;
     message.date = Clock::now();
-    message.messageId = makeMessageId(message.date, from, helloName());
-    m_lastMessage = composeMessage(message, encoding);
-    writeRaw(dotStuffed(m_lastMessage));
-    expect(readReply(), {250});
-    m_transactionOpen = false;
+    message.messageId = makeMessageId(message.date, e.from, helloName());
+    m_lastMessage = composeMessage(message, e.encoding);
+    const QByteArray wire = dotStuffed(m_lastMessage);
+    writeRaw(wire);
+    // A slow server may take long to say it took a large letter: a time-out
+    // here would send an accepted letter again.
+    const int saved = m_timeoutSeconds;
+    m_timeoutSeconds = dataReplyTimeoutSeconds(wire.size(), saved);
+    try {
+        const Reply taken = readReply();
+        m_timeoutSeconds = saved;
+        expect(taken, {250});
+    } catch (...) {
+        m_timeoutSeconds = saved;
+        throw;
+    }
+}
+
+int SmtpClient::dataReplyTimeoutSeconds(qint64 bytes, int baseSeconds)
+{
+    // One second more for every 2 KiB; from 1 MiB on at least ten minutes.
+    qint64 seconds = baseSeconds + bytes / 2048;
+    if (bytes >= kLargeMessageBytes)
+        seconds = std::max<qint64>(seconds, kLargeMessageTimeoutSeconds);
+    return int(std::min<qint64>(seconds, 24 * 3600));
 }
 
 } // namespace os

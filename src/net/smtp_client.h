@@ -62,6 +62,15 @@ class SmtpClient : public QObject
     Q_OBJECT
 public:
     static constexpr int kDefaultTimeoutSeconds = 60;
+    // A reply line longer than this ends the connection.
+    static constexpr int kMaxReplyLineBytes = 64 * 1024;
+    static constexpr qint64 kLargeMessageBytes = 1024 * 1024;
+    static constexpr int kLargeMessageTimeoutSeconds = 600;
+
+    // The wait for the server's answer after a message body of `bytes`: the
+    // base time-out plus a second for every 2 KiB, and at least ten minutes
+    // for a message of 1 MiB or more.
+    static int dataReplyTimeoutSeconds(qint64 bytes, int baseSeconds);
 
     // The client's own error codes (server replies use theirs, 200-599).
     enum Code
@@ -118,8 +127,18 @@ public:
     void setBody(const QString& text) { m_body = splitBodyLines(text); }
     void setBodyLines(const QStringList& lines) { m_body = lines; }
 
-    // RSET, MAIL FROM, RCPT TO for every address, DATA with the message.
+    // RSET, MAIL FROM, RCPT TO for every address (sent together and their
+    // replies read in order when the server offers PIPELINING, one at a time
+    // otherwise), then DATA with the message.
     void send();
+
+    // For a caller with work to do while the server reads: sends the
+    // envelope (RSET, MAIL FROM, RCPT TO) of the message set up now without
+    // waiting for its replies, when the server offers PIPELINING; the next
+    // send() reads them (and when it is another message's, reads them and
+    // starts its own). False, and nothing sent, without PIPELINING or when
+    // send() would refuse the message.
+    bool sendEnvelopeAhead();
 
     // What the server offered in its EHLO reply (upper case, first word).
     bool offers(const QString& extension) const;
@@ -137,6 +156,18 @@ private:
         QString text() const { return lines.join(QLatin1Char('\r')); }
     };
 
+    struct Envelope
+    {
+        QString sender; // the From text, folded
+        QString to;     // the recipient text, folded
+        QString from;   // the envelope sender
+        BodyEncoding encoding = BodyEncoding::SevenBit;
+        QList<QByteArray> commands; // RSET, MAIL FROM, RCPT TO...
+    };
+    // Checks the message and makes its envelope; throws SmtpError.
+    Envelope envelope() const;
+    void writeEnvelope(const QList<QByteArray>& commands);
+
     void greet();
     bool ehlo();
     void startTls();
@@ -144,6 +175,7 @@ private:
     Reply command(const QByteArray& line, const QByteArray& shownAs = QByteArray());
     void expect(const Reply& reply, std::initializer_list<int> codes, bool loginStep = false);
     Reply readReply();
+    void pull(); // moves what the socket holds into m_in, up to one line too many
     void writeRaw(const QByteArray& bytes);
     // Waits until done(); a lost connection fails with `lostText` and the
     // socket's fault, a silent server after the time-out.
@@ -171,12 +203,12 @@ private:
 
     std::unique_ptr<QSslSocket> m_socket;
     QByteArray m_in;
+    QList<QByteArray> m_ahead; // an envelope sent ahead, its replies not yet read
     QSet<QString> m_extensions;
     QStringList m_authMethods;
-    bool m_extended = false;        // the server answered EHLO
-    bool m_transactionOpen = false; // MAIL FROM sent, the letter not yet taken
-    QString m_socketFault;          // set by the socket's error signal
-    QString m_tlsFault;             // the certificate fault that refused the peer
+    bool m_extended = false; // the server answered EHLO
+    QString m_socketFault;   // set by the socket's error signal
+    QString m_tlsFault;      // the certificate fault that refused the peer
     QEventLoop* m_loop = nullptr;
 };
 

@@ -139,12 +139,25 @@ OrderLetterResult queueOrderLetter(const Table& orders, const QString& templateN
             messages().warning(QLatin1String(kMissingShippingTag));
             return OrderLetterResult::MissingShippingTag;
         }
+        // A store-sent address goes to exactly one recipient (an empty one is
+        // the outbox's to refuse).
+        QString to = orders.value(QStringLiteral("EMAIL")).toString();
+        if (!to.trimmed().isEmpty()) {
+            const std::optional<QString> one = singleStoreAddress(to);
+            if (!one) {
+                messages().error(notOneAddressText(
+                    QStringLiteral("order %1").arg(orders.value(QStringLiteral("INV")).toString()),
+                    to));
+                return OrderLetterResult::Refused;
+            }
+            to = *one;
+        }
         const QString body = mergeOrderLetter(
             t->body, [&orders](const QString& column) { return orders.value(column); },
             shippingBlock, kind);
-        const OutboxMessage message{
-            shipping ? QStringLiteral("SHIPPING") : QStringLiteral("SERVICE"), t->name,
-            orders.value(QStringLiteral("EMAIL")).toString(), t->from, body};
+        const OutboxMessage message{shipping ? QStringLiteral("SHIPPING")
+                                             : QStringLiteral("SERVICE"),
+                                    t->name, to, t->from, body};
         if (!queueMessage(message)) {
             // The outbox showed why; its insert is already cancelled, so the
             // next letter starts from a clean outbox.

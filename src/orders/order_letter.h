@@ -39,20 +39,21 @@ enum class OrderLetterResult
     Queued,             // in the outbox
     NameInvalid,        // no template of that name: the dialog stays open
     MissingShippingTag, // records but no tag in the template: the wizard stays open
-    Refused,            // the outbox refused the letter; nothing was queued
+    Refused,            // the outbox refused the letter, or the order's EMAIL is not exactly
+                        // one address; nothing was queued
     Failed              // another failure, shown with its text; nothing was queued
 };
 
 // Makes the letter for the current order of `orders` from the template
 // named `templateName` (form_letters.db in the orders' directory) and queues
 // it (queueMessage): subject the template's name, sender its FROM,
-// recipient the order's EMAIL. For the Shipping Wizard, `shippingBlock` is
-// the order's block (ShippingInfoBlock): when it is not empty the template
-// body must hold "%io_shipping_info_structure%" written exactly so.
-// Shows what went wrong: "Could not create form letter because the form
-// letter name was invalid.", the missing-tag text, the outbox's refusal
-// followed by "Operation aborted", or the failure's own text; and for the
-// Shipping Wizard "A message has been added to the OutBox" once queued.
+// recipient the order's EMAIL, which must be exactly one address (else
+// notOneAddressText naming the order is shown and nothing is queued). For the Shipping Wizard,
+// `shippingBlock` is the order's block (ShippingInfoBlock): when it is not empty the template body
+// must hold "%io_shipping_info_structure%" written exactly so. Shows what went wrong: "Could not
+// create form letter because the form letter name was invalid.", the missing-tag text, the outbox's
+// refusal followed by "Operation aborted", or the failure's own text; and for the Shipping Wizard
+// "A message has been added to the OutBox" once queued.
 OrderLetterResult queueOrderLetter(const Table& orders, const QString& templateName,
                                    OrderLetterKind kind, const QString& shippingBlock = {});
 

@@ -141,8 +141,23 @@ void SmtpServer::offerEhlo(bool on)
     control({{"cmd", "configure"}, {"ehlo", on}});
 }
 
+void SmtpServer::offerPipelining(bool on)
+{
+    control({{"cmd", "configure"}, {"pipelining", on}});
+}
+
+void SmtpServer::delay(const QString& command, double seconds, int after, int times)
+{
+    fault(command, QStringLiteral("delay"), after, times, QString(), QString(), seconds);
+}
+
+void SmtpServer::flood(const QString& command, int after, int times)
+{
+    fault(command, QStringLiteral("flood"), after, times, QString(), QString());
+}
+
 void SmtpServer::fault(const QString& command, const QString& action, int after, int times,
-                       const QString& address, const QString& reply)
+                       const QString& address, const QString& reply, double seconds)
 {
     QJsonObject o{{"cmd", "fault"},
                   {"command", command},
@@ -153,6 +168,8 @@ void SmtpServer::fault(const QString& command, const QString& action, int after,
         o.insert(QStringLiteral("address"), address);
     if (!reply.isEmpty())
         o.insert(QStringLiteral("reply"), reply);
+    if (seconds > 0)
+        o.insert(QStringLiteral("seconds"), seconds);
     control(o);
 }
 

@@ -63,6 +63,9 @@ public:
     void requireLogin(const QString& user, const QString& password);
     void offer8BitMime(bool on);
     void offerEhlo(bool on);
+    // PIPELINING in the EHLO reply (on by default; aiosmtpd reads pipelined
+    // commands in order but does not advertise it by itself).
+    void offerPipelining(bool on);
 
     // --- faults: the first `after` matching commands pass, then `times` of
     // them (-1: all) get the fault. `address` limits MAIL/RCPT faults to one
@@ -75,6 +78,10 @@ public:
                              QStringLiteral("550 5.1.1 Recipient address rejected: User unknown"));
     void drop(const QString& command, int after = 0, int times = -1);
     void stall(const QString& command, int after = 0, int times = -1);
+    // Answers the matching commands only after `seconds` (a slow server).
+    void delay(const QString& command, double seconds, int after = 0, int times = -1);
+    // Answers with megabytes of one reply line that never ends.
+    void flood(const QString& command, int after = 0, int times = -1);
 
     // Polls the log until a line equal to `line` appears (for a process that
     // is to be killed while the server holds it); false after `timeoutMs`.
@@ -85,7 +92,7 @@ public:
 
 private:
     void fault(const QString& command, const QString& action, int after, int times,
-               const QString& address, const QString& reply);
+               const QString& address, const QString& reply, double seconds = 0);
 
     std::unique_ptr<QProcess> m_process;
     QString m_error;

@@ -10,12 +10,15 @@ implicit-TLS port. When ready it prints one JSON line {"port": P, "tls_port": Q}
 Then it reads one JSON command per line on stdin and answers one JSON line:
   {"cmd": "configure", ...}  merge settings: require_starttls (bool),
                              auth ({"user", "password"} or null: login required),
-                             eightbitmime (bool, default true), ehlo (bool, default true)
+                             eightbitmime (bool, default true), ehlo (bool, default true),
+                             pipelining (bool, default true: PIPELINING in the EHLO reply)
   {"cmd": "fault", "command": C, "action": A, "after": N, "times": T,
    "address": ADDR, "reply": TEXT}
                              C: GREETING, EHLO, HELO, MAIL, RCPT, DATA, RSET, QUIT;
                              A: refuse (answer TEXT, default "550 5.7.1 Refused"),
-                             drop (close the connection), stall (never answer);
+                             drop (close the connection), stall (never answer),
+                             delay (answer after "seconds"), flood (send 8 MiB of one
+                             reply line without its end, then never answer);
                              the first N matching commands pass, then T of them
                              (-1: all) get the fault; ADDR limits MAIL/RCPT to one address
   {"cmd": "messages"}        the accepted messages: mail_from, mail_options, rcpt_tos,
@@ -45,7 +48,8 @@ class State:
         self.reset_all()
 
     def reset_all(self):
-        self.config = {"require_starttls": False, "auth": None, "eightbitmime": True, "ehlo": True}
+        self.config = {"require_starttls": False, "auth": None, "eightbitmime": True, "ehlo": True,
+                       "pipelining": True}
         self.clear()
 
     def clear(self):
@@ -83,6 +87,18 @@ async def apply_fault(server, command, address=None):
             STATE.log.append("STALLED " + command)
             STALLED.add(server.transport)
             await asyncio.Future()
+        if action == "delay":
+            await asyncio.sleep(f.get("seconds", 1.0))
+            continue
+        if action == "flood":
+            # An endless reply line: megabytes without a line end, then silence.
+            STATE.log.append("FLOODED " + command)
+            STALLED.add(server.transport)
+            chunk = b"250-" + b"x" * (1024 * 1024)
+            for _ in range(8):
+                server.transport.write(chunk)
+                await asyncio.sleep(0)
+            await asyncio.Future()
     return None
 
 
@@ -101,6 +117,10 @@ class Handler:
         session.host_name = hostname
         if not STATE.config["eightbitmime"]:
             responses = [r for r in responses if "8BITMIME" not in r]
+        if STATE.config["pipelining"]:
+            # aiosmtpd reads commands in order from its stream but does not
+            # say so by itself.
+            responses = responses[:-1] + ["250-PIPELINING"] + responses[-1:]
         return responses
 
     async def handle_HELO(self, server, session, envelope, hostname):
@@ -213,13 +233,14 @@ def make_factory(tls_context, implicit):
 async def command(cmd):
     name = cmd.get("cmd")
     if name == "configure":
-        for key in ("require_starttls", "auth", "eightbitmime", "ehlo"):
+        for key in ("require_starttls", "auth", "eightbitmime", "ehlo", "pipelining"):
             if key in cmd:
                 STATE.config[key] = cmd[key]
         return {"ok": True}
     if name == "fault":
         STATE.faults.append({k: cmd[k] for k in
-                             ("command", "action", "after", "times", "address", "reply") if k in cmd})
+                             ("command", "action", "after", "times", "address", "reply",
+                              "seconds") if k in cmd})
         return {"ok": True}
     if name == "messages":
         return {"ok": True, "messages": STATE.messages}

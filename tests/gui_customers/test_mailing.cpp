@@ -185,11 +185,16 @@ private slots:
             QTest::keyClicks(d->TypeEdit, "Specials 05/06/1999 for the list");
             QCOMPARE(d->TypeEdit->text(), QString("Specials 05/06/1999 for t"));
             QVERIFY(d->OKBtn->isEnabled());
+            // The order total of a customer letter is empty: the merchant is
+            // warned and merges anyway.
+            m_messages->queueAnswer(Answer::Yes);
             QTest::keyClick(d->TypeEdit, Qt::Key_Return);
         });
         QVERIFY(fire(v, {"BuildListButton"}));
         QVERIFY(ran);
-        QCOMPARE(m_messages->texts(), QStringList({"3 messages added to your OutBox."}));
+        QCOMPARE(m_messages->texts(),
+                 QStringList({"%io_order_total% is empty in a customer letter\nMerge anyway?",
+                              "3 messages added to your OutBox."}));
         const QList<Letter> letters = outbox();
         QCOMPARE(letters.size(), 3);
         QStringList to;
@@ -205,6 +210,35 @@ private slots:
         QCOMPARE(
             letters.first().body,
             QString("Dear Buyer 1 (1) of Springfield\n%io_shipping_info_structure%\nTotal: ."));
+    }
+
+    void aTemplateWithOrderTagsIsNotMergedUnlessTheMerchantSaysSo()
+    {
+        start({customerRow(1), customerRow(2)},
+              {{{"DOCNAME", "Receipt"},
+                {"DOCBODY", "Dear %io_name%, your order %Invoice_Number% of %order_date_time%."},
+                {"FROM", "shop@shop.test"}}});
+        TMainCustomersView* v = openCustomers();
+        QVERIFY(v);
+        bool stayed = false;
+        test::whenModal([&](QWidget* w) {
+            auto* d = qobject_cast<TMailingListBuilder*>(w);
+            QVERIFY(d);
+            d->TemplateBox->setFocus();
+            QTest::keyClick(d->TemplateBox, Qt::Key_Down);
+            QTest::keyClicks(d->TypeEdit, "RECEIPTS");
+            m_messages->queueAnswer(Answer::No);
+            QTest::mouseClick(d->OKBtn, Qt::LeftButton);
+            stayed = d->isVisible() && d->StatusLine->isHidden();
+            QTest::keyClick(d, Qt::Key_Escape);
+        });
+        QVERIFY(fire(v, {"BuildListButton"}));
+        QVERIFY(stayed);
+        QCOMPARE(m_messages->texts(),
+                 QStringList({"%order_date_time% is empty in a customer letter\n"
+                              "%invoice_number% is empty in a customer letter\nMerge anyway?"}));
+        QCOMPARE(m_messages->shown().value(0).kind, MessageKind::Question);
+        QVERIFY(outbox().isEmpty());
     }
 
     void aRefusedLetterEndsTheMergeKeepingTheLettersBefore()
@@ -271,9 +305,14 @@ private slots:
                      QStringList({"one@cust.test", "two@cust.test", "three@cust.test"}));
             QString captionDuringRun;
             bool visibleDuringRun = false;
+            bool inputOffDuringRun = false;
             auto stop = connect(&b->bulkRun(), &BulkRun::sent, b, [&] {
                 captionDuringRun = b->ExitButton->text();
                 visibleDuringRun = b->StatusLine->isVisible();
+                // The run works its own copy: nothing takes typing but "Abort?".
+                inputOffDuringRun = !b->FromEdit->isEnabled() && !b->SubjectEdit->isEnabled() &&
+                                    !b->Body->isEnabled() && !b->ListBox->isEnabled() &&
+                                    !b->LoadButton->isEnabled() && b->ExitButton->isEnabled();
                 QTest::mouseClick(b->ExitButton, Qt::LeftButton);
                 QCOMPARE(b->ExitButton->text(), QString("Exit"));
             });
@@ -281,6 +320,8 @@ private slots:
             disconnect(stop);
             QCOMPARE(captionDuringRun, QString("Abort?"));
             QVERIFY(visibleDuringRun);
+            QVERIFY(inputOffDuringRun);
+            QVERIFY(b->FromEdit->isEnabled() && b->Body->isEnabled() && b->ListBox->isEnabled());
             QCOMPARE(b->listEntries(), QStringList({"two@cust.test", "three@cust.test"}));
             QCOMPARE(recipients(), QStringList({"one@cust.test"}));
             QVERIFY(b->StatusLine->isHidden());
@@ -298,7 +339,9 @@ private slots:
             QVERIFY(last.data.contains("Subject: Spring sale\r\n"));
             QVERIFY(last.data.contains("\r\n\r\nEverything half price.\r\n"));
         });
-        QVERIFY(m_messages->texts().isEmpty());
+        // Each run ends with what it sent and what was refused.
+        QCOMPARE(m_messages->texts(), QStringList({"1 message sent, 0 addresses refused.",
+                                                   "2 messages sent, 0 addresses refused."}));
     }
 
     void anEmptyLineIsRetriedWithAPauseUntilAbort()
@@ -341,6 +384,7 @@ private slots:
             QCOMPARE(b->listEntries(), QStringList({"", "three@cust.test"}));
             QCOMPARE(recipients(), QStringList({"one@cust.test"}));
             QCOMPARE(b->ExitButton->text(), QString("Exit"));
+            QCOMPARE(m_messages->texts(), QStringList({"1 message sent, 1 address refused."}));
         });
     }
 
@@ -353,7 +397,8 @@ private slots:
             QTest::mouseClick(b->SendButton, Qt::LeftButton);
             QCOMPARE(m_messages->texts(),
                      QStringList({"Error in Internet connection, be sure you are signed on and "
-                                  "your settings are correct."}));
+                                  "your settings are correct.\nCannot connect to the mail server "
+                                  "127.0.0.1:1: Connection refused"}));
             QCOMPARE(b->listEntries(), QStringList({"one@cust.test", "two@cust.test"}));
             QCOMPARE(b->ExitButton->text(), QString("Exit"));
             QVERIFY(b->SendButton->isEnabled());

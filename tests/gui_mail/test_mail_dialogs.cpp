@@ -21,6 +21,8 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
+#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -30,6 +32,7 @@
 #include <QTest>
 #include <QTextBlock>
 #include <QTextLayout>
+#include <QTimer>
 #include <QToolButton>
 
 using namespace os;
@@ -91,6 +94,8 @@ private slots:
     void highlighting();
     void letterForACustomer();
     void newMessageRefusedThenCancelled();
+    void newMessageTypeWhenTheOutboxFails();
+    void newMessageTypeRefusesSeveralAddresses();
     void editMessage();
     void toDoEntry();
 
@@ -392,6 +397,68 @@ void TestMailDialogs::newMessageRefusedThenCancelled()
                          "well as a \"Message Body\"."});
     QVERIFY(!m_data->OUTBOX->isOpen());
     QVERIFY(subjects(m_home->dataDir(), "outbox").isEmpty());
+}
+
+void TestMailDialogs::newMessageTypeWhenTheOutboxFails()
+{
+    // The outbox cannot be opened: the message says why and New E-mail
+    // Message does not open over whatever row the outbox was on.
+    Table customers(QStringLiteral("customers"));
+    customers.setDirectory(m_home->dataDir());
+    customers.open();
+    customers.insert();
+    customers.setValue("CUSTID", 9);
+    customers.setValue("EMAIL", QStringLiteral("kim@cust.test"));
+    QVERIFY(customers.post());
+    QVERIFY(!m_data->OUTBOX->isOpen());
+    const QString file = QDir(m_home->dataDir()).filePath(QStringLiteral("outbox.db"));
+    QVERIFY(QFile::remove(file));
+
+    TNewMessageType dialog(customers);
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+    bool opened = false;
+    whenModal([&](QWidget* w) {
+        opened = true;
+        w->close();
+    });
+    QTest::mouseClick(dialog.OKBtn, Qt::LeftButton);
+    QCOMPARE(m_messages->texts(), QStringList{QStringLiteral("Table does not exist: ") + file});
+    QVERIFY(!dialog.isVisible());
+    QCOMPARE(dialog.result(), int(QDialog::Rejected));
+    // A modal window that came up would have been seen by now.
+    QTest::qWait(50);
+    QVERIFY(!opened);
+    QVERIFY(!m_data->OUTBOX->isOpen());
+    // Clear the pending watch with a window of our own.
+    QDialog spare;
+    QTimer::singleShot(0, &spare, [&spare] { spare.reject(); });
+    spare.exec();
+}
+
+void TestMailDialogs::newMessageTypeRefusesSeveralAddresses()
+{
+    // An order whose store-sent address holds two addresses makes no
+    // letter; the dialog stays for another choice.
+    Table orders(QStringLiteral("orders"));
+    orders.setDirectory(m_home->dataDir());
+    orders.open();
+    orders.insert();
+    orders.setValue("INV", 4711);
+    orders.setValue("EMAIL", QStringLiteral("victim@example.com, attacker@evil.test"));
+    QVERIFY(orders.post());
+    TNewMessageType dialog([&orders](const QString& column) { return orders.value(column); }, true);
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+    QTest::keyClick(dialog.OKBtn, Qt::Key_Space);
+    QCOMPARE(m_messages->texts(),
+             QStringList{"No letter was made: the e-mail address of order 4711 "
+                         "(\"victim@example.com, attacker@evil.test\") is not exactly one "
+                         "address."});
+    QVERIFY(dialog.isVisible());
+    QVERIFY(subjects(m_home->dataDir(), "outbox").isEmpty());
+    QTest::keyClick(&dialog, Qt::Key_Escape);
+    QVERIFY(!dialog.isVisible());
 }
 
 void TestMailDialogs::editMessage()

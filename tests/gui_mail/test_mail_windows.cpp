@@ -34,6 +34,7 @@
 #include <QSpinBox>
 #include <QStatusBar>
 #include <QTest>
+#include <QTimer>
 #include <QToolButton>
 
 #include <memory>
@@ -80,6 +81,7 @@ private slots:
     void cleanup();
 
     void outBoxCommandAndSend();
+    void outBoxRunIgnoresTheMerchantsMoves();
     void outBoxFiltersAndDeletes();
     void outBoxColumnsFitTheScreen();
     void sentItems();
@@ -181,6 +183,7 @@ void TestMailWindows::outBoxCommandAndSend()
         QVERIFY(box->isVisible());
         QCOMPARE(m_messages->texts(),
                  QStringList{"550 5.1.1 Recipient address rejected: User unknown"});
+        QCOMPARE(m_form->statusBar()->currentMessage(), QStringLiteral("1 message sent"));
         QVERIFY(!box->statusLine()->isVisible());
         QCOMPARE(column(box->grid(), 2), (QStringList{"two", "three"}));
         QVERIFY(box->SendAction->isEnabled());
@@ -197,6 +200,89 @@ void TestMailWindows::outBoxCommandAndSend()
     QVERIFY(fire(m_form.get(), {"PostOfficeButton", "OutBoxItem"}));
     QVERIFY(handled);
     QCOMPARE(subjects(dataDir(), "sentitems"), (QStringList{"one", "two", "three"}));
+    QCOMPARE(m_form->statusBar()->currentMessage(), QStringLiteral("2 messages sent"));
+}
+
+// A slow mail server, and a merchant who moves about the list while the run
+// waits on it: arrow keys and clicks on rows change nothing of the run.
+// Every message reaches the server once and goes to sent items.
+void TestMailWindows::outBoxRunIgnoresTheMerchantsMoves()
+{
+    start();
+    QStringList all;
+    for (int i = 1; i <= 6; ++i) {
+        all << QStringLiteral("m%1").arg(i);
+        queue(all.last(), all.last() + QStringLiteral("@cust.test"));
+    }
+    m_server->delay(QStringLiteral("DATA"), 0.3);
+    m_messages->clear();
+
+    int movesDuringRun = 0;
+    QStringList currentWhileSending;
+    bool handled = false;
+    whenModal([&](QWidget* w) {
+        auto* box = qobject_cast<TOUTBOXFORM*>(w);
+        QVERIFY(box);
+        const auto closeAnyway = qScopeGuard([box] { box->close(); });
+        box->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(box));
+        QTimer moves;
+        moves.setInterval(40);
+        int step = 0;
+        connect(&moves, &QTimer::timeout, box, [&] {
+            if (!box->isSending())
+                return;
+            ++movesDuringRun;
+            currentWhileSending << box->MyOut->value(QStringLiteral("SUBJECT")).toString();
+            DbGrid* grid = box->grid();
+            switch (step++ % 4) {
+            case 0:
+                QTest::keyClick(grid, Qt::Key_Down);
+                break;
+            case 1:
+                QTest::keyClick(grid, Qt::Key_Up);
+                break;
+            case 2:
+                QTest::mouseClick(grid->viewport(), Qt::LeftButton, {},
+                                  grid->visualRect(grid->model()->index(0, 2)).center());
+                break;
+            default: {
+                const int last = grid->model()->rowCount() - 1;
+                QTest::mouseClick(grid->viewport(), Qt::LeftButton, {},
+                                  grid->visualRect(grid->model()->index(last, 2)).center());
+                QTest::keyClick(grid, Qt::Key_Delete); // no question: the command is off
+                break;
+            }
+            }
+        });
+        moves.start();
+        box->grid()->setFocus();
+        QTRY_VERIFY(box->grid()->hasFocus());
+        QTest::keyClick(box->grid(), Qt::Key_S, Qt::AltModifier); // Send Messages
+        moves.stop();
+        QCOMPARE(m_messages->texts(), QStringList{"OutBox is empty!"});
+        QVERIFY(!box->isVisible());
+        handled = true;
+    });
+    QVERIFY(fire(m_form.get(), {"PostOfficeButton", "OutBoxItem"}));
+    QVERIFY(handled);
+    QVERIFY2(movesDuringRun >= 4, qPrintable(QString::number(movesDuringRun)));
+    // What the list showed as current was always the message being sent,
+    // first to last.
+    QStringList seen = currentWhileSending;
+    seen.removeAll(QString()); // the list is empty after the last one
+    seen.removeDuplicates();
+    QCOMPARE(seen, all.mid(all.indexOf(seen.value(0)), seen.size()));
+    QStringList received;
+    for (const SmtpServer::Message& m : m_server->messages())
+        received << m.rcptTos.join(',');
+    QStringList expected;
+    for (const QString& s : all)
+        expected << s + QStringLiteral("@cust.test");
+    QCOMPARE(received, expected);
+    QVERIFY(subjects(dataDir(), "outbox").isEmpty());
+    QCOMPARE(subjects(dataDir(), "sentitems"), all);
+    QCOMPARE(m_form->statusBar()->currentMessage(), QStringLiteral("6 messages sent"));
 }
 
 // On the small offscreen screen (800x600) the OutBox fits and shows every

@@ -11,10 +11,13 @@
 #include "common/throws.h"
 #include "data/main_data_mod.h"
 #include "data/table.h"
+#include "mail/bulk_run.h"
 #include "mail/mail_server.h"
+#include "mail/mailing_list.h"
 #include "mail/merge_letter.h"
 #include "mail/outbox.h"
 #include "net/smtp_client.h"
+#include "orders/order_letter.h"
 
 #include <QProcess>
 #include <QSet>
@@ -78,6 +81,10 @@ private slots:
     void passwordWithoutKeyring();
     void headlessSendOutbox();
     void killedRunLosesNothing();
+    void invalidAddressStaysWithItsReason();
+    void storeSentAddressIsOneRecipient();
+    void connectionErrorsSayWhy();
+    void bulkRunEndsWhenThePasswordIsCancelled();
 
 private:
     void queue(const QString& subject, const QString& to, const QString& type = QString());
@@ -263,7 +270,8 @@ void TestOutbox::connectionErrorMovesNothing()
     QCOMPARE(sendAll(run), OutboxRun::Result::ConnectFailed);
     QCOMPARE(m_messages->texts(),
              QStringList{"Connection Error! Be sure you are signed on and your \"Net Connection "
-                         "Settings\" are correct."});
+                         "Settings\" are correct.\nCannot connect to the mail server 127.0.0.1:1: "
+                         "Connection refused"});
     QCOMPARE(subjects(dataDir(), "outbox"), QStringList{"one"});
     QVERIFY(subjects(dataDir(), "sentitems").isEmpty());
 }
@@ -324,7 +332,8 @@ void TestOutbox::passwordWithoutKeyring()
                        "be remembered. Ordersentinel will ask for it at each run.");
     const QString connectionError = QStringLiteral("Connection Error! Be sure you are signed on "
                                                    "and your \"Net Connection Settings\" are "
-                                                   "correct.");
+                                                   "correct.\nThe mail server refused the login: "
+                                                   "535 5.7.8 Authentication credentials invalid");
     queue(QStringLiteral("one"), QStringLiteral("a@cust.test"));
     OutboxRun run;
     // A refused password: the connection error, and the password is forgotten.
@@ -444,6 +453,9 @@ void TestOutbox::killedRunLosesNothing()
         QProcess p;
         headless(QByteArray(), &p);
         QVERIFY(m_server->waitForLogLine(QStringLiteral("STALLED ") + point.command));
+        // The next envelope goes out before the last letter is put away: the
+        // process waits on the server only once that is done.
+        QTRY_COMPARE_WITH_TIMEOUT(subjects(dataDir(), "sentitems"), point.sent, 30000);
         p.kill();
         QVERIFY(p.waitForFinished(10000));
         QCOMPARE(subjects(dataDir(), "sentitems"), point.sent);
@@ -483,6 +495,207 @@ void TestOutbox::killedRunLosesNothing()
         cleanup();
     }
     init();
+}
+
+void TestOutbox::invalidAddressStaysWithItsReason()
+{
+    // Store-sent addresses with a vertical tab, a form feed or a line
+    // separator in them never reach the server; the others are sent.
+    queue(QStringLiteral("m1"), QStringLiteral("a@cust.test"));
+    queue(QStringLiteral("m2"), QStringLiteral("pat\x0b@cust.test"));
+    queue(QStringLiteral("m3"), QStringLiteral("c@cust.test"));
+    queue(QStringLiteral("m4"), QStringLiteral("sam\x0c@cust.test"));
+    queue(QStringLiteral("m5"),
+          QStringLiteral("lee") + QChar(0x2028) + QStringLiteral("@cust.test"));
+    queue(QStringLiteral("m6"), QStringLiteral("f@cust.test"));
+    const QString held =
+        QStringLiteral("These messages stay in the outbox:\n"
+                       "\"m2\": \"pat @cust.test\" is not a valid e-mail address.\n"
+                       "\"m4\": \"sam @cust.test\" is not a valid e-mail address.\n"
+                       "\"m5\": \"lee @cust.test\" is not a valid e-mail address.");
+    OutboxRun run;
+    QList<int> progress;
+    connect(&run, &OutboxRun::advanced, this, [&](int done, int) { progress << done; });
+    QCOMPARE(sendAll(run), OutboxRun::Result::SomeHeld);
+    QCOMPARE(m_messages->texts(), QStringList{held});
+    QCOMPARE(run.sent(), 3);
+    QCOMPARE(progress, (QList<int>{1, 2, 3, 4, 5, 6}));
+    QCOMPARE(subjects(dataDir(), "sentitems"), (QStringList{"m1", "m3", "m6"}));
+    QCOMPARE(subjects(dataDir(), "outbox"), (QStringList{"m2", "m4", "m5"}));
+    QStringList received;
+    for (const SmtpServer::Message& m : m_server->messages())
+        received << m.rcptTos;
+    QCOMPARE(received, (QStringList{"a@cust.test", "c@cust.test", "f@cust.test"}));
+
+    // The headless run: the same reasons, exit 1, nothing sent twice.
+    queue(QStringLiteral("m7"), QStringLiteral("g@cust.test"));
+    m_data->CloseCompanyDatabase();
+    m_server->clear();
+    const Run r = headless();
+    QCOMPARE(r.exitCode, 1);
+    QCOMPARE(r.err, QStringLiteral("Error: These messages stay in the outbox:\n"
+                                   "\"m2\": \"pat @cust.test\" is not a valid e-mail address.\n"
+                                   "\"m4\": \"sam @cust.test\" is not a valid e-mail address.\n"
+                                   "\"m5\": \"lee @cust.test\" is not a valid e-mail address.\n"));
+    QVERIFY(r.out.contains(QStringLiteral("Sent\tm7 to g@cust.test")));
+    QVERIFY(r.out.contains(QStringLiteral("Notice\t1 message sent")));
+    QCOMPARE(subjects(dataDir(), "outbox"), (QStringList{"m2", "m4", "m5"}));
+    QCOMPARE(m_server->messages().size(), 1);
+}
+
+void TestOutbox::storeSentAddressIsOneRecipient()
+{
+    // A letter made from the address the store sent goes to that address
+    // only; a field with several addresses makes no letter.
+    {
+        Table t(QStringLiteral("form_letters"));
+        t.setDirectory(dataDir());
+        t.open();
+        t.insert();
+        t.setValue("DOCNAME", QStringLiteral("Thanks"));
+        t.setValue("DOCBODY", QStringLiteral("Dear %io_name%, thank you for %invoice_number%."));
+        t.setValue("FROM", QStringLiteral("info@shop.test"));
+        QVERIFY(t.post());
+    }
+    Table orders(QStringLiteral("orders"));
+    orders.setDirectory(dataDir());
+    orders.open();
+    orders.insert();
+    orders.setValue("INV", 1002);
+    orders.setValue("CUSTID", 7);
+    orders.setValue("NAME", QStringLiteral("Pat"));
+    orders.setValue("EMAIL", QStringLiteral("victim@example.com, attacker@evil.test"));
+    QVERIFY(orders.post());
+    QCOMPARE(queueOrderLetter(orders, QStringLiteral("Thanks"), OrderLetterKind::Complete),
+             OrderLetterResult::Refused);
+    QCOMPARE(m_messages->texts(),
+             QStringList{"No letter was made: the e-mail address of order 1002 "
+                         "(\"victim@example.com, attacker@evil.test\") is not exactly one "
+                         "address."});
+    QVERIFY(subjects(dataDir(), "outbox").isEmpty());
+
+    m_messages->clear();
+    orders.edit();
+    orders.setValue("EMAIL", QStringLiteral("a@x.test;b@x.test"));
+    QVERIFY(orders.post());
+    QCOMPARE(queueOrderLetter(orders, QStringLiteral("Thanks"), OrderLetterKind::Complete),
+             OrderLetterResult::Refused);
+    QCOMPARE(m_messages->texts().size(), 1);
+
+    m_messages->clear();
+    orders.edit();
+    orders.setValue("EMAIL", QStringLiteral(" \"Pat Doe\" <pat@cust.test> "));
+    QVERIFY(orders.post());
+    QCOMPARE(queueOrderLetter(orders, QStringLiteral("Thanks"), OrderLetterKind::Complete),
+             OrderLetterResult::Queued);
+    QVERIFY(m_messages->texts().isEmpty());
+    QCOMPARE(rows(dataDir(), "outbox").value(0).to, QStringLiteral("\"Pat Doe\" <pat@cust.test>"));
+
+    // The mailing-list merge: a customer with two addresses gets no letter
+    // and is named; the others get theirs.
+    Table customers(QStringLiteral("customers"));
+    customers.setDirectory(dataDir());
+    customers.open();
+    const QList<std::pair<int, QString>> people{
+        {11, QStringLiteral("one@cust.test")},
+        {12, QStringLiteral("two@cust.test, evil@attacker.test")},
+        {13, QStringLiteral("three@cust.test")}};
+    for (const auto& [id, mail] : people) {
+        customers.insert();
+        customers.setValue("CUSTID", id);
+        customers.setValue("EMAIL", mail);
+        customers.setValue("SUBSCRIBE", true);
+        QVERIFY(customers.post());
+    }
+    const MailingListMerge merged =
+        mergeMailingList(customers, dataDir(), QStringLiteral("Thanks"), QStringLiteral("LIST"));
+    QCOMPARE(merged.outcome, MailingListMerge::Outcome::Done);
+    QCOMPARE(merged.letters, 2);
+    QCOMPARE(merged.notOneAddress,
+             QStringList{"No letter was made: the e-mail address of customer 12 "
+                         "(\"two@cust.test, evil@attacker.test\") is not exactly one address."});
+    QStringList to;
+    for (const Row& r : rows(dataDir(), "outbox"))
+        to << r.to;
+    QCOMPARE(to, (QStringList{"\"Pat Doe\" <pat@cust.test>", "one@cust.test", "three@cust.test"}));
+}
+
+void TestOutbox::connectionErrorsSayWhy()
+{
+    // "Connection Error!" stays; the cause follows on the next line.
+    queue(QStringLiteral("one"), QStringLiteral("a@cust.test"));
+    const QString connectionError = QStringLiteral(
+        "Connection Error! Be sure you are signed on and your \"Net Connection Settings\" are "
+        "correct.\n");
+
+    // A server without STARTTLS, when the settings ask for it.
+    SmtpServer plain;
+    QVERIFY2(plain.isRunning(), qPrintable(plain.errorString()));
+    settings().SMTPPORT = plain.port();
+    settings().SMTPSecurity = 1;
+    OutboxRun run;
+    QCOMPARE(sendAll(run), OutboxRun::Result::ConnectFailed);
+    QCOMPARE(m_messages->texts(),
+             QStringList{connectionError +
+                         "The mail server does not offer STARTTLS. Choose another security in "
+                         "the Net Connection Settings."});
+
+    // A TLS handshake that fails: implicit TLS to a port that speaks plain SMTP.
+    m_messages->clear();
+    settings().SMTPPORT = m_server->port();
+    settings().SMTPSecurity = 2;
+    QCOMPARE(sendAll(run), OutboxRun::Result::ConnectFailed);
+    QCOMPARE(m_messages->texts().size(), 1);
+    const QString tls = m_messages->texts().value(0);
+    QVERIFY2(tls.startsWith(connectionError + QStringLiteral("Cannot connect to the mail server "
+                                                             "127.0.0.1:%1: ")
+                                                  .arg(m_server->port())),
+             qPrintable(tls));
+    QCOMPARE(tls.count('\n'), 1);
+
+    // A refused login.
+    m_messages->clear();
+    m_server->requireLogin(QStringLiteral("shop"), QStringLiteral("right"));
+    settings().SMTPSecurity = 1;
+    settings().SMTPUser = QStringLiteral("shop");
+    setMailPasswordForRun(QStringLiteral("wrong"));
+    QCOMPARE(sendAll(run), OutboxRun::Result::ConnectFailed);
+    QCOMPARE(m_messages->texts(),
+             QStringList{connectionError + "The mail server refused the login: 535 5.7.8 "
+                                           "Authentication credentials invalid"});
+    QCOMPARE(subjects(dataDir(), "outbox"), QStringList{"one"});
+}
+
+void TestOutbox::bulkRunEndsWhenThePasswordIsCancelled()
+{
+    // The login is refused at a reconnect during the run (the password was
+    // changed meanwhile); the merchant cancels the question that follows:
+    // the run ends there instead of asking again at every retry.
+    m_server->requireLogin(QStringLiteral("shop"), QStringLiteral("right"));
+    m_server->drop(QStringLiteral("RCPT"), 1, 1);
+    settings().SMTPSecurity = 1;
+    settings().SMTPUser = QStringLiteral("shop");
+    setMailPasswordForRun(QStringLiteral("right"));
+    int asked = 0;
+    setMailPasswordPrompt([&](const QString&) -> std::optional<QString> {
+        ++asked;
+        return std::nullopt;
+    });
+    BulkRun run;
+    QStringList refusedAddresses;
+    connect(&run, &BulkRun::refused, this, [&](const QString& address, const QString&, int) {
+        refusedAddresses << address;
+        m_server->requireLogin(QStringLiteral("shop"), QStringLiteral("changed"));
+    });
+    QStringList list{"a@cust.test", "b@cust.test", "c@cust.test"};
+    QCOMPARE(run.run(list, QStringLiteral("info@shop.test"), QStringLiteral("News"),
+                     QStringLiteral("Hello")),
+             BulkRun::Result::NoPassword);
+    QCOMPARE(asked, 1);
+    QCOMPARE(list, (QStringList{"b@cust.test", "c@cust.test"}));
+    QCOMPARE(refusedAddresses, (QStringList{"b@cust.test", "b@cust.test"}));
+    QCOMPARE(run.countsText(), QStringLiteral("1 message sent, 1 address refused."));
+    QCOMPARE(m_server->messages().size(), 1);
 }
 
 QTEST_GUILESS_MAIN(TestOutbox)

@@ -9,6 +9,7 @@
 #include "net/mail_format.h"
 #include "net/smtp_client.h"
 
+#include <QElapsedTimer>
 #include <QRegularExpression>
 #include <QtTest>
 
@@ -93,6 +94,12 @@ private slots:
     void missingSenderOrRecipient();
     void refusedRecipientCarriesTheReply();
     void severalMessagesOverOneConnection();
+    void pipelinedEnvelope();
+    void oneCommandAtATimeWithoutPipelining();
+    void refusalsInAPipelinedEnvelope();
+    void envelopeSentAhead();
+    void endlessReplyLineIsCut();
+    void slowAnswerToALargeMessage();
     void heloWhenEhloIsRefused();
     void droppedConnection();
     void stalledServerTimesOut();
@@ -204,7 +211,7 @@ void TestSmtpClient::messageOnTheWire()
                                      "\r\n"
                                      "Thank you.\r\n"));
     QCOMPARE(m_server->log(),
-             (QStringList{"CONNECT", "EHLO desk.shop.test", "MAIL FROM:<info@shop.test>",
+             (QStringList{"CONNECT", "EHLO desk.shop.test", "RSET", "MAIL FROM:<info@shop.test>",
                           "RCPT TO:<pat@cust.test>", "DATA", "QUIT"}));
     // The trail: status lines, every command and every reply line.
     QCOMPARE(m_trail.first(), QStringLiteral("Connecting to mail server."));
@@ -366,8 +373,8 @@ void TestSmtpClient::refusedRecipientCarriesTheReply()
     c->disconnectFromServer();
     QCOMPARE(m_server->messages().size(), 1);
     const QStringList log = m_server->log();
-    QCOMPARE(log.count(QStringLiteral("RSET")), 1);
-    QCOMPARE(log.at(log.indexOf(QStringLiteral("RSET")) + 1),
+    QCOMPARE(log.count(QStringLiteral("RSET")), 2);
+    QCOMPARE(log.at(log.lastIndexOf(QStringLiteral("RSET")) + 1),
              QStringLiteral("MAIL FROM:<info@shop.test>"));
 }
 
@@ -386,9 +393,173 @@ void TestSmtpClient::severalMessagesOverOneConnection()
     c->disconnectFromServer();
     const QStringList log = m_server->log();
     QCOMPARE(log.count(QStringLiteral("CONNECT")), 1);
-    QCOMPARE(log.count(QStringLiteral("RSET")), 0); // each letter ended its transaction
+    QCOMPARE(log.count(QStringLiteral("RSET")), 3); // every letter starts clean
+    QCOMPARE(log.mid(1, 5),
+             (QStringList{"EHLO desk.shop.test", "RSET", "MAIL FROM:<info@shop.test>",
+                          "RCPT TO:<c0@cust.test>", "DATA"}));
     QCOMPARE(log.last(), QStringLiteral("QUIT"));
     QCOMPARE(m_server->messages().at(2).rcptTos, QStringList{"c2@cust.test"});
+}
+
+void TestSmtpClient::pipelinedEnvelope()
+{
+    // The server offers PIPELINING: RSET, MAIL FROM and every RCPT TO go out
+    // together, their replies are read in order, DATA waits for them.
+    auto c = client(m_server->port());
+    c->connectToServer();
+    QVERIFY(c->offers(QStringLiteral("PIPELINING")));
+    c->addRecipient(QStringLiteral("pat@cust.test, sam@cust.test"));
+    c->setSender(QStringLiteral("info@shop.test"));
+    c->setBody(QStringLiteral("x"));
+    m_trail.clear();
+    c->send();
+    QCOMPARE(m_trail.mid(0, 10),
+             (QStringList{"RSET", "MAIL FROM:<info@shop.test>", "RCPT TO:<pat@cust.test>",
+                          "RCPT TO:<sam@cust.test>", "250 OK", "250 OK", "250 OK", "250 OK", "DATA",
+                          "354 End data with <CR><LF>.<CR><LF>"}));
+    c->disconnectFromServer();
+    QCOMPARE(m_server->messages().value(0).rcptTos,
+             (QStringList{"pat@cust.test", "sam@cust.test"}));
+}
+
+void TestSmtpClient::oneCommandAtATimeWithoutPipelining()
+{
+    m_server->offerPipelining(false);
+    auto c = client(m_server->port());
+    c->connectToServer();
+    QVERIFY(!c->offers(QStringLiteral("PIPELINING")));
+    c->addRecipient(QStringLiteral("pat@cust.test"));
+    c->setSender(QStringLiteral("info@shop.test"));
+    c->setBody(QStringLiteral("x"));
+    m_trail.clear();
+    c->send();
+    QCOMPARE(m_trail.mid(0, 8), (QStringList{"RSET", "250 OK", "MAIL FROM:<info@shop.test>",
+                                             "250 OK", "RCPT TO:<pat@cust.test>", "250 OK", "DATA",
+                                             "354 End data with <CR><LF>.<CR><LF>"}));
+    c->disconnectFromServer();
+    QCOMPARE(m_server->messages().size(), 1);
+}
+
+void TestSmtpClient::refusalsInAPipelinedEnvelope()
+{
+    // A refused sender: every reply of the batch is still read, so the next
+    // letter's replies are its own.
+    m_server->refuse(QStringLiteral("MAIL"), QStringLiteral("553 5.1.8 Sender refused"), 0, 1);
+    auto c = client(m_server->port());
+    c->connectToServer();
+    c->addRecipient(QStringLiteral("pat@cust.test"));
+    c->setSender(QStringLiteral("info@shop.test"));
+    c->setBody(QStringLiteral("x"));
+    try {
+        c->send();
+        QFAIL("no error");
+    } catch (const SmtpError& e) {
+        QCOMPARE(e.code(), 553);
+        QCOMPARE(e.text(), QStringLiteral("553 5.1.8 Sender refused"));
+    }
+    QVERIFY(!m_server->log().contains(QStringLiteral("DATA")));
+    c->send();
+    c->disconnectFromServer();
+    QCOMPARE(m_server->messages().size(), 1);
+    QCOMPARE(m_server->log().count(QStringLiteral("RSET")), 2);
+}
+
+void TestSmtpClient::envelopeSentAhead()
+{
+    // The outbox run sends the next letter's envelope before it puts the
+    // last one away; send() then reads its replies instead of sending it
+    // again. An envelope that went ahead for another letter is read and
+    // reset.
+    auto c = client(m_server->port());
+    c->connectToServer();
+    auto setUp = [&](const QString& to) {
+        c->resetHeaders();
+        c->addRecipient(to);
+        c->setSender(QStringLiteral("info@shop.test"));
+        c->setBody(QStringLiteral("x"));
+    };
+    setUp(QStringLiteral("one@cust.test"));
+    QVERIFY(c->sendEnvelopeAhead());
+    QVERIFY(!c->sendEnvelopeAhead()); // one at a time
+    setUp(QStringLiteral("one@cust.test"));
+    c->send();
+    setUp(QStringLiteral("two@cust.test"));
+    QVERIFY(c->sendEnvelopeAhead());
+    setUp(QStringLiteral("three@cust.test"));
+    c->send();
+    // A letter the client refuses sends nothing ahead.
+    setUp(QStringLiteral("bad address@cust.test"));
+    QVERIFY(!c->sendEnvelopeAhead());
+    c->disconnectFromServer();
+    QStringList received;
+    for (const SmtpServer::Message& m : m_server->messages())
+        received << m.rcptTos;
+    QCOMPARE(received, (QStringList{"one@cust.test", "three@cust.test"}));
+    QCOMPARE(
+        m_server->log().mid(2),
+        (QStringList{"RSET", "MAIL FROM:<info@shop.test>", "RCPT TO:<one@cust.test>", "DATA",
+                     "RSET", "MAIL FROM:<info@shop.test>", "RCPT TO:<two@cust.test>", "RSET",
+                     "MAIL FROM:<info@shop.test>", "RCPT TO:<three@cust.test>", "DATA", "QUIT"}));
+
+    m_server->clear();
+    m_server->offerPipelining(false);
+    c->connectToServer();
+    setUp(QStringLiteral("one@cust.test"));
+    QVERIFY(!c->sendEnvelopeAhead());
+    c->disconnectFromServer();
+    QCOMPARE(m_server->log(), (QStringList{"CONNECT", "EHLO desk.shop.test", "QUIT"}));
+}
+
+void TestSmtpClient::endlessReplyLineIsCut()
+{
+    // A server that answers with one line of megabytes: the client keeps at
+    // most a line's cap and ends the connection with a message.
+    m_server->flood(QStringLiteral("DATA"));
+    auto c = client(m_server->port());
+    c->connectToServer();
+    c->addRecipient(QStringLiteral("pat@cust.test"));
+    c->setSender(QStringLiteral("info@shop.test"));
+    c->setBody(QStringLiteral("x"));
+    QElapsedTimer timer;
+    timer.start();
+    try {
+        c->send();
+        QFAIL("no error");
+    } catch (const SmtpError& e) {
+        QCOMPARE(e.code(), int(SmtpClient::BadReply));
+        QCOMPARE(e.text(), QStringLiteral("The mail server sent a reply line longer than 64 KiB; "
+                                          "the connection was closed."));
+    }
+    QVERIFY2(timer.elapsed() < 30000, "cut only at the time-out");
+    QVERIFY(!c->isConnected());
+    QVERIFY(m_server->log().contains(QStringLiteral("FLOODED DATA")));
+}
+
+void TestSmtpClient::slowAnswerToALargeMessage()
+{
+    // The answer after the body may take longer than the time-out of a
+    // command when the letter is large: the wait grows with its size.
+    m_server->delay(QStringLiteral("DATA"), 5.0);
+    auto c = client(m_server->port());
+    c->setTimeoutSeconds(2);
+    c->connectToServer();
+    c->addRecipient(QStringLiteral("pat@cust.test"));
+    c->setSender(QStringLiteral("info@shop.test"));
+    QStringList lines;
+    for (int i = 0; i < 4000; ++i)
+        lines << QStringLiteral("Line %1 of a long catalogue letter, with some words.").arg(i);
+    c->setBodyLines(lines); // about 220 KB
+    c->send();
+    QCOMPARE(m_server->messages().size(), 1);
+    QCOMPARE(c->timeoutSeconds(), 2); // only the wait after the body grew
+
+    // A short letter keeps the command's time-out.
+    c->setBodyLines({QStringLiteral("short")});
+    OS_VERIFY_THROWS(SmtpError, c->send(), "The mail server did not answer within 2 seconds.");
+
+    // At least ten minutes from 1 MiB on, whatever the command time-out.
+    QCOMPARE(SmtpClient::dataReplyTimeoutSeconds(1024 * 1024, 60), 600);
+    QCOMPARE(SmtpClient::dataReplyTimeoutSeconds(4 * 1024 * 1024, 60), 60 + 2048);
 }
 
 void TestSmtpClient::heloWhenEhloIsRefused()

@@ -193,6 +193,11 @@ void Tbulkmail::SendClick()
     StatusLine->show();
     LoadButton->setEnabled(false);
     SendButton->setEnabled(false);
+    // The run works a copy of the list and of the message: nothing here
+    // takes input until it ends, but "Abort?".
+    for (QWidget* w : {static_cast<QWidget*>(FromEdit), static_cast<QWidget*>(SubjectEdit),
+                       static_cast<QWidget*>(Body), static_cast<QWidget*>(ListBox)})
+        w->setEnabled(false);
     BulkRun::Result result;
     {
         BusyCursor busy;
@@ -202,10 +207,19 @@ void Tbulkmail::SendClick()
     StatusLine->hide();
     RefusedPane->hide();
     LoadButton->setEnabled(true);
+    for (QWidget* w : {static_cast<QWidget*>(FromEdit), static_cast<QWidget*>(SubjectEdit),
+                       static_cast<QWidget*>(Body), static_cast<QWidget*>(ListBox)})
+        w->setEnabled(true);
     ExitButton->setText(QStringLiteral("Exit"));
     updateSend();
-    if (result == BulkRun::Result::ConnectFailed)
-        messages().error(QString::fromUtf8(kBulkConnectionError));
+    if (result == BulkRun::Result::ConnectFailed) {
+        const QString cause = m_run->connectFailure();
+        messages().error(QString::fromUtf8(kBulkConnectionError) +
+                         (cause.isEmpty() ? QString() : QLatin1Char('\n') + cause));
+        return;
+    }
+    if (result != BulkRun::Result::NoPassword || m_run->sentCount() > 0)
+        messages().info(m_run->countsText());
 }
 
 void Tbulkmail::ExitClick()

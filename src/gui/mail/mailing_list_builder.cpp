@@ -8,6 +8,7 @@
 #include "data/table.h"
 #include "gui/app/dialog_buttons.h"
 #include "mail/mailing_list.h"
+#include "mail/merge_letter.h"
 #include "orders/order_letter.h" // kOperationAborted
 
 #include <QComboBox>
@@ -118,6 +119,18 @@ void TMailingListBuilder::OKBtnClick()
 {
     if (!OKBtn->isEnabled())
         return;
+    // A customer letter has no order: its order tags would come out empty.
+    try {
+        const QStringList orderTags =
+            orderTagsIn(templateBody(dataDir(), TemplateBox->currentText()));
+        if (!orderTags.isEmpty() &&
+            messages().ask(emptyInCustomerLetterText(orderTags) + QStringLiteral("\nMerge anyway?"),
+                           Buttons::YesNo) != Answer::Yes)
+            return;
+    } catch (const Error& e) {
+        messages().error(e.text());
+        return;
+    }
     StatusLine->show();
     ProgressBar->setValue(0);
     MailingListMerge result;
@@ -156,6 +169,8 @@ void TMailingListBuilder::OKBtnClick()
         messages().info(QString::number(result.letters) + QString::fromUtf8(kMessagesAdded));
         break;
     }
+    if (!result.notOneAddress.isEmpty())
+        messages().warning(result.notOneAddress.join(QLatin1Char('\n')));
     accept();
 }
 

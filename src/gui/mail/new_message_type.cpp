@@ -9,6 +9,7 @@
 #include "data/table.h"
 #include "gui/app/dialog_buttons.h"
 #include "gui/mail/new_mail_message.h"
+#include "mail/outbox.h"
 
 #include <QComboBox>
 #include <QFormLayout>
@@ -88,7 +89,20 @@ void TNewMessageType::OKBtnClick()
         return;
     Table& outbox = *data->OUTBOX;
     Table& docs = *data->DocsTable;
-    const QString email = m_source(QStringLiteral("EMAIL")).toString();
+    QString email = m_source(QStringLiteral("EMAIL")).toString();
+    if (!email.trimmed().isEmpty()) {
+        const std::optional<QString> one = singleStoreAddress(email);
+        if (!one) {
+            const QString whose =
+                m_isOrder
+                    ? QStringLiteral("order %1").arg(m_source(QStringLiteral("INV")).toString())
+                    : QStringLiteral("customer %1")
+                          .arg(m_source(QStringLiteral("CUSTID")).toString());
+            messages().error(notOneAddressText(whose, email));
+            return; // the dialog stays open
+        }
+        email = *one;
+    }
     const QString name = TemplateCombo->currentText();
     try {
         if (name.isEmpty()) {
@@ -125,7 +139,13 @@ void TNewMessageType::OKBtnClick()
             outbox.setValue(QStringLiteral("IDATE"), Clock::now());
         }
     } catch (const Error& e) {
+        // No new message to write: New E-mail Message would open over
+        // whatever row the outbox is on.
+        if (outbox.isOpen() && outbox.state() == Table::State::Insert)
+            outbox.cancel();
         messages().error(e.text());
+        reject();
+        return;
     }
     accept();
     // The merchant posts or cancels the message there.

@@ -12,6 +12,7 @@
 
 #include <QCloseEvent>
 #include <QLabel>
+#include <QMainWindow>
 #include <QMenu>
 #include <QPointer>
 #include <QProgressBar>
@@ -51,6 +52,8 @@ TOUTBOXFORM::TOUTBOXFORM(QWidget* parent)
 
     setMessageGrid(grid(), MyOut);
     followGrid();
+    grid()->installEventFilter(this);
+    grid()->viewport()->installEventFilter(this);
 
     Message = new MessageFields(MessageFields::ReadOnly, this);
     setDetail(Message);
@@ -90,6 +93,8 @@ TOUTBOXFORM::TOUTBOXFORM(QWidget* parent)
                           "DeleteTypeItem", &TOUTBOXFORM::DeleteTypeClick);
     grid()->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(grid(), &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
+        if (m_sending)
+            return;
         updateCommands();
         GridMenu->popup(grid()->viewport()->mapToGlobal(at));
     });
@@ -100,6 +105,7 @@ TOUTBOXFORM::TOUTBOXFORM(QWidget* parent)
     });
     connect(m_run.get(), &OutboxRun::advanced, this,
             [this](int sent, int) { Progress->setValue(sent); });
+    // The list shows the message that goes now: the run makes it current.
     // The clean-up comes before a failure's text is shown.
     connect(m_run.get(), &OutboxRun::finished, this, [this] { setSending(false); });
     connect(m_run.get(), &OutboxRun::trail, this, [this](const QString& line) {
@@ -250,6 +256,27 @@ void TOUTBOXFORM::DeleteTypeClick()
     updateCommands();
 }
 
+bool TOUTBOXFORM::eventFilter(QObject* watched, QEvent* event)
+{
+    // During a run the list takes no clicks and no keys: the run works its
+    // own messages and the merchant only watches.
+    if (m_sending && (watched == grid() || watched == grid()->viewport())) {
+        switch (event->type()) {
+        case QEvent::KeyPress:
+        case QEvent::KeyRelease:
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonRelease:
+        case QEvent::MouseButtonDblClick:
+        case QEvent::MouseMove:
+        case QEvent::ContextMenu:
+            return true;
+        default:
+            break;
+        }
+    }
+    return BrowseDialog::eventFilter(watched, event);
+}
+
 void TOUTBOXFORM::setSending(bool on)
 {
     m_sending = on;
@@ -267,6 +294,8 @@ void TOUTBOXFORM::SendMessagesClick()
     setSending(true);
     const OutboxRun::Result result = m_run->run(*MyOut, *data->SENDBOX);
     setSending(false);
+    if (m_run->sent() > 0)
+        emit sentCount(m_run->sent());
     if (result != OutboxRun::Result::Done)
         return;
     try {
@@ -301,6 +330,13 @@ void TOUTBOXFORM::closeEvent(QCloseEvent* event)
 void OutBoxCommand(QWidget* mainForm)
 {
     TOUTBOXFORM* window = TOUTBOXFORM::instance(mainForm);
+    if (auto* main = qobject_cast<QMainWindow*>(mainForm);
+        main && !window->property("countsShown").toBool()) {
+        window->setProperty("countsShown", true);
+        QObject::connect(window, &TOUTBOXFORM::sentCount, main, [main](int count) {
+            main->statusBar()->showMessage(OutboxRun::messagesSentText(count), 60000);
+        });
+    }
     if (window->openOutBox())
         window->exec();
 }

@@ -63,7 +63,13 @@ public:
     bool isSending() const { return m_sending; }
     void updateCommands() override;
 
+signals:
+    // A run ended having sent `count` messages (the main window's status
+    // line says "5 messages sent").
+    void sentCount(int count);
+
 protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void done(int result) override; // refreshes OUTBOX and closes MyOut
 
