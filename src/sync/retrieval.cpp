@@ -104,7 +104,9 @@ QString keepReply(QByteArrayView reply, const QString& home, KeptReply kind)
 void RetrieveOrders(StoreSession& session)
 {
     const QString dataDir = AppPaths::dataDir();
-    if (!QDir(AppPaths::htmlDirOf(dataDir)).exists()) {
+    // The invoice directory is made when missing (a merchant removed it, or
+    // the home came without one); only one that cannot be made stops here.
+    if (!AppPaths::makeHtmlDir(dataDir)) {
         session.markFailed();
         messages().error(missingHtmlDirMessage(dataDir));
         return;
