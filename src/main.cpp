@@ -53,13 +53,15 @@ struct Mode
 
 // clang-format off
 const Mode kModes[] = {
-    {{"--session", "ACTION"}, {{"--dry-run", nullptr}},
+    {{"--session", "ACTION"}, {{"--dry-run", nullptr}, {"--allow-example-values", nullptr}},
      "run one store session (\"Get Orders & Information\", ...); password on stdin; with "
-     "--dry-run, \"Publish Options & Configurations\" prints what would change and sends nothing",
+     "--dry-run, \"Publish Options & Configurations\" prints what would change and sends nothing; "
+     "a publish of example addresses (yourdomain.com) is refused without --allow-example-values",
      true,
      [](const Args& a) {
          return os::runHeadlessSession(a.value(QStringLiteral("--session")),
-                                       a.contains(QStringLiteral("--dry-run")));
+                                       a.contains(QStringLiteral("--dry-run")),
+                                       a.contains(QStringLiteral("--allow-example-values")));
      }},
     // The import takes the program lock itself (it is also run on its own).
     {{"--import-reply", "FILE"}, {},
@@ -224,7 +226,8 @@ CommandLine parseArguments(int argc, char** argv)
     return c;
 }
 
-// The home named on the command line must exist (exit code 2 otherwise).
+// The home named on the command line must exist (exit code 2 otherwise); its
+// missing data and invoice directories are made (exit code 1 when they cannot be).
 // Without one, the executable's own directory when it holds the data,
 // else the user's own home of an installed program, made on first start
 // (exit code 1 when it cannot be). 0 when the home is set.
@@ -246,6 +249,13 @@ int setHome(const Args& args)
         std::fprintf(stderr, "ordersentinel: --home: no such directory: %s\n",
                      home.toLocal8Bit().constData());
         return 2;
+    }
+    // A new home gets its data and invoice directories, as the program's own
+    // directory would from an installer.
+    QString error;
+    if (!os::AppPaths::prepareUserHome(QFileInfo(home).absoluteFilePath(), &error)) {
+        os::messages().error(error);
+        return 1;
     }
     os::AppPaths::setHome(home);
     return 0;
@@ -296,6 +306,7 @@ int runWindows(int argc, char** argv, const CommandLine& c)
         dataModule = std::make_unique<os::TMainDataMod>();
         QCoreApplication::processEvents();
         form.openDatabaseCommand();
+        form.showGettingStartedAtStart();
         // The windows kept for the whole run, made hidden now (a filter set
         // in the OutBox stays until it is removed, whenever it is shown).
         os::TOUTBOXFORM::instance(&form);

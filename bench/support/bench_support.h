@@ -64,7 +64,8 @@ public:
     void info(const QString&) override {}
     void warning(const QString&) override {}
     void error(const QString& text) override { std::fprintf(stderr, "%s\n", qPrintable(text)); }
-    Answer ask(const QString&, Buttons) override { return Answer::Yes; }
+    using MessageService::ask;
+    Answer ask(const QString&, Buttons, MessageKind) override { return Answer::Yes; }
     void beep() override {}
 };
 

@@ -73,9 +73,9 @@ void ErrorCountingMessages::error(const QString& text)
     m_inner.error(text);
 }
 
-Answer ErrorCountingMessages::ask(const QString& text, Buttons buttons)
+Answer ErrorCountingMessages::ask(const QString& text, Buttons buttons, MessageKind kind)
 {
-    return m_inner.ask(text, buttons);
+    return m_inner.ask(text, buttons, kind);
 }
 void ErrorCountingMessages::beep()
 {
@@ -103,7 +103,7 @@ void StderrMessageService::error(const QString& text)
     writeLine("Error: ", text);
 }
 
-Answer StderrMessageService::ask(const QString& text, Buttons buttons)
+Answer StderrMessageService::ask(const QString& text, Buttons buttons, MessageKind)
 {
     writeLine("Question: ", text);
     switch (buttons) {

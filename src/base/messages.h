@@ -44,7 +44,14 @@ public:
     virtual void info(const QString& text) = 0;
     virtual void warning(const QString& text) = 0;
     virtual void error(const QString& text) = 0;
-    virtual Answer ask(const QString& text, Buttons buttons) = 0;
+    // A question shows the icon of its kind: a plain question the question
+    // mark, one that destroys or overwrites work (Delete, Mark ALL) the
+    // warning sign.
+    virtual Answer ask(const QString& text, Buttons buttons, MessageKind kind) = 0;
+    Answer ask(const QString& text, Buttons buttons)
+    {
+        return ask(text, buttons, MessageKind::Question);
+    }
     virtual void beep() = 0;
 };
 
@@ -89,7 +96,8 @@ public:
     void info(const QString& text) override;
     void warning(const QString& text) override;
     void error(const QString& text) override;
-    Answer ask(const QString& text, Buttons buttons) override;
+    using MessageService::ask;
+    Answer ask(const QString& text, Buttons buttons, MessageKind kind) override;
     void beep() override;
     int errors() const { return m_errors; }
 
@@ -107,7 +115,8 @@ public:
     void info(const QString& text) override;
     void warning(const QString& text) override;
     void error(const QString& text) override;
-    Answer ask(const QString& text, Buttons buttons) override;
+    using MessageService::ask;
+    Answer ask(const QString& text, Buttons buttons, MessageKind kind) override;
     void beep() override;
 };
 

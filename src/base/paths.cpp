@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
+#include <QStringList>
 
 namespace os {
 
@@ -55,13 +56,15 @@ QString AppPaths::defaultHome(const QString& programDir)
     return userData + QStringLiteral("/ordersentinel");
 }
 
-bool AppPaths::prepareUserHome(const QString& home, QString* error)
+namespace {
+
+// Makes each missing directory of `dirs` in turn, owner only.
+bool makeOwnerOnly(const QStringList& dirs, QString* error)
 {
-    for (const QString& dir :
-         {home, home + QStringLiteral("/data"), htmlDirOf(home + QStringLiteral("/data"))}) {
+    for (const QString& dir : dirs) {
         if (QFileInfo(dir).isDir())
             continue;
-        if (!QDir().mkpath(dir) ||
+        if (!QDir().mkdir(dir) ||
             !QFile::setPermissions(dir, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner)) {
             if (error)
                 *error = QStringLiteral("Cannot create directory \"%1\".").arg(dir);
@@ -69,6 +72,25 @@ bool AppPaths::prepareUserHome(const QString& home, QString* error)
         }
     }
     return true;
+}
+
+} // namespace
+
+bool AppPaths::prepareUserHome(const QString& home, QString* error)
+{
+    // The home's own parents are made as usual (~/.local/share may be missing).
+    if (!QFileInfo(home).isDir() && !QDir().mkpath(QFileInfo(home).absolutePath())) {
+        if (error)
+            *error = QStringLiteral("Cannot create directory \"%1\".").arg(home);
+        return false;
+    }
+    return makeOwnerOnly(
+        {home, home + QStringLiteral("/data"), htmlDirOf(home + QStringLiteral("/data"))}, error);
+}
+
+bool AppPaths::makeHtmlDir(const QString& dataDir)
+{
+    return makeOwnerOnly({dataDir, htmlDirOf(dataDir)}, nullptr);
 }
 
 } // namespace os

@@ -29,6 +29,9 @@ public:
     // are missing (owner only: the tables hold card numbers), as an installer
     // would for a program kept with its data. False with the reason.
     static bool prepareUserHome(const QString& home, QString* error);
+    // Makes the invoice directory of `dataDir` (and `dataDir` itself) where
+    // missing, owner only. False when it is still missing.
+    static bool makeHtmlDir(const QString& dataDir);
 };
 
 } // namespace os

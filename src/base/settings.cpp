@@ -298,6 +298,13 @@ void LoadSettings()
     ini.load(); // a missing or unreadable file gives every default
     for (const KeyDef& def : kKeys)
         readKey(ini, def, s);
+    // A new installation checks the store's and the mail server's
+    // certificates: it writes its settings with IGNORE_INVALID_CERT=false at
+    // once. An existing file without the key keeps meaning true, as it
+    // always has.
+    const bool newInstallation = !fromHome && !QFileInfo::exists(settingsFile());
+    if (newInstallation)
+        s.IGNORE_INVALID_CERT = false;
     // The default expression follows the store domain, which may come from
     // the store script's URL just read.
     if (!ini.contains(QStringLiteral("SECINFO"), QStringLiteral("SecURL")))
@@ -310,6 +317,9 @@ void LoadSettings()
     // its values; otherwise the merchant's settings would be lost.
     if (fromHome && SaveSettings())
         QFile::remove(homeIni);
+    // (Written where the data directory is; start-up has made it by now.)
+    if (newInstallation && QFileInfo(AppPaths::dataDir()).isDir())
+        SaveSettings();
 }
 
 bool SaveSettings(QString* error)

@@ -19,9 +19,9 @@ namespace {
 const QString kState = QStringLiteral("ORDERSTATE");
 const QString kMethod = QStringLiteral("METHOD");
 
-bool yes(const QString& question)
+bool yes(const QString& question, MessageKind kind = MessageKind::Question)
 {
-    return messages().ask(question, Buttons::YesNo) == Answer::Yes;
+    return messages().ask(question, Buttons::YesNo, kind) == Answer::Yes;
 }
 
 QString markQuestion(const QString& state)
@@ -111,7 +111,8 @@ bool MarkAllOrders(Table& orders, Query& markAll, const QString& target, MainSer
         return false;
     if (!yes(QStringLiteral("You are about to mark ALL %1 orders to %2. Are you sure you want to "
                             "do this?")
-                 .arg(current, target)))
+                 .arg(current, target),
+             MessageKind::Warning))
         return false;
 
     BusyCursor busy;
@@ -163,7 +164,8 @@ bool ChangePaymentMethod(Table& orders, const QString& method)
                                 "%1 to another method and you now want to switch it back.\r\rYou "
                                 "may want to consider marking this order \"Credit Card by "
                                 "Phone\" instead.\r\rContinue anyway?")
-                     .arg(word)))
+                     .arg(word),
+                 MessageKind::Warning))
             return false;
     }
     return writeRow(orders, history::kChangePaymentMethod,
@@ -177,7 +179,8 @@ bool DeleteOrder(Table& orders, const QString& dataDir)
     messages().beep();
     if (!yes(QStringLiteral("You are about to delete this order. Once you delete the order you "
                             "can not retrieve it again, it will be permanently deleted and "
-                            "unrecoverable.\r\rAre you sure you want to delete this order?")))
+                            "unrecoverable.\r\rAre you sure you want to delete this order?"),
+             MessageKind::Warning))
         return false;
     const QString invoice =
         invoiceFilePath(dataDir, orders.value(QStringLiteral("INV")).toLongLong());

@@ -102,6 +102,21 @@ public:
     }
     bool refused() const { return m_refused; }
 
+    // Without --allow-example-values a publish of example values is refused:
+    // nobody is there to answer the question.
+    bool allowExampleValues = false;
+    bool publishWithExampleValues(const QString& question) override
+    {
+        if (allowExampleValues)
+            return true;
+        m_refused = true;
+        QString text = question;
+        text.chop(QStringLiteral("Publish anyway?").size());
+        messages().error(text + QStringLiteral("Nothing was published; give "
+                                               "--allow-example-values to publish them anyway."));
+        return false;
+    }
+
 private:
     bool m_refused = false;
 };
@@ -135,7 +150,7 @@ void printLogRow(const QString& type, const QString& message)
     std::fflush(stdout);
 }
 
-int runHeadlessSession(const QString& action, bool dryRun)
+int runHeadlessSession(const QString& action, bool dryRun, bool allowExampleValues)
 {
     if (dryRun && action != StoreSession::PublishAction) {
         std::fprintf(stderr, "--dry-run works only with --session \"%s\".\n",
@@ -181,6 +196,7 @@ int runHeadlessSession(const QString& action, bool dryRun)
 
     NullMainServices main;
     HeadlessHost host;
+    host.allowExampleValues = allowExampleValues;
     StoreSession session(&main, &host);
     QObject::connect(&session.eventLog(), &EventLog::rowAdded, &session, &printLogRow);
     // A cron job often runs without the desktop's LANG: say how store dates

@@ -21,7 +21,7 @@ namespace os {
 // With `dryRun` (only for "Publish Options & Configurations") nothing is
 // sent and no password is read: every difference from the last publish is
 // printed as "Changed", "Added" or "Removed", a tab, the field and its values.
-int runHeadlessSession(const QString& action, bool dryRun = false);
+int runHeadlessSession(const QString& action, bool dryRun = false, bool allowExampleValues = false);
 
 // One event-log row on standard output, as the headless modes print them:
 // the type, a tab, the message, on one line: its control characters (a

@@ -353,4 +353,131 @@ PublishPreview previewPublish(const Settings& s, const QString& dataDir)
     return preview;
 }
 
+QStringList exampleValueFields(const Settings& s)
+{
+    struct Field
+    {
+        const char* caption;
+        QString Settings::*member;
+    };
+    // clang-format off
+    static const Field kFields[] = {
+        {"URL to the cgi-bin on your web site", &Settings::CGIBINLocation},
+        {"https location to the cgi-bin", &Settings::SSLCGIBINLocation},
+        {"Location of Home Page", &Settings::Home_page},
+        {"Web Site Store Entrance", &Settings::store_entrance},
+        {"Location of Policies Page", &Settings::policies_page},
+        {"Affiliate location", &Settings::VendixAffiliatelocation},
+        {"Order Notification e-mail", &Settings::OrderEmail},
+        {"Information e-mail", &Settings::infoMail},
+        {"Webmaster e-mail", &Settings::WEbMasterEmail},
+        {"Billing e-mail", &Settings::BillingMail},
+    };
+    // clang-format on
+    QStringList out;
+    for (const Field& f : kFields) {
+        // The secure address counts only where it is used.
+        if (f.member == &Settings::SSLCGIBINLocation && !s.UseSSL)
+            continue;
+        if ((s.*f.member).contains(QLatin1String("yourdomain.com"), Qt::CaseInsensitive))
+            out << QString::fromLatin1(f.caption);
+    }
+    return out;
+}
+
+QString exampleValuesQuestion(const QStringList& fields)
+{
+    return QStringLiteral("These settings still hold example values: %1. Publish anyway?")
+        .arg(fields.join(QStringLiteral(", ")));
+}
+
+QString fieldCaption(const QString& field)
+{
+    // clang-format off
+    static const QHash<QString, QString> kCaptions = {
+        {QStringLiteral("CONFIG_body"), QStringLiteral("Styles and Colors")},
+        {QStringLiteral("CONFIG_accept_cc"), QStringLiteral("I will accept credit cards")},
+        {QStringLiteral("CONFIG_remote_cc"), QStringLiteral("At a remote Web site")},
+        {QStringLiteral("CONFIG_cc_rtime"), QStringLiteral("Directly on my Web site (realtime)")},
+        {QStringLiteral("CONFIG_accept_cc_phone"), QStringLiteral("Credit Card by phone")},
+        {QStringLiteral("CONFIG_accept_mailchecks"), QStringLiteral("Payments by mail")},
+        {QStringLiteral("CONFIG_accept_cod"), QStringLiteral("C.O.D. orders")},
+        {QStringLiteral("CONFIG_accept_pos"), QStringLiteral("Purchase orders")},
+        {QStringLiteral("CONFIG_codfee"), QStringLiteral("C.O.D. fee")},
+        {QStringLiteral("CONFIG_ask_cvv"), QStringLiteral("Ask for and require CVV Input")},
+        {QStringLiteral("CONFIG_askccphone"), QStringLiteral("Ask for bank phone number")},
+        {QStringLiteral("CONFIG_basic_base"), QStringLiteral("Base shipping fee")},
+        {QStringLiteral("CONFIG_basic_percentage"), QStringLiteral("% of the order total")},
+        {QStringLiteral("CONFIG_basicshipit_base"), QStringLiteral("Weight-based base fee")},
+        {QStringLiteral("CONFIG_basicshipit_multiplier"), QStringLiteral("Fee per weight unit")},
+        {QStringLiteral("CONFIG_advancedshipit_base"), QStringLiteral("Advanced base fee")},
+        {QStringLiteral("CONFIG_peritem_first"), QStringLiteral("Fee for the first item")},
+        {QStringLiteral("CONFIG_peritem_additional"), QStringLiteral("Fee for each further item")},
+        {QStringLiteral("CONFIG_default_shipping_message"), QStringLiteral("Default Shipping Display")},
+        {QStringLiteral("CONFIG_shipping_method"), QStringLiteral("Shipping Method")},
+        {QStringLiteral("CONFIG_use_shipping"), QStringLiteral("Shipping Method")},
+        {QStringLiteral("CONFIG_weight_safety"), QStringLiteral("Default Weight")},
+        {QStringLiteral("CONFIG_read_weight_method"), QStringLiteral("Weight method")},
+        {QStringLiteral("CONFIG_add_handling"), QStringLiteral("Handling fee")},
+        {QStringLiteral("CONFIG_use_shipit_extensions"), QStringLiteral("Use Custom Shipping Extensions")},
+        {QStringLiteral("CONFIG_useups"), QStringLiteral("Activate Live UPS")},
+        {QStringLiteral("CONFIG_useusps"), QStringLiteral("Activate Live USPS")},
+        {QStringLiteral("CONFIG_combine_items"), QStringLiteral("Combine items for quotes")},
+        {QStringLiteral("CONFIG_ups_username"), QStringLiteral("UPS Username")},
+        {QStringLiteral("CONFIG_ups_password"), QStringLiteral("UPS Password")},
+        {QStringLiteral("CONFIG_ups_key"), QStringLiteral("UPS Key")},
+        {QStringLiteral("CONFIG_usps_username"), QStringLiteral("USPS Username")},
+        {QStringLiteral("CONFIG_usps_password"), QStringLiteral("USPS Password")},
+        {QStringLiteral("CONFIG_shipping_origin_zip"), QStringLiteral("Origin Zip")},
+        {QStringLiteral("CONFIG_policies_page"), QStringLiteral("Location of Policies Page")},
+        {QStringLiteral("CONFIG_shopping_entrance"), QStringLiteral("Web Site Store Entrance")},
+        {QStringLiteral("CONFIG_home_page"), QStringLiteral("Location of Home Page")},
+        {QStringLiteral("CONFIG_cgi_bin"), QStringLiteral("URL to the cgi-bin")},
+        {QStringLiteral("CONFIG_ssl_cgi_bin"), QStringLiteral("https location to the cgi-bin")},
+        {QStringLiteral("CONFIG_use_ssl"), QStringLiteral("My web site has SSL")},
+        {QStringLiteral("CONFIG_ssl_only"), QStringLiteral("Secure ONLY")},
+        {QStringLiteral("CONFIG_all_account_discount"), QStringLiteral("Discount Percentage")},
+        {QStringLiteral("CONFIG_go_gift"), QStringLiteral("Put Vendix in Gift Mode")},
+        {QStringLiteral("CONFIG_wrapping_is_taxable"), QStringLiteral("Gift Wrapping is Taxable")},
+        {QStringLiteral("CONFIG_company_name"), QStringLiteral("Company Name")},
+        {QStringLiteral("CONFIG_company_street"), QStringLiteral("Street")},
+        {QStringLiteral("CONFIG_company_city"), QStringLiteral("City")},
+        {QStringLiteral("CONFIG_company_state"), QStringLiteral("State")},
+        {QStringLiteral("CONFIG_company_zip"), QStringLiteral("Zip")},
+        {QStringLiteral("CONFIG_phone"), QStringLiteral("Phone")},
+        {QStringLiteral("CONFIG_company_phone"), QStringLiteral("Phone")},
+        {QStringLiteral("CONFIG_tollfree"), QStringLiteral("Toll Free")},
+        {QStringLiteral("CONFIG_infomail"), QStringLiteral("Information e-mail")},
+        {QStringLiteral("CONFIG_ordermail"), QStringLiteral("Order Notification e-mail")},
+        {QStringLiteral("CONFIG_webmaster"), QStringLiteral("Webmaster e-mail")},
+        {QStringLiteral("CONFIG_billing"), QStringLiteral("Billing e-mail")},
+        {QStringLiteral("CONFIG_use_coupons"), QStringLiteral("Enable coupons on my site")},
+        {QStringLiteral("CONFIG_taxable"), QStringLiteral("Products are taxable")},
+        {QStringLiteral("CONFIG_taxes_as_select"), QStringLiteral("Display taxes as select list")},
+        {QStringLiteral("CONFIG_sec_urlexp"), QStringLiteral("Spoof prevention expression")},
+        {QStringLiteral("CONFIG_sec_reject_get"), QStringLiteral("Reject GET Requests")},
+        {QStringLiteral("CONFIG_sec_reject_post"), QStringLiteral("Reject POST Requests")},
+        {QStringLiteral("CONFIG_sec_reject_nullref"), QStringLiteral("Reject NULL HTTP_REFERER")},
+        {QStringLiteral("CONFIG_def_money_sign_text"), QStringLiteral("Default String")},
+        {QStringLiteral("CONFIG_money_sign"), QStringLiteral("Default Symbol")},
+        // The rate tables, by the window that edits them.
+        {QStringLiteral("taxstring"), QStringLiteral("Regional Taxes")},
+        {QStringLiteral("smarttaxstring"), QStringLiteral("Smart Taxes")},
+        {QStringLiteral("couponsstring"), QStringLiteral("Coupons")},
+        {QStringLiteral("shipitstring"), QStringLiteral("Shipping Method")},
+        {QStringLiteral("shipitextstring"), QStringLiteral("Shipping Extensions")},
+        {QStringLiteral("gifts_data"), QStringLiteral("Gift Options")},
+        {QStringLiteral("currencyconversion"), QStringLiteral("Currency Conversion")},
+        {QStringLiteral("cccard"), QStringLiteral("Accepted card")},
+    };
+    // clang-format on
+    const qsizetype space = field.indexOf(QLatin1Char(' '));
+    const QString name = space < 0 ? field : field.left(space);
+    const auto it = kCaptions.constFind(name);
+    if (it == kCaptions.constEnd())
+        return field;
+    const QString rest = space < 0 ? QString() : field.mid(space);
+    return QStringLiteral("%1%2 (%3)").arg(*it, rest, field);
+}
+
 } // namespace os

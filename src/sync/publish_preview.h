@@ -5,6 +5,7 @@
 #include <QList>
 #include <QPair>
 #include <QString>
+#include <QStringList>
 
 #include <optional>
 
@@ -80,5 +81,17 @@ struct PublishPreview
     QByteArray configuration; // what would be sent
 };
 PublishPreview previewPublish(const Settings& s, const QString& dataDir);
+
+// The caption of a difference's field in the settings windows with its
+// posted name beside it: "Company Name (CONFIG_company_name)", "Regional
+// Taxes CA (taxstring CA)"; a field no window shows keeps its posted name.
+QString fieldCaption(const QString& field);
+
+// The settings that still hold the example addresses of a new installation
+// (the "yourdomain.com" web addresses and e-mail addresses), by their
+// captions in the settings windows, in the windows' order.
+QStringList exampleValueFields(const Settings& s);
+// "These settings still hold example values: <captions>. Publish anyway?"
+QString exampleValuesQuestion(const QStringList& fields);
 
 } // namespace os

@@ -203,7 +203,9 @@ int importPendingReplies(const QString& home, const QString& dataDir,
 void RetrieveOrders(StoreSession& session)
 {
     const QString dataDir = AppPaths::dataDir();
-    if (!QDir(AppPaths::htmlDirOf(dataDir)).exists()) {
+    // The invoice directory is made when missing (a merchant removed it, or
+    // the home came without one); only one that cannot be made stops here.
+    if (!AppPaths::makeHtmlDir(dataDir)) {
         session.markFailed();
         messages().error(missingHtmlDirMessage(dataDir));
         return;

@@ -106,7 +106,11 @@ public:
         m_log.LogEvent(QStringLiteral("Error"), logRowText(text));
         m_inner.error(text);
     }
-    Answer ask(const QString& text, Buttons buttons) override { return m_inner.ask(text, buttons); }
+    using MessageService::ask;
+    Answer ask(const QString& text, Buttons buttons, MessageKind kind) override
+    {
+        return m_inner.ask(text, buttons, kind);
+    }
     void beep() override { m_inner.beep(); }
 
 private:
@@ -370,8 +374,23 @@ void StoreSession::ChangeStorePassword(const QString& newPassword)
     }
 }
 
+bool SessionHost::publishWithExampleValues(const QString& question)
+{
+    return messages().ask(question, Buttons::YesNo, MessageKind::Warning) == Answer::Yes;
+}
+
 bool StoreSession::PublishConfiguration()
 {
+    // Nothing goes to the store while the merchant has not seen the example
+    // addresses still in the settings; a publish declined ends the session
+    // as not done.
+    if (const QStringList examples = exampleValueFields(settings()); !examples.isEmpty()) {
+        if (!m_host->publishWithExampleValues(exampleValuesQuestion(examples))) {
+            m_failed = true;
+            LogEvent(QStringLiteral("Notice"), QStringLiteral("Nothing was published."));
+            return false;
+        }
+    }
     m_buffer.clear();
     const QString dataDir = AppPaths::dataDir();
     // The data module's table objects, as every builder opens and closes

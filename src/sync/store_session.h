@@ -34,6 +34,9 @@ public:
     // The password was emptied after a successful change: the password box
     // is emptied, which keeps "Start Session" disabled until one is typed.
     virtual void passwordEmptied() = 0;
+    // Whether to publish settings that still hold example values (the
+    // question names them). The windows ask, with the warning sign.
+    virtual bool publishWithExampleValues(const QString& question);
 };
 
 // A host without windows: controls and panels do not exist, and no new
@@ -46,6 +49,8 @@ public:
     void setTransferCount(qint64) override {}
     std::optional<QString> askNewPassword() override { return std::nullopt; }
     void passwordEmptied() override {}
+    // Nobody to ask: what it is given is published.
+    bool publishWithExampleValues(const QString&) override { return true; }
 };
 
 // One store session at a time: the transfer client, the response buffer,

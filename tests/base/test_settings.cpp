@@ -122,7 +122,9 @@ private slots:
         settings() = Settings();
     }
 
-    void noFileAnywhereGivesDefaultsAndWritesNothing()
+    // A new installation: the defaults, with the certificate check on,
+    // written at once.
+    void noFileAnywhereGivesDefaultsThatCheckCertificates()
     {
         test::TempHome home;
         test::ScriptedMessages sm;
@@ -130,16 +132,26 @@ private slots:
         LoadSettings();
         Settings expected;
         expected.SecURL = kSecPrefix + QLatin1Char('/');
+        expected.IGNORE_INVALID_CERT = false;
         QVERIFY(settings() == expected);
         QCOMPARE(settings().SecURL, QStringLiteral("^https?://([a-zA-Z0-9\\-\\.]*\\.)?/"));
         QCOMPARE(settings().storeDomain, QString());
-        QVERIFY(!QFile::exists(home.path("data/zr.ini")));
+        QByteArray newInstallation = kDefaultFile;
+        newInstallation.replace("IGNORE_INVALID_CERT=1", "IGNORE_INVALID_CERT=0");
+        QCOMPARE(readAll(home.path("data/zr.ini")), newInstallation);
+        QCOMPARE(unixMode(home.path("data/zr.ini")), 0600);
         QVERIFY(!QFile::exists(home.path("zr.ini")));
         QVERIFY(sm.texts().isEmpty());
 
         QVERIFY(SaveSettings());
-        QCOMPARE(readAll(home.path("data/zr.ini")), kDefaultFile);
-        QCOMPARE(unixMode(home.path("data/zr.ini")), 0600);
+        QCOMPARE(readAll(home.path("data/zr.ini")), newInstallation);
+        // The next start keeps it; a file without the key reads true.
+        LoadSettings();
+        QCOMPARE(settings().IGNORE_INVALID_CERT, false);
+        QVERIFY(writeAll(home.path("data/zr.ini"), "[MAINC]\nCompanyName=Acme\n"));
+        LoadSettings();
+        QCOMPARE(settings().IGNORE_INVALID_CERT, true);
+        QCOMPARE(readAll(home.path("data/zr.ini")), QByteArray("[MAINC]\nCompanyName=Acme\n"));
     }
 
     void secUrlDefaultComesFromTheStoreDomain()
@@ -260,7 +272,10 @@ private slots:
         QCOMPARE(readAll(home.path("data/ccitems.txt")),
                  QByteArray("Visa\r\nMasterCard\r\nAmerican Express"));
         QVERIFY(!QFile::exists(home.path("ccitems.txt")));
-        QVERIFY(!QFile::exists(home.path("data/zr.ini"))); // no zr.ini was moved
+        // No zr.ini was moved: the data directory's is a new installation's.
+        IniFile data(home.path("data/zr.ini"));
+        QVERIFY(data.load());
+        QCOMPARE(data.value("MAINC", "IGNORE_INVALID_CERT", "?"), QStringLiteral("0"));
     }
 
     void numbersAreWrittenWithTheirDecimals()

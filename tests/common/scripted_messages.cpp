@@ -26,9 +26,9 @@ void ScriptedMessages::error(const QString& text)
     m_shown.append({MessageKind::Error, text});
 }
 
-Answer ScriptedMessages::ask(const QString& text, Buttons)
+Answer ScriptedMessages::ask(const QString& text, Buttons, MessageKind icon)
 {
-    m_shown.append({MessageKind::Question, text});
+    m_shown.append({MessageKind::Question, text, icon});
     if (m_answers.isEmpty()) {
         m_unexpected = true;
         QTest::qFail(qPrintable(QStringLiteral("unexpected question: ") + text), __FILE__,

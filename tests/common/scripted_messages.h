@@ -19,6 +19,7 @@ public:
     {
         MessageKind kind;
         QString text;
+        MessageKind icon = kind; // a question's icon (Question or Warning)
     };
 
     ScriptedMessages();
@@ -27,7 +28,8 @@ public:
     void info(const QString& text) override;
     void warning(const QString& text) override;
     void error(const QString& text) override;
-    Answer ask(const QString& text, Buttons buttons) override;
+    using MessageService::ask;
+    Answer ask(const QString& text, Buttons buttons, MessageKind icon) override;
     void beep() override;
 
     void queueAnswer(Answer a) { m_answers.enqueue(a); }

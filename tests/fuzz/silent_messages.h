@@ -11,7 +11,8 @@ public:
     void info(const QString&) override {}
     void warning(const QString&) override {}
     void error(const QString&) override {}
-    Answer ask(const QString&, Buttons) override { return Answer::No; }
+    using MessageService::ask;
+    Answer ask(const QString&, Buttons, MessageKind) override { return Answer::No; }
     void beep() override {}
 };
 

@@ -16,6 +16,7 @@
 #include "data/main_data_mod.h"
 #include "data/schema.h"
 #include "data/table.h"
+#include "gui/app/getting_started.h"
 #include "gui/app/help_window.h"
 #include "gui/app/main_commands.h"
 #include "gui/app/main_form.h"
@@ -843,7 +844,13 @@ private slots:
         const QSize room = help->screen()->availableSize();
         QVERIFY(help->width() <= room.width() && help->height() <= room.height());
 
+        // "Getting Started" opens its window; the window's Help, the page.
         QVERIFY(fire(m_form.get(), {"HelpButton", "GettingStartedItem"}));
+        TGettingStarted* steps = m_form->findChild<TGettingStarted*>();
+        QVERIFY(steps && steps->isVisible());
+        QTest::mouseClick(steps->findChild<QPushButton*>(QStringLiteral("HelpButton")),
+                          Qt::LeftButton);
+        steps->close();
         QCOMPARE(THelpWindow::current(), help); // one viewer
         QCOMPARE(help->browser()->source(), helpTopicUrl(45));
         QCOMPARE(help->browser()->documentTitle(), QStringLiteral("Getting Started"));

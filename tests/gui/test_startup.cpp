@@ -100,9 +100,9 @@ private slots:
         const Run r = runProgram({QStringLiteral("--help")});
         QCOMPARE(r.code, 0);
         // One mode per row of kModes, in their order.
-        QVERIFY(r.out.startsWith(QStringLiteral(
-            "Usage: ordersentinel [--home DIR] [--session ACTION [--dry-run] | --import-reply "
-            "FILE")));
+        QVERIFY(r.out.startsWith(
+            QStringLiteral("Usage: ordersentinel [--home DIR] [--session ACTION [--dry-run] "
+                           "[--allow-example-values] | --import-reply FILE")));
         QVERIFY(r.out.section('\n', 0, 0).contains(QStringLiteral(" | --send-outbox")));
         QVERIFY(r.out.contains(QStringLiteral("--session ACTION")));
         QVERIFY(r.err.isEmpty());
@@ -232,6 +232,44 @@ private slots:
         first.kill();
         QVERIFY(first.waitForFinished(10000));
         QCOMPARE(lockHolder(homeLock), 0);
+    }
+
+    // A new shop on an empty folder: the program makes data/ and data/html/
+    // (owner only) itself, then the databases, with nothing to do by hand.
+    void emptyFolderJustWorks()
+    {
+        QTemporaryDir windowsHome;
+        QProcess gui;
+        gui.setProcessEnvironment(programEnvironment());
+        gui.start(kProgram, {QStringLiteral("--home"), windowsHome.path()});
+        QVERIFY(gui.waitForStarted(10000));
+        const QString html = windowsHome.path() + QStringLiteral("/data/html");
+        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(html).isDir(), 60000);
+        // Up with its first-start notice, not ended by an error.
+        QTRY_VERIFY_WITH_TIMEOUT(lockHolder() == gui.processId(), 60000);
+        QCOMPARE(gui.state(), QProcess::Running);
+        gui.terminate();
+        QVERIFY(gui.waitForFinished(30000));
+        for (const QString& dir : {windowsHome.path() + QStringLiteral("/data"), html})
+            QCOMPARE(QFileInfo(dir).permissions() & 0x0077, QFileDevice::Permissions());
+        QVERIFY(!QString::fromLocal8Bit(gui.readAllStandardError())
+                     .contains(QStringLiteral("Cannot create")));
+
+        // The same as a headless run: the notice, the tables, a clean end.
+        QTemporaryDir home;
+        const Run r =
+            runProgram({QStringLiteral("--home"), home.path(), QStringLiteral("--send-outbox")});
+        QVERIFY2(r.code == 0, qPrintable(r.err));
+        QCOMPARE(r.err.section(QLatin1Char('\n'), 0, 0),
+                 QStringLiteral("Ordersentinel must create databases to function, these "
+                                "databases will be created in the background. This process may "
+                                "take several minutes."));
+        QVERIFY(!r.err.contains(QStringLiteral("Cannot create")));
+        for (const char* table : {"customers.db", "orders.db", "outbox.db"})
+            QVERIFY2(
+                QFileInfo::exists(home.path() + QStringLiteral("/data/") + QLatin1String(table)),
+                table);
+        QVERIFY(QFileInfo(home.path() + QStringLiteral("/data/html")).isDir());
     }
 };
 

@@ -90,8 +90,13 @@ void TestPublishPreview::previewPublishPreviewAgain()
                                            "publishing sends every field and row below to the "
                                            "store."));
     QVERIFY(first.rows.contains(
-        QStringLiteral("Added|taxstring CA||CODE=CA, DT=California, TT=Orders shipped to "
-                       "California, P=0.07, TS=1")));
+        QStringLiteral("Added|Regional Taxes CA (taxstring CA)||CODE=CA, DT=California, "
+                       "TT=Orders shipped to California, P=0.07, TS=1")));
+    // Each field by its caption in the settings windows, the posted name beside it.
+    QVERIFY(first.rows.contains(
+        QStringLiteral("Added|Company Name (CONFIG_company_name)||Your Company Name")));
+    QVERIFY(first.rows.contains(QStringLiteral(
+        "Added|Location of Home Page (CONFIG_home_page)||http://www.yourdomain.com/")));
     QCOMPARE(sim.commands(), QStringList());
 
     // Publish as the merchant does.
@@ -101,8 +106,13 @@ void TestPublishPreview::previewPublishPreviewAgain()
     QCOMPARE(items.size(), 1);
     QTest::mouseClick(form.RzTreeView1->viewport(), Qt::LeftButton, {},
                       form.RzTreeView1->visualItemRect(items.first()).center());
+    // The example addresses are named first; Yes publishes them.
+    messages.queueAnswer(Answer::Yes);
     QTest::mouseClick(form.Button1, Qt::LeftButton);
-    QCOMPARE(messages.texts(), QStringList());
+    QCOMPARE(messages.texts().size(), 1);
+    QVERIFY(messages.texts().first().startsWith(
+        QStringLiteral("These settings still hold example values: URL to the cgi-bin on your web "
+                       "site, ")));
     QCOMPARE(sim.commands(), QStringList{"genconfigs="});
 
     // One tax rate changed: that change and nothing else; Enter closes.
@@ -116,7 +126,7 @@ void TestPublishPreview::previewPublishPreviewAgain()
     readPreviewThenClose(&second, Qt::Key_Return);
     QTest::mouseClick(form.PreviewButton, Qt::LeftButton);
     QVERIFY(second.seen);
-    QCOMPARE(second.rows, QStringList{"Changed|taxstring CA|P=0.07|P=0.0725"});
+    QCOMPARE(second.rows, QStringList{"Changed|Regional Taxes CA (taxstring CA)|P=0.07|P=0.0725"});
     QVERIFY2(second.summary.startsWith(QLatin1String("1 difference from the configuration "
                                                      "published on ")),
              qPrintable(second.summary));

@@ -555,11 +555,28 @@ private slots:
         QCOMPARE(sim().lastRequest().field(QStringLiteral("hinv")), QStringLiteral("0"));
     }
 
-    void missingHtmlDirectorySendsNothing()
+    // A missing invoice directory is made, owner only, and the retrieval goes on.
+    void missingHtmlDirectoryIsMade()
     {
         sim().addOrders({order(4400, 5, QStringLiteral("x"))});
         RetrievalFixture f(sim());
         QVERIFY(QDir(f.home.path(QStringLiteral("data/html"))).removeRecursively());
+        f.run();
+        QCOMPARE(f.shown(), QStringList());
+        QCOMPARE(f.readFile(QStringLiteral("data/html/4400inv.html")), QByteArray("x\r\n"));
+        QCOMPARE(QFileInfo(f.home.path(QStringLiteral("data/html"))).permissions() & 0x0077,
+                 QFileDevice::Permissions());
+    }
+
+    // One that cannot be made (a file holds its name) stops before the store.
+    void unmakeableHtmlDirectorySendsNothing()
+    {
+        sim().addOrders({order(4400, 5, QStringLiteral("x"))});
+        RetrievalFixture f(sim());
+        QVERIFY(QDir(f.home.path(QStringLiteral("data/html"))).removeRecursively());
+        QFile blocker(f.home.path(QStringLiteral("data/html")));
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+        blocker.close();
         f.run();
         QCOMPARE(f.shown(),
                  QStringList{QStringLiteral(

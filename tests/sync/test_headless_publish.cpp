@@ -70,7 +70,21 @@ void TestHeadlessPublish::dryRunPublishDryRun()
         QVERIFY2(row.startsWith(QLatin1String("Added\t")), qPrintable(row));
     QCOMPARE(sim.commands(), QStringList());
 
+    // The example addresses of a new installation are not published unasked.
     r = run(home.home(), {QStringLiteral("--session"), kPublish}, "secret1\n");
+    QCOMPARE(r.exitCode, 1);
+    QVERIFY2(r.err.contains(QLatin1String(
+                 "Error: These settings still hold example values: URL to the cgi-bin on your web "
+                 "site, https location to the cgi-bin, Location of Home Page, Web Site Store "
+                 "Entrance, Location of Policies Page, Affiliate location, Order Notification "
+                 "e-mail, Information e-mail, Webmaster e-mail, Billing e-mail. Nothing was "
+                 "published; give --allow-example-values to publish them anyway.\n")),
+             qPrintable(r.err));
+    QCOMPARE(sim.commands(), QStringList());
+
+    r = run(home.home(),
+            {QStringLiteral("--session"), kPublish, QStringLiteral("--allow-example-values")},
+            "secret1\n");
     QCOMPARE(r.exitCode, 0);
     QVERIFY(r.out.contains(
         QStringLiteral("Function\tConnecting to Vendix to update general configs....")));

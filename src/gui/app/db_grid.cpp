@@ -358,7 +358,8 @@ void DbGrid::deleteCurrentRow()
     Table* t = table();
     if (!t || !t->isOpen() || m_model->rowCount() == 0)
         return;
-    if (messages().ask(QStringLiteral("Delete record?"), Buttons::YesNo) != Answer::Yes)
+    if (messages().ask(QStringLiteral("Delete record?"), Buttons::YesNo, MessageKind::Warning) !=
+        Answer::Yes)
         return;
     try {
         t->remove();

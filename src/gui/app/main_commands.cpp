@@ -85,7 +85,7 @@ const MainCommand kCommands[] = {
 
     // The first is the default item (the button itself runs it).
     {P::HelpMenu, "Main Program Help Contents", "HelpContentsItem", "the help contents", [](TMainForm& f) { f.HelpContentsClick(); }},
-    {P::HelpMenu, "Getting Started", "GettingStartedItem", "help topic 45", [](TMainForm&) { showHelpTopic(45); }},
+    {P::HelpMenu, "Getting Started", "GettingStartedItem", "TGettingStarted, one instance", [](TMainForm& f) { f.GettingStartedClick(); }},
     {P::HelpMenu, "Technical Support Information", "TechSupportItem", "help topic 60", [](TMainForm&) { showHelpTopic(60); }},
 };
 // clang-format on

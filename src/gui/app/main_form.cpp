@@ -9,6 +9,7 @@
 #include "data/table.h"
 #include "data/table_files.h"
 #include "gui/app/child_browser.h"
+#include "gui/app/getting_started.h"
 #include "gui/app/help_window.h"
 #include "gui/app/main_commands.h"
 #include "gui/app/toolbar_icons.h"
@@ -496,6 +497,14 @@ void TMainForm::HelpContentsClick()
 
 void TMainForm::HelpClick()
 {
+    // A window of its own in front (Getting Started, say) names its topic.
+    if (QWidget* active = QApplication::activeWindow(); active && active != this) {
+        const QVariant own = active->property("helpTopic");
+        if (own.isValid()) {
+            showHelpTopic(own.toInt());
+            return;
+        }
+    }
     // A child window names its topic in its "helpTopic" property.
     const QMdiSubWindow* sub = m_mdi->activeSubWindow();
     const QVariant topic = sub && sub->widget() ? sub->widget()->property("helpTopic") : QVariant();
@@ -503,6 +512,23 @@ void TMainForm::HelpClick()
         showHelpTopic(topic.toInt());
     else
         showHelpContents();
+}
+
+void TMainForm::GettingStartedClick()
+{
+    if (!m_gettingStarted)
+        m_gettingStarted = new TGettingStarted(this);
+    if (auto* steps = qobject_cast<TGettingStarted*>(m_gettingStarted.data()))
+        steps->refresh(); // a window opened before shows what was done since
+    m_gettingStarted->show();
+    m_gettingStarted->raise();
+    m_gettingStarted->activateWindow();
+}
+
+void TMainForm::showGettingStartedAtStart()
+{
+    if (TGettingStarted::showAtStart())
+        GettingStartedClick();
 }
 
 void TMainForm::ExitClick()

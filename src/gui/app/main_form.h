@@ -99,6 +99,13 @@ public slots:
     // "Help" and F1: the help topic of the active child window (its
     // "helpTopic" property), or the contents.
     void HelpClick();
+    // "Getting Started": the window of a new shop's steps, one instance.
+    void GettingStartedClick();
+
+public:
+    // At start: the Getting Started window, unless the merchant asked it
+    // away or every step is done.
+    void showGettingStartedAtStart();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -137,6 +144,7 @@ private:
     QList<std::pair<QAction*, const MainCommand*>> m_commands; // every row, built
     bool m_databaseOpen = false;
     QPointer<QMdiSubWindow> m_updateSite;
+    QPointer<QWidget> m_gettingStarted;
     QPointer<TMainDataMod> m_watchedDataModule;
     bool m_commandsEnabled = true;
     bool m_operationRunning = false; // commands disabled by a long operation

@@ -3,9 +3,11 @@
 #include "gui/mail/mail_password_dialog.h"
 
 #include "base/busy_cursor.h"
+#include "gui/app/help_window.h"
 
 #include <QApplication>
 #include <QGuiApplication>
+#include <QKeyEvent>
 
 namespace os {
 
@@ -85,9 +87,24 @@ Answer QtMessageService::answerFor(int pressed, Buttons buttons)
     }
 }
 
-Answer QtMessageService::ask(const QString& text, Buttons buttons)
+QMessageBox::Icon QtMessageService::iconFor(MessageKind kind)
 {
-    QMessageBox box(QMessageBox::Question, title(), displayText(text), standardButtons(buttons),
+    switch (kind) {
+    case MessageKind::Info:
+        return QMessageBox::Information;
+    case MessageKind::Warning:
+        return QMessageBox::Warning;
+    case MessageKind::Error:
+        return QMessageBox::Critical;
+    case MessageKind::Question:
+        break;
+    }
+    return QMessageBox::Question;
+}
+
+Answer QtMessageService::ask(const QString& text, Buttons buttons, MessageKind kind)
+{
+    QMessageBox box(iconFor(kind), title(), displayText(text), standardButtons(buttons),
                     dialogParent());
     return answerFor(box.exec(), buttons);
 }
@@ -97,10 +114,44 @@ void QtMessageService::beep()
     QApplication::beep();
 }
 
+namespace {
+
+// F1 in any window without a help key of its own: the topic of the nearest
+// widget, from the one with the focus outwards, that names one in its
+// "helpTopic" property. A window's own F1 shortcut takes the key first.
+class HelpKeyFilter : public QObject
+{
+public:
+    using QObject::QObject;
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() != QEvent::KeyPress)
+            return false;
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if (key->key() != Qt::Key_F1 || key->modifiers() != Qt::NoModifier)
+            return false;
+        for (auto* w = qobject_cast<QWidget*>(watched); w; w = w->parentWidget()) {
+            const QVariant topic = w->property("helpTopic");
+            if (topic.isValid()) {
+                showHelpTopic(topic.toInt());
+                return true;
+            }
+        }
+        return false;
+    }
+};
+
+} // namespace
+
 void installWindowServices()
 {
     static QtMessageService service;
     setMessageService(&service);
+    static HelpKeyFilter* helpKeys = nullptr;
+    if (!helpKeys) {
+        helpKeys = new HelpKeyFilter(qApp);
+        qApp->installEventFilter(helpKeys);
+    }
     TMailPasswordDialog::install();
     BusyCursor::setHandler([](bool busy) {
         if (busy)

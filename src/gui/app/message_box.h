@@ -15,12 +15,15 @@ public:
     void info(const QString& text) override;
     void warning(const QString& text) override;
     void error(const QString& text) override;
-    Answer ask(const QString& text, Buttons buttons) override;
+    using MessageService::ask;
+    Answer ask(const QString& text, Buttons buttons, MessageKind kind) override;
     void beep() override;
 
     // The standard buttons of a question, and the answer a pressed button gives.
     static QMessageBox::StandardButtons standardButtons(Buttons buttons);
     static Answer answerFor(int pressed, Buttons buttons);
+    // The icon a question of `kind` shows.
+    static QMessageBox::Icon iconFor(MessageKind kind);
 
 private:
     void show(QMessageBox::Icon icon, const QString& text);

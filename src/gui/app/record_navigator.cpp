@@ -119,8 +119,9 @@ void RecordNavigator::clicked(Button which)
         case Delete:
             if (m_onDelete)
                 m_onDelete();
-            else if (m_model->rowCount() > 0 && messages().ask(QStringLiteral("Delete record?"),
-                                                               os::Buttons::YesNo) == Answer::Yes)
+            else if (m_model->rowCount() > 0 &&
+                     messages().ask(QStringLiteral("Delete record?"), os::Buttons::YesNo,
+                                    MessageKind::Warning) == Answer::Yes)
                 t->remove();
             break;
         case Edit:

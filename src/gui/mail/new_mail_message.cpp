@@ -31,6 +31,7 @@ TNewMailMessage::TNewMailMessage(QWidget* parent) : QDialog(parent)
 {
     setObjectName(QStringLiteral("NewMailMessage"));
     setWindowTitle(QStringLiteral("New E-mail Message"));
+    setProperty("helpTopic", kHelpTopic); // F1
     resizeWithinScreen(this,
                        QSize(fontMetrics().averageCharWidth() * 90, fontMetrics().height() * 32));
 

@@ -198,7 +198,8 @@ void TOUTBOXFORM::DeleteClick()
 {
     if (!DeleteAction->isEnabled())
         return;
-    if (messages().ask(QStringLiteral("Delete record?"), Buttons::YesNo) != Answer::Yes)
+    if (messages().ask(QStringLiteral("Delete record?"), Buttons::YesNo, MessageKind::Warning) !=
+        Answer::Yes)
         return;
     try {
         MyOut->remove();
@@ -244,7 +245,7 @@ void TOUTBOXFORM::DeleteTypeClick()
     if (messages().ask(QStringLiteral("Are you sure you want to delete all of the letters in the "
                                       "outbox of type:\r\r\"") +
                            type + QStringLiteral("\" ?"),
-                       Buttons::YesNo) != Answer::Yes)
+                       Buttons::YesNo, MessageKind::Warning) != Answer::Yes)
         return;
     try {
         DeleteType->setParam(QStringLiteral("MYTYPE"), type);

@@ -148,7 +148,7 @@ void TSentItems::DeleteClick()
 void TSentItems::EmptyClick()
 {
     if (messages().ask(QStringLiteral("Are you sure you want to delete all sent items?"),
-                       Buttons::YesNo) != Answer::Yes)
+                       Buttons::YesNo, MessageKind::Warning) != Answer::Yes)
         return;
     try {
         Query1->exec();

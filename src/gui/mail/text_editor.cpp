@@ -151,7 +151,8 @@ void TTextEditor::DeleteClick()
     Table* t = docs();
     if (!t || !t->isOpen() || t->isEmpty())
         return;
-    if (messages().ask(QStringLiteral("Delete record?"), Buttons::YesNo) != Answer::Yes)
+    if (messages().ask(QStringLiteral("Delete record?"), Buttons::YesNo, MessageKind::Warning) !=
+        Answer::Yes)
         return;
     try {
         t->remove();

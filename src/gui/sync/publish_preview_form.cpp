@@ -37,6 +37,7 @@ TPublishPreviewForm::TPublishPreviewForm(const PublishPreview& preview, QWidget*
 {
     setObjectName(QStringLiteral("PublishPreviewForm"));
     setWindowTitle(QStringLiteral("Preview Changes"));
+    setProperty("helpTopic", 44); // F1
 
     SummaryLabel = new QLabel(summaryText(preview), this);
     SummaryLabel->setObjectName(QStringLiteral("SummaryLabel"));
@@ -68,8 +69,9 @@ TPublishPreviewForm::TPublishPreviewForm(const PublishPreview& preview, QWidget*
     Differences->horizontalHeader()->setStretchLastSection(true);
     for (int row = 0; row < preview.differences.size(); ++row) {
         const ConfigDifference& d = preview.differences.at(row);
-        const QStringList cells{ConfigDifference::kindName(d.kind), d.field, d.oldValue,
-                                d.newValue};
+        // The field by its caption in the settings windows, the posted name beside it.
+        const QStringList cells{ConfigDifference::kindName(d.kind), fieldCaption(d.field),
+                                d.oldValue, d.newValue};
         for (int column = 0; column < cells.size(); ++column) {
             auto* item = new QTableWidgetItem(cells.at(column));
             item->setToolTip(cells.at(column)); // long values in full

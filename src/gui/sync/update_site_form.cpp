@@ -1,5 +1,7 @@
 #include "gui/sync/update_site_form.h"
 
+#include "gui/app/getting_started.h"
+
 #include "base/busy_cursor.h"
 #include "base/error.h"
 #include "base/main_services.h"
@@ -305,7 +307,11 @@ void TUpdateSiteForm::Button1Click()
     m_session->eventLog().clear();
     m_main->CloseOtherChildWindows();
     m_session->setPassword(PassEdit->text());
-    m_session->RunSession(MainLabel->text());
+    const QString action = MainLabel->text();
+    m_session->RunSession(action);
+    if (!m_session->lastSessionFailed())
+        TGettingStarted::sessionSucceeded(action);
+    emit sessionEnded();
 }
 
 void TUpdateSiteForm::PreviewButtonClick()

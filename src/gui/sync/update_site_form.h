@@ -53,6 +53,10 @@ public:
     // question: for the program's own closing of every child window.
     void closeWithoutAsking();
 
+signals:
+    // A session started with "Start Session" ended (failed or not).
+    void sessionEnded();
+
 protected:
     void closeEvent(QCloseEvent* event) override; // FormClose
 

@@ -105,7 +105,8 @@ void TTODO::DeleteClick()
 {
     if (!DeleteAction->isEnabled())
         return;
-    if (messages().ask(QStringLiteral("Delete record?"), Buttons::YesNo) != Answer::Yes)
+    if (messages().ask(QStringLiteral("Delete record?"), Buttons::YesNo, MessageKind::Warning) !=
+        Answer::Yes)
         return;
     try {
         TODOTABLE->remove();
