@@ -105,7 +105,12 @@ QChart* makeRevenueChart(const QList<PeriodSales>& periods, SalesGrouping groupi
     money->setTitleText(QStringLiteral("Revenue ($)"));
     auto* orders = new QValueAxis;
     orders->setLabelFormat(QStringLiteral("%d"));
-    orders->setRange(0, std::max<qreal>(1.0, std::ceil(topOrders * 1.1)));
+    const qreal topCount = std::max<qreal>(1.0, std::ceil(topOrders * 1.1));
+    orders->setRange(0, topCount);
+    // Whole numbers only: a tick every whole step, never "0, 0, 1, 1, 2".
+    orders->setTickType(QValueAxis::TicksDynamic);
+    orders->setTickAnchor(0);
+    orders->setTickInterval(std::max<qreal>(1.0, std::ceil(topCount / 4)));
     orders->setTitleText(QStringLiteral("Orders"));
     chart->addAxis(x, Qt::AlignBottom);
     chart->addAxis(money, Qt::AlignLeft);
