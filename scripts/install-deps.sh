@@ -6,7 +6,8 @@ set -euo pipefail
 pkgs=(g++ cmake ninja-build pkg-config ccache qt6-base-dev libqt6opengl6-dev
       libsqlite3-dev libcurl4-openssl-dev libssl-dev openssl libcpp-httplib-dev
       python3-aiosmtpd xvfb xauth imagemagick curl clang-format qtkeychain-qt6-dev
-      poppler-utils desktop-file-utils sqlite3 dpkg-dev file librsvg2-bin xdotool)
+      poppler-utils desktop-file-utils sqlite3 dpkg-dev file librsvg2-bin xdotool
+      qt6-charts-dev dbus dbus-x11)
 missing=()
 for p in "${pkgs[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")

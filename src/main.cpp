@@ -13,9 +13,11 @@
 #include "gui/app/toolbar_icons.h"
 #include "gui/mail/new_mail_message.h"
 #include "gui/mail/outbox_form.h"
+#include "gui/sales/sales_charts.h"
 #include "gui/todo/todo.h"
 #include "mail/headless_outbox.h"
 #include "orders/order_export.h"
+#include "sales/sales_report.h"
 #include "sync/headless.h"
 #include "sync/headless_backup.h"
 #include "sync/headless_repair.h"
@@ -91,6 +93,14 @@ const Mode kModes[] = {
      [](const Args& a) {
          return os::runExportOrders(a.value(QStringLiteral("--export-orders")),
                                     a.value(QStringLiteral("--state")));
+     }},
+    // Only reads: no program lock. A .pdf FILE draws the charts (off screen).
+    {{"--sales-report", "FILE"}, {{"--from", "DATE"}, {"--to", "DATE"}, {"--by", "day|week|month"}},
+     "write the sales of --from to --to (ISO dates, both included) per day, week or month as CSV, or the printed report for a .pdf FILE", false,
+     [](const Args& a) {
+         return os::runSalesReport(a.value(QStringLiteral("--sales-report")), a.value(QStringLiteral("--from")),
+                                   a.value(QStringLiteral("--to")), a.value(QStringLiteral("--by")),
+                                   os::writeSalesReportPdf);
      }},
 };
 // clang-format on
@@ -261,9 +271,20 @@ int setHome(const Args& args)
     return 0;
 }
 
+// A headless mode that draws (the sales report as PDF) needs the windows'
+// library, off screen unless a platform is named.
+bool drawsHeadless(const CommandLine& c)
+{
+    return os::isPdfName(c.args.value(QStringLiteral("--sales-report")));
+}
+
 int runHeadless(int argc, char** argv, const CommandLine& c)
 {
-    QCoreApplication app(argc, argv);
+    if (drawsHeadless(c) && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    const std::unique_ptr<QCoreApplication> app =
+        drawsHeadless(c) ? std::make_unique<QApplication>(argc, argv)
+                         : std::make_unique<QCoreApplication>(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("Ordersentinel"));
     if (const int failed = setHome(c.args))
         return failed;

@@ -209,7 +209,7 @@ private slots:
             if (!a->isSeparator())
                 buttons << a->text();
         QCOMPARE(buttons, QStringList({"Exit", "Orders", "Customers", "Post Office", "Online",
-                                       "To-Do", "Help"}));
+                                       "To-Do", "Sales", "Help"}));
         QCOMPARE(captions(actionNamed(m_form.get(), "PostOfficeButton")->menu()),
                  QStringList({"OutBox", "-", "Sent Items", "-", "New E-mail Messages", "-",
                               "Quillform Templates", "-", "Bulk Mailer"}));

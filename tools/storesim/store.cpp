@@ -589,11 +589,12 @@ void Store::seedDemo()
         a[QStringLiteral("_id")] = nextId();
         m_accounts.append(a);
     }
-    // Orders over the last weeks before the demo day, oldest first.
-    QDateTime when(QDate(2024, 5, 6), QTime(7, 12));
+    // Orders over the last eleven months, about one a day, oldest first, so
+    // that the demo's sales charts have a year to show.
+    QDateTime when(QDate::currentDate().addDays(-335), QTime(7, 12));
     const int orders = 320;
     for (int i = 0; i < orders; ++i) {
-        when = when.addSecs(std::uniform_int_distribution<int>(600, 9000)(rng));
+        when = when.addSecs(18 * std::uniform_int_distribution<int>(600, 9000)(rng));
         const QJsonObject& account =
             m_accounts[std::uniform_int_distribution<int>(0, accounts - 1)(rng)];
         QJsonObject o = makeOrder(m_nextInv++, account, when, rng);

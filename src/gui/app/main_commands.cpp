@@ -10,6 +10,7 @@
 #include "gui/mail/sent_items.h"
 #include "gui/mail/text_editor.h"
 #include "gui/orders/orders_view.h"
+#include "gui/sales/sales_view.h"
 #include "gui/settings/manager_connection.h"
 #include "gui/settings/security_stuff.h"
 #include "gui/settings/web_docs_form.h"
@@ -75,6 +76,7 @@ const MainCommand kCommands[] = {
     {P::ToolBar, "Post Office", "PostOfficeButton", "a drop-down", nullptr, P::PostOfficeMenu, false, I::PostOffice, "Ctrl+Shift+P"},
     {P::ToolBar, "Online", "OnlineButton", "TUpdateSiteForm, maximised child window", [](TMainForm& f) { f.OnlineClick(); }, P::None, false, I::Online, "Ctrl+Shift+L"},
     {P::ToolBar, "To-Do", "ToDoButton", "TTODO, modal", [](TMainForm& f) { ToDoCommand(&f); }, P::None, false, I::ToDo, "Ctrl+Shift+T"},
+    {P::ToolBar, "Sales", "SalesButton", "TSalesView, maximised child window", [](TMainForm& f) { f.showChildBrowser<TSalesView>(); }, P::None, false, I::Sales, "Ctrl+Shift+S"},
     {P::ToolBar, "Help", "HelpButton", "the active window's help topic or the contents, and a drop-down", [](TMainForm& f) { f.HelpClick(); }, P::HelpMenu, true, I::Help, "F1"},
 
     {P::PostOfficeMenu, "OutBox", "OutBoxItem", "TOUTBOXFORM, modal", [](TMainForm& f) { OutBoxCommand(&f); }},

@@ -118,6 +118,18 @@ void drawHelp(QPainter& p)
     p.drawText(QRectF(3, 3, 26, 26), Qt::AlignCenter, QStringLiteral("?"));
 }
 
+void drawSales(QPainter& p)
+{
+    // Three bars rising, a line over them.
+    p.setPen(QPen(kInk, 1.2));
+    p.setBrush(kGold);
+    p.drawRect(QRectF(5, 18, 6, 10));
+    p.drawRect(QRectF(13, 12, 6, 16));
+    p.drawRect(QRectF(21, 6, 6, 22));
+    p.setPen(QPen(kGreen, 2.2, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    p.drawPolyline(QPolygonF({QPointF(4, 14), QPointF(14, 8), QPointF(27, 3)}));
+}
+
 } // namespace
 
 QIcon makeToolbarIcon(ToolbarIcon which)
@@ -150,6 +162,9 @@ QIcon makeToolbarIcon(ToolbarIcon which)
             break;
         case ToolbarIcon::Help:
             drawHelp(p);
+            break;
+        case ToolbarIcon::Sales:
+            drawSales(p);
             break;
         }
         p.end();

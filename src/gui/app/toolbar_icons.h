@@ -14,7 +14,8 @@ enum class ToolbarIcon
     PostOffice,
     Online,
     ToDo,
-    Help
+    Help,
+    Sales
 };
 
 QIcon makeToolbarIcon(ToolbarIcon which);
