@@ -142,7 +142,16 @@ QStringList engineObjectSql(const TableDef& def)
     }
     // The sales figures read a range of order dates with the state, total,
     // customer and method from this index alone, never the table.
-    if (def.name == QLatin1String("orders"))
+    // (An older orders layout, as the repair utility meets it, lacks some of
+    // these columns: it gets the index once it is upgraded.)
+    const auto hasAll = [&def](std::initializer_list<const char*> names) {
+        for (const char* n : names)
+            if (!def.field(QLatin1String(n)))
+                return false;
+        return true;
+    };
+    if (def.name == QLatin1String("orders") &&
+        hasAll({"IDATE", "ORDERSTATE", "TOTAL", "CUSTID", "METHOD"}))
         out << QStringLiteral("CREATE INDEX IF NOT EXISTS os_SALES ON %1 (IDATE, ORDERSTATE, "
                               "TOTAL, CUSTID, METHOD)")
                    .arg(table);
