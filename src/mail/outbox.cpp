@@ -13,6 +13,7 @@
 #include "net/smtp_client.h"
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
 
 namespace os {
 
@@ -47,6 +48,9 @@ private:
     Table& m_table;
     bool m_wasOpen;
 };
+
+// How often at most the list follows a run.
+constexpr qint64 kListFollowMs = 50;
 
 // The columns a sent message keeps, in the order the run reads them.
 enum MovedColumn
@@ -220,6 +224,7 @@ OutboxRun::Result OutboxRun::run(Table& myOut, Table& sentItems)
         }
 
         int done = 0;
+        QElapsedTimer shown;
         myOut.first();
         for (qsizetype i = 0; i < keys.size(); ++i) {
             const qint64 key = keys.at(i);
@@ -227,9 +232,13 @@ OutboxRun::Result OutboxRun::run(Table& myOut, Table& sentItems)
             const std::optional<QVariantList> stored = mover.read(key);
             if (!stored)
                 continue;
-            // The list shows the message that goes now: usually the current
-            // row already (the next after the last one sent).
-            if (myOut.eof() || myOut.value(QStringLiteral("ID")).toLongLong() != key)
+            // The list shows the message that goes now (usually the current
+            // row already, the next after the last one sent). Re-reading the
+            // list's rows costs more than a move, so on a fast server the
+            // list follows the run at most every kListFollowMs; its progress
+            // bar at every message.
+            const bool follow = !shown.isValid() || shown.elapsed() >= kListFollowMs;
+            if (follow && (myOut.eof() || myOut.value(QStringLiteral("ID")).toLongLong() != key))
                 myOut.locate(QStringLiteral("ID"), key);
             emit sending(key, done, total);
             const QString to = stored->at(kTo).toString();
@@ -266,7 +275,10 @@ OutboxRun::Result OutboxRun::run(Table& myOut, Table& sentItems)
             // Exactly the message that went, copy and removal in one commit.
             const bool wasQueued = mover.move(key, *stored);
             ++m_sent;
-            myOut.refresh(); // the list drops it and shows the next
+            if (follow) {
+                myOut.refresh(); // the list drops it and shows the next
+                shown.start();
+            }
             if (!wasQueued)
                 throw Error(QStringLiteral("The sent message \"%1\" to %2 is no longer in the "
                                            "outbox.")
@@ -278,6 +290,8 @@ OutboxRun::Result OutboxRun::run(Table& myOut, Table& sentItems)
         failure = e.text();
         result = Result::SendFailed;
     }
+    if (m_sent > 0 && myOut.isOpen() && myOut.state() == Table::State::Browse)
+        myOut.refresh(); // the rows moved since the list last followed
     if (m_sent > 0 && sentItems.isOpen() && sentItems.state() == Table::State::Browse)
         sentItems.refresh(); // a window on sent items shows the new ones
     m_client->disconnectFromServer();
