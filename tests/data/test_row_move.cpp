@@ -11,6 +11,8 @@
 #include "data/statement.h"
 #include "data/table.h"
 
+#include <QDir>
+#include <QFile>
 #include <QTest>
 
 using namespace os;
@@ -44,6 +46,8 @@ private slots:
     void movesTheRowWithItsStoredValues();
     void goneRowKeepsTheCopy();
     void failedCopyLeavesTheRowQueued();
+    void damagedFileAttachedTwice();
+    void attachInsideATransaction();
 
 private:
     qint64 queue(const QString& subject);
@@ -155,6 +159,43 @@ void TestRowMove::failedCopyLeavesTheRowQueued()
     QVERIFY(mover.move(a, *row));
     QVERIFY(column(dir(), QStringLiteral("SELECT SUBJECT FROM outbox.db")).isEmpty());
     QCOMPARE(column(dir(), QStringLiteral("SELECT SUBJECT FROM sentitems.db")), QStringList{"a"});
+}
+
+void TestRowMove::damagedFileAttachedTwice()
+{
+    // A file that is not a table file is refused, and refused alike the
+    // second time: the failed attach leaves nothing attached behind.
+    QFile damaged(QDir(dir()).filePath(QStringLiteral("order_history.db")));
+    QVERIFY(damaged.open(QIODevice::WriteOnly));
+    damaged.write(QByteArray(4096, 'x'));
+    damaged.close();
+    auto conn = Connection::forTable(dir(), QStringLiteral("sentitems"));
+    const QString expected =
+        QStringLiteral("Cannot open table %1.\rfile is not a database\rThe file is damaged. "
+                       "Restore it from a backup, or run the Ordersentinel Database Repair "
+                       "Utility (ordersentinel --repair) to save its readable rows.")
+            .arg(damaged.fileName());
+    OS_VERIFY_THROWS(DbError, conn->attach(dir(), QStringLiteral("order_history")), expected);
+    OS_VERIFY_THROWS(DbError, conn->attach(dir(), QStringLiteral("order_history")), expected);
+}
+
+void TestRowMove::attachInsideATransaction()
+{
+    // The engine keeps the synchronous setting inside a transaction: the
+    // file is attached all the same, once, and found again by its name.
+    queue(QStringLiteral("a"));
+    auto conn = Connection::forTable(dir(), QStringLiteral("sentitems"));
+    conn->exec(QStringLiteral("BEGIN"));
+    conn->exec(QStringLiteral("DELETE FROM sentitems"));
+    const QString schema = conn->attach(dir(), QStringLiteral("outbox"));
+    QCOMPARE(schema, QStringLiteral("t_outbox"));
+    QCOMPARE(conn->attach(dir(), QStringLiteral("outbox")), schema);
+    {
+        Statement count(*conn, QStringLiteral("SELECT COUNT(*) FROM t_outbox.outbox"));
+        QVERIFY(count.step());
+        QCOMPARE(count.column(0).toInt(), 1);
+    }
+    conn->exec(QStringLiteral("COMMIT"));
 }
 
 QTEST_GUILESS_MAIN(TestRowMove)
