@@ -247,6 +247,14 @@ QString Connection::attach(const QString& dir, const QString& tableName)
         execSql(m_db, QStringLiteral("DETACH DATABASE %1").arg(quoteIdent(schema)));
         throw DbError(missingTableText(path));
     }
+    // The main file's setting holds for an attached one too: a write through
+    // this connection commits without a sync of the log, as on its own. The
+    // engine refuses the change inside a transaction: the file then keeps
+    // the engine's default, which only syncs more.
+    try {
+        execSql(m_db, QStringLiteral("PRAGMA %1.synchronous=NORMAL").arg(quoteIdent(schema)));
+    } catch (const DbError&) {
+    }
     m_attached << schema;
     m_attachedPaths << canonical;
     return schema;

@@ -6,13 +6,14 @@
 #include "base/messages.h"
 #include "data/db_error.h"
 #include "data/main_data_mod.h"
-#include "data/query.h"
+#include "data/row_move.h"
 #include "data/table.h"
 #include "mail/mail_server.h"
 #include "net/mail_format.h"
 #include "net/smtp_client.h"
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
 
 namespace os {
 
@@ -47,6 +48,28 @@ private:
     Table& m_table;
     bool m_wasOpen;
 };
+
+// How often at most the list follows a run.
+constexpr qint64 kListFollowMs = 50;
+
+// The columns a sent message keeps, in the order the run reads them.
+enum MovedColumn
+{
+    kIdate,
+    kType,
+    kSubject,
+    kTo,
+    kFrom,
+    kBody
+};
+
+const QStringList& movedColumns()
+{
+    static const QStringList columns{QStringLiteral("IDATE"),   QStringLiteral("TYPE"),
+                                     QStringLiteral("SUBJECT"), QStringLiteral("TO"),
+                                     QStringLiteral("FROM"),    QStringLiteral("BODY")};
+    return columns;
+}
 
 } // namespace
 
@@ -148,21 +171,16 @@ QString OutboxRun::messagesSentText(int count)
                       : QStringLiteral("%1 messages sent").arg(count);
 }
 
-void OutboxRun::sendNextEnvelope(Query& next, qint64 key)
+void OutboxRun::sendNextEnvelope(const QVariantList& stored)
 {
     SmtpClient& c = *m_client;
     if (!c.offers(QStringLiteral("PIPELINING")))
         return;
-    next.setParam(QStringLiteral("ID"), key);
-    next.open();
-    if (!next.eof()) {
-        c.resetHeaders();
-        c.addRecipient(next.value(0).toString());
-        c.setSender(next.value(1).toString());
-        c.setBody(next.value(2).toString());
-        c.sendEnvelopeAhead();
-    }
-    next.close();
+    c.resetHeaders();
+    c.addRecipient(stored.at(kTo).toString());
+    c.setSender(stored.at(kFrom).toString());
+    c.setBody(stored.at(kBody).toString());
+    c.sendEnvelopeAhead();
 }
 
 OutboxRun::Result OutboxRun::run(Table& myOut, Table& sentItems)
@@ -185,8 +203,10 @@ OutboxRun::Result OutboxRun::run(Table& myOut, Table& sentItems)
         const int total = int(keys.size());
         emit started(total);
 
-        OpenForScope openSent(sentItems);
-        sentItems.last();
+        // Each message is read by its key and moved into sent items in one
+        // commit, with statements prepared once for the run.
+        RowMover mover(myOut.directory(), myOut.tableName(), QStringLiteral("ID"),
+                       sentItems.directory(), sentItems.tableName(), movedColumns());
 
         MailConnect connected = MailConnect::Connected;
         try {
@@ -203,41 +223,36 @@ OutboxRun::Result OutboxRun::run(Table& myOut, Table& sentItems)
             return Result::NoPassword;
         }
 
-        // The next message's envelope, read by key.
-        Query next;
-        next.setDirectory(myOut.directory());
-        next.setSql(QStringLiteral("SELECT \"TO\", \"FROM\", BODY FROM outbox.db WHERE ID = :ID"));
         int done = 0;
+        QElapsedTimer shown;
         myOut.first();
         for (qsizetype i = 0; i < keys.size(); ++i) {
             const qint64 key = keys.at(i);
             // Deleted meanwhile (by another window of the run): nothing to send.
-            // Usually the current row already (the next after the last one
-            // sent); else found by its key.
-            if (myOut.eof() || myOut.value(QStringLiteral("ID")).toLongLong() != key) {
-                if (!myOut.locate(QStringLiteral("ID"), key))
-                    continue;
-            }
+            const std::optional<QVariantList> stored = mover.read(key);
+            if (!stored)
+                continue;
+            // The list shows the message that goes now (usually the current
+            // row already, the next after the last one sent). Re-reading the
+            // list's rows costs more than a move, so on a fast server the
+            // list follows the run at most every kListFollowMs; its progress
+            // bar at every message.
+            const bool follow = !shown.isValid() || shown.elapsed() >= kListFollowMs;
+            if (follow && (myOut.eof() || myOut.value(QStringLiteral("ID")).toLongLong() != key))
+                myOut.locate(QStringLiteral("ID"), key);
             emit sending(key, done, total);
-            const QString to = myOut.value(QStringLiteral("TO")).toString();
-            const QString subject = myOut.value(QStringLiteral("SUBJECT")).toString();
-            sentItems.last();
-            sentItems.insert();
-            for (const char* column : {"SUBJECT", "TO", "FROM", "BODY", "IDATE", "TYPE"}) {
-                const QString c = QLatin1String(column);
-                sentItems.setValue(c, myOut.value(c));
-            }
+            const QString to = stored->at(kTo).toString();
+            const QString subject = stored->at(kSubject).toString();
             SmtpClient& c = *m_client;
             c.resetHeaders();
             c.setSubject(subject);
             c.clearRecipients();
             c.addRecipient(to);
-            c.setSender(myOut.value(QStringLiteral("FROM")).toString());
-            c.setBody(myOut.value(QStringLiteral("BODY")).toString());
+            c.setSender(stored->at(kFrom).toString());
+            c.setBody(stored->at(kBody).toString());
             try {
                 c.send();
             } catch (const SmtpError& e) {
-                sentItems.cancel();
                 if (e.code() == SmtpClient::InvalidAddress) {
                     // Never reached the server: this one stays with its
                     // reason, the others go.
@@ -252,20 +267,22 @@ OutboxRun::Result OutboxRun::run(Table& myOut, Table& sentItems)
             }
             // The next letter's envelope goes out now, so the server reads
             // it while this one is put away.
-            if (i + 1 < keys.size())
-                sendNextEnvelope(next, keys.at(i + 1));
+            if (i + 1 < keys.size()) {
+                if (const std::optional<QVariantList> next = mover.read(keys.at(i + 1)))
+                    sendNextEnvelope(*next);
+            }
             QCoreApplication::processEvents();
-            // The copy first: a process killed between the two steps leaves
-            // the message in both places, never in neither.
-            sentItems.post();
+            // Exactly the message that went, copy and removal in one commit.
+            const bool wasQueued = mover.move(key, *stored);
             ++m_sent;
-            // Exactly the message that went, found again by its key.
-            if (myOut.value(QStringLiteral("ID")).toLongLong() != key &&
-                !myOut.locate(QStringLiteral("ID"), key))
+            if (follow) {
+                myOut.refresh(); // the list drops it and shows the next
+                shown.start();
+            }
+            if (!wasQueued)
                 throw Error(QStringLiteral("The sent message \"%1\" to %2 is no longer in the "
                                            "outbox.")
                                 .arg(subject, to));
-            myOut.remove();
             emit messageSent(to, subject);
             emit advanced(++done, total);
         }
@@ -273,6 +290,10 @@ OutboxRun::Result OutboxRun::run(Table& myOut, Table& sentItems)
         failure = e.text();
         result = Result::SendFailed;
     }
+    if (m_sent > 0 && myOut.isOpen() && myOut.state() == Table::State::Browse)
+        myOut.refresh(); // the rows moved since the list last followed
+    if (m_sent > 0 && sentItems.isOpen() && sentItems.state() == Table::State::Browse)
+        sentItems.refresh(); // a window on sent items shows the new ones
     m_client->disconnectFromServer();
     m_running = false;
     if (result == Result::Done && !m_held.isEmpty())

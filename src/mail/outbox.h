@@ -4,6 +4,7 @@
 #include <QObject>
 #include <QString>
 #include <QStringList>
+#include <QVariant>
 
 #include <memory>
 #include <optional>
@@ -11,7 +12,6 @@
 namespace os {
 
 class SmtpClient;
-class Query;
 class SmtpError;
 class Table;
 
@@ -130,8 +130,9 @@ signals:
     void finished(OutboxRun::Result result);
 
 private:
-    // Sends the envelope of the message with this key ahead (PIPELINING).
-    void sendNextEnvelope(Query& next, qint64 key);
+    // Sends the envelope of the next message ahead (PIPELINING); `stored` are
+    // its columns in the order the run reads them.
+    void sendNextEnvelope(const QVariantList& stored);
 
     std::unique_ptr<SmtpClient> m_client;
     bool m_running = false;
