@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <vector>
 
 namespace os {
 
@@ -52,25 +53,6 @@ qint64 orderCents(double total)
     return r >= 0 ? qint64(r + 0.5) : -qint64(-r + 0.5);
 }
 
-// Runs the rows of [from, to] through `each(date, noState, state, cents,
-// hasCustomer, customer, noMethod, method)`; an order without a total brings
-// no cents. Throws DbError.
-template <typename Each>
-void forEachOrder(const QString& dir, const QDate& from, const QDate& to, Each each)
-{
-    auto conn = Connection::forTable(dir, QStringLiteral("orders"));
-    Statement st(*conn, QLatin1String(kSalesRows));
-    st.bind(1, from.toString(Qt::ISODate));
-    st.bind(2, to.addDays(1).toString(Qt::ISODate));
-    while (st.step()) {
-        const bool noTotal = st.isNull(2);
-        const bool noCustomer = st.isNull(3);
-        each(st.text(0), st.isNull(1), st.text(1), noTotal ? 0 : orderCents(st.real(2)),
-             !noCustomer, noCustomer ? 0 : st.integer(3), st.isNull(4), st.text(4));
-    }
-    st.reset(); // lets go of the read snapshot at once
-}
-
 // The sales per day of [from, to] and, when asked, the sums per state, per
 // payment method and per customer, all in one pass over the sales index.
 struct OnePass
@@ -105,44 +87,67 @@ OnePass readOnePass(const QString& dir, const QDate& from, const QDate& to, bool
     OnePass p;
     if (!from.isValid() || !to.isValid() || to < from)
         return p;
+    // Customer numbers are small: their sums sit in a table by number, the
+    // rare other one in a hash.
+    constexpr qint64 kDense = 1 << 22;
+    std::vector<std::pair<qint64, qint64>> dense;
     QByteArray dayText;
     qsizetype day = -1; // the day of the last counted order in p.days
-    forEachOrder(dir, from, to,
-                 [&](QByteArrayView date, bool noState, QByteArrayView state, qint64 cents,
-                     bool hasCustomer, qint64 customer, bool noMethod, QByteArrayView method) {
-                     const bool count = counted(noState, state);
-                     if (everything) {
-                         OnePass::Named* s = namedFor(p.states, noState, state, true);
-                         ++s->orders;
-                         s->cents += cents;
-                     }
-                     if (!count)
-                         return;
-                     if (everything) {
-                         OnePass::Named* m = namedFor(p.methods, noMethod, method, false);
-                         ++m->orders;
-                         m->cents += cents;
-                         if (hasCustomer) {
-                             auto& c = p.customers[customer];
-                             ++c.first;
-                             c.second += cents;
-                         }
-                     }
-                     const QByteArrayView d = date.first(std::min<qsizetype>(10, date.size()));
-                     if (day < 0 || d != QByteArrayView(dayText)) {
-                         dayText = d.toByteArray();
-                         const QDate when = QDate::fromString(QLatin1String(dayText), Qt::ISODate);
-                         if (!when.isValid()) {
-                             day = -1;
-                             dayText.clear();
-                             return;
-                         }
-                         p.days.append(DaySales{when, 0, 0});
-                         day = p.days.size() - 1;
-                     }
-                     ++p.days[day].orders;
-                     p.days[day].cents += cents;
-                 });
+    auto conn = Connection::forTable(dir, QStringLiteral("orders"));
+    Statement st(*conn, QLatin1String(kSalesRows));
+    st.bind(1, from.toString(Qt::ISODate));
+    st.bind(2, to.addDays(1).toString(Qt::ISODate));
+    while (st.step()) {
+        // The engine gives no text for an empty value and 0 for an empty total.
+        const QByteArrayView state = st.text(1);
+        const qint64 cents = orderCents(st.real(2));
+        if (everything) {
+            OnePass::Named* s = namedFor(p.states, state.isNull(), state, true);
+            ++s->orders;
+            s->cents += cents;
+        }
+        if (!counted(state.isNull(), state))
+            continue;
+        if (everything) {
+            const QByteArrayView method = st.text(4);
+            OnePass::Named* m = namedFor(p.methods, method.isNull(), method, false);
+            ++m->orders;
+            m->cents += cents;
+            if (!st.isNull(3)) {
+                const qint64 customer = st.integer(3);
+                std::pair<qint64, qint64>* c = nullptr;
+                if (customer >= 0 && customer < kDense) {
+                    if (customer >= qint64(dense.size()))
+                        dense.resize(std::max<size_t>(size_t(customer) + 1, dense.size() * 2));
+                    c = &dense[size_t(customer)];
+                } else {
+                    c = &p.customers[customer];
+                }
+                ++c->first;
+                c->second += cents;
+            }
+        }
+        const QByteArrayView date = st.text(0);
+        const QByteArrayView d = date.first(std::min<qsizetype>(10, date.size()));
+        if (day < 0 || d != QByteArrayView(dayText)) {
+            dayText = d.toByteArray();
+            const QDate when = QDate::fromString(QLatin1String(dayText), Qt::ISODate);
+            if (!when.isValid()) {
+                day = -1;
+                dayText.clear();
+                continue;
+            }
+            p.days.append(DaySales{when, 0, 0});
+            day = p.days.size() - 1;
+        }
+        ++p.days[day].orders;
+        p.days[day].cents += cents;
+    }
+    st.reset(); // lets go of the read snapshot at once
+    for (size_t i = 0; i < dense.size(); ++i) {
+        if (dense[i].first > 0)
+            p.customers.insert(qint64(i), dense[i]);
+    }
     for (const DaySales& d : p.days) {
         p.orders += d.orders;
         p.cents += d.cents;
@@ -243,9 +248,23 @@ SalesFigures readSalesFigures(const QString& dir, const QDate& from, const QDate
     nameCustomers(dir, from, to, customers);
     f.bestCustomers = customers;
     // A year before: 29 February falls back to the 28th.
-    const OnePass before = readOnePass(dir, from.addYears(-1), to.addYears(-1), false);
-    f.lastYearOrders = before.orders;
-    f.lastYearCents = before.cents;
+    // Only two sums there: the engine adds them up without a row leaving it.
+    const QDate beforeFrom = from.addYears(-1);
+    const QDate beforeTo = to.addYears(-1);
+    if (beforeFrom.isValid() && beforeTo.isValid() && beforeFrom <= beforeTo) {
+        auto conn = Connection::forTable(dir, QStringLiteral("orders"));
+        Statement st(*conn, QStringLiteral("SELECT COUNT(*), SUM(ROUND(TOTAL * 100)) FROM orders "
+                                           "WHERE IDATE >= ?1 AND IDATE < ?2 AND (ORDERSTATE IS "
+                                           "NULL OR ORDERSTATE COLLATE NOCASE NOT IN ('Void', "
+                                           "'AutoVoid'))"));
+        st.bind(1, beforeFrom.toString(Qt::ISODate));
+        st.bind(2, beforeTo.addDays(1).toString(Qt::ISODate));
+        if (st.step()) {
+            f.lastYearOrders = st.integer(0);
+            f.lastYearCents = st.isNull(1) ? 0 : std::llround(st.real(1));
+        }
+        st.reset();
+    }
     return f;
 }
 
