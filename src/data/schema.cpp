@@ -141,8 +141,13 @@ QStringList engineObjectSql(const TableDef& def)
         }
     }
     // The sales figures read a range of order dates with the state, total,
-    // customer and method from this index alone, never the table.
-    if (def.name == QLatin1String("orders"))
+    // customer and method from this index alone, never the table. A table of
+    // an older layout without these columns gets it once it is upgraded.
+    const bool hasSalesColumns =
+        def.field(QStringLiteral("IDATE")) && def.field(QStringLiteral("ORDERSTATE")) &&
+        def.field(QStringLiteral("TOTAL")) && def.field(QStringLiteral("CUSTID")) &&
+        def.field(QStringLiteral("METHOD"));
+    if (def.name == QLatin1String("orders") && hasSalesColumns)
         out << QStringLiteral("CREATE INDEX IF NOT EXISTS os_SALES ON %1 (IDATE, ORDERSTATE, "
                               "TOTAL, CUSTID, METHOD)")
                    .arg(table);
