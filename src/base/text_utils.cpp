@@ -183,6 +183,11 @@ void appendUrlEncoded(QByteArray& out, QStringView text, StoreCharset charset)
     out.truncate(o - out.constData());
 }
 
+void appendUrlEncodedUtf8(QByteArray& out, QByteArrayView utf8)
+{
+    encodeBytes(out, utf8);
+}
+
 QByteArray UrlEncode(const QString& text)
 {
     QByteArray out;

@@ -21,6 +21,8 @@ QByteArray UrlEncode(const QString& text, StoreCharset charset);
 // The same, appended to `out` (for a long text built piece by piece).
 void appendUrlEncoded(QByteArray& out, QStringView text);
 void appendUrlEncoded(QByteArray& out, QStringView text, StoreCharset charset);
+// The same for text already in UTF-8 (a value straight from a table file).
+void appendUrlEncodedUtf8(QByteArray& out, QByteArrayView utf8);
 
 // Replaces every occurrence of tag in text by value. The match ignores the case
 // of the ASCII letters A-Z only. A value is never searched again (so a value

@@ -141,13 +141,17 @@ QStringList engineObjectSql(const TableDef& def)
         }
     }
     // The sales figures read a range of order dates with the state, total,
-    // customer and method from this index alone, never the table. A table of
-    // an older layout without these columns gets it once it is upgraded.
-    const bool hasSalesColumns =
-        def.field(QStringLiteral("IDATE")) && def.field(QStringLiteral("ORDERSTATE")) &&
-        def.field(QStringLiteral("TOTAL")) && def.field(QStringLiteral("CUSTID")) &&
-        def.field(QStringLiteral("METHOD"));
-    if (def.name == QLatin1String("orders") && hasSalesColumns)
+    // customer and method from this index alone, never the table.
+    // (An older orders layout, as the repair utility meets it, lacks some of
+    // these columns: it gets the index once it is upgraded.)
+    const auto hasAll = [&def](std::initializer_list<const char*> names) {
+        for (const char* n : names)
+            if (!def.field(QLatin1String(n)))
+                return false;
+        return true;
+    };
+    if (def.name == QLatin1String("orders") &&
+        hasAll({"IDATE", "ORDERSTATE", "TOTAL", "CUSTID", "METHOD"}))
         out << QStringLiteral("CREATE INDEX IF NOT EXISTS os_SALES ON %1 (IDATE, ORDERSTATE, "
                               "TOTAL, CUSTID, METHOD)")
                    .arg(table);

@@ -202,6 +202,22 @@ qint64 Statement::integer(int column) const
     return sqlite3_column_int64(m_stmt, column);
 }
 
+Statement::Storage Statement::storage(int column) const
+{
+    switch (sqlite3_column_type(m_stmt, column)) {
+    case SQLITE_INTEGER:
+        return Storage::Integer;
+    case SQLITE_FLOAT:
+        return Storage::Real;
+    case SQLITE_TEXT:
+        return Storage::Text;
+    case SQLITE_BLOB:
+        return Storage::Blob;
+    default:
+        return Storage::Null;
+    }
+}
+
 QVariant Statement::column(int column) const
 {
     switch (sqlite3_column_type(m_stmt, column)) {

@@ -50,6 +50,16 @@ public:
     QByteArrayView text(int column) const;
     double real(int column) const;
     qint64 integer(int column) const;
+    // The engine's own type of the value (what column() would hand out).
+    enum class Storage
+    {
+        Null,
+        Integer,
+        Real,
+        Text,
+        Blob
+    };
+    Storage storage(int column) const;
 
 private:
     sqlite3* m_db;

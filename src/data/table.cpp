@@ -1123,6 +1123,26 @@ qint64 Table::Cells::integer(int i) const
     return m_st.integer(i);
 }
 
+bool Table::Cells::isInteger(int i) const
+{
+    return m_st.storage(i) == Statement::Storage::Integer;
+}
+
+bool Table::Cells::isReal(int i) const
+{
+    return m_st.storage(i) == Statement::Storage::Real;
+}
+
+bool Table::Cells::isText(int i) const
+{
+    return m_st.storage(i) == Statement::Storage::Text;
+}
+
+QVariant Table::Cells::stored(int i) const
+{
+    return m_st.column(i);
+}
+
 void Table::scan(const QStringList& fields, const std::function<void(const Cells&)>& visit) const
 {
     requireOpen();

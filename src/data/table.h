@@ -151,6 +151,12 @@ public:
         QByteArrayView text(int i) const; // UTF-8; valid during the call only
         double number(int i) const;
         qint64 integer(int i) const;
+        // The engine's type of the value, and the value as scan(row) hands
+        // it out (for the rare value a streaming reader cannot take as is).
+        bool isInteger(int i) const;
+        bool isReal(int i) const;
+        bool isText(int i) const;
+        QVariant stored(int i) const;
 
     private:
         friend class Table;

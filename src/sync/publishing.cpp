@@ -73,41 +73,61 @@ struct UnreadableRow
 };
 
 // One column, as the file holds it, in the form the store reads.
-QString columnText(const QVariant& stored, FieldType type, const QString& point)
+QString columnText(const Table::Cells& cells, int i, FieldType type, const QString& point)
 {
-    const int kind = stored.typeId();
     switch (type) {
     case FieldType::Alpha:
     case FieldType::Memo:
-        return stored.toString();
+    case FieldType::Timestamp:
+    case FieldType::Date:
+        return cells.stored(i).toString(); // dates as their ISO text
     case FieldType::Logical:
-        if (stored.isNull())
+        if (cells.isNull(i))
             return QStringLiteral("0");
-        if (kind != QMetaType::LongLong && kind != QMetaType::Double)
-            throw UnreadableRow{};
-        return stored.toDouble() != 0 ? QStringLiteral("1") : QStringLiteral("0");
+        if (cells.isInteger(i))
+            return cells.integer(i) != 0 ? QStringLiteral("1") : QStringLiteral("0");
+        if (cells.isReal(i))
+            return cells.number(i) != 0 ? QStringLiteral("1") : QStringLiteral("0");
+        throw UnreadableRow{};
     case FieldType::Long:
     case FieldType::Short:
     case FieldType::Autoinc:
-        if (stored.isNull())
+        if (cells.isNull(i))
             return {};
-        if (kind == QMetaType::LongLong)
-            return QString::number(stored.toLongLong());
-        if (kind == QMetaType::Double && std::trunc(stored.toDouble()) == stored.toDouble())
-            return QString::number(qint64(stored.toDouble()));
+        if (cells.isInteger(i))
+            return QString::number(cells.integer(i));
+        if (cells.isReal(i) && std::trunc(cells.number(i)) == cells.number(i))
+            return QString::number(qint64(cells.number(i)));
         throw UnreadableRow{};
     case FieldType::Money:
     case FieldType::Number:
-        if (stored.isNull())
+        if (cells.isNull(i))
             return {};
-        if (kind != QMetaType::LongLong && kind != QMetaType::Double)
+        if (!cells.isInteger(i) && !cells.isReal(i))
             throw UnreadableRow{};
-        return generalText(stored.toDouble(), 15, point);
-    case FieldType::Timestamp:
-    case FieldType::Date:
-        return stored.toString(); // ISO text
+        return generalText(cells.number(i), 15, point);
     }
     return {};
+}
+
+// ASCII text without "^" or ":", the characters every separator starts with.
+bool plainAscii(QByteArrayView bytes)
+{
+    for (const char c : bytes) {
+        if (static_cast<unsigned char>(c) >= 0x80 || c == '^' || c == ':')
+            return false;
+    }
+    return true;
+}
+
+// The record's key (its first column) as a refusal names it.
+QString keyText(const Table::Cells& cells, const QList<FieldType>& types, const QString& point)
+{
+    try {
+        return columnText(cells, 0, types.at(0), point);
+    } catch (const UnreadableRow&) {
+        return cells.stored(0).toString();
+    }
 }
 
 QString separatorRefusal(const RateTableFormat& format, qint64 row, const QString& key,
@@ -390,12 +410,10 @@ std::optional<QByteArray> buildRateTable(const RateTableFormat& format, Table& t
         log(QStringLiteral("Function"), format.startLine);
 
     const TableDef& def = table.def();
-    QList<int> columns;
     QList<FieldType> types;
     for (const QString& name : format.columns) {
         const int at = def.fieldIndex(name);
         Q_ASSERT(at >= 0);
-        columns << at;
         types << def.fields.at(at).type;
     }
 
@@ -410,28 +428,50 @@ std::optional<QByteArray> buildRateTable(const RateTableFormat& format, Table& t
     const QByteArray separator = UrlEncode(QString::fromLatin1(RateColumnSeparator));
     const QByteArray terminator = UrlEncode(format.terminator);
     QByteArray encoded = '&' + format.field.toLatin1() + '=';
-    QStringList values(columns.size());
+    const qsizetype count = format.columns.size();
+    // A record's columns, encoded, until the whole record was checked.
+    QByteArray record;
     qint64 row = 0;
     try {
-        // One statement through the whole table in primary-index order.
-        table.scan([&](const QVariantList& stored) {
+        // One statement through the whole table in primary-index order,
+        // reading only the record's columns straight from the engine.
+        table.scan(format.columns, [&](const Table::Cells& cells) {
             ++row;
-            for (qsizetype i = 0; i < columns.size(); ++i) {
-                values[i] = columnText(stored.at(columns.at(i)), types.at(i), point);
-                if (isTextType(types.at(i))) {
-                    const QString found = separatorInColumnText(format, i, values.at(i));
+            record.clear();
+            for (qsizetype i = 0; i < count; ++i) {
+                if (i > 0)
+                    record += separator;
+                const int c = int(i);
+                const FieldType type = types.at(i);
+                if (isTextType(type) && cells.isText(c)) {
+                    const QByteArrayView bytes = cells.text(c);
+                    // Most texts are plain ASCII without a character that
+                    // starts a separator: encoded from the engine's bytes.
+                    if (plainAscii(bytes)) {
+                        appendUrlEncodedUtf8(record, bytes);
+                        continue;
+                    }
+                    const QString text = QString::fromUtf8(bytes);
+                    const QString found = separatorInColumnText(format, i, text);
                     if (!found.isEmpty())
-                        throw SessionError(separatorRefusal(format, row, values.at(0),
+                        throw SessionError(separatorRefusal(format, row,
+                                                            keyText(cells, types, point),
+                                                            format.columns.at(i), found));
+                    appendUrlEncoded(record, text);
+                    continue;
+                }
+                const QString text = columnText(cells, c, type, point);
+                if (isTextType(type)) {
+                    const QString found = separatorInColumnText(format, i, text);
+                    if (!found.isEmpty())
+                        throw SessionError(separatorRefusal(format, row,
+                                                            keyText(cells, types, point),
                                                             format.columns.at(i), found));
                 }
+                appendUrlEncoded(record, text);
             }
-            for (qsizetype i = 0; i < values.size(); ++i) {
-                if (i > 0)
-                    encoded += separator;
-                appendUrlEncoded(encoded, values.at(i));
-            }
+            encoded += record;
             encoded += terminator;
-            return true;
         });
     } catch (const SessionError&) {
         throw;

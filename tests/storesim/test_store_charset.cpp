@@ -157,7 +157,9 @@ void TestStoreCharset::roundTrip()
     // Publishing: the company name goes out in the store's set and arrives whole.
     settings().CompanyName = kCompany;
     QVERIFY(SaveSettings());
-    r = run(home.home(), {QStringLiteral("--session"), kPublish}, "secret1\n");
+    r = run(home.home(),
+            {QStringLiteral("--session"), kPublish, QStringLiteral("--allow-example-values")},
+            "secret1\n");
     QVERIFY2(r.exitCode == 0, qPrintable(r.err));
     const StoreSim::Request last = sim.lastRequest();
     QVERIFY2(last.body.contains("&" + companyOnTheWire + "&"), last.body.left(400).constData());
@@ -182,12 +184,17 @@ void TestStoreCharset::refusedCharacters()
     QVERIFY(SaveSettings());
 
     // A publish that would carry "Ł" is not sent, nor is its dry run any good.
-    Run r = run(home.home(), {QStringLiteral("--session"), kPublish}, "secret1\n");
+    Run r = run(home.home(),
+                {QStringLiteral("--session"), kPublish, QStringLiteral("--allow-example-values")},
+                "secret1\n");
     QCOMPARE(r.exitCode, 1);
     QCOMPARE(r.lastError(),
              refusal(QStringLiteral("windows-1252"), QStringLiteral("Ł"), QStringLiteral("0141")));
     QVERIFY(!sim.commands().contains(QStringLiteral("genconfigs=")));
-    r = run(home.home(), {QStringLiteral("--session"), kPublish, QStringLiteral("--dry-run")}, {});
+    r = run(home.home(),
+            {QStringLiteral("--session"), kPublish, QStringLiteral("--dry-run"),
+             QStringLiteral("--allow-example-values")},
+            {});
     QCOMPARE(r.exitCode, 1);
     QCOMPARE(r.lastError(),
              refusal(QStringLiteral("windows-1252"), QStringLiteral("Ł"), QStringLiteral("0141")));
@@ -209,7 +216,9 @@ void TestStoreCharset::refusedCharacters()
     QVERIFY2(utf8.isRunning(), qPrintable(utf8.errorString()));
     settings().VendixManagerURL = utf8.url();
     QVERIFY(SaveSettings());
-    r = run(home.home(), {QStringLiteral("--session"), kPublish}, "secret1\n");
+    r = run(home.home(),
+            {QStringLiteral("--session"), kPublish, QStringLiteral("--allow-example-values")},
+            "secret1\n");
     QVERIFY2(r.exitCode == 0, qPrintable(r.err));
     bool found = false;
     for (const auto& [name, value] : utf8.lastConfig())

@@ -102,6 +102,7 @@ private slots:
     void wrongPassword();
     void tableThatCannotBeOpened();
     void rowThatCannotBeRead();
+    void storedFormsOfRateText();
     void separatorInRateTextPostsNothing();
     void previewAfterOneTaxRateChanged();
     void commaDecimalLocale();
@@ -389,6 +390,22 @@ void TestPublishing::rowThatCannotBeRead()
     QCOMPARE(m_messages->texts(), QStringList());
     QVERIFY(!m_session->lastSessionFailed());
     QVERIFY(!m_data->Coupons->isOpen());
+}
+
+void TestPublishing::storedFormsOfRateText()
+{
+    // Accented text goes out in the store's character set, a colon that starts no
+    // terminator as plain text, a whole discount without decimals.
+    exec(QStringLiteral("INSERT INTO gift.db (GIFTDELNAME, GIFTFEE) VALUES "
+                        "('Geschenkbox f\u00fcr Z\u00fcrich', 2), (12, 1.25)"));
+    exec(QStringLiteral("INSERT INTO coupons.db (CODE, DISCOUNT) VALUES ('Note: 10', 3)"));
+    QCOMPARE(publish(),
+             defaultsWith({{"&gifts_data=&",
+                            "&gifts_data=12%5e1%2e25%3aGIFT%3aGeschenkbox+f%fcr+Z%fcrich%5e2%"
+                            "3aGIFT%3a&"},
+                           {"&couponsstring=&", "&couponsstring=Note%3a+10%5e3%3aCOUPON%3a&"}}));
+    QVERIFY(!m_session->lastSessionFailed());
+    QCOMPARE(m_messages->texts(), QStringList());
 }
 
 void TestPublishing::separatorInRateTextPostsNothing()
