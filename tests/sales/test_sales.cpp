@@ -6,6 +6,7 @@
 #include "common/temp_home.h"
 
 #include "data/main_data_mod.h"
+#include "data/query.h"
 #include "sales/sales_figures.h"
 
 #include <QDir>
@@ -173,6 +174,98 @@ class TestSales : public QObject
         }
     }
 
+    // Rows of a grouped query run by the engine itself over the same table,
+    // as "NAME n/cents" (NAME case-folded where the engine groups ignoring it).
+    QStringList engineRows(const QString& sql, const QDate& from, const QDate& to,
+                           bool foldName = false)
+    {
+        Query q;
+        q.setDirectory(m_home->dataDir());
+        q.setSql(sql);
+        q.setParam("SINCE", from.toString(Qt::ISODate));
+        q.setParam("UNTIL", to.addDays(1).toString(Qt::ISODate));
+        q.open();
+        QStringList out;
+        for (; !q.eof(); q.next()) {
+            QString name = q.value(0).toString();
+            if (foldName)
+                name = name.toLower();
+            out << QString("%1 %2/%3")
+                       .arg(name)
+                       .arg(q.value(1).toLongLong())
+                       .arg(std::llround(q.value(2).toDouble()));
+        }
+        q.close();
+        return out;
+    }
+
+    static QStringList rowsOf(const QList<NamedSales>& list, bool foldName = false,
+                              bool withId = false)
+    {
+        QStringList out;
+        for (const NamedSales& s : list)
+            out << QString("%1%2 %3/%4")
+                       .arg(withId ? QString::number(s.custId) + " " : QString())
+                       .arg(foldName ? s.name.toLower() : s.name)
+                       .arg(s.orders)
+                       .arg(s.cents);
+        return out;
+    }
+
+    // Every figure of the window for [from, to] against grouped queries the
+    // engine runs on its own: per day, per state, per method, the best
+    // customers and the year before.
+    void compareWithEngine(const QDate& from, const QDate& to)
+    {
+        const QString in = "IDATE >= :SINCE AND IDATE < :UNTIL";
+        const QString counted =
+            "(ORDERSTATE IS NULL OR ORDERSTATE COLLATE NOCASE NOT IN ('Void', 'AutoVoid'))";
+        const QString perDay = QString("SELECT substr(IDATE, 1, 10), COUNT(*), "
+                                       "SUM(ROUND(TOTAL * 100)) FROM orders.db WHERE %1 AND %2 "
+                                       "GROUP BY 1 ORDER BY 1")
+                                   .arg(in, counted);
+        const SalesFigures f = readSalesFigures(m_home->dataDir(), from, to);
+        QStringList days;
+        qint64 n = 0, c = 0;
+        for (const DaySales& d : f.days) {
+            days << QString("%1 %2/%3").arg(d.day.toString(Qt::ISODate)).arg(d.orders).arg(d.cents);
+            n += d.orders;
+            c += d.cents;
+        }
+        QCOMPARE(days, engineRows(perDay, from, to));
+        QCOMPARE(f.orders, n);
+        QCOMPARE(f.cents, c);
+        // States alike but for case are one; which spelling names them is the
+        // engine's choice, so names are compared folded.
+        QStringList states = rowsOf(f.states, true);
+        QStringList engineStates = engineRows(
+            QString(
+                "SELECT ORDERSTATE, COUNT(*) AS N, SUM(ROUND(TOTAL * 100)) FROM orders.db "
+                "WHERE %1 GROUP BY ORDERSTATE COLLATE NOCASE ORDER BY N DESC, lower(ORDERSTATE)")
+                .arg(in),
+            from, to, true);
+        QCOMPARE(states, engineStates);
+        QCOMPARE(rowsOf(f.methods),
+                 engineRows(QString("SELECT METHOD, COUNT(*), SUM(ROUND(TOTAL * 100)) AS C FROM "
+                                    "orders.db WHERE %1 AND %2 GROUP BY METHOD ORDER BY C DESC, "
+                                    "METHOD")
+                                .arg(in, counted),
+                            from, to));
+        QCOMPARE(rowsOf(f.bestCustomers, false, true),
+                 engineRows(QString("SELECT CUSTID || ' ' || MAX(NAME), COUNT(*), "
+                                    "SUM(ROUND(TOTAL * 100)) AS C FROM orders.db WHERE %1 AND %2 "
+                                    "AND CUSTID IS NOT NULL GROUP BY CUSTID ORDER BY C DESC, "
+                                    "CUSTID LIMIT 10")
+                                .arg(in, counted),
+                            from, to));
+        const QStringList before =
+            engineRows(QString("SELECT 'all', COUNT(*), SUM(ROUND(TOTAL * 100)) FROM orders.db "
+                               "WHERE %1 AND %2")
+                           .arg(in, counted),
+                       from.addYears(-1), to.addYears(-1));
+        QCOMPARE(QString("all %1/%2").arg(f.lastYearOrders).arg(f.lastYearCents), before.value(0));
+    }
+
 private slots:
     void init()
     {
@@ -294,6 +387,87 @@ private slots:
         for (const NamedSales& s : f.bestCustomers)
             best << QString("%1 %2=%3").arg(s.custId).arg(s.name).arg(s.cents);
         QCOMPARE(best, QStringList({"1 Ann=10000", "2 Bob=2500", "3 Cy=2500"}));
+    }
+
+    // Every figure read in one pass over the sales index is the figure the
+    // engine's grouped queries give: states in any case, orders without a
+    // state, method or total, a customer under two names, tied customers,
+    // halves of a cent, a day at midnight, the year before.
+    void onePassAgreesWithTheEngine()
+    {
+        addMixedOrders();
+        QRandomGenerator rng(28);
+        const QStringList methods = {"Visa", "Check", "PayPal", "visa"};
+        for (int i = 0; i < 150; ++i) {
+            const QDateTime when(QDate(2025, 11, 20).addDays(rng.bounded(50)),
+                                 QTime(rng.bounded(24), rng.bounded(60)));
+            add(when, i % 7 == 0 ? "Void" : "Complete", rng.bounded(1, 90000), rng.bounded(1, 40),
+                methods.at(rng.bounded(methods.size())), QString("Name %1").arg(rng.bounded(3)));
+        }
+        // Totals with fractions of a cent, rounded one by one.
+        Query q;
+        q.setDirectory(m_home->dataDir());
+        q.setSql("UPDATE orders.db SET TOTAL = TOTAL + 0.005 WHERE INV % 3 = 0");
+        q.exec();
+        QVERIFY(q.rowsAffected() > 100);
+        q.setSql("UPDATE orders.db SET METHOD = NULL, TOTAL = NULL WHERE INV % 41 = 0");
+        q.exec();
+        q.setSql("UPDATE orders.db SET CUSTID = NULL WHERE INV % 43 = 0");
+        q.exec();
+        compareWithEngine(QDate(2026, 12, 1), QDate(2027, 1, 10));
+        compareWithEngine(QDate(2026, 11, 15), QDate(2026, 11, 15));
+        compareWithEngine(QDate(2027, 3, 1), QDate(2027, 3, 31)); // nothing at all
+        const SalesFigures f =
+            readSalesFigures(m_home->dataDir(), QDate(2026, 12, 1), QDate(2027, 1, 10));
+        QVERIFY(f.orders > 100);
+        QVERIFY(f.lastYearOrders > 10);
+        QCOMPARE(f.bestCustomers.size(), 10);
+    }
+
+    // The figures follow the orders at once: an order voided, re-priced,
+    // moved to another day and deleted.
+    void figuresFollowChangedOrders()
+    {
+        add(QDateTime(QDate(2026, 12, 1), QTime(0, 0)), "New", 10000, 1, "Visa", "Ann");
+        add(QDateTime(QDate(2026, 12, 1), QTime(23, 59, 59)), "Complete", 2550, 2, "Check", "Bob");
+        add(QDateTime(QDate(2026, 12, 2), QTime(8, 0)), "Shipped", 700, 2, "Check", "Bob");
+        const QDate from(2026, 12, 1);
+        const QDate to(2026, 12, 31);
+        auto figures = [&] {
+            const SalesFigures f = readSalesFigures(m_home->dataDir(), from, to);
+            QStringList out;
+            for (const DaySales& d : f.days)
+                out << QString("%1 %2/%3")
+                           .arg(d.day.toString(Qt::ISODate))
+                           .arg(d.orders)
+                           .arg(d.cents);
+            out << rowsOf(f.states) << rowsOf(f.bestCustomers, false, true);
+            return out;
+        };
+        auto change = [&](const QString& sql) {
+            Query q;
+            q.setDirectory(m_home->dataDir());
+            q.setSql(sql);
+            q.exec();
+            QCOMPARE(q.rowsAffected(), 1);
+        };
+        QCOMPARE(figures(),
+                 QStringList({"2026-12-01 2/12550", "2026-12-02 1/700", "Complete 1/2550",
+                              "New 1/10000", "Shipped 1/700", "1 Ann 1/10000", "2 Bob 2/3250"}));
+        change("UPDATE orders.db SET ORDERSTATE = 'Void' WHERE INV = 1");
+        QCOMPARE(figures(), QStringList({"2026-12-01 1/2550", "2026-12-02 1/700", "Complete 1/2550",
+                                         "Shipped 1/700", "Void 1/10000", "2 Bob 2/3250"}));
+        change("UPDATE orders.db SET TOTAL = 12.35 WHERE INV = 3");
+        QCOMPARE(figures(),
+                 QStringList({"2026-12-01 1/2550", "2026-12-02 1/1235", "Complete 1/2550",
+                              "Shipped 1/1235", "Void 1/10000", "2 Bob 2/3785"}));
+        change("UPDATE orders.db SET IDATE = '2026-12-02T00:00:00' WHERE INV = 2");
+        QCOMPARE(figures(), QStringList({"2026-12-02 2/3785", "Complete 1/2550", "Shipped 1/1235",
+                                         "Void 1/10000", "2 Bob 2/3785"}));
+        change("DELETE FROM orders.db WHERE INV = 3");
+        QCOMPARE(figures(), QStringList({"2026-12-02 1/2550", "Complete 1/2550", "Void 1/10000",
+                                         "2 Bob 1/2550"}));
+        compareWithEngine(from, to);
     }
 
     // The printed report as a PDF, read back with pdftotext.
