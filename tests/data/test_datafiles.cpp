@@ -4,6 +4,7 @@
 // exports and the lock folder stay the merchant's; searches fold case beyond
 // ASCII. Real SQLite files in temporary homes, the real executable.
 #include "common/file_utils.h"
+#include "common/program_run.h"
 #include "common/scripted_messages.h"
 #include "common/table_rows.h"
 #include "common/temp_home.h"
@@ -36,6 +37,8 @@ using namespace os;
 using namespace os::test;
 
 namespace {
+
+using Run = os::test::ProgramRun;
 
 const char kFillUntilFull[] = "--fill-until-full";
 constexpr int kEarlyRows = 50;
@@ -84,30 +87,9 @@ int fillUntilFull(const QString& dataDir)
         std::this_thread::sleep_for(std::chrono::seconds(1));
 }
 
-struct Run
-{
-    int code = -1;
-    QStringList out;
-    QString err;
-};
-
 Run runProgram(const QStringList& args, const QProcessEnvironment& env = {})
 {
-    QProcess p;
-    QProcessEnvironment e = env.isEmpty() ? QProcessEnvironment::systemEnvironment() : env;
-    p.setProcessEnvironment(e);
-    p.start(QStringLiteral(OS_PROGRAM_EXE), args);
-    Run r;
-    if (!p.waitForFinished(180000)) {
-        p.kill();
-        p.waitForFinished();
-        return r;
-    }
-    r.code = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -2;
-    r.out =
-        QString::fromUtf8(p.readAllStandardOutput()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-    r.err = QString::fromUtf8(p.readAllStandardError());
-    return r;
+    return os::test::runProgram(QStringLiteral(OS_PROGRAM_EXE), args, env, 180000);
 }
 
 qint64 scalar(const QString& dir, const QString& sql)

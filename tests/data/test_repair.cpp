@@ -2,6 +2,7 @@
 // executable: an older layout upgraded with every row, a damaged page
 // salvaged, the program refused while the utility runs.
 #include "common/file_utils.h"
+#include "common/program_run.h"
 #include "common/scripted_messages.h"
 #include "common/temp_home.h"
 
@@ -31,29 +32,11 @@ using namespace os::test;
 
 namespace {
 
-struct Run
-{
-    int code = -1;
-    QStringList out;
-    QString err;
-};
+using Run = os::test::ProgramRun;
 
 Run runProgram(const QStringList& args, const QProcessEnvironment& env = {})
 {
-    QProcess p;
-    p.setProcessEnvironment(env.isEmpty() ? QProcessEnvironment::systemEnvironment() : env);
-    p.start(QStringLiteral(OS_PROGRAM_EXE), args);
-    Run r;
-    if (!p.waitForFinished(240000)) {
-        p.kill();
-        p.waitForFinished();
-        return r;
-    }
-    r.code = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -2;
-    r.out =
-        QString::fromUtf8(p.readAllStandardOutput()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-    r.err = QString::fromUtf8(p.readAllStandardError());
-    return r;
+    return os::test::runProgram(QStringLiteral(OS_PROGRAM_EXE), args, env, 240000);
 }
 
 QVariantList column(const QString& dir, const QString& sql)
